@@ -1,0 +1,24 @@
+# Shared by scripts/run and scripts/test: package install and the build.
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+ensure_packages() {
+    local wanted missing=()
+    wanted=$(grep -v -E '^\s*(#|$)' "$top/scripts/packages.txt")
+    for p in $wanted; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_build DIR [cmake options...]
+configure_build() {
+    local dir=$1; shift
+    cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+}
+
+jobs_count() { nproc 2>/dev/null || echo 2; }

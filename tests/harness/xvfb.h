@@ -1,0 +1,24 @@
+#pragma once
+// A private X server for one test: Xvfb on a free display number, never reset, stopped when this object goes.
+#include <string>
+#include <sys/types.h>
+
+namespace mirevo::test {
+
+class Xvfb {
+public:
+    // Starts Xvfb with one screen of the given size (depth 24) and waits until it accepts clients.
+    explicit Xvfb(int width = 1024, int height = 768);
+    ~Xvfb();
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+
+    bool ok() const { return !display_.empty(); }
+    const std::string& display() const { return display_; }  // ":N"
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+} // namespace mirevo::test
