@@ -26,6 +26,9 @@ function(mirevo_add_test)
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
   if(T_LABEL STREQUAL "unit")
     set_property(GLOBAL APPEND PROPERTY MIREVO_UNIT_TARGETS ${T_NAME})
+  else()
+    # Programs under a real server measure their own reaction times; don't let them fight for the cores.
+    set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
 
