@@ -1,0 +1,29 @@
+#pragma once
+// Decimal numbers as the settings file and the command line write them: optional sign, digits, optional
+// fraction ("12", "-0.5", "2.9", ".5"). No exponents and no hexadecimal forms.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace mirevo {
+
+struct DecimalNumber {
+    bool negative = false;
+    std::string wholeDigits;     // without leading zeros; empty for zero
+    std::string fractionDigits;  // as written
+};
+
+// The number that text begins at `from`, after leading blanks; `end` receives the index just past it.
+std::optional<DecimalNumber> readDecimalPrefix(const std::string& text, std::size_t from, std::size_t& end);
+
+// The whole text as a number, blanks allowed around it; nullopt for anything else.
+std::optional<DecimalNumber> readDecimal(const std::string& text);
+
+// Rounded to the nearest integer, an exact half to the even neighbour; nullopt outside the int64 range.
+std::optional<int64_t> roundHalfEven(const DecimalNumber& number);
+
+// Rounded down (-0.5 gives -1); nullopt outside the int64 range.
+std::optional<int64_t> roundDown(const DecimalNumber& number);
+
+} // namespace mirevo

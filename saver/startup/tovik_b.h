@@ -1,0 +1,47 @@
+#pragma once
+// The shared procedures of the start-up module: ini access, the settings, file existence, folder of a path.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "saver/startup/settings.h"
+
+namespace mirevo {
+
+inline constexpr const char* kIniSection = "Section";
+inline constexpr const char* kIniKeyBgmKind = "BGM区分";
+inline constexpr const char* kIniKeyBgmRepeat = "BGMﾘﾋﾟｰﾄ";
+inline constexpr const char* kIniKeyBgmFile = "BGMﾌｧｲﾙ";
+
+// Room for one ini value, like a path buffer of the platform (PATH_MAX): values read back hold at most
+// kIniValueBuffer - 1 bytes, so any path the platform accepts survives a write and a read.
+inline constexpr std::size_t kIniValueBuffer = 4096;
+// Section and key names reach the file cut to this many bytes.
+inline constexpr std::size_t kIniNameLimit = 128;
+
+// One value of the ini file; empty when the file, section or key is missing. A longer value comes back cut
+// to kIniValueBuffer - 1 bytes (at a character boundary).
+std::string Ini_Read(const std::string& section, const std::string& key, const std::string& path);
+
+// Writes one value; section and key are cut to kIniNameLimit bytes. lastApiResult gets 1 on success, 0 on
+// failure, and nothing else looks at the outcome.
+void Ini_Write(const std::string& section, const std::string& key, const std::string& value,
+               const std::string& path, int32_t& lastApiResult);
+
+// Fills the settings from programFolder + "/Mirevo.ini".
+void Settings_Load(ProgramState& state, const std::string& programFolder);
+
+// True when the path names something that opens for reading now and is not a folder. A path ending in "/"
+// has that one character dropped first.
+bool File_Exists(const std::string& path);
+
+// The folder part of a path: the text up to the last "/", with one trailing "/" dropped; "/" for a file in
+// the root folder; empty when there is no "/".
+std::string Path_Folder(const std::string& path);
+
+// A file in the program folder ("/" joins them once, also for the root folder).
+std::string programFilePath(const std::string& programFolder, const std::string& name);
+// programFolder + "/Mirevo.ini".
+std::string settingsFilePath(const std::string& programFolder);
+
+} // namespace mirevo

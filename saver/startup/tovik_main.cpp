@@ -1,0 +1,37 @@
+#include "saver/startup/tovik_main.h"
+
+#include "saver/startup/command_line.h"
+#include "saver/startup/tovik_b.h"
+
+namespace mirevo {
+
+MainOutcome Main(const std::string& argumentText, StartupPlatform& platform, ProgramState& state) {
+    // Both titles are looked up: a running session and an open settings dialog each block a new start.
+    const bool sessionRunning = platform.windowExists(kSessionWindowTitle);
+    const bool dialogOpen = platform.windowExists(kSettingsDialogTitle);
+    if (sessionRunning || dialogOpen) return MainOutcome::End;
+
+    if (switchLetter(argumentText) == 'P')
+        return platform.showPreview(hostHandle(argumentText)) ? MainOutcome::RunEventLoop : MainOutcome::End;
+
+    // Every other switch, unknown ones included, loads the settings and needs the viewer first.
+    const std::string programFolder = platform.programFolder();
+    Settings_Load(state, programFolder);
+    if (!File_Exists(programFilePath(programFolder, "Mirevo.dll"))) {
+        platform.showMessageBox(kMissingViewerMessage, kAppTitle);
+        return MainOutcome::End;
+    }
+
+    if (switchLetter(argumentText) == 'C') {
+        platform.showSettingsDialog();
+        return MainOutcome::End;
+    }
+    if (!argumentText.empty() && switchLetter(argumentText) != 'S') return MainOutcome::End;
+
+    const bool hideCursor = switchLetter(argumentText) == 'S';
+    if (hideCursor) platform.hideCursor();
+    platform.startSession(hideCursor);
+    return MainOutcome::RunEventLoop;
+}
+
+} // namespace mirevo
