@@ -1,0 +1,138 @@
+#include "saver/music/sdl_mixer_audio.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include "saver/music/mci_errors.h"
+
+namespace mirevo {
+namespace {
+
+constexpr int SAMPLE_RATE = 44100;  // the CD's rate, so its samples go out unconverted
+constexpr int CHUNK_FRAMES = 2048;
+
+struct MusicFree {
+    void operator()(Mix_Music* music) const { Mix_FreeMusic(music); }
+};
+
+class SdlMusicStream final : public MusicStream {
+public:
+    explicit SdlMusicStream(Mix_Music* music) : music_(music) {}
+
+    bool play(std::optional<int64_t> fromMs) override {
+        if (!fromMs) {
+            if (paused_) {
+                Mix_ResumeMusic();
+                paused_ = false;
+                return true;
+            }
+            // Once it has played to its end, play without a position leaves it there.
+            if (started_) return false;
+            fromMs = 0;
+        }
+        paused_ = false;
+        started_ = true;
+        if (Mix_PlayMusic(music_.get(), 1) != 0) return false;
+        if (*fromMs > 0) Mix_SetMusicPosition(static_cast<double>(*fromMs) / 1000.0);
+        return true;
+    }
+    void stop() override {
+        // Paused rather than halted, so that play without a position goes on from here.
+        if (Mix_PlayingMusic() && !paused_) {
+            Mix_PauseMusic();
+            paused_ = true;
+        }
+    }
+    bool playing() override { return Mix_PlayingMusic() && !paused_; }
+    int64_t positionMs() override {
+        double at = Mix_GetMusicPosition(music_.get());
+        return at > 0 ? static_cast<int64_t>(at * 1000.0) : 0;
+    }
+    int64_t lengthMs() override {
+        double length = Mix_MusicDuration(music_.get());
+        return length > 0 ? static_cast<int64_t>(length * 1000.0) : 0;
+    }
+
+private:
+    std::unique_ptr<Mix_Music, MusicFree> music_;  // freeing it halts it
+    bool started_ = false;
+    bool paused_ = false;
+};
+
+void SDLCALL mixPcm(void* source, Uint8* stream, int bytes) {
+    static_cast<PcmSource*>(source)->mix(reinterpret_cast<int16_t*>(stream), static_cast<size_t>(bytes) / 4);
+}
+
+} // namespace
+
+void SdlMixerAudio::ChunkFree::operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
+
+SdlMixerAudio::~SdlMixerAudio() {
+    if (open_) {
+        Mix_SetPostMix(nullptr, nullptr);
+        Mix_HaltChannel(-1);
+        Mix_HaltMusic();
+        loop_.reset();
+        Mix_CloseAudio();
+        Mix_Quit();
+    }
+    if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SdlMixerAudio::initSubsystem() {
+    if (!subsystem_) subsystem_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return subsystem_;
+}
+
+bool SdlMixerAudio::ensureOpen() {
+    if (open_ || openFailed_) return open_;
+    if (!initSubsystem() || Mix_OpenAudioDevice(SAMPLE_RATE, AUDIO_S16SYS, 2, CHUNK_FRAMES, nullptr, 0) != 0) {
+        openFailed_ = true;
+        return false;
+    }
+    Mix_Init(MIX_INIT_MP3);
+    open_ = true;
+    return true;
+}
+
+int SdlMixerAudio::numDevices() {
+    if (!initSubsystem()) return 0;
+    int count = SDL_GetNumAudioDevices(0);
+    // A driver that cannot list its devices still has its default one.
+    return count < 0 ? 1 : count;
+}
+
+bool SdlMixerAudio::playLooping(const std::string& file) {
+    if (!ensureOpen()) return false;
+    Mix_HaltChannel(-1);
+    loop_.reset(Mix_LoadWAV(file.c_str()));
+    if (!loop_) return false;
+    return Mix_PlayChannel(-1, loop_.get(), -1) >= 0;
+}
+
+bool SdlMixerAudio::stop() {
+    if (open_) {
+        Mix_HaltChannel(-1);
+        loop_.reset();
+    }
+    return true;
+}
+
+bool SdlMixerAudio::attach(PcmSource& source) {
+    if (!ensureOpen()) return false;
+    Mix_SetPostMix(mixPcm, &source);
+    return true;
+}
+
+void SdlMixerAudio::detach(PcmSource&) {
+    if (open_) Mix_SetPostMix(nullptr, nullptr);
+}
+
+MusicLoader::Result SdlMixerAudio::loadMusic(const std::string& path) {
+    if (!ensureOpen()) return {nullptr, mci_error::CANNOT_LOAD_DRIVER};
+    Mix_Music* music = Mix_LoadMUS(path.c_str());
+    if (!music) return {nullptr, mci_error::INVALID_FILE};
+    return {std::make_unique<SdlMusicStream>(music), 0};
+}
+
+} // namespace mirevo
