@@ -1,0 +1,92 @@
+#include "saver/session/atomic_file.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mirevo {
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Close now, reporting the error a delayed write may only show here.
+    bool close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string failure(const std::string& what, int error) { return what + ": " + std::strerror(error); }
+
+bool writeAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// A name nobody else is likely to pick; O_EXCL settles the rest.
+std::string temporaryName(const std::string& path, unsigned attempt) {
+    auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".%d.%llx.%u", int(getpid()), (unsigned long long)ticks, attempt);
+    return folder + "." + base + suffix;
+}
+
+} // namespace
+
+WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
+    if (path.empty()) return {false, "no file name"};
+    std::string temporary;
+    int fd = -1;
+    for (unsigned attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = temporaryName(path, attempt);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return {false, failure(temporary, errno)};
+    }
+    if (fd < 0) return {false, failure(temporary, EEXIST)};
+
+    FileDescriptor file(fd);
+    bool written = writeAll(file.get(), data, size);
+    int error = errno;
+    if (!file.close() && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(temporary.c_str());
+        return {false, failure(temporary, error)};
+    }
+    // rename never follows a link at the destination: it replaces the link itself.
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = errno;
+        ::unlink(temporary.c_str());
+        return {false, failure(path, error)};
+    }
+    return {true, {}};
+}
+
+} // namespace mirevo

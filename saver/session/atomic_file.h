@@ -1,0 +1,19 @@
+#pragma once
+// Replacing a file so that a reader sees either the old one or the whole new one, never half of it.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace mirevo {
+
+struct WriteResult {
+    bool ok = false;
+    std::string reason;  // why it failed, for one line of diagnostics
+};
+
+// Writes the bytes to a fresh file beside path (mode 0600, created exclusively, never through a link) and
+// renames it over path. A link at path itself is replaced, not followed. On failure path is left as it was
+// and the fresh file is removed.
+WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size);
+
+} // namespace mirevo

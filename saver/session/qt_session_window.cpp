@@ -1,0 +1,78 @@
+#include "saver/session/qt_session_window.h"
+
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "common/snapshot_path.h"
+#include "saver/session/qt_stop_signals.h"
+#include "saver/session/x11_cursor.h"
+#include "saver/session/x11_screen_grab.h"
+#include "saver/session/x11_window_search.h"
+
+namespace mirevo {
+namespace {
+
+constexpr const char* kSessionTitle = "Tovik_Main";
+
+int slot(SessionTimer timer) { return static_cast<int>(timer); }
+
+} // namespace
+
+QtSessionWindow::QtSessionWindow(Display* display, const Settings& settings, int32_t& lastApiResult,
+                                 std::string programFolder, bool cursorHidden)
+    : display_(display), music_(makeMusic(settings, lastApiResult)), window_(display, kSessionTitle),
+      session_(*this, *music_, settings, std::move(programFolder), cursorHidden) {
+    for (SessionTimer timer : {SessionTimer::Timer1, SessionTimer::Timer2, SessionTimer::Timer3}) {
+        auto& qtimer = timers_[slot(timer)];
+        qtimer = std::make_unique<QTimer>();
+        qtimer->setInterval(timerInterval(timer));
+        QObject::connect(qtimer.get(), &QTimer::timeout, [this, timer] {
+            if (timer == SessionTimer::Timer1) session_.onTimer1();
+            if (timer == SessionTimer::Timer2) session_.onTimer2();
+            if (timer == SessionTimer::Timer3) session_.onTimer3();
+        });
+    }
+    // The watch counts from the window's creation; ticks arrive only once the load handler has returned.
+    timers_[slot(SessionTimer::Timer3)]->start();
+    stopSignals_ = std::make_unique<QtStopSignals>([this] { session_.unload(); });
+    session_.load();
+}
+
+QtSessionWindow::~QtSessionWindow() = default;
+
+std::optional<ScreenPicture> QtSessionWindow::grabScreen() {
+    return grabScreenArea(display_, primaryScreenArea(display_));
+}
+
+WriteResult QtSessionWindow::writeSnapshot(const BitmapFile& file) {
+    const std::string path = snapshotPath(true);
+    if (path.empty()) return {false, "no private folder for it"};
+    return writeFileAtomically(path, file.bytes.get(), file.size);
+}
+
+bool QtSessionWindow::startProgram(const std::string& path) { return viewer_.start(path); }
+
+bool QtSessionWindow::startedProgramEnded() { return viewer_.ended(); }
+
+bool QtSessionWindow::windowExists(const std::string& title) { return x11WindowExists(display_, title); }
+
+void QtSessionWindow::showCursor() { x11ShowCursor(display_); }
+
+void QtSessionWindow::setTimer(SessionTimer timer, bool on) {
+    QTimer& qtimer = *timers_[slot(timer)];
+    if (on && !qtimer.isActive()) qtimer.start();
+    if (!on) qtimer.stop();
+}
+
+std::chrono::steady_clock::time_point QtSessionWindow::now() { return std::chrono::steady_clock::now(); }
+
+void QtSessionWindow::report(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+
+void QtSessionWindow::endProgram() {
+    for (auto& timer : timers_) timer->stop();
+    QCoreApplication::exit(0);
+}
+
+} // namespace mirevo

@@ -1,0 +1,109 @@
+#include "saver/session/tovik_s.h"
+
+#include <cctype>
+
+namespace mirevo {
+
+std::string musicFileEnding(const std::string& bgmFile) {
+    std::string ending = bgmFile.size() >= 3 ? bgmFile.substr(bgmFile.size() - 3) : bgmFile;
+    for (char& c : ending) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return ending;
+}
+
+TovikS::TovikS(SessionPlatform& platform, Music& music, const Settings& settings, std::string programFolder,
+               bool cursorHidden)
+    : platform_(platform), music_(music), settings_(settings), programFolder_(std::move(programFolder)),
+      cursorHidden_(cursorHidden) {}
+
+void TovikS::setTimer(SessionTimer timer, bool on) {
+    timers_[index(timer)] = on;
+    platform_.setTimer(timer, on);
+}
+
+void TovikS::takeSnapshot() {
+    std::optional<ScreenPicture> screen = platform_.grabScreen();
+    if (!screen) {
+        platform_.report("Mirevo.scr: the screen cannot be read; the viewer shows the previous snapshot.");
+        return;
+    }
+    BitmapFile file = mirroredBitmapFile(screen->view);
+    screen.reset();  // the server's copy of the screen is not needed any more
+    WriteResult written = platform_.writeSnapshot(file);
+    if (!written.ok)
+        platform_.report("Mirevo.scr: the snapshot cannot be written (" + written.reason +
+                         "); the viewer shows the previous one.");
+}
+
+void TovikS::load() {
+    // The picture is complete on disk before the viewer process exists.
+    takeSnapshot();
+
+    viewerPath_ = programFolder_ + "/" + kViewerFileName;
+    viewerStarted_ = platform_.startProgram(viewerPath_);
+    viewerStartedAt_ = platform_.now();
+
+    if (settings_.BgmKind == BGM_CD) {
+        music_.CD_Open();
+        setTimer(SessionTimer::Timer2, true);
+    }
+    if (settings_.BgmKind == BGM_FILE) {
+        const std::string ending = musicFileEnding(settings_.BgmFile);
+        if (ending == "WAV") music_.WAV_Play();
+        if (ending == "MP3") {
+            music_.MP3_Play();
+            setTimer(SessionTimer::Timer1, true);
+        }
+    }
+}
+
+void TovikS::onTimer1() {
+    if (ended_ || !timerOn(SessionTimer::Timer1)) return;
+    music_.MP3_Repeat();
+}
+
+void TovikS::onTimer2() {
+    if (ended_ || !timerOn(SessionTimer::Timer2)) return;
+    music_.CD_Check();
+    setTimer(SessionTimer::Timer2, music_.CdActive());
+}
+
+// The viewer needs time to open its window, longer on a busy machine, so a missing window alone ends the
+// session only once it has been seen, or when the viewer never shows it within the limit. A viewer that
+// has exited (or never started) ends the session at once.
+bool TovikS::viewerGone() {
+    if (!viewerStarted_) return true;
+    if (platform_.startedProgramEnded()) return true;
+    if (platform_.windowExists(kViewerWindowTitle)) {
+        viewerWindowSeen_ = true;
+        return false;
+    }
+    return viewerWindowSeen_ || platform_.now() - viewerStartedAt_ >= kViewerAppearLimit;
+}
+
+void TovikS::onTimer3() {
+    if (ended_ || !timerOn(SessionTimer::Timer3)) return;
+    if (!viewerGone()) return;
+    setTimer(SessionTimer::Timer3, false);
+    unload();
+}
+
+void TovikS::unload() {
+    if (ended_) return;
+    ended_ = true;
+    if (timerOn(SessionTimer::Timer2)) {
+        setTimer(SessionTimer::Timer2, false);
+        music_.CD_Close();
+    }
+    if (settings_.BgmKind == BGM_FILE) {
+        const std::string ending = musicFileEnding(settings_.BgmFile);
+        if (ending == "WAV") music_.WAV_Stop();
+        if (ending == "MP3") {
+            setTimer(SessionTimer::Timer1, false);
+            music_.MP3_Close();
+        }
+    }
+    if (cursorHidden_) platform_.showCursor();
+    platform_.endProgram();
+}
+
+} // namespace mirevo

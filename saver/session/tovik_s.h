@@ -1,0 +1,92 @@
+#pragma once
+// The session window Tovik_S: snapshot, viewer start and music at load; the MP3 and CD monitors and the
+// viewer watch on three timers; the shutdown at unload. Plain logic over SessionPlatform, so it runs
+// without a display.
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "saver/music/music.h"
+#include "saver/session/atomic_file.h"
+#include "saver/session/snapshot_bitmap.h"
+#include "saver/startup/settings.h"
+
+namespace mirevo {
+
+inline constexpr const char* kViewerWindowTitle = "Tovik_VC";
+inline constexpr const char* kViewerFileName = "Mirevo.dll";
+
+enum class SessionTimer { Timer1, Timer2, Timer3 };
+
+// Intervals in milliseconds: MP3 restart, CD monitor, viewer watch.
+constexpr int timerInterval(SessionTimer timer) {
+    return timer == SessionTimer::Timer1 ? 1000 : timer == SessionTimer::Timer2 ? 200 : 500;
+}
+
+// How long the watch waits for the viewer's window to appear before it gives up on the viewer.
+inline constexpr std::chrono::seconds kViewerAppearLimit{10};
+
+// What the session asks of the desktop.
+class SessionPlatform {
+public:
+    virtual ~SessionPlatform() = default;
+    // The top-left screen-sized picture of the screen, or nothing when the screen cannot be read.
+    virtual std::optional<ScreenPicture> grabScreen() = 0;
+    // Replaces the snapshot file with these bytes; on failure the old file is left untouched.
+    virtual WriteResult writeSnapshot(const BitmapFile& file) = 0;
+    // Starts the program directly (no shell, no arguments); false when it could not be started.
+    virtual bool startProgram(const std::string& path) = 0;
+    // Has the program started last ended? Collects its exit status.
+    virtual bool startedProgramEnded() = 0;
+    virtual bool windowExists(const std::string& title) = 0;
+    virtual void showCursor() = 0;
+    virtual void setTimer(SessionTimer timer, bool on) = 0;
+    virtual std::chrono::steady_clock::time_point now() = 0;
+    // One line on standard error; the session goes on.
+    virtual void report(const std::string& line) = 0;
+    // Ends the process with code 0; no handler runs after this.
+    virtual void endProgram() = 0;
+};
+
+class TovikS {
+public:
+    // cursorHidden: the switch was S, so Main hid the cursor and the shutdown shows it again.
+    TovikS(SessionPlatform& platform, Music& music, const Settings& settings, std::string programFolder,
+           bool cursorHidden);
+
+    // The load handler: snapshot, viewer start, music start. Timer3 is on from creation.
+    void load();
+    void onTimer1();
+    void onTimer2();
+    void onTimer3();
+    // The query-unload handler: stops the music, shows the cursor for switch S, ends the program.
+    void unload();
+
+    bool timerOn(SessionTimer timer) const { return timers_[index(timer)]; }
+    bool ended() const { return ended_; }
+    const std::string& viewerPath() const { return viewerPath_; }
+
+private:
+    static int index(SessionTimer timer) { return static_cast<int>(timer); }
+    void setTimer(SessionTimer timer, bool on);
+    void takeSnapshot();
+    bool viewerGone();
+
+    SessionPlatform& platform_;
+    Music& music_;
+    const Settings& settings_;
+    std::string programFolder_;
+    bool cursorHidden_;
+    std::string viewerPath_;
+    bool timers_[3] = {false, false, true};
+    bool ended_ = false;
+    bool viewerStarted_ = false;
+    bool viewerWindowSeen_ = false;
+    std::chrono::steady_clock::time_point viewerStartedAt_{};
+};
+
+// The upper-cased last three characters of the music file's name: "WAV", "MP3", or anything else.
+std::string musicFileEnding(const std::string& bgmFile);
+
+} // namespace mirevo

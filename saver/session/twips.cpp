@@ -1,0 +1,38 @@
+#include "saver/session/twips.h"
+
+#include <cfenv>
+#include <cmath>
+
+namespace mirevo {
+
+namespace {
+
+// nearbyint follows the rounding mode, which is to-nearest-even unless someone changed it.
+double roundHalfEven(double value) {
+    const int mode = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(value);
+    std::fesetround(mode);
+    return rounded;
+}
+
+} // namespace
+
+float twipsPerPixel(double logicalDpi) {
+    if (!(logicalDpi > 0)) return 15.0f;
+    return static_cast<float>(1440.0 / logicalDpi);
+}
+
+std::optional<int16_t> twipsFromPixels(int pixels, float twipsPerPixel) {
+    // The product is taken in double precision, as single x long is.
+    const double rounded = roundHalfEven(static_cast<double>(twipsPerPixel) * pixels);
+    if (!(rounded >= INT16_MIN && rounded <= INT16_MAX)) return std::nullopt;
+    return static_cast<int16_t>(rounded);
+}
+
+int pixelsFromTwips(int16_t twips, float twipsPerPixel) {
+    if (!(twipsPerPixel > 0)) return 0;
+    return static_cast<int>(roundHalfEven(twips / static_cast<double>(twipsPerPixel)));
+}
+
+} // namespace mirevo

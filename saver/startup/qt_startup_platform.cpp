@@ -1,0 +1,35 @@
+#include "saver/startup/qt_startup_platform.h"
+
+#include "saver/session/qt_session_window.h"
+#include "saver/session/x11_cursor.h"
+#include "saver/session/x11_window_search.h"
+#include "saver/startup/qt_toolkit.h"
+
+namespace mirevo {
+
+QtStartupPlatform::QtStartupPlatform(Display* display, ProgramState& state) : display_(display), state_(state) {}
+
+QtStartupPlatform::~QtStartupPlatform() = default;
+
+bool QtStartupPlatform::windowExists(const std::string& title) { return x11WindowExists(display_, title); }
+
+std::string QtStartupPlatform::programFolder() { return programFolderOfExecutable(); }
+
+void QtStartupPlatform::showMessageBox(const std::string& text, const std::string& caption) {
+    mirevo::showMessageBox(text, caption);
+}
+
+void QtStartupPlatform::hideCursor() { x11HideCursor(display_); }
+
+// TEMPORARY until the preview window is linked in: nothing to show, so the program ends at once.
+bool QtStartupPlatform::showPreview(int32_t) { return false; }
+
+// The settings dialog comes later; until then configure mode ends after loading the settings.
+void QtStartupPlatform::showSettingsDialog() {}
+
+void QtStartupPlatform::startSession(bool cursorHidden) {
+    session_ = std::make_unique<QtSessionWindow>(display_, state_.settings, state_.LastApiResult, programFolder(),
+                                                 cursorHidden);
+}
+
+} // namespace mirevo

@@ -1,0 +1,55 @@
+#include "saver/startup/qt_toolkit.h"
+
+#include <cmath>
+#include <vector>
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <unistd.h>
+
+namespace mirevo {
+namespace {
+
+int twipsPerPixel(double dotsPerInch) { return dotsPerInch > 0 ? int(std::lround(1440.0 / dotsPerInch)) : 15; }
+
+} // namespace
+
+std::string programFolderOfExecutable() {
+    std::vector<char> buffer(4096);
+    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (length <= 0) return ".";
+    std::string path(buffer.data(), size_t(length));
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+ScreenSize screenSize() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    QSize size = screen->size();
+    return {size.width(), size.height()};
+}
+
+int twipsPerPixelX() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return twipsPerPixel(screen ? screen->logicalDotsPerInchX() : 96.0);
+}
+
+int twipsPerPixelY() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return twipsPerPixel(screen ? screen->logicalDotsPerInchY() : 96.0);
+}
+
+void showMessageBox(const std::string& text, const std::string& caption) {
+    QMessageBox box;
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+} // namespace mirevo

@@ -1,0 +1,83 @@
+#pragma once
+// Stand-ins for the desktop and the music, writing every call into one log so that order can be checked.
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "saver/music/music.h"
+#include "saver/session/tovik_s.h"
+
+namespace mirevo::test {
+
+using Log = std::vector<std::string>;
+
+class FakeMusic final : public Music {
+public:
+    explicit FakeMusic(Log& log) : log_(log) {}
+    void CD_Open() override { log_.push_back("CD_Open"); }
+    void CD_Check() override {
+        log_.push_back("CD_Check");
+        if (checksLeft > 0) --checksLeft;
+    }
+    bool CdActive() const override { return checksLeft > 0; }
+    void CD_Close() override { log_.push_back("CD_Close"); }
+    void MP3_Play() override { log_.push_back("MP3_Play"); }
+    void MP3_Repeat() override { log_.push_back("MP3_Repeat"); }
+    void MP3_Close() override { log_.push_back("MP3_Close"); }
+    void WAV_Play() override { log_.push_back("WAV_Play"); }
+    void WAV_Stop() override { log_.push_back("WAV_Stop"); }
+
+    int checksLeft = 1000;  // CD_Check calls after which the disc can no longer be monitored
+
+private:
+    Log& log_;
+};
+
+class FakeSessionPlatform final : public SessionPlatform {
+public:
+    explicit FakeSessionPlatform(Log& log) : log_(log) {}
+
+    std::optional<ScreenPicture> grabScreen() override {
+        log_.push_back("grabScreen");
+        if (!screenReadable) return std::nullopt;
+        PixelView view{reinterpret_cast<const uint8_t*>(screen.data()), screenWidth, screenHeight,
+                       size_t(screenWidth) * 4};
+        return ScreenPicture{view, nullptr};
+    }
+    WriteResult writeSnapshot(const BitmapFile& file) override {
+        log_.push_back("writeSnapshot");
+        if (!writable) return {false, "read-only"};
+        snapshot.assign(file.bytes.get(), file.bytes.get() + file.size);
+        return {true, {}};
+    }
+    bool startProgram(const std::string& path) override {
+        log_.push_back("startProgram " + path);
+        return programStarts;
+    }
+    bool startedProgramEnded() override { return programEnded; }
+    bool windowExists(const std::string& title) override { return windows.count(title) > 0; }
+    void showCursor() override { log_.push_back("showCursor"); }
+    void setTimer(SessionTimer timer, bool on) override {
+        log_.push_back("Timer" + std::to_string(static_cast<int>(timer) + 1) + (on ? " on" : " off"));
+    }
+    std::chrono::steady_clock::time_point now() override { return clock; }
+    void report(const std::string& line) override { reports.push_back(line); }
+    void endProgram() override { log_.push_back("endProgram"); }
+
+    int screenWidth = 3, screenHeight = 2;
+    std::vector<uint32_t> screen = std::vector<uint32_t>(6, 0x00102030);
+    bool screenReadable = true;
+    bool writable = true;
+    bool programStarts = true;
+    bool programEnded = false;
+    std::map<std::string, int> windows;
+    std::chrono::steady_clock::time_point clock{};
+    std::vector<uint8_t> snapshot;
+    std::vector<std::string> reports;
+
+private:
+    Log& log_;
+};
+
+} // namespace mirevo::test
