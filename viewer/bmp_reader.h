@@ -1,0 +1,65 @@
+#pragma once
+// The snapshot as the viewer reads it: an uncompressed 24-bit bottom-up Windows bitmap. The reader believes no
+// field of the file; whatever the texture upload could not take safely is refused with its reason.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mirevo::viewer {
+
+enum class BmpRefusal {
+    None,
+    CannotOpen,        // missing, unreadable, a symbolic link or not a regular file
+    ShortHeader,       // fewer bytes than the 14-byte file header and the 40-byte info header
+    NotBitmap,         // does not start with "BM"
+    NotTwentyFourBit,
+    Compressed,
+    BadWidth,          // width <= 0
+    BadHeight,         // height 0
+    TopDown,           // negative height
+    TooLarge,          // a side above kMaxBmpSide
+    BadPixelOffset,    // pixel data said to start inside the headers or beyond the end of the file
+    ShortPixelData,    // fewer pixel bytes than |height| padded rows
+};
+
+const char* describe(BmpRefusal refusal);
+
+inline constexpr int32_t kMaxBmpSide = 32768;
+inline constexpr size_t kBmpHeadersSize = 54;  // 14-byte file header + 40-byte info header
+
+// Where the pixels are and how they are laid out, once the headers have been found sound.
+struct BmpLayout {
+    int32_t width = 0;
+    int32_t height = 0;       // positive: the first row in the file is the bottom of the picture
+    uint32_t pixelOffset = 0;
+    size_t rowBytes = 0;      // 3 x width, padded to a multiple of 4
+    size_t pixelBytes() const { return rowBytes * static_cast<size_t>(height); }
+};
+
+// Blue-green-red rows, 4-byte aligned, bottom row first: what the upload takes as it is.
+struct BmpImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+template <typename T>
+struct BmpResult {
+    std::optional<T> value;
+    BmpRefusal refusal = BmpRefusal::None;
+    explicit operator bool() const { return value.has_value(); }
+    static BmpResult refuse(BmpRefusal why) { return {std::nullopt, why}; }
+};
+
+// Checks the first bytes of a file of fileSize bytes; header may hold more than the 54 it needs.
+BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, uint64_t fileSize);
+
+// A whole file held in memory.
+BmpResult<BmpImage> parseBmp(const uint8_t* data, size_t size);
+
+// Reads the file without following a symbolic link; allocates only what the checked layout needs.
+BmpResult<BmpImage> loadBmpFile(const std::string& path);
+
+} // namespace mirevo::viewer

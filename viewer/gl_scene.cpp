@@ -1,0 +1,63 @@
+#include "viewer/gl_scene.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+namespace mirevo::viewer {
+
+namespace {
+
+struct FloorCorner {
+    float s, t, x, z;
+};
+// The first row of the file (the bottom of the desktop) lies along z = -2.25, its left edge along x = -2.25.
+constexpr FloorCorner kFloor[4] = {
+    {0, 0, -kFloorHalfSide, -kFloorHalfSide},
+    {1, 0, kFloorHalfSide, -kFloorHalfSide},
+    {1, 1, kFloorHalfSide, kFloorHalfSide},
+    {0, 1, -kFloorHalfSide, kFloorHalfSide},
+};
+
+} // namespace
+
+void setViewport(int width, int height) { glViewport(0, 0, width, height == 0 ? 1 : height); }
+
+bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath) {
+    glViewport(0, 0, clientWidth, clientHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    double aspect = static_cast<double>(clientWidth) / static_cast<double>(clientHeight > 0 ? clientHeight : 1);
+    gluPerspective(kFieldOfViewDegrees, aspect, kNearPlane, kFarPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -kEyeDistance);
+    glClearColor(0, 0, 0, 0);
+    glEnable(GL_DEPTH_TEST);
+    texture.LoadBitmapFile(snapshotPath);
+    return true;
+}
+
+void applyFloorTransform(const FramePose& pose) {
+    glRotatef(pose.tilt, 1, 0, 0);
+    glTranslatef(0, 0, pose.drift);
+    glRotatef(pose.spin, 0, 1, 0);
+    glTranslatef(0, kFloorLowering, 0);
+}
+
+void DrawScene(const FramePose& pose, const SceneTexture& texture) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    applyFloorTransform(pose);
+    glEnable(GL_TEXTURE_2D);
+    texture.Bind();
+    glBegin(GL_QUADS);
+    glColor3f(1, 1, 1);
+    for (const FloorCorner& c : kFloor) {
+        glTexCoord2f(c.s, c.t);
+        glVertex3f(c.x, 0, c.z);
+    }
+    glEnd();
+    glPopMatrix();
+}
+
+} // namespace mirevo::viewer

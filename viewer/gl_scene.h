@@ -1,0 +1,21 @@
+#pragma once
+// The scene in OpenGL 1.1 calls: set-up once, then one frame of the moving floor per call. The context must be
+// current.
+#include <string>
+
+#include "viewer/scene_motion.h"
+#include "viewer/scene_texture.h"
+
+namespace mirevo::viewer {
+
+// Viewport, the projection (fixed from this size for the whole run), the eye translation, black clear colour,
+// depth test, and the snapshot as texture (a refused snapshot leaves a white floor). Always true.
+bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath);
+// On every size notification; the projection keeps its aspect.
+void setViewport(int width, int height);
+// Clears, draws the floor in the pose, leaves the model-view stack as it found it.
+void DrawScene(const FramePose& pose, const SceneTexture& texture);
+// The floor's transform pushed onto the model-view matrix: tilt, drift, spin, lowering.
+void applyFloorTransform(const FramePose& pose);
+
+} // namespace mirevo::viewer

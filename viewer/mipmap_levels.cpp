@@ -1,0 +1,30 @@
+#include "viewer/mipmap_levels.h"
+
+namespace mirevo::viewer {
+
+namespace {
+size_t rowBytes(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
+} // namespace
+
+BmpImage halveImage(const BmpImage& level) {
+    const int w = level.width, h = level.height;
+    BmpImage next{w > 1 ? w / 2 : 1, h > 1 ? h / 2 : 1, {}};
+    const size_t sourceRow = rowBytes(w), targetRow = rowBytes(next.width);
+    next.pixels.assign(targetRow * static_cast<size_t>(next.height), 0);
+    // A side of 1 pairs a row or column with itself.
+    const size_t down = h > 1 ? sourceRow : 0;
+    const size_t across = w > 1 ? 3 : 0;
+    const size_t step = w > 1 ? 6 : 0;
+    for (int y = 0; y < next.height; ++y) {
+        const uint8_t* top = level.pixels.data() + sourceRow * static_cast<size_t>(h > 1 ? 2 * y : 0);
+        const uint8_t* bottom = top + down;
+        uint8_t* out = next.pixels.data() + targetRow * static_cast<size_t>(y);
+        for (int x = 0; x < next.width; ++x, top += step, bottom += step, out += 3) {
+            for (int c = 0; c < 3; ++c)
+                out[c] = static_cast<uint8_t>((top[c] + top[c + across] + bottom[c] + bottom[c + across] + 2) >> 2);
+        }
+    }
+    return next;
+}
+
+} // namespace mirevo::viewer

@@ -1,0 +1,49 @@
+#pragma once
+// SceneTexture: the one texture the floor shows, made from the snapshot. Holds its GL name while it lives; the
+// GL context must be current for every call.
+#include <optional>
+#include <string>
+
+#include "viewer/bmp_reader.h"
+#include "viewer/mipmap_path.h"
+
+namespace mirevo::viewer {
+
+class SceneTexture {
+public:
+    SceneTexture() = default;
+    ~SceneTexture() { Release(); }
+    SceneTexture(const SceneTexture&) = delete;
+    SceneTexture& operator=(const SceneTexture&) = delete;
+
+    // Deletes the texture name, if any.
+    void Release();
+    // A fresh, bound texture name with repeat wrapping and linear mipmap filtering, no image yet.
+    bool Create(const std::string& fileName);
+    void Bind() const;
+    // Creates the texture and gives it the snapshot's image. False, with the texture left without an image
+    // (the floor then shows white), when the file is refused.
+    bool LoadBitmapFile(const std::string& fileName);
+    // Gives the bound texture the image and its mipmap chain, by the path the context allows or the one asked for.
+    void upload(const BmpImage& image, std::optional<MipmapPath> forced = std::nullopt);
+
+    unsigned name() const { return handle_ ? handle_ - 1 : 0; }
+    bool empty() const { return handle_ == 0; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    const std::string& fileName() const { return fileName_; }
+    BmpRefusal lastRefusal() const { return lastRefusal_; }
+    std::optional<MipmapPath> lastPath() const { return lastPath_; }
+
+private:
+    unsigned handle_ = 0;  // the GL name plus one; 0 while the holder owns no texture
+    int width_ = 0, height_ = 0;
+    std::string fileName_;
+    BmpRefusal lastRefusal_ = BmpRefusal::None;
+    std::optional<MipmapPath> lastPath_;
+};
+
+// What the current context offers for building the mipmap chain.
+GlCapabilities currentGlCapabilities();
+
+} // namespace mirevo::viewer

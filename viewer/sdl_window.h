@@ -1,0 +1,42 @@
+#pragma once
+// The viewer's window through SDL: one borderless 1024 x 768 window titled "Tovik_VC" at 0, 0 with a
+// double-buffered RGBA GL context and a depth buffer, the cursor hidden over it.
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+
+namespace mirevo::viewer {
+
+inline constexpr const char* kViewerTitle = "Tovik_VC";
+inline constexpr int kViewerWidth = 1024;
+inline constexpr int kViewerHeight = 768;
+
+class SdlViewerWindow {
+public:
+    enum class OpenFailure { None, NoDisplay, NoWindow };
+
+    // Starts SDL's video on the X display and opens the window, hidden until show(). The failure says which
+    // step failed; error holds SDL's text.
+    static std::unique_ptr<SdlViewerWindow> open(OpenFailure& failure, std::string& error);
+    ~SdlViewerWindow();
+    SdlViewerWindow(const SdlViewerWindow&) = delete;
+    SdlViewerWindow& operator=(const SdlViewerWindow&) = delete;
+
+    SDL_Window* window() const { return window_; }
+    void show();
+    void drawableSize(int& width, int& height) const;
+    // The display's refresh rate in Hz, 0 when unknown.
+    int refreshRate() const;
+    void swap();
+    // The context goes first: made non-current and deleted. Safe to call more than once.
+    void deleteContext();
+
+private:
+    SdlViewerWindow() = default;
+    bool videoStarted_ = false;
+    SDL_Window* window_ = nullptr;
+    void* context_ = nullptr;
+};
+
+} // namespace mirevo::viewer
