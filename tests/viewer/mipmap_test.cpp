@@ -1,0 +1,117 @@
+// The mipmap levels built on the processor, and which way the chain gets built for a given context.
+#include <gtest/gtest.h>
+
+#include "tests/viewer/test_bitmap.h"
+#include "viewer/bmp_reader.h"
+#include "viewer/mipmap_levels.h"
+#include "viewer/mipmap_path.h"
+
+using namespace mirevo::viewer;
+
+namespace {
+
+BmpImage imageOf(int width, int height, const std::function<mirevo::test::Rgb(int, int)>& colour) {
+    auto bytes = mirevo::test::makeBmp(width, height, colour);
+    return std::move(*parseBmp(bytes.data(), bytes.size()).value);
+}
+
+mirevo::test::Rgb pixel(const BmpImage& image, int x, int rowFromBottom) {
+    size_t row = (size_t(image.width) * 3 + 3) & ~size_t{3};
+    const uint8_t* p = &image.pixels[row * rowFromBottom + size_t(x) * 3];
+    return {p[2], p[1], p[0]};
+}
+
+} // namespace
+
+TEST(MipmapLevels, HalveDownToOnePixelAsTheGlSizesLevels) {
+    struct Case {
+        int width, height, levels;
+    };
+    const Case cases[] = {{1920, 1080, 11}, {1023, 3, 10}, {1, 7, 3}, {5, 1, 3}, {1, 1, 1}};
+    for (const Case& c : cases) {
+        BmpImage level = imageOf(c.width, c.height, [](int, int) { return mirevo::test::Rgb{9, 9, 9}; });
+        int levels = 1;
+        while (level.width > 1 || level.height > 1) {
+            BmpImage next = halveImage(level);
+            EXPECT_EQ(next.width, std::max(1, level.width / 2));
+            EXPECT_EQ(next.height, std::max(1, level.height / 2));
+            EXPECT_EQ(next.pixels.size(), ((size_t(next.width) * 3 + 3) & ~size_t{3}) * next.height);
+            EXPECT_EQ(pixel(next, next.width - 1, next.height - 1), (mirevo::test::Rgb{9, 9, 9}));
+            level = std::move(next);
+            ++levels;
+        }
+        EXPECT_EQ(levels, c.levels) << c.width << "x" << c.height;
+    }
+}
+
+TEST(MipmapLevels, AverageEachTwoByTwoBlock) {
+    // 4 x 2: left block black and white, right block all red; rows padded from 12 to 12 bytes.
+    BmpImage image = imageOf(4, 2, [](int x, int y) {
+        if (x >= 2) return mirevo::test::Rgb{200, 0, 0};
+        return (x + y) % 2 ? mirevo::test::Rgb{255, 255, 255} : mirevo::test::Rgb{0, 0, 0};
+    });
+    BmpImage half = halveImage(image);
+    ASSERT_EQ(half.width, 2);
+    ASSERT_EQ(half.height, 1);
+    EXPECT_EQ(pixel(half, 0, 0), (mirevo::test::Rgb{128, 128, 128}));
+    EXPECT_EQ(pixel(half, 1, 0), (mirevo::test::Rgb{200, 0, 0}));
+    // A single column pairs rows only.
+    BmpImage column = imageOf(1, 2, [](int, int y) { return y ? mirevo::test::Rgb{0, 100, 0} : mirevo::test::Rgb{0, 0, 0}; });
+    EXPECT_EQ(pixel(halveImage(column), 0, 0), (mirevo::test::Rgb{0, 50, 0}));
+}
+
+TEST(MipmapPath, GlBuildsTheChainWhereItCanAndFastSoGluOtherwise) {
+    struct Case {
+        const char* what;
+        GlCapabilities caps;
+        int width, height;
+        MipmapPath expected;
+    };
+    const GlVersion v11{1, 1}, v14{1, 4}, v21{2, 1}, v45{4, 5};
+    const Case cases[] = {
+        {"hardware 4.5", {v45, false, false, false, false, 16384}, 1920, 1080, MipmapPath::GlGenerate},
+        {"llvmpipe 4.5", {v45, false, false, false, true, 16384}, 1920, 1080, MipmapPath::CpuLevels},
+        {"plain 1.1", {v11, false, false, false, false, 2048}, 1024, 768, MipmapPath::Glu},
+        {"1.1 with extensions", {v11, true, true, true, false, 4096}, 1920, 1080, MipmapPath::GlGenerate},
+        {"1.1, bgra and npot, software", {v11, false, true, true, true, 4096}, 1920, 1080, MipmapPath::CpuLevels},
+        {"1.4 without npot, odd size", {v14, false, false, false, false, 4096}, 1920, 1080, MipmapPath::Glu},
+        {"1.4 without npot, square", {v14, false, false, false, false, 4096}, 1024, 512, MipmapPath::GlGenerate},
+        {"2.1 texture too small", {v21, false, false, false, false, 2048}, 3840, 2160, MipmapPath::Glu},
+        {"2.1 at the limit", {v21, false, false, false, false, 4096}, 4096, 2160, MipmapPath::GlGenerate},
+    };
+    for (const Case& c : cases) EXPECT_EQ(chooseMipmapPath(c.caps, c.width, c.height), c.expected) << c.what;
+}
+
+TEST(MipmapPath, ReadsVersionsExtensionsAndRenderers) {
+    struct VersionCase {
+        const char* text;
+        std::optional<std::pair<int, int>> expected;
+    };
+    const VersionCase versions[] = {
+        {"4.5 (Compatibility Profile) Mesa 22.3.6", std::pair{4, 5}},
+        {"1.1", std::pair{1, 1}},
+        {"2.1.2 NVIDIA 340.108", std::pair{2, 1}},
+        {"OpenGL ES 3.2 Mesa", std::nullopt},
+        {"4", std::nullopt},
+        {"", std::nullopt},
+        {nullptr, std::nullopt},
+    };
+    for (const VersionCase& c : versions) {
+        auto v = parseGlVersion(c.text);
+        ASSERT_EQ(v.has_value(), c.expected.has_value()) << (c.text ? c.text : "null");
+        if (v) {
+            EXPECT_EQ(std::make_pair(v->major, v->minor), *c.expected);
+        }
+    }
+    const char* list = "GL_ARB_multitexture GL_EXT_bgra_plus GL_SGIS_generate_mipmap GL_EXT_bgra";
+    EXPECT_TRUE(hasExtension(list, "GL_EXT_bgra"));
+    EXPECT_TRUE(hasExtension(list, "GL_ARB_multitexture"));
+    EXPECT_TRUE(hasExtension(list, "GL_SGIS_generate_mipmap"));
+    EXPECT_FALSE(hasExtension(list, "GL_ARB_multi"));
+    EXPECT_FALSE(hasExtension(list, "ARB_multitexture"));
+    EXPECT_FALSE(hasExtension(nullptr, "GL_EXT_bgra"));
+    EXPECT_TRUE(isSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_TRUE(isSoftwareRenderer("Mesa X11 Software Rasterizer"));
+    EXPECT_FALSE(isSoftwareRenderer("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)"));
+    EXPECT_FALSE(isSoftwareRenderer(nullptr));
+}
