@@ -27,7 +27,8 @@ int32_t hostHandle(const std::string& argumentText) {
     if (!number) return 0;
     const auto value = roundHalfEven(*number);
     // A number that no window handle can be (beyond 32 bits) reads as no number: handle 0, no host.
-    if (!value || *value < std::numeric_limits<int32_t>::min() || *value > std::numeric_limits<int32_t>::max())
+    if (!value || *value < std::numeric_limits<int32_t>::min() ||
+        *value > std::numeric_limits<int32_t>::max())
         return 0;
     return static_cast<int32_t>(*value);
 }

@@ -3,8 +3,12 @@
 namespace mirevo {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool anyNonZero(const std::string& digits, std::size_t from) {
     return digits.find_first_not_of('0', from) != std::string::npos;
@@ -14,7 +18,8 @@ bool anyNonZero(const std::string& digits, std::size_t from) {
 std::optional<int64_t> wholePart(const DecimalNumber& number) {
     if (number.wholeDigits.size() > 18) return std::nullopt;
     int64_t value = 0;
-    for (char c : number.wholeDigits) value = value * 10 + (c - '0');
+    for (char c : number.wholeDigits)
+        value = value * 10 + (c - '0');
     return value;
 }
 
@@ -22,7 +27,8 @@ std::optional<int64_t> wholePart(const DecimalNumber& number) {
 
 std::optional<DecimalNumber> readDecimalPrefix(const std::string& text, std::size_t from, std::size_t& end) {
     std::size_t i = from;
-    while (i < text.size() && isBlank(text[i])) ++i;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     DecimalNumber number;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         number.negative = text[i] == '-';
@@ -36,7 +42,8 @@ std::optional<DecimalNumber> readDecimalPrefix(const std::string& text, std::siz
     }
     if (i < text.size() && text[i] == '.') {
         std::size_t j = i + 1;
-        while (j < text.size() && isDigit(text[j])) number.fractionDigits += text[j++];
+        while (j < text.size() && isDigit(text[j]))
+            number.fractionDigits += text[j++];
         digitCount += number.fractionDigits.size();
         // A lone "." after digits ends the number there ("12." is 12).
         if (digitCount > 0) i = j;
@@ -50,7 +57,8 @@ std::optional<DecimalNumber> readDecimal(const std::string& text) {
     std::size_t end = 0;
     auto number = readDecimalPrefix(text, 0, end);
     if (!number) return std::nullopt;
-    while (end < text.size() && isBlank(text[end])) ++end;
+    while (end < text.size() && isBlank(text[end]))
+        ++end;
     if (end != text.size()) return std::nullopt;
     return number;
 }

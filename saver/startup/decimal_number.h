@@ -10,8 +10,8 @@ namespace mirevo {
 
 struct DecimalNumber {
     bool negative = false;
-    std::string wholeDigits;     // without leading zeros; empty for zero
-    std::string fractionDigits;  // as written
+    std::string wholeDigits;    // without leading zeros; empty for zero
+    std::string fractionDigits; // as written
 };
 
 // The number that text begins at `from`, after leading blanks; `end` receives the index just past it.

@@ -9,29 +9,35 @@ namespace {
 constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 
 struct Line {
-    std::string content;  // without its line ending
-    std::string ending;   // "\n", "\r\n" or "" (last line without one)
+    std::string content; // without its line ending
+    std::string ending;  // "\n", "\r\n" or "" (last line without one)
 };
 
 enum class LineKind { Other, Comment, Section, Key };
 
 struct ParsedLine {
     LineKind kind = LineKind::Other;
-    std::string name;   // section or key name, trimmed
-    std::string value;  // key value, trimmed, quotes still on
+    std::string name;  // section or key name, trimmed
+    std::string value; // key value, trimmed, quotes still on
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string trim(const std::string& text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
     return text.substr(begin, end - begin);
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // ASCII letters without regard to case; every other byte (Japanese included) exactly.
 bool sameName(const std::string& a, const std::string& b) {
@@ -52,7 +58,8 @@ std::vector<Line> splitLines(const std::string& text) {
         }
         std::size_t contentEnd = newline;
         if (contentEnd > start && text[contentEnd - 1] == '\r') --contentEnd;
-        lines.push_back({text.substr(start, contentEnd - start), text.substr(contentEnd, newline + 1 - contentEnd)});
+        lines.push_back(
+            {text.substr(start, contentEnd - start), text.substr(contentEnd, newline + 1 - contentEnd)});
         start = newline + 1;
     }
     return lines;
@@ -60,7 +67,8 @@ std::vector<Line> splitLines(const std::string& text) {
 
 std::string joinLines(const std::vector<Line>& lines) {
     std::string text;
-    for (const Line& line : lines) text += line.content + line.ending;
+    for (const Line& line : lines)
+        text += line.content + line.ending;
     return text;
 }
 
@@ -94,7 +102,8 @@ ParsedLine parseLine(const std::string& content, bool firstLine) {
 std::vector<ParsedLine> parseLines(const std::vector<Line>& lines) {
     std::vector<ParsedLine> parsed;
     parsed.reserve(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) parsed.push_back(parseLine(lines[i].content, i == 0));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        parsed.push_back(parseLine(lines[i].content, i == 0));
     return parsed;
 }
 
@@ -109,7 +118,9 @@ bool needsQuotes(const std::string& value) {
     return isBlank(value.front()) || isBlank(value.back()) || unquote(value) != value;
 }
 
-bool fitsOnALine(const std::string& text) { return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
+bool fitsOnALine(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
 
 // Where the first section of that name starts and ends (one past its last line). npos when it is missing.
 struct SectionSpan {

@@ -21,8 +21,8 @@ std::optional<std::string> profileTextValue(const std::string& text, const std::
 // text's line ending (LF or CRLF) are kept. A value that reading would change (blanks at its ends, a pair of
 // quotes around it) is written inside double quotes. nullopt for names or a value that a line cannot hold
 // (line breaks, NUL, an empty name, "=" in a key, "]" in a section name, a key beginning with ";" or "[").
-std::optional<std::string> profileTextWithValue(const std::string& text, const std::string& section, const std::string& key,
-                                 const std::string& value);
+std::optional<std::string> profileTextWithValue(const std::string& text, const std::string& section,
+                                                const std::string& key, const std::string& value);
 
 // Bytes of an ini file as UTF-8: kept as they are when already valid UTF-8, else decoded from Shift-JIS
 // (CP932, as the Windows program wrote them). nullopt when they are neither.

@@ -64,10 +64,11 @@ bool writeAll(int fd, const std::string& bytes) {
 // The file a write must replace: a symbolic link's target, so the link itself stays.
 std::optional<std::string> writeTarget(const std::string& path) {
     struct stat linkInfo {};
-    if (::lstat(path.c_str(), &linkInfo) != 0) return errno == ENOENT ? std::optional<std::string>(path) : std::nullopt;
+    if (::lstat(path.c_str(), &linkInfo) != 0)
+        return errno == ENOENT ? std::optional<std::string>(path) : std::nullopt;
     if (!S_ISLNK(linkInfo.st_mode)) return path;
     std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    if (!resolved) return std::nullopt;  // a dangling link: don't guess where it meant to point
+    if (!resolved) return std::nullopt; // a dangling link: don't guess where it meant to point
     return std::string(resolved.get());
 }
 

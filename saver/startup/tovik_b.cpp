@@ -17,7 +17,8 @@ namespace {
 std::string cutText(const std::string& text, std::size_t limit) {
     if (text.size() <= limit) return text;
     std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
     return text.substr(0, end);
 }
 
@@ -30,7 +31,8 @@ void loadNumber(int16_t& setting, const std::string& value) {
     const auto number = readDecimal(value);
     if (!number) return;
     const auto whole = roundDown(*number);
-    if (!whole || *whole < std::numeric_limits<int16_t>::min() || *whole > std::numeric_limits<int16_t>::max())
+    if (!whole || *whole < std::numeric_limits<int16_t>::min() ||
+        *whole > std::numeric_limits<int16_t>::max())
         return;
     setting = static_cast<int16_t>(*whole);
 }
@@ -88,6 +90,8 @@ std::string programFilePath(const std::string& programFolder, const std::string&
     return programFolder + "/" + name;
 }
 
-std::string settingsFilePath(const std::string& programFolder) { return programFilePath(programFolder, "Mirevo.ini"); }
+std::string settingsFilePath(const std::string& programFolder) {
+    return programFilePath(programFolder, "Mirevo.ini");
+}
 
 } // namespace mirevo

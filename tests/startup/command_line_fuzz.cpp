@@ -30,8 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool blocked = (flags & 3) != 0;
     if (blocked && (outcome != MainOutcome::End || platform.calls.size() != 2)) std::abort();
-    if (!blocked && letter == 'P' && platform.calls.back() != "showPreview " + std::to_string(handle)) std::abort();
-    if (!blocked && letter != 'P' && (outcome != MainOutcome::End || platform.calls.back().rfind("messageBox ", 0) != 0))
+    if (!blocked && letter == 'P' && platform.calls.back() != "showPreview " + std::to_string(handle))
+        std::abort();
+    if (!blocked && letter != 'P' &&
+        (outcome != MainOutcome::End || platform.calls.back().rfind("messageBox ", 0) != 0))
         std::abort();
     return 0;
 }

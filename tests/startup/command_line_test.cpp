@@ -24,7 +24,8 @@ TEST(CommandLine, ArgumentsJoinWithSingleBlanks) {
     for (const auto& c : cases) {
         std::vector<std::string> copies = c.args;
         std::vector<char*> argv;
-        for (auto& arg : copies) argv.push_back(arg.data());
+        for (auto& arg : copies)
+            argv.push_back(arg.data());
         argv.push_back(nullptr);
         EXPECT_EQ(argumentText(static_cast<int>(c.args.size()), argv.data()), c.text);
     }
@@ -32,10 +33,11 @@ TEST(CommandLine, ArgumentsJoinWithSingleBlanks) {
 
 TEST(CommandLine, SwitchLetterIsTheSecondCharacterUpperCased) {
     const std::vector<std::pair<std::string, char>> cases{
-        {"", '\0'}, {"s", '\0'}, {"/s", 'S'}, {"-S", 'S'}, {"xp 5", 'P'}, {"/c:1", 'C'},
-        {"/1", '1'}, {"s/", '/'}, {"/\xC3\xA9", '\xC3'},
+        {"", '\0'},    {"s", '\0'}, {"/s", 'S'}, {"-S", 'S'},           {"xp 5", 'P'},
+        {"/c:1", 'C'}, {"/1", '1'}, {"s/", '/'}, {"/\xC3\xA9", '\xC3'},
     };
-    for (const auto& [text, letter] : cases) EXPECT_EQ(switchLetter(text), letter) << "text \"" << text << "\"";
+    for (const auto& [text, letter] : cases)
+        EXPECT_EQ(switchLetter(text), letter) << "text \"" << text << "\"";
 }
 
 TEST(CommandLine, HostHandleReadsTheNumberAfterTheSwitch) {
@@ -44,7 +46,7 @@ TEST(CommandLine, HostHandleReadsTheNumberAfterTheSwitch) {
         {"/p ", 0},
         {"/p 1234", 1234},
         {"/p:1234", 1234},
-        {"/px1234", 1234},  // position 3 is skipped whatever it is
+        {"/px1234", 1234}, // position 3 is skipped whatever it is
         {"/p12", 2},
         {"/p    42", 42},
         {"/p \t42", 42},
@@ -79,7 +81,8 @@ TEST(CommandLine, HostHandleReadsTheNumberAfterTheSwitch) {
         {"/p 99999999999999999999999", 0},
         {"/p 0000000000000000000000001", 1},
     };
-    for (const auto& [text, handle] : cases) EXPECT_EQ(hostHandle(text), handle) << "text \"" << text << "\"";
+    for (const auto& [text, handle] : cases)
+        EXPECT_EQ(hostHandle(text), handle) << "text \"" << text << "\"";
 }
 
 } // namespace

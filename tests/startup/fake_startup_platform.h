@@ -10,11 +10,11 @@
 namespace mirevo::test {
 
 class FakeStartupPlatform : public StartupPlatform {
-public:
-    std::set<std::string> windows;  // titles of the top-level windows that exist
+  public:
+    std::set<std::string> windows; // titles of the top-level windows that exist
     std::string folder;
     bool previewShows = true;
-    const ProgramState* state = nullptr;  // looked at when the message box appears
+    const ProgramState* state = nullptr; // looked at when the message box appears
 
     std::vector<std::string> calls;
     int16_t bgmKindAtMessageBox = -1;

@@ -17,27 +17,26 @@ namespace {
 using test::TempDir;
 
 // A settings file as someone might leave it after editing it by hand.
-const std::string kHandEdited =
-    "; Mirevo settings, edited by hand\n"
-    "loose=a key outside any section\n"
-    "[ Other ]\n"
-    "BGM区分 = 9\n"
-    "\n"
-    "  [  section  ]  \n"
-    "  bgm区分   =   2  \n"
-    "not a key line\n"
-    "BGMﾘﾋﾟｰﾄ=\"  3 \"\n"
-    "BGMﾌｧｲﾙ='/music/song.mp3'\n"
-    "; BGMﾌｧｲﾙ=/commented/out.mp3\n"
-    "mismatched=\"abc'\n"
-    "lonequote=\"\n"
-    "empty=\n"
-    "BGM区分=8\n"
-    "[SECTION]\n"
-    "BGMﾘﾋﾟｰﾄ=7\n"
-    "extra=only in the second one\n"
-    "[Last]\n"
-    "final=no newline after me";
+const std::string kHandEdited = "; Mirevo settings, edited by hand\n"
+                                "loose=a key outside any section\n"
+                                "[ Other ]\n"
+                                "BGM区分 = 9\n"
+                                "\n"
+                                "  [  section  ]  \n"
+                                "  bgm区分   =   2  \n"
+                                "not a key line\n"
+                                "BGMﾘﾋﾟｰﾄ=\"  3 \"\n"
+                                "BGMﾌｧｲﾙ='/music/song.mp3'\n"
+                                "; BGMﾌｧｲﾙ=/commented/out.mp3\n"
+                                "mismatched=\"abc'\n"
+                                "lonequote=\"\n"
+                                "empty=\n"
+                                "BGM区分=8\n"
+                                "[SECTION]\n"
+                                "BGMﾘﾋﾟｰﾄ=7\n"
+                                "extra=only in the second one\n"
+                                "[Last]\n"
+                                "final=no newline after me";
 
 std::string withCrlf(const std::string& text) {
     std::string out;
@@ -54,20 +53,20 @@ TEST(ProfileText, ReadsHandEditedFiles) {
         std::optional<std::string> value;
     };
     const std::vector<Case> cases{
-        {"Section", "BGM区分", "2"},  // the first of two matching keys
+        {"Section", "BGM区分", "2"}, // the first of two matching keys
         {"SECTION", "Bgm区分", "2"},
-        {"Section", "BGMﾘﾋﾟｰﾄ", "  3 "},  // blanks inside the quotes stay
+        {"Section", "BGMﾘﾋﾟｰﾄ", "  3 "}, // blanks inside the quotes stay
         {"section", "bgmﾌｧｲﾙ", "/music/song.mp3"},
         {" Section ", " BGMﾌｧｲﾙ ", "/music/song.mp3"},
         {"Section", "mismatched", "\"abc'"},
         {"Section", "lonequote", "\""},
         {"Section", "empty", ""},
-        {"Section", "extra", std::nullopt},  // the first matching section is the one read
+        {"Section", "extra", std::nullopt}, // the first matching section is the one read
         {"Section", "loose", std::nullopt},
         {"Section", "not a key line", std::nullopt},
-        {"Section", "ＢＧＭ区分", std::nullopt},  // only ASCII letters ignore case
+        {"Section", "ＢＧＭ区分", std::nullopt}, // only ASCII letters ignore case
         {"Section", "BGMﾘﾋﾟｰﾄ ", "  3 "},
-        {"Section", "BGMリピート", std::nullopt},  // full-width katakana is another name
+        {"Section", "BGMリピート", std::nullopt}, // full-width katakana is another name
         {"Other", "bgm区分", "9"},
         {"other", "BGMﾘﾋﾟｰﾄ", std::nullopt},
         {"Last", "final", "no newline after me"},
@@ -91,10 +90,10 @@ TEST(ProfileText, EditsKeepEveryOtherLine) {
     const std::vector<Case> cases{
         {"replace a value", "; note\n[Section]\nBGM区分=1\nBGMﾘﾋﾟｰﾄ=0\n", "Section", "BGM区分", "2",
          "; note\n[Section]\nBGM区分=2\nBGMﾘﾋﾟｰﾄ=0\n"},
-        {"replace keeps the file's spelling of the key", "[section]\n  bgm区分 = 1 \n", "Section", "BGM区分", "2",
-         "[section]\nbgm区分=2\n"},
-        {"new key after the last key line", "[Section]\na=1\n; about b\n\n[Other]\nc=3\n", "Section", "b", "2",
-         "[Section]\na=1\nb=2\n; about b\n\n[Other]\nc=3\n"},
+        {"replace keeps the file's spelling of the key", "[section]\n  bgm区分 = 1 \n", "Section", "BGM区分",
+         "2", "[section]\nbgm区分=2\n"},
+        {"new key after the last key line", "[Section]\na=1\n; about b\n\n[Other]\nc=3\n", "Section", "b",
+         "2", "[Section]\na=1\nb=2\n; about b\n\n[Other]\nc=3\n"},
         {"new key in a section without keys", "[Section]\n\n", "Section", "k", "v", "[Section]\nk=v\n\n"},
         {"new key in the last section", "[Other]\nc=3\n[Section]\na=1\n", "Section", "b", "2",
          "[Other]\nc=3\n[Section]\na=1\nb=2\n"},
@@ -115,7 +114,8 @@ TEST(ProfileText, EditsKeepEveryOtherLine) {
         {"empty value", "[Section]\na=1\n", "Section", "a", "", "[Section]\na=\n"},
         {"blanks at the ends are quoted", "", "Section", "k", " x ", "[Section]\nk=\" x \"\n"},
         {"a quoted value is quoted again", "", "Section", "k", "'x'", "[Section]\nk=\"'x'\"\n"},
-        {"Japanese names and values", "", "Section", "BGMﾌｧｲﾙ", "/音楽/曲.mp3", "[Section]\nBGMﾌｧｲﾙ=/音楽/曲.mp3\n"},
+        {"Japanese names and values", "", "Section", "BGMﾌｧｲﾙ", "/音楽/曲.mp3",
+         "[Section]\nBGMﾌｧｲﾙ=/音楽/曲.mp3\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,10 +131,17 @@ TEST(ProfileText, RefusesWhatALineCannotHold) {
         std::string section, key, value;
     };
     const std::vector<Case> cases{
-        {"Section", "k", "two\nlines"}, {"Section", "k", "cr\rhere"}, {"Section", "k", std::string("nul\0x", 5)},
-        {"Section", "", "v"},           {"Section", "  ", "v"},       {"", "k", "v"},
-        {"Sec]tion", "k", "v"},         {"Section", "a=b", "v"},      {"Section", ";k", "v"},
-        {"Section", "[k", "v"},         {"Sec\ntion", "k", "v"},
+        {"Section", "k", "two\nlines"},
+        {"Section", "k", "cr\rhere"},
+        {"Section", "k", std::string("nul\0x", 5)},
+        {"Section", "", "v"},
+        {"Section", "  ", "v"},
+        {"", "k", "v"},
+        {"Sec]tion", "k", "v"},
+        {"Section", "a=b", "v"},
+        {"Section", ";k", "v"},
+        {"Section", "[k", "v"},
+        {"Sec\ntion", "k", "v"},
     };
     for (const auto& c : cases)
         EXPECT_FALSE(profileTextWithValue("[Section]\nk=1\n", c.section, c.key, c.value).has_value())
@@ -147,12 +154,13 @@ TEST(ProfileBytes, DecodesShiftJisAndKeepsUtf8) {
         {"BGM区分=2", "BGM区分=2"},
         {"BGM\x8B\xE6\x95\xAA=2", "BGM区分=2"},
         {"BGM\xCC\xA7\xB2\xD9", "BGMﾌｧｲﾙ"},
-        {"\x89\xB9\x8A\x79\\\x95\x5C", "音楽\\表"},  // the second byte of 表 is "\"
-        {"\x80", std::nullopt},                      // neither UTF-8 nor Shift-JIS
+        {"\x89\xB9\x8A\x79\\\x95\x5C", "音楽\\表"}, // the second byte of 表 is "\"
+        {"\x80", std::nullopt},                     // neither UTF-8 nor Shift-JIS
         {"\xC0\xAF", "ﾀｯ"},                         // an overlong UTF-8 "/" is Shift-JIS katakana
         {"", ""},
     };
-    for (const auto& [bytes, text] : cases) EXPECT_EQ(decodeProfileBytes(bytes), text) << bytes;
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(decodeProfileBytes(bytes), text) << bytes;
 }
 
 TEST(ProfileFile, MissingFileSectionOrKeyIsCreated) {
@@ -172,12 +180,13 @@ TEST(ProfileFile, MissingFileSectionOrKeyIsCreated) {
 TEST(ProfileFile, FirstWriteTurnsAShiftJisFileIntoUtf8) {
     TempDir dir;
     const std::string ini = dir / "Mirevo.ini";
-    test::writeFile(ini,
-                    "; \x83\x81\x83\x82\r\n[Section]\r\nBGM\x8B\xE6\x95\xAA=1\r\nBGM\xD8\xCB\xDF\xB0\xC4=3\r\n"
-                    "BGM\xCC\xA7\xB2\xD9=/\x89\xB9\x8A\x79/a.mp3\r\n");
+    test::writeFile(
+        ini, "; \x83\x81\x83\x82\r\n[Section]\r\nBGM\x8B\xE6\x95\xAA=1\r\nBGM\xD8\xCB\xDF\xB0\xC4=3\r\n"
+             "BGM\xCC\xA7\xB2\xD9=/\x89\xB9\x8A\x79/a.mp3\r\n");
     EXPECT_EQ(readProfileString(ini, "Section", "BGMﾌｧｲﾙ"), "/音楽/a.mp3");
     ASSERT_TRUE(writeProfileString(ini, "Section", "BGM区分", "2"));
-    EXPECT_EQ(test::readFile(ini), "; メモ\r\n[Section]\r\nBGM区分=2\r\nBGMﾘﾋﾟｰﾄ=3\r\nBGMﾌｧｲﾙ=/音楽/a.mp3\r\n");
+    EXPECT_EQ(test::readFile(ini),
+              "; メモ\r\n[Section]\r\nBGM区分=2\r\nBGMﾘﾋﾟｰﾄ=3\r\nBGMﾌｧｲﾙ=/音楽/a.mp3\r\n");
 }
 
 TEST(ProfileFile, WritesThroughASymbolicLinkAndKeepsTheMode) {

@@ -24,13 +24,13 @@ const std::string kSjisSong = "\x8B\xC8";
 
 struct LoadCase {
     std::string name;
-    std::string ini;           // "$DIR" stands for the program folder; empty: no settings file
-    std::string existingFile;  // made below the program folder before loading, when not empty
-    Settings start;            // the values before loading
+    std::string ini;          // "$DIR" stands for the program folder; empty: no settings file
+    std::string existingFile; // made below the program folder before loading, when not empty
+    Settings start;           // the values before loading
     int16_t kind;
     int16_t repeat;
-    std::string file;    // "$DIR" as above
-    std::string folder;  // "$DIR" as above
+    std::string file;   // "$DIR" as above
+    std::string folder; // "$DIR" as above
 };
 
 std::string expand(std::string text, const std::string& dir) {
@@ -56,18 +56,19 @@ TEST(SettingsLoad, FillsTheSettingsFromTheIniFile) {
         {"CD kind with a missing file", "[Section]\nBGM区分=1\nBGMﾌｧｲﾙ=/nowhere/x.wav\n", "", zero, 1, 0, "",
          "$DIR"},
         {"kind not a number", "[Section]\nBGM区分=abc\n", "", zero, 0, 0, "", "$DIR"},
-        {"not a number keeps the previous value", "[Section]\nBGM区分=abc\nBGMﾘﾋﾟｰﾄ=1e3\n", "", previous, 5, 7, "",
-         "$DIR"},
+        {"not a number keeps the previous value", "[Section]\nBGM区分=abc\nBGMﾘﾋﾟｰﾄ=1e3\n", "", previous, 5,
+         7, "", "$DIR"},
         {"kind above 16 bits", "[Section]\nBGM区分=40000\nBGMﾘﾋﾟｰﾄ=-32769\n", "", zero, 0, 0, "", "$DIR"},
         {"16-bit limits", "[Section]\nBGM区分=32767\nBGMﾘﾋﾟｰﾄ=-32768\n", "", zero, 32767, -32768, "", "$DIR"},
-        {"just past the limit after rounding down", "[Section]\nBGM区分=32767.9\nBGMﾘﾋﾟｰﾄ=-32768.1\n", "", zero,
-         32767, 0, "", "$DIR"},
-        {"fractions round down", "[Section]\nBGM区分=2.9\nBGMﾘﾋﾟｰﾄ=-0.5\nBGMﾌｧｲﾙ=$DIR/a.wav\n", "a.wav", zero, 2,
-         -1, "$DIR/a.wav", "$DIR"},
-        {"blanks, quotes and signs", "[Section]\nBGM区分 = \" +1 \"\nBGMﾘﾋﾟｰﾄ=-0\n", "", zero, 1, 0, "", "$DIR"},
+        {"just past the limit after rounding down", "[Section]\nBGM区分=32767.9\nBGMﾘﾋﾟｰﾄ=-32768.1\n", "",
+         zero, 32767, 0, "", "$DIR"},
+        {"fractions round down", "[Section]\nBGM区分=2.9\nBGMﾘﾋﾟｰﾄ=-0.5\nBGMﾌｧｲﾙ=$DIR/a.wav\n", "a.wav", zero,
+         2, -1, "$DIR/a.wav", "$DIR"},
+        {"blanks, quotes and signs", "[Section]\nBGM区分 = \" +1 \"\nBGMﾘﾋﾟｰﾄ=-0\n", "", zero, 1, 0, "",
+         "$DIR"},
         {"other kinds stay as read", "[Section]\nBGM区分=9\n", "", zero, 9, 0, "", "$DIR"},
-        {"folder with a trailing slash", "[Section]\nBGM区分=2\nBGMﾌｧｲﾙ=$DIR/音楽/\n", "音楽/曲.mp3", zero, 0, 0,
-         "", "$DIR"},
+        {"folder with a trailing slash", "[Section]\nBGM区分=2\nBGMﾌｧｲﾙ=$DIR/音楽/\n", "音楽/曲.mp3", zero, 0,
+         0, "", "$DIR"},
         {"file with a trailing slash", "[Section]\nBGM区分=2\nBGMﾌｧｲﾙ=$DIR/曲.wav/\n", "曲.wav", zero, 2, 0,
          "$DIR/曲.wav/", "$DIR/曲.wav"},
         {"Shift-JIS file from the Windows program",
@@ -96,7 +97,8 @@ TEST(SettingsLoad, LongJapanesePathsSurviveWriteReadAndLoad) {
     std::string programFolder = dir.path();
     for (const char* piece : {"音", "楽", "曲", "歌"}) {
         std::string name;
-        for (int i = 0; i < 50; ++i) name += piece;  // 150 bytes, within one name's limit
+        for (int i = 0; i < 50; ++i)
+            name += piece; // 150 bytes, within one name's limit
         programFolder += "/" + name;
     }
     const std::string music = programFolder + "/ミュージック/とても長い名前の曲.mp3";
@@ -123,7 +125,8 @@ TEST(SettingsLoad, LongJapanesePathsSurviveWriteReadAndLoad) {
 TEST(IniRead, LongValuesAreCutAtACharacterBoundary) {
     TempDir dir;
     std::string value;
-    while (value.size() < kIniValueBuffer + 10) value += "曲";
+    while (value.size() < kIniValueBuffer + 10)
+        value += "曲";
     int32_t result = 0;
     Ini_Write(kIniSection, "long", value, dir / "Mirevo.ini", result);
     ASSERT_EQ(result, 1);
@@ -155,11 +158,11 @@ TEST(FileExists, OnlyThingsThatOpenForReadingAndAreNoFolder) {
 
     const std::vector<std::pair<std::string, bool>> cases{
         {dir / "song.mp3", true},
-        {dir / "song.mp3/", true},  // one trailing "/" is dropped before the test
+        {dir / "song.mp3/", true}, // one trailing "/" is dropped before the test
         {dir / "song.mp3//", false},
         {dir / "empty.wav", true},
         {dir / "link.mp3", true},
-        {dir / "fifo", true},  // opens at once, without waiting for a writer
+        {dir / "fifo", true}, // opens at once, without waiting for a writer
         {dir / "folder", false},
         {dir / "folder/", false},
         {dir / "missing.mp3", false},
@@ -168,7 +171,8 @@ TEST(FileExists, OnlyThingsThatOpenForReadingAndAreNoFolder) {
         {"", false},
         {"/", false},
     };
-    for (const auto& [path, exists] : cases) EXPECT_EQ(File_Exists(path), exists) << path;
+    for (const auto& [path, exists] : cases)
+        EXPECT_EQ(File_Exists(path), exists) << path;
 }
 
 TEST(FileExists, UnreadableFileIsMissing) {
@@ -190,10 +194,11 @@ TEST(PathFolder, TextUpToTheLastSlash) {
         {"music/song.mp3", "music"},
         {"song.mp3", ""},
         {"", ""},
-        {"C:\\Music\\song.mp3", ""},  // "\" and ":" are ordinary characters here
+        {"C:\\Music\\song.mp3", ""}, // "\" and ":" are ordinary characters here
         {"/a:b\\c/d", "/a:b\\c"},
     };
-    for (const auto& [path, folder] : cases) EXPECT_EQ(Path_Folder(path), folder) << path;
+    for (const auto& [path, folder] : cases)
+        EXPECT_EQ(Path_Folder(path), folder) << path;
 }
 
 TEST(SettingsFilePath, JoinsTheProgramFolderOnce) {
