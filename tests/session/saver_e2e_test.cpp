@@ -1,0 +1,249 @@
+// Mirevo.scr as the screen-saver machinery runs it, on a private X server with a known desktop picture.
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+#include "tests/harness/child_process.h"
+#include "tests/harness/poll.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb.h"
+
+namespace mirevo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kSaver = std::string(MIREVO_BIN_DIR) + "/Mirevo.scr";
+
+// A private folder for the snapshot (what XDG_RUNTIME_DIR is on a desktop), removed with what it holds.
+class RuntimeFolder {
+public:
+    RuntimeFolder() {
+        char name[] = "/tmp/mirevo-session-XXXXXX";
+        path_ = mkdtemp(name);
+    }
+    ~RuntimeFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Every pixel different from its mirror image and from the pixel of the row above or below.
+Image desktopPicture(int width, int height) {
+    Image picture{width, height, std::vector<uint8_t>(size_t(width) * height * 3)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.set(x, y, {uint8_t(x * 255 / (width - 1)), uint8_t(y * 255 / (height - 1)),
+                               uint8_t((x * 7 + y * 3) & 0xff)});
+    return picture;
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// Compares the snapshot file with the desktop picture, mirrored and bottom-up; returns what differs.
+std::string snapshotDifference(const std::vector<uint8_t>& file, const Image& desktop) {
+    const int w = desktop.width, h = desktop.height;
+    const size_t rowSize = (size_t(w) * 3 + 3) & ~size_t(3);
+    if (file.size() != 54 + rowSize * h) return "size " + std::to_string(file.size());
+    if (file[0] != 'B' || file[1] != 'M' || le32(file, 10) != 54 || le32(file, 18) != uint32_t(w) ||
+        le32(file, 22) != uint32_t(h) || (file[28] | file[29] << 8) != 24 || le32(file, 30) != 0)
+        return "headers";
+    for (int row = 0; row < h; ++row)
+        for (int column = 0; column < w; ++column) {
+            auto expected = desktop.at(w - 1 - column, h - 1 - row);
+            const uint8_t* bgr = &file[54 + size_t(row) * rowSize + size_t(column) * 3];
+            if (bgr[2] != expected[0] || bgr[1] != expected[1] || bgr[0] != expected[2])
+                return "pixel at file row " + std::to_string(row) + ", column " + std::to_string(column);
+        }
+    return {};
+}
+
+class SaverSession : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 1023, kHeight = 767;  // odd sizes: row padding and an uneven middle
+
+    void SetUp() override {
+        ASSERT_TRUE(server.ok());
+        ASSERT_TRUE(client.ok());
+        client.setRootPicture(desktop);
+        ASSERT_EQ(access(kSaver.c_str(), X_OK), 0) << kSaver;
+    }
+
+    std::map<std::string, std::optional<std::string>> environment() const {
+        return {{"DISPLAY", server.display()}, {"XDG_RUNTIME_DIR", runtime.path()}};
+    }
+    std::unique_ptr<ChildProcess> startSaver(const std::string& program, const std::vector<std::string>& args) {
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return std::make_unique<ChildProcess>(argv, environment());
+    }
+    unsigned long waitForWindow(const std::string& title, std::chrono::milliseconds deadline) {
+        unsigned long window = 0;
+        pollUntil(deadline, [&] { return (window = client.findWindow(title)) != 0; });
+        return window;
+    }
+    void pressKeyIn(unsigned long window, const std::string& key) {
+        XSetInputFocus(client.display(), window, RevertToPointerRoot, CurrentTime);
+        client.sync();
+        client.sendKey(key);
+    }
+
+    Xvfb server{kWidth, kHeight};
+    XClient client{server.display()};
+    RuntimeFolder runtime;
+    Image desktop = desktopPicture(kWidth, kHeight);
+};
+
+TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
+    auto saver = startSaver(kSaver, {"/s"});
+    const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
+    ASSERT_NE(viewer, 0u) << saver->errors();
+
+    // The snapshot was complete before the viewer existed.
+    EXPECT_EQ(snapshotDifference(readFile(runtime.path() + "/Tovik.bmp"), desktop), "");
+    struct stat st {};
+    ASSERT_EQ(lstat((runtime.path() + "/Tovik.bmp").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // The viewer found that file: its floor shows the picture's colours, not the plain white of a missing one.
+    bool coloured = pollUntil(10s, [&] {
+        auto shot = client.screenshot(client.root());  // the viewer's window is larger than this screen
+        if (!shot) return false;
+        int strong = 0;
+        for (int y = 0; y < shot->height; y += 4)
+            for (int x = 0; x < shot->width; x += 4) {
+                auto c = shot->at(x, y);
+                int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
+                if (hi - lo > 80) ++strong;
+            }
+        return strong > 100;
+    });
+    EXPECT_TRUE(coloured);
+
+    // The hidden session window marks the running session and is never shown.
+    const unsigned long session = client.findWindow("Tovik_Main");
+    ASSERT_NE(session, 0u);
+    EXPECT_FALSE(client.mapped(session));
+
+    // Any further start ends at once, without a second viewer.
+    for (std::vector<std::string> args : {std::vector<std::string>{"/s"}, {"/c"}, {"/p", "1"}, {}}) {
+        auto second = startSaver(kSaver, args);
+        EXPECT_EQ(second->waitExit(5s), std::optional<int>(0)) << (args.empty() ? "" : args[0]);
+    }
+    EXPECT_TRUE(saver->running());
+
+    pressKeyIn(viewer, "Escape");
+    ASSERT_TRUE(pollUntil(10s, [&] { return client.findWindow("Tovik_VC") == 0; }));
+    const auto viewerGone = std::chrono::steady_clock::now();
+    EXPECT_EQ(saver->waitExit(2s), std::optional<int>(0)) << saver->errors();
+    EXPECT_LT(std::chrono::steady_clock::now() - viewerGone, 1000ms);
+    EXPECT_EQ(client.findWindow("Tovik_Main"), 0u);
+    // The saver's own lines (the viewer shares its standard error and prints its pixel format there).
+    EXPECT_EQ(saver->errors().find("Mirevo.scr"), std::string::npos) << saver->errors();
+
+    // Nothing is left beside the snapshot.
+    auto listing = startSaver("/bin/ls", {"-A", runtime.path()});
+    listing->waitExit(5s);
+    EXPECT_EQ(listing->output(), "Tovik.bmp\n");
+}
+
+TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
+    // Every core busy four times over: the viewer then takes well over one watch period to open its window
+    // (with one or two loops per core it can still make it in time, and the test would prove nothing).
+    std::vector<std::unique_ptr<ChildProcess>> busy;
+    for (unsigned i = 0; i < 4 * std::max(1u, std::thread::hardware_concurrency()); ++i)
+        busy.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{"/bin/sh", "-c", "while :; do :; done"}));
+
+    const auto start = std::chrono::steady_clock::now();
+    auto saver = startSaver(kSaver, {"/s"});
+    const unsigned long viewer = waitForWindow("Tovik_VC", 60s);
+    ASSERT_NE(viewer, 0u) << saver->errors();
+    const auto appeared = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    RecordProperty("viewer_window_after_ms", int(appeared.count()));
+    // A few watch periods later the session is still there, waiting for the viewer to end.
+    EXPECT_FALSE(saver->waitExit(1500ms)) << "the session ended under a running viewer, which appeared after "
+                                          << appeared.count() << " ms";
+    busy.clear();
+
+    pressKeyIn(viewer, "Escape");
+    EXPECT_EQ(saver->waitExit(15s), std::optional<int>(0)) << saver->errors();
+}
+
+TEST_F(SaverSession, EmptyCommandLineRunsASessionToo) {
+    auto saver = startSaver(kSaver, {});
+    const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
+    ASSERT_NE(viewer, 0u) << saver->errors();
+    EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
+    pressKeyIn(viewer, "Escape");
+    EXPECT_EQ(saver->waitExit(10s), std::optional<int>(0)) << saver->errors();
+}
+
+TEST_F(SaverSession, UnknownSwitchEndsAtOnce) {
+    auto saver = startSaver(kSaver, {"/a"});
+    EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0));
+    EXPECT_EQ(client.findWindow("Tovik_VC"), 0u);
+    EXPECT_EQ(client.findWindow("Mirevo (ScreenSaver)"), 0u);
+}
+
+TEST_F(SaverSession, MissingViewerShowsTheMessageAndEndsOnOk) {
+    RuntimeFolder alone;
+    const std::string saverAlone = alone.path() + "/Mirevo.scr";
+    ASSERT_EQ(std::system(("cp '" + kSaver + "' '" + saverAlone + "'").c_str()), 0);
+
+    for (std::string sw : {"/s", "/a", "/c"}) {
+        SCOPED_TRACE(sw);
+        auto saver = startSaver(saverAlone, {sw});
+        const unsigned long box = waitForWindow("Mirevo (ScreenSaver)", 20s);
+        ASSERT_NE(box, 0u) << saver->errors();
+        EXPECT_TRUE(pollUntil(5s, [&] { return client.mapped(box); }));
+        EXPECT_TRUE(saver->running()) << "the message waits for OK";
+        EXPECT_EQ(client.findWindow("Tovik_Main"), 0u);
+        pressKeyIn(box, "Return");
+        EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0));
+        EXPECT_EQ(client.findWindow("Tovik_VC"), 0u);
+    }
+}
+
+TEST(SaverWithoutDisplay, SaysSoInOneLineAndFails) {
+    struct Case {
+        const char* name;
+        std::map<std::string, std::optional<std::string>> env;
+    };
+    const Case cases[] = {
+        {"no DISPLAY", {{"DISPLAY", std::nullopt}}},
+        {"Wayland only", {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", "wayland-0"}}},
+        {"unreachable", {{"DISPLAY", ":9999"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChildProcess saver({kSaver, "/s"}, c.env);
+        auto code = saver.waitExit(10s);
+        ASSERT_TRUE(code);
+        EXPECT_NE(*code, 0);
+        EXPECT_LT(*code, 128) << "killed by a signal";
+        const std::string errors = saver.errors();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_NE(errors.find("X"), std::string::npos) << errors;
+    }
+}
+
+} // namespace
+} // namespace mirevo::test
