@@ -1,0 +1,206 @@
+// The scene and its texture in a real GL context (Mesa llvmpipe on a private Xvfb).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <GL/gl.h>
+
+#include "tests/harness/xvfb.h"
+#include "tests/viewer/gl_test_context.h"
+#include "tests/viewer/scene_math.h"
+#include "tests/viewer/test_bitmap.h"
+#include "viewer/gl_scene.h"
+#include "viewer/scene_texture.h"
+
+using namespace mirevo::viewer;
+using namespace mirevo::test;
+
+namespace {
+
+class SceneGl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new Xvfb(320, 240);
+        context_ = new GlTestContext(server_->display(), 64, 64);
+    }
+    static void TearDownTestSuite() {
+        delete context_;
+        delete server_;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(server_->ok());
+        ASSERT_TRUE(context_->ok()) << context_->error();
+        char tmpl[] = "/tmp/mirevo-scene-XXXXXX";
+        folder_ = mkdtemp(tmpl);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::string path = folder_ + "/" + name;
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+
+    static inline Xvfb* server_ = nullptr;
+    static inline GlTestContext* context_ = nullptr;
+    std::string folder_;
+};
+
+GLint levelWidth(int level) {
+    GLint width = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &width);
+    return width;
+}
+GLint levelHeight(int level) {
+    GLint height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &height);
+    return height;
+}
+
+// Level 0 of the bound texture as blue-green-red rows packed to 4 bytes, like the file.
+std::vector<uint8_t> levelZero(int width, int height) {
+    std::vector<uint8_t> pixels(bmpRowBytes(width) * height);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+Rgb gradient(int x, int y) { return {uint8_t(x * 5), uint8_t(y * 60), uint8_t(255 - x)}; }
+
+} // namespace
+
+TEST_F(SceneGl, EveryPathUploadsTheWholePictureAsAFullRepeatingMipmappedTexture) {
+    auto bytes = makeBmp(1023, 3, gradient, 0, false);  // rows of 3069 bytes padded to 3072
+    auto image = parseBmp(bytes.data(), bytes.size());
+    ASSERT_TRUE(image);
+    for (MipmapPath path : {MipmapPath::Glu, MipmapPath::GlGenerate, MipmapPath::CpuLevels}) {
+        SCOPED_TRACE(describe(path));
+        SceneTexture texture;
+        texture.Create("test");
+        texture.upload(*image.value, path);
+        EXPECT_EQ(texture.lastPath(), path);
+        GLint wrapS = 0, wrapT = 0, mag = 0, min = 0;
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
+        EXPECT_EQ(wrapS, GL_REPEAT);
+        EXPECT_EQ(wrapT, GL_REPEAT);
+        EXPECT_EQ(mag, GL_LINEAR);
+        EXPECT_EQ(min, GL_LINEAR_MIPMAP_LINEAR);
+
+        GLint format = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+        EXPECT_TRUE(format == GL_RGB8 || format == GL_RGB || format == 3) << std::hex << format;
+        // Every level down to 1 x 1 is there, or the texture would be incomplete and the floor white.
+        int level = 0;
+        while (levelWidth(level) > 1 || levelHeight(level) > 1) {
+            ASSERT_GT(levelWidth(level + 1), 0) << "level " << level + 1 << " missing";
+            ++level;
+        }
+        if (path == MipmapPath::Glu) {
+            EXPECT_EQ(levelWidth(0), 1024);  // scaled to power-of-two sides
+            EXPECT_EQ(levelHeight(0), 4);
+            EXPECT_EQ(level, 10);
+        } else {
+            EXPECT_EQ(levelWidth(0), 1023);
+            EXPECT_EQ(levelHeight(0), 3);
+            EXPECT_EQ(level, 9);
+            EXPECT_EQ(levelZero(1023, 3), image.value->pixels) << "rows read back differ from the file's";
+        }
+    }
+}
+
+TEST_F(SceneGl, LoadingSkipsAColourTableAndRefusedFilesLeaveNoImage) {
+    SceneTexture texture;
+    std::string good = write("good.bmp", makeBmp(6, 4, gradient, 1024));
+    ASSERT_TRUE(texture.LoadBitmapFile(good));
+    EXPECT_EQ(texture.fileName(), good);
+    EXPECT_EQ(levelWidth(0), 6);
+    auto expected = parseBmp(makeBmp(6, 4, gradient).data(), bmpRowBytes(6) * 4 + 54);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(levelZero(6, 4), expected.value->pixels);
+
+    auto truncated = makeBmp(6, 4, gradient);
+    truncated.pop_back();
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+             {"truncated.bmp", truncated}, {"text.bmp", {'h', 'e', 'l', 'l', 'o'}}}) {
+        EXPECT_FALSE(texture.LoadBitmapFile(write(name, bytes))) << name;
+        EXPECT_FALSE(texture.empty()) << "a texture name exists even without an image";
+        EXPECT_EQ(levelWidth(0), 0) << name;
+    }
+    EXPECT_FALSE(texture.LoadBitmapFile(folder_ + "/missing.bmp"));
+    EXPECT_EQ(texture.lastRefusal(), BmpRefusal::CannotOpen);
+}
+
+TEST_F(SceneGl, ASecondLoadDeletesTheFirstTextureName) {
+    std::string path = write("a.bmp", makeBmp(8, 8, gradient));
+    GLuint first = 0;
+    {
+        SceneTexture texture;
+        ASSERT_TRUE(texture.LoadBitmapFile(path));
+        first = texture.name();
+        ASSERT_TRUE(glIsTexture(first));
+        // The second load may be given the freed name again, but never the old texture object: a refused file
+        // leaves the new one without an image.
+        EXPECT_FALSE(texture.LoadBitmapFile(folder_ + "/missing.bmp"));
+        if (texture.name() != first) {
+            EXPECT_FALSE(glIsTexture(first));
+        }
+        texture.Bind();
+        EXPECT_EQ(levelWidth(0), 0);
+        GLuint second = texture.name();
+        texture.Release();
+        EXPECT_TRUE(texture.empty());
+        EXPECT_FALSE(glIsTexture(second));
+        texture.Release();  // nothing left to release
+    }
+    EXPECT_FALSE(glIsTexture(first));
+}
+
+TEST_F(SceneGl, TheFloorTransformIsTiltDriftSpinLoweringOverTheEyeTranslation) {
+    SceneTexture texture;
+    ASSERT_TRUE(InitScene(1024, 768, texture, ""));
+    GLfloat projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    Mat4 expectedProjection = perspective(55, 1024.0 / 768.0, 1, 20);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(projection[i], expectedProjection.m[i], 1e-5) << "projection " << i;
+
+    struct Case {
+        double t;
+        double dt;
+    };
+    const Case frames[] = {{0, 0}, {0, 0.5}, {1.7, 3.2}, {6.28, 7}, {31.4, 12.5}, {604800.25, 1.0 / 60}};
+    SceneMotion motion;
+    for (const Case& c : frames) {
+        FramePose pose = motion.step(c.t, c.dt);
+        glPushMatrix();
+        applyFloorTransform(pose);
+        GLfloat modelView[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+        glPopMatrix();
+        Mat4 expected = floorModelView(c.t, motion.spinAngle());
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(modelView[i], expected.m[i], 2e-5) << "t=" << c.t << " element " << i;
+    }
+    // At t = 0 with no turn the floor is tilted 25 degrees, 0.5 nearer the far plane.
+    Mat4 start = floorModelView(0, 0);
+    EXPECT_NEAR(start.at(1, 1), std::cos(25 * kTestPi / 180), 1e-12);
+    EXPECT_NEAR(start.at(2, 3), -3 - 0.5 * std::cos(25 * kTestPi / 180) - 0.6 * std::sin(25 * kTestPi / 180), 1e-12);
+
+    // A frame leaves only the eye translation on the stack.
+    DrawScene(motion.step(2, 0.1), texture);
+    GLfloat after[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, after);
+    Mat4 eye = translation(0, 0, -3);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(after[i], eye.m[i], 1e-6);
+
+    // A later size notification changes the viewport but not the projection; height 0 counts as 1.
+    setViewport(640, 0);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 1);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(projection[i], expectedProjection.m[i], 1e-5);
+}
