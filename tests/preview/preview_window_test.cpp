@@ -226,6 +226,60 @@ TEST_P(PreviewProgram, AHostTooWideForTwipsGetsAnInvisiblePreviewThatStillEndsWi
     EXPECT_FALSE(mentionsError(program->errors())) << program->errors();
 }
 
+#ifdef MIREVO_HAVE_SCR
+// The preview window of the host, found among the host's own children.
+Window previewIn(XClient& x, Window host) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(x.display(), host, &root, &parent, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        char* name = nullptr;
+        if (XFetchName(x.display(), children[i], &name) && name) {
+            if (std::string(name) == "Preview Window" && x.mapped(children[i])) found = children[i];
+            XFree(name);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+TEST(PreviewInMirevoScr, ARunningPreviewRefusesNeitherAnotherPreviewNorASession) {
+    Xvfb server(1024, 768);
+    ASSERT_TRUE(server.ok());
+    XClient x(server.display());
+    ASSERT_TRUE(x.ok());
+    PrivateFolder runtime;
+    const std::map<std::string, std::optional<std::string>> env{
+        {"DISPLAY", server.display()}, {"QT_QPA_PLATFORM", "xcb"}, {"XDG_RUNTIME_DIR", runtime.path()}};
+    const std::string scr = MIREVO_BIN_DIR "/Mirevo.scr";
+
+    HostWindow first(x, 152, 112), second(x, 200, 150);
+    ChildProcess firstPreview({scr, "/p", first.decimal()}, env);
+    ASSERT_TRUE(pollUntil(10s, [&] { return previewIn(x, first.id()) != 0; })) << firstPreview.errors();
+    ChildProcess secondPreview({scr, "/p:" + second.decimal()}, env);
+    EXPECT_TRUE(pollUntil(10s, [&] { return previewIn(x, second.id()) != 0; })) << secondPreview.errors();
+
+    ChildProcess session({scr, "/s"}, env);
+    EXPECT_TRUE(pollUntil(15s, [&] { return x.findWindow("Tovik_Main") != 0; })) << session.errors();
+    // Clean up the way a user would: Escape in the viewer ends the session.
+    if (pollUntil(15s, [&] { return x.findWindow("Tovik_VC") != 0 && x.mapped(x.findWindow("Tovik_VC")); })) {
+        pollUntil(10s, [&] {
+            x.sendKey("Escape");
+            return session.waitExit(200ms).has_value();
+        });
+    }
+    if (session.running()) session.terminate();
+
+    EXPECT_TRUE(firstPreview.running());
+    EXPECT_TRUE(secondPreview.running());
+    first.destroy();
+    second.destroy();
+    EXPECT_EQ(firstPreview.waitExit(1000ms), 0);
+    EXPECT_EQ(secondPreview.waitExit(1000ms), 0);
+}
+#endif
+
 INSTANTIATE_TEST_SUITE_P(Programs, PreviewProgram, ::testing::ValuesIn(kPrograms),
                          [](const auto& info) { return std::string(info.param.name); });
 
