@@ -1,0 +1,100 @@
+// The whole saver with music: Mirevo.scr /s beside its viewer and a Mirevo.ini, under a private X server,
+// with its sound going to SDL's disk audio file.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+#include "tests/harness/child_process.h"
+#include "tests/harness/poll.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb.h"
+#include "tests/music/sound_fixtures.h"
+
+namespace mirevo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Case {
+    const char* name;
+    int kind;
+    const char* file;  // made in the folder "with blanks"; empty for the disc
+    std::vector<double> heard;
+};
+
+class SaverMusic : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("mirevo_saver_music_" + std::to_string(getpid()));
+        fs::create_directories(folder / "programs");
+        fs::create_directories(folder / "with blanks");
+        fs::create_directories(folder / "runtime");
+        fs::permissions(folder / "runtime", fs::perms::owner_all);
+        for (const char* program : {"Mirevo.scr", "Mirevo.dll"})
+            fs::copy_file(fs::path(MIREVO_BIN_DIR) / program, folder / "programs" / program);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path folder;
+};
+
+TEST_P(SaverMusic, PlaysWhileTheViewerRunsAndStopsAfterEscape) {
+    const Case& c = GetParam();
+    std::string musicFile, cdDevice;
+    if (c.kind == 2) {
+        fs::path file = folder / "with blanks" / c.file;
+        ASSERT_TRUE(makeTone(file, c.heard[0], 1.0));
+        musicFile = file.string();
+    } else {
+        cdDevice = (folder / "with blanks" / "disc.cue").string();
+        makeDiscImage(cdDevice, c.heard);
+    }
+    std::ofstream(folder / "programs" / "Mirevo.ini") << "[Section]\nBGM区分=" << c.kind << "\nBGMﾘﾋﾟｰﾄ=0\nBGMﾌｧｲﾙ="
+                                                      << musicFile << "\n";
+
+    Xvfb server(640, 480);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    const fs::path heardFile = folder / "heard.raw";
+    ChildProcess saver({(folder / "programs" / "Mirevo.scr").string(), "/s"},
+                       {{"DISPLAY", server.display()},
+                        {"XDG_RUNTIME_DIR", (folder / "runtime").string()},
+                        {"SDL_AUDIODRIVER", "disk"},
+                        {"SDL_DISKAUDIOFILE", heardFile.string()},
+                        {"MIREVO_CD_DEVICE", cdDevice.empty() ? std::nullopt : std::optional(cdDevice)}});
+    unsigned long viewer = 0;
+    ASSERT_TRUE(pollUntil(30s, [&] { return (viewer = client.findWindow("Tovik_VC")) != 0; })) << saver.errors();
+
+    // Every tone of the music is heard while the viewer runs.
+    bool allHeard = pollUntil(30s, [&] {
+        auto heard = readLeftChannel(heardFile);
+        for (double hz : c.heard)
+            if (windowsWithTone(heard, RATE / 10, hz, 2000) < 3) return false;
+        return true;
+    });
+    EXPECT_TRUE(allHeard);
+    EXPECT_TRUE(saver.running());
+
+    XSetInputFocus(client.display(), viewer, RevertToPointerRoot, CurrentTime);
+    client.sync();
+    client.sendKey("Escape");
+    ASSERT_EQ(saver.waitExit(10s), std::optional<int>(0)) << saver.errors();
+    const auto size = fs::file_size(heardFile);
+    EXPECT_FALSE(pollUntil(500ms, [&] { return fs::file_size(heardFile) != size; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Music, SaverMusic,
+                         ::testing::Values(Case{"mp3", 2, "tone 440.mp3", {440}},
+                                           Case{"wav", 2, "tone 660.wav", {660}},
+                                           Case{"disc", 1, "", {500, 1000, 1500}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace mirevo::test
