@@ -1,0 +1,275 @@
+// Mirevo.dll as the saver starts it, on a private Xvfb: its window, what it draws, and how it ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/harness/child_process.h"
+#include "tests/harness/poll.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb.h"
+#include "tests/viewer/scene_math.h"
+#include "tests/viewer/test_bitmap.h"
+
+using namespace mirevo::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kViewer = std::string(MIREVO_BIN_DIR) + "/Mirevo.dll";
+constexpr int kWidth = 1024, kHeight = 768;
+constexpr int kTolerance = 40;
+
+const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0}, kBlack{0, 0, 0},
+    kWhite{255, 255, 255};
+
+// A folder only we can use, standing in for $XDG_RUNTIME_DIR.
+class RuntimeFolder {
+public:
+    RuntimeFolder() {
+        char tmpl[] = "/tmp/mirevo-runtime-XXXXXX";
+        path_ = mkdtemp(tmpl);
+        chmod(path_.c_str(), 0700);
+    }
+    ~RuntimeFolder() { std::filesystem::remove_all(path_); }
+    const std::string& path() const { return path_; }
+    std::string snapshot() const { return path_ + "/Tovik.bmp"; }
+
+private:
+    std::string path_;
+};
+
+class ViewerRun {
+public:
+    ViewerRun(const Xvfb& server, const RuntimeFolder& runtime)
+        : started_(std::chrono::steady_clock::now()),
+          process_({kViewer}, {{"DISPLAY", server.display()},
+                               {"XDG_RUNTIME_DIR", runtime.path()},
+                               {"LIBGL_ALWAYS_SOFTWARE", "1"},
+                               {"SDL_VIDEODRIVER", std::nullopt},
+                               {"MIREVO_VIEWER_TRACE", std::nullopt}}) {}
+    ChildProcess& process() { return process_; }
+    double secondsSinceStart() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    }
+
+private:
+    std::chrono::steady_clock::time_point started_;
+    ChildProcess process_;
+};
+
+// Waits for the viewer's window to be mapped and a frame drawn on it (anything but black at the centre).
+unsigned long waitForFirstFrame(XClient& client, ViewerRun& run) {
+    unsigned long window = 0;
+    pollUntil(20s, [&] {
+        window = client.findWindow("Tovik_VC");
+        if (!window || !client.mapped(window) || !run.process().running()) return !run.process().running();
+        auto shot = client.screenshot(window);
+        return shot && colourDistance(shot->at(kWidth / 2, kHeight / 2 + 60), kBlack) > kTolerance;
+    });
+    return window;
+}
+
+std::string textProperty(Display* display, unsigned long window, const char* name, Atom type) {
+    Atom atom = XInternAtom(display, name, False);
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (XGetWindowProperty(display, window, atom, 0, 256, False, type, &actualType, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        text.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+    }
+    return text;
+}
+
+struct Sample {
+    double s, t;   // texture coordinates on the floor plane (outside 0..1: beyond the floor)
+    Rgb expected;
+};
+
+// The picture's quadrants on the floor, and points of the floor's plane beyond its edges, which must be black.
+const Sample kSamples[] = {
+    {0.25, 0.75, kRed},    {0.75, 0.75, kGreen}, {0.25, 0.25, kBlue}, {0.75, 0.25, kYellow},
+    {0.5, -0.15, kBlack},  {0.5, 1.15, kBlack},  {-0.15, 0.5, kBlack}, {1.15, 0.5, kBlack},
+    {-0.1, -0.1, kBlack},  {1.1, -0.1, kBlack},  {0.2, -0.4, kBlack},  {0.8, -0.4, kBlack},
+    // a few pixels either side of the far edge
+    {0.25, 0.05, kBlue},   {0.25, -0.05, kBlack}, {0.75, 0.05, kYellow}, {0.75, -0.05, kBlack},
+};
+
+// How many samples the screenshot shows as the viewer would draw them at time t (the turn then being 30 t).
+int matchingSamples(const Image& shot, double t, int& visible) {
+    double spin = std::fmod(30.0 * t, 360.0);
+    int matches = 0;
+    visible = 0;
+    for (const Sample& sample : kSamples) {
+        WindowPoint p = projectFloorPoint(t, spin, -2.25 + 4.5 * sample.s, -2.25 + 4.5 * sample.t, kWidth, kHeight);
+        int x = int(std::lround(p.x)), y = int(std::lround(p.y));
+        if (x < 2 || y < 2 || x >= kWidth - 2 || y >= kHeight - 2) continue;
+        ++visible;
+        if (colourDistance(shot.at(x, y), sample.expected) <= kTolerance) ++matches;
+    }
+    return matches;
+}
+
+} // namespace
+
+TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
+    Xvfb server(kWidth, kHeight);
+    ASSERT_TRUE(server.ok());
+    RuntimeFolder runtime;
+    ASSERT_TRUE(writeFile(runtime.snapshot(),
+                          makeBmp(640, 480, [](int x, int y) { return quadrantColour(x, y, 640, 480); })));
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    ViewerRun run(server, runtime);
+    unsigned long window = waitForFirstFrame(client, run);
+    ASSERT_NE(window, 0u) << run.process().errors();
+    ASSERT_TRUE(run.process().running()) << run.process().errors();
+
+    auto geometry = client.geometry(window);
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->x, 0);
+    EXPECT_EQ(geometry->y, 0);
+    EXPECT_EQ(geometry->width, kWidth);
+    EXPECT_EQ(geometry->height, kHeight);
+    EXPECT_EQ(textProperty(client.display(), window, "WM_NAME", XA_STRING), "Tovik_VC");
+    EXPECT_EQ(textProperty(client.display(), window, "_NET_WM_NAME",
+                           XInternAtom(client.display(), "UTF8_STRING", False)),
+              "Tovik_VC");
+
+    // The pointer rests over the window: the cursor shown there is fully transparent.
+    XFixesCursorImage* cursor = XFixesGetCursorImage(client.display());
+    ASSERT_NE(cursor, nullptr);
+    unsigned long opaque = 0;
+    for (int i = 0; i < cursor->width * cursor->height; ++i) opaque |= cursor->pixels[i] & 0xFF000000ul;
+    EXPECT_EQ(opaque, 0u) << "the cursor is visible over the viewer";
+    XFree(cursor);
+
+    // Find the moment the frame on screen was drawn for: the pose must then put every quadrant's colour where
+    // the projection sends it, and black beyond the floor.
+    double before = run.secondsSinceStart();
+    auto shot = client.screenshot(window);
+    ASSERT_TRUE(shot);
+    int bestMisses = 1000, bestVisible = 0;
+    double bestT = 0;
+    for (double t = 0; t <= before + 0.05; t += 0.002) {
+        int visible = 0;
+        int misses = -matchingSamples(*shot, t, visible);
+        misses += visible;
+        if (misses < bestMisses || (misses == bestMisses && visible > bestVisible))
+            bestMisses = misses, bestVisible = visible, bestT = t;
+    }
+    EXPECT_GE(bestVisible, 11) << "t=" << bestT;
+    EXPECT_EQ(bestMisses, 0) << "no moment in the first " << before << " s explains the frame; best t=" << bestT;
+
+    // Frames change over time.
+    Image first = *shot;
+    EXPECT_TRUE(pollUntil(5s, [&] {
+        auto later = client.screenshot(window);
+        return later && later->rgb != first.rgb;
+    }));
+
+    // Other keys and the mouse do nothing.
+    client.sendKey("a");
+    client.sendKey("space");
+    client.click(512, 384);
+    client.click(100, 100, 3);
+    EXPECT_FALSE(run.process().waitExit(400ms)) << "the viewer ended on a key other than Escape";
+
+    client.sendKey("Escape");
+    EXPECT_EQ(run.process().waitExit(1s), 0);
+    std::string errors = run.process().errors();
+    EXPECT_NE(errors.find("PixelFormat Selected: "), std::string::npos) << errors;
+    EXPECT_NE(errors.find("\nBPP: 24\n"), std::string::npos) << errors;
+    EXPECT_TRUE(pollUntil(2s, [&] { return client.findWindow("Tovik_VC") == 0; }));
+}
+
+TEST(Viewer, AMissingOrUnreadableSnapshotGivesAPlainWhiteFloor) {
+    Xvfb server(kWidth, kHeight);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    auto good = makeBmp(64, 64, [](int, int) { return kRed; });
+    auto truncated = good;
+    truncated.resize(truncated.size() - 10);
+    struct Case {
+        const char* what;
+        std::function<void(const RuntimeFolder&)> prepare;
+    };
+    const Case cases[] = {
+        {"no snapshot", [](const RuntimeFolder&) {}},
+        {"truncated snapshot", [&](const RuntimeFolder& r) { writeFile(r.snapshot(), truncated); }},
+        {"snapshot is a link",
+         [&](const RuntimeFolder& r) {
+             writeFile(r.path() + "/real.bmp", good);
+             symlink((r.path() + "/real.bmp").c_str(), r.snapshot().c_str());
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RuntimeFolder runtime;
+        c.prepare(runtime);
+        ViewerRun run(server, runtime);
+        unsigned long window = waitForFirstFrame(client, run);
+        ASSERT_NE(window, 0u);
+        ASSERT_TRUE(run.process().running()) << run.process().errors();
+        auto shot = client.screenshot(window);
+        ASSERT_TRUE(shot);
+        // The floor's centre lies on its axis of turn, so its place depends only on the slant and the drift.
+        int white = 0;
+        for (double t = 0; t <= run.secondsSinceStart() + 0.05 && !white; t += 0.002) {
+            WindowPoint p = projectFloorPoint(t, 0, 0, 0, kWidth, kHeight);
+            white = colourDistance(shot->at(int(p.x), int(p.y)), kWhite) <= kTolerance;
+        }
+        EXPECT_TRUE(white) << "the floor's centre is not white";
+        EXPECT_LE(colourDistance(shot->at(5, 5), kBlack), kTolerance);
+        client.sendKey("Escape");
+        EXPECT_EQ(run.process().waitExit(2s), 0);
+    }
+}
+
+TEST(Viewer, TheWindowManagersCloseRequestEndsItWithCodeZero) {
+    Xvfb server(kWidth, kHeight);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    RuntimeFolder runtime;
+    ViewerRun run(server, runtime);
+    unsigned long window = waitForFirstFrame(client, run);
+    ASSERT_NE(window, 0u);
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window;
+    close.xclient.message_type = XInternAtom(client.display(), "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = long(XInternAtom(client.display(), "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(client.display(), window, False, NoEventMask, &close);
+    client.sync();
+    EXPECT_EQ(run.process().waitExit(2s), 0);
+}
+
+TEST(Viewer, WithoutAnXServerItSaysSoInOneLineAndFails) {
+    RuntimeFolder runtime;
+    for (std::optional<std::string> display : {std::optional<std::string>(), std::optional<std::string>(":999")}) {
+        ChildProcess viewer({kViewer}, {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", runtime.path()}});
+        auto code = viewer.waitExit(10s);
+        ASSERT_TRUE(code) << "still running without a display";
+        EXPECT_NE(*code, 0);
+        EXPECT_LT(*code, 128) << "ended by a signal";
+        std::string errors = viewer.errors();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_NE(errors.find("display"), std::string::npos) << errors;
+    }
+}
