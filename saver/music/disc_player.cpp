@@ -108,7 +108,8 @@ void DiscPlayer::readAhead() {
         if (quit_) return;
         uint64_t generation = generation_;
         int32_t lsn = readLsn_;
-        int32_t count = std::min(CHUNK_SECTORS, endLsn_ - lsn);
+        // A short first read after play puts sound in the buffer sooner.
+        int32_t count = std::min(readLsn_ == startLsn_ ? FIRST_CHUNK_SECTORS : CHUNK_SECTORS, endLsn_ - lsn);
         lock.unlock();
         bool ok;
         {

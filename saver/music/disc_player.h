@@ -38,6 +38,7 @@ public:
 
 private:
     static constexpr int32_t CHUNK_SECTORS = 15;   // 0.2 s a read
+    static constexpr int32_t FIRST_CHUNK_SECTORS = 2;
     static constexpr int32_t BUFFER_SECTORS = 150; // 2 s ahead
 
     void readAhead();
