@@ -22,7 +22,9 @@ constexpr FloorCorner kFloor[4] = {
 
 void setViewport(int width, int height) { glViewport(0, 0, width, height == 0 ? 1 : height); }
 
-bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath) {
+namespace {
+
+void setUpScene(int clientWidth, int clientHeight) {
     glViewport(0, 0, clientWidth, clientHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -33,7 +35,20 @@ bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const s
     glTranslatef(0, 0, -kEyeDistance);
     glClearColor(0, 0, 0, 0);
     glEnable(GL_DEPTH_TEST);
+}
+
+} // namespace
+
+bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath) {
+    setUpScene(clientWidth, clientHeight);
     texture.LoadBitmapFile(snapshotPath);
+    return true;
+}
+
+bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath,
+               const PreparedSnapshot& prepared) {
+    setUpScene(clientWidth, clientHeight);
+    texture.loadPrepared(snapshotPath, prepared);
     return true;
 }
 

@@ -11,6 +11,9 @@ namespace mirevo::viewer {
 // Viewport, the projection (fixed from this size for the whole run), the eye translation, black clear colour,
 // depth test, and the snapshot as texture (a refused snapshot leaves a white floor). Always true.
 bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath);
+// The same with the snapshot read beforehand (see SnapshotPreload).
+bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath,
+               const PreparedSnapshot& prepared);
 // On every size notification; the projection keeps its aspect.
 void setViewport(int width, int height);
 // Clears, draws the floor in the pose, leaves the model-view stack as it found it.

@@ -7,6 +7,13 @@
 
 namespace mirevo::viewer {
 
+namespace {
+void uploadLevel(GLint level, const BmpImage& image) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGB8, image.width, image.height, 0, GL_BGR, GL_UNSIGNED_BYTE,
+                 image.pixels.data());
+}
+} // namespace
+
 GlCapabilities currentGlCapabilities() {
     GlCapabilities caps;
     if (auto version = parseGlVersion(reinterpret_cast<const char*>(glGetString(GL_VERSION)))) caps.version = *version;
@@ -54,7 +61,17 @@ bool SceneTexture::LoadBitmapFile(const std::string& fileName) {
     return true;
 }
 
-void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> forced) {
+bool SceneTexture::loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared) {
+    Create(fileName);
+    lastPath_.reset();
+    lastRefusal_ = prepared.image.refusal;
+    if (!prepared.image) return false;
+    upload(*prepared.image.value, std::nullopt, &prepared.smallerLevels);
+    return true;
+}
+
+void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> forced,
+                          const std::vector<BmpImage>* smallerLevels) {
     width_ = image.width;
     height_ = image.height;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -62,12 +79,15 @@ void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> force
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     MipmapPath path = forced.value_or(chooseMipmapPath(currentGlCapabilities(), image.width, image.height));
-    if (path == MipmapPath::CpuLevels) {
+    if (path == MipmapPath::CpuLevels && smallerLevels && !smallerLevels->empty()) {
+        uploadLevel(0, image);
+        GLint level = 1;
+        for (const BmpImage& smaller : *smallerLevels) uploadLevel(level++, smaller);
+    } else if (path == MipmapPath::CpuLevels) {
         const BmpImage* source = &image;
         BmpImage smaller;
         for (GLint level = 0;; ++level) {
-            glTexImage2D(GL_TEXTURE_2D, level, GL_RGB8, source->width, source->height, 0, GL_BGR, GL_UNSIGNED_BYTE,
-                         source->pixels.data());
+            uploadLevel(level, *source);
             if (source->width == 1 && source->height == 1) break;
             smaller = halveImage(*source);
             source = &smaller;

@@ -6,6 +6,7 @@
 
 #include "viewer/bmp_reader.h"
 #include "viewer/mipmap_path.h"
+#include "viewer/snapshot_preload.h"
 
 namespace mirevo::viewer {
 
@@ -24,8 +25,12 @@ public:
     // Creates the texture and gives it the snapshot's image. False, with the texture left without an image
     // (the floor then shows white), when the file is refused.
     bool LoadBitmapFile(const std::string& fileName);
-    // Gives the bound texture the image and its mipmap chain, by the path the context allows or the one asked for.
-    void upload(const BmpImage& image, std::optional<MipmapPath> forced = std::nullopt);
+    // The same with a snapshot read (and its smaller levels averaged) beforehand.
+    bool loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared);
+    // Gives the bound texture the image and its mipmap chain, by the path the context allows or the one asked
+    // for; smaller levels already averaged are used where the chain is built here.
+    void upload(const BmpImage& image, std::optional<MipmapPath> forced = std::nullopt,
+                const std::vector<BmpImage>* smallerLevels = nullptr);
 
     unsigned name() const { return handle_ ? handle_ - 1 : 0; }
     bool empty() const { return handle_ == 0; }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include <sys/resource.h>
+
 namespace mirevo::viewer {
 
 Trace::Trace() {
@@ -20,8 +22,12 @@ double Trace::monotonicSeconds() {
 
 void Trace::mark(const char* event, const std::string& detail) const {
     if (!on_) return;
-    std::fprintf(stderr, "mirevo-trace %s %.6f%s%s\n", event, monotonicSeconds(), detail.empty() ? "" : " ",
-                 detail.c_str());
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    std::fprintf(stderr, "mirevo-trace %s %.6f cpu=%.6f%s%s\n", event, monotonicSeconds(), cpu,
+                 detail.empty() ? "" : " ", detail.c_str());
     std::fflush(stderr);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Timestamps for measuring the viewer from outside (MIREVO_VIEWER_TRACE=1): one line per event on standard
-// error, "mirevo-trace <event> <monotonic seconds> [detail]". Silent otherwise.
+// error, "mirevo-trace <event> <monotonic seconds> cpu=<process CPU seconds> [detail]". Silent otherwise.
 #include <string>
 
 namespace mirevo::viewer {

@@ -12,6 +12,7 @@
 #include "viewer/scene_motion.h"
 #include "viewer/scene_texture.h"
 #include "viewer/sdl_window.h"
+#include "viewer/snapshot_preload.h"
 #include "viewer/trace.h"
 #include "viewer/x11_visual.h"
 
@@ -44,6 +45,7 @@ double counterSeconds(uint64_t ticks, uint64_t frequency) {
 int main() {
     Trace trace;
     trace.mark("start");
+    SnapshotPreload snapshot(mirevo::snapshotPath(false));
     SdlViewerWindow::OpenFailure failure = SdlViewerWindow::OpenFailure::None;
     std::string error;
     auto viewer = SdlViewerWindow::open(failure, error);
@@ -67,11 +69,13 @@ int main() {
     {
         SceneTexture texture;
         double loadStart = Trace::monotonicSeconds();
-        InitScene(width, height, texture, mirevo::snapshotPath(false));
+        PreparedSnapshot prepared = snapshot.take();
+        double readWait = Trace::monotonicSeconds() - loadStart;
+        InitScene(width, height, texture, snapshot.path(), prepared);
         if (trace.on()) {
-            char detail[96];
-            std::snprintf(detail, sizeof detail, "%.3fms %s %s",
-                          (Trace::monotonicSeconds() - loadStart) * 1000.0,
+            char detail[128];
+            std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s",
+                          (Trace::monotonicSeconds() - loadStart) * 1000.0, readWait * 1000.0,
                           texture.lastPath() ? describe(*texture.lastPath()) : "none", describe(texture.lastRefusal()));
             trace.mark("texture", detail);
         }

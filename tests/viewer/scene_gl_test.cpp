@@ -12,6 +12,7 @@
 #include "tests/viewer/test_bitmap.h"
 #include "viewer/gl_scene.h"
 #include "viewer/scene_texture.h"
+#include "viewer/snapshot_preload.h"
 
 using namespace mirevo::viewer;
 using namespace mirevo::test;
@@ -203,4 +204,35 @@ TEST_F(SceneGl, TheFloorTransformIsTiltDriftSpinLoweringOverTheEyeTranslation) {
     EXPECT_EQ(viewport[3], 1);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(projection[i], expectedProjection.m[i], 1e-5);
+}
+
+TEST_F(SceneGl, ASnapshotReadAheadGivesTheSameTextureAsReadingItAtSetUp) {
+    std::string path = write("ahead.bmp", makeBmp(37, 21, gradient));
+    SnapshotPreload preload(path);
+    PreparedSnapshot prepared = preload.take();
+    ASSERT_TRUE(prepared.image);
+    EXPECT_EQ(prepared.smallerLevels.size(), 5u);  // 18x10, 9x5, 4x2, 2x1, 1x1
+    auto levels = [](SceneTexture& texture) {
+        texture.Bind();
+        std::vector<std::vector<uint8_t>> all;
+        for (int level = 0; levelWidth(level) > 0; ++level) {
+            std::vector<uint8_t> pixels(bmpRowBytes(levelWidth(level)) * levelHeight(level));
+            glGetTexImage(GL_TEXTURE_2D, level, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+            all.push_back(std::move(pixels));
+        }
+        return all;
+    };
+    SceneTexture ahead, atSetUp;
+    ASSERT_TRUE(ahead.loadPrepared(path, prepared));
+    ASSERT_TRUE(atSetUp.LoadBitmapFile(path));
+    ASSERT_EQ(ahead.lastPath(), atSetUp.lastPath());
+    auto aheadLevels = levels(ahead);
+    EXPECT_EQ(aheadLevels.size(), atSetUp.lastPath() == MipmapPath::Glu ? 7u : 6u);
+    EXPECT_EQ(aheadLevels, levels(atSetUp));
+
+    SnapshotPreload missing(folder_ + "/missing.bmp");
+    PreparedSnapshot none = missing.take();
+    EXPECT_TRUE(none.smallerLevels.empty());
+    EXPECT_FALSE(ahead.loadPrepared(missing.path(), none));
+    EXPECT_EQ(levelWidth(0), 0);
 }
