@@ -58,7 +58,7 @@ std::string temporaryName(const std::string& path, unsigned attempt) {
 
 } // namespace
 
-WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
+WriteResult writeFileAtomically(const std::string& path, const FileContents& contents) {
     if (path.empty()) return {false, "no file name"};
     std::string temporary;
     int fd = -1;
@@ -70,15 +70,19 @@ WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, si
     if (fd < 0) return {false, failure(temporary, EEXIST)};
 
     FileDescriptor file(fd);
-    bool written = writeAll(file.get(), data, size);
-    int error = errno;
+    int error = 0;
+    bool written = contents([&](const uint8_t* data, size_t size) {
+        if (writeAll(file.get(), data, size)) return true;
+        error = errno;
+        return false;
+    });
     if (!file.close() && written) {
         written = false;
         error = errno;
     }
     if (!written) {
         ::unlink(temporary.c_str());
-        return {false, failure(temporary, error)};
+        return {false, error ? failure(temporary, error) : std::string("nothing to write")};
     }
     // rename never follows a link at the destination: it replaces the link itself.
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -87,6 +91,10 @@ WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, si
         return {false, failure(path, error)};
     }
     return {true, {}};
+}
+
+WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
+    return writeFileAtomically(path, [&](const ByteSink& sink) { return sink(data, size); });
 }
 
 } // namespace mirevo

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "saver/session/byte_sink.h"
+
 namespace mirevo {
 
 struct WriteResult {
@@ -11,9 +13,10 @@ struct WriteResult {
     std::string reason;  // why it failed, for one line of diagnostics
 };
 
-// Writes the bytes to a fresh file beside path (mode 0600, created exclusively, never through a link) and
-// renames it over path. A link at path itself is replaced, not followed. On failure path is left as it was
-// and the fresh file is removed.
+// Writes the contents to a fresh file beside path (mode 0600, created exclusively, never through a link) and
+// renames it over path. A link at path itself is replaced, not followed. On failure (contents returning
+// false included) path is left as it was and the fresh file is removed.
+WriteResult writeFileAtomically(const std::string& path, const FileContents& contents);
 WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size);
 
 } // namespace mirevo

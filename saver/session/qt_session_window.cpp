@@ -46,10 +46,10 @@ std::optional<ScreenPicture> QtSessionWindow::grabScreen() {
     return grabScreenArea(display_, primaryScreenArea(display_));
 }
 
-WriteResult QtSessionWindow::writeSnapshot(const BitmapFile& file) {
+WriteResult QtSessionWindow::writeSnapshot(const FileContents& contents) {
     const std::string path = snapshotPath(true);
     if (path.empty()) return {false, "no private folder for it"};
-    return writeFileAtomically(path, file.bytes.get(), file.size);
+    return writeFileAtomically(path, contents);
 }
 
 bool QtSessionWindow::startProgram(const std::string& path) { return viewer_.start(path); }

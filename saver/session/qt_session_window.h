@@ -30,7 +30,7 @@ public:
     const TovikS& session() const { return session_; }
 
     std::optional<ScreenPicture> grabScreen() override;
-    WriteResult writeSnapshot(const BitmapFile& file) override;
+    WriteResult writeSnapshot(const FileContents& contents) override;
     bool startProgram(const std::string& path) override;
     bool startedProgramEnded() override;
     bool windowExists(const std::string& title) override;

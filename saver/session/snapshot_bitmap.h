@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "saver/session/byte_sink.h"
+
 namespace mirevo {
 
 // Screen pixels as the X server hands them over on a true-colour visual: 32 bits each, 0x00RRGGBB in this
@@ -30,14 +32,10 @@ constexpr size_t bitmapFileSize(int width, int height) {
     return kBitmapHeaderSize + bitmapRowSize(width) * static_cast<size_t>(height);
 }
 
-// A whole file in memory. Left uninitialised on allocation: every byte is written before it is used.
-struct BitmapFile {
-    std::unique_ptr<uint8_t[]> bytes;
-    size_t size = 0;
-};
-
 // The file of the picture mirrored left to right (column x lands in column width - 1 - x), rows not flipped:
-// the first row in the file is the picture's bottom row, as bottom-up bitmaps have it. Empty for an empty view.
-BitmapFile mirroredBitmapFile(const PixelView& picture);
+// the first row in the file is the picture's bottom row, as bottom-up bitmaps have it. The bytes go to the
+// sink in pieces small enough to stay in the cache, so a screen-sized file is never held in memory. False for
+// an empty picture or when the sink fails.
+bool writeMirroredBitmap(const PixelView& picture, const ByteSink& sink);
 
 } // namespace mirevo

@@ -26,9 +26,9 @@ void TovikS::takeSnapshot() {
         platform_.report("Mirevo.scr: the screen cannot be read; the viewer shows the previous snapshot.");
         return;
     }
-    BitmapFile file = mirroredBitmapFile(screen->view);
-    screen.reset();  // the server's copy of the screen is not needed any more
-    WriteResult written = platform_.writeSnapshot(file);
+    const PixelView view = screen->view;
+    WriteResult written =
+        platform_.writeSnapshot([&view](const ByteSink& sink) { return writeMirroredBitmap(view, sink); });
     if (!written.ok)
         platform_.report("Mirevo.scr: the snapshot cannot be written (" + written.reason +
                          "); the viewer shows the previous one.");

@@ -33,8 +33,8 @@ public:
     virtual ~SessionPlatform() = default;
     // The top-left screen-sized picture of the screen, or nothing when the screen cannot be read.
     virtual std::optional<ScreenPicture> grabScreen() = 0;
-    // Replaces the snapshot file with these bytes; on failure the old file is left untouched.
-    virtual WriteResult writeSnapshot(const BitmapFile& file) = 0;
+    // Replaces the snapshot file with what contents writes; on failure the old file is left untouched.
+    virtual WriteResult writeSnapshot(const FileContents& contents) = 0;
     // Starts the program directly (no shell, no arguments); false when it could not be started.
     virtual bool startProgram(const std::string& path) = 0;
     // Has the program started last ended? Collects its exit status.

@@ -92,6 +92,19 @@ TEST(AtomicFile, FailedRenameRemovesTheFreshFile) {
     rmdir(target.c_str());
 }
 
+TEST(AtomicFile, ContentsThatFailLeaveTheOldFile) {
+    TempFolder folder;
+    const std::string target = folder.path() + "/Tovik.bmp";
+    put(target, "old picture");
+    WriteResult result = writeFileAtomically(target, [](const ByteSink& sink) {
+        const uint8_t half[] = {'n', 'e', 'w'};
+        return sink(half, sizeof half) && false;
+    });
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(contents(target), "old picture");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"Tovik.bmp"});
+}
+
 TEST(AtomicFile, MissingFolderOrNameFails) {
     TempFolder folder;
     for (const std::string& path : {folder.path() + "/no/such/folder/Tovik.bmp", std::string()}) {

@@ -45,11 +45,15 @@ public:
                        size_t(screenWidth) * 4};
         return ScreenPicture{view, nullptr};
     }
-    WriteResult writeSnapshot(const BitmapFile& file) override {
+    WriteResult writeSnapshot(const FileContents& contents) override {
         log_.push_back("writeSnapshot");
         if (!writable) return {false, "read-only"};
-        snapshot.assign(file.bytes.get(), file.bytes.get() + file.size);
-        return {true, {}};
+        snapshot.clear();
+        bool complete = contents([this](const uint8_t* data, size_t size) {
+            snapshot.insert(snapshot.end(), data, data + size);
+            return true;
+        });
+        return {complete, complete ? "" : "nothing to write"};
     }
     bool startProgram(const std::string& path) override {
         log_.push_back("startProgram " + path);

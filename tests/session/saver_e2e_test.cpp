@@ -100,9 +100,13 @@ protected:
         pollUntil(deadline, [&] { return (window = client.findWindow(title)) != 0; });
         return window;
     }
+    // Focus can only go to a window on the screen; the key then reaches it whatever the pointer does.
     void pressKeyIn(unsigned long window, const std::string& key) {
+        ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(window); })) << "window never shown";
+        auto previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         XSetInputFocus(client.display(), window, RevertToPointerRoot, CurrentTime);
         client.sync();
+        XSetErrorHandler(previous);
         client.sendKey(key);
     }
 

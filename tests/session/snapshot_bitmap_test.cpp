@@ -14,6 +14,22 @@ uint16_t le16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
 // A distinct colour for every pixel, so that any misplaced one shows.
 uint32_t colourAt(int x, int y) { return uint32_t((x * 7 + 1) & 0xff) << 16 | uint32_t((y * 13 + 2) & 0xff) << 8 | uint32_t((x + y) & 0xff); }
 
+struct File {
+    std::vector<uint8_t> bytes;
+    int pieces = 0;
+    bool complete = false;
+};
+
+File collect(const PixelView& view) {
+    File file;
+    file.complete = writeMirroredBitmap(view, [&](const uint8_t* data, size_t size) {
+        file.bytes.insert(file.bytes.end(), data, data + size);
+        ++file.pieces;
+        return true;
+    });
+    return file;
+}
+
 struct Screen {
     int width, height;
     size_t stride;
@@ -39,18 +55,22 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
         {1, 1, 0, 4},   {2, 3, 0, 8},     {3, 2, 8, 12},        {5, 4, 4, 16},
         {1023, 7, 0, 3072},  // 3069 bytes of pixels, padded to 3072
         {1024, 3, 64, 3072},
+        {1023, 200, 4, 3072},  // more rows than one piece holds
+        {6000, 2, 0, 18000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         Screen screen(c.width, c.height, c.extra);
-        BitmapFile file = mirroredBitmapFile(screen.view());
+        File file = collect(screen.view());
+        ASSERT_TRUE(file.complete);
         ASSERT_EQ(bitmapRowSize(c.width), c.rowSize);
-        ASSERT_EQ(file.size, 54 + c.rowSize * size_t(c.height));
-        const uint8_t* b = file.bytes.get();
+        ASSERT_EQ(file.bytes.size(), 54 + c.rowSize * size_t(c.height));
+        ASSERT_EQ(bitmapFileSize(c.width, c.height), file.bytes.size());
+        const uint8_t* b = file.bytes.data();
 
         EXPECT_EQ(b[0], 'B');
         EXPECT_EQ(b[1], 'M');
-        EXPECT_EQ(le32(b + 2), file.size);
+        EXPECT_EQ(le32(b + 2), file.bytes.size());
         EXPECT_EQ(le16(b + 6), 0);
         EXPECT_EQ(le16(b + 8), 0);
         EXPECT_EQ(le32(b + 10), 54u);
@@ -86,9 +106,10 @@ TEST(SnapshotBitmap, LeftmostColumnIsTheScreensRightmost) {
     const int w = 1024, h = 768;
     std::vector<uint32_t> pixels(size_t(w) * h, 0);
     for (int y = 0; y < h; ++y) pixels[size_t(y) * w + (w - 1)] = 0xff0000;
-    BitmapFile file = mirroredBitmapFile({reinterpret_cast<const uint8_t*>(pixels.data()), w, h, size_t(w) * 4});
+    File file = collect({reinterpret_cast<const uint8_t*>(pixels.data()), w, h, size_t(w) * 4});
+    EXPECT_GT(file.pieces, 2) << "a screen-sized file is handed over in pieces";
     for (int row : {0, h / 2, h - 1}) {
-        const uint8_t* first = file.bytes.get() + 54 + size_t(row) * bitmapRowSize(w);
+        const uint8_t* first = file.bytes.data() + 54 + size_t(row) * bitmapRowSize(w);
         EXPECT_EQ(first[2], 0xff) << row;
         EXPECT_EQ(first[3 * (w - 1) + 2], 0) << row;
     }
@@ -98,9 +119,19 @@ TEST(SnapshotBitmap, EmptyPictureGivesNoFile) {
     uint32_t pixel = 0;
     for (PixelView view : {PixelView{nullptr, 4, 4, 16}, PixelView{reinterpret_cast<uint8_t*>(&pixel), 0, 1, 4},
                            PixelView{reinterpret_cast<uint8_t*>(&pixel), 1, 0, 4}}) {
-        BitmapFile file = mirroredBitmapFile(view);
-        EXPECT_EQ(file.size, 0u);
-        EXPECT_EQ(file.bytes, nullptr);
+        File file = collect(view);
+        EXPECT_FALSE(file.complete);
+        EXPECT_TRUE(file.bytes.empty());
+    }
+}
+
+TEST(SnapshotBitmap, StopsAtTheFirstPieceTheSinkRefuses) {
+    Screen screen(1024, 768, 0);
+    for (int refuseAt : {1, 2, 5}) {
+        int pieces = 0;
+        bool complete = writeMirroredBitmap(screen.view(), [&](const uint8_t*, size_t) { return ++pieces < refuseAt; });
+        EXPECT_FALSE(complete);
+        EXPECT_EQ(pieces, refuseAt);
     }
 }
 
