@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,6 +199,35 @@ TEST_F(SaverSession, EmptyCommandLineRunsASessionToo) {
     EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
     pressKeyIn(viewer, "Escape");
     EXPECT_EQ(saver->waitExit(10s), std::optional<int>(0)) << saver->errors();
+}
+
+TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
+    RuntimeFolder parent;
+    const std::string folder = parent.path() + "/my \"saver\" 'files' & more";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (const char* name : {"Mirevo.scr", "Mirevo.dll"}) {
+        std::ifstream in(std::string(MIREVO_BIN_DIR) + "/" + name, std::ios::binary);
+        std::ofstream(folder + "/" + name, std::ios::binary) << in.rdbuf();
+        ASSERT_EQ(chmod((folder + "/" + name).c_str(), 0700), 0);
+    }
+    auto saver = startSaver(folder + "/Mirevo.scr", {"-S"});
+    const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
+    ASSERT_NE(viewer, 0u) << saver->errors();
+    pressKeyIn(viewer, "Escape");
+    EXPECT_EQ(saver->waitExit(10s), std::optional<int>(0)) << saver->errors();
+}
+
+TEST_F(SaverSession, TerminationClosesTheSessionLikeAnyOtherClose) {
+    auto saver = startSaver(kSaver, {"/s"});
+    ASSERT_NE(waitForWindow("Tovik_VC", 30s), 0u) << saver->errors();
+    kill(saver->pid(), SIGTERM);
+    EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0)) << "the close request ends the session normally";
+    EXPECT_EQ(client.findWindow("Tovik_Main"), 0u);
+    // The viewer is the user's to end; it is not taken down with the saver.
+    const unsigned long viewer = client.findWindow("Tovik_VC");
+    ASSERT_NE(viewer, 0u);
+    pressKeyIn(viewer, "Escape");
+    EXPECT_TRUE(pollUntil(10s, [&] { return client.findWindow("Tovik_VC") == 0; }));
 }
 
 TEST_F(SaverSession, UnknownSwitchEndsAtOnce) {
