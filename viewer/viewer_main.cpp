@@ -40,6 +40,44 @@ double counterSeconds(uint64_t ticks, uint64_t frequency) {
     return static_cast<double>(static_cast<long double>(ticks) / static_cast<long double>(frequency));
 }
 
+// The message loop: events first, a frame whenever none is waiting (and pacing does not hold it back), until
+// Escape or a close request. Returns the number of frames drawn.
+unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock, uint64_t frequency,
+                        const Trace& trace) {
+    KeyState keys;
+    SceneMotion motion;
+    FramePacer pacer(viewer.refreshRate());
+    unsigned long frames = 0;
+    for (;;) {
+        SDL_Event event;
+        bool gotEvent = SDL_PollEvent(&event) != 0;
+        if (!gotEvent) {
+            // Nothing waiting: a frame, unless pacing holds it back; an event ends the wait early.
+            double now = counterSeconds(SDL_GetPerformanceCounter(), frequency);
+            int waitMs = static_cast<int>(pacer.secondsUntilDue(now) * 1000.0);
+            if (waitMs > 0) {
+                if (!SDL_WaitEventTimeout(&event, waitMs)) continue;
+                gotEvent = true;
+            }
+        }
+        if (gotEvent) {
+            if (handleEvent(event, keys) == EventOutcome::Quit) break;
+            continue;
+        }
+
+        uint64_t now = SDL_GetPerformanceCounter();
+        FrameTimes times = clock.tick(now);
+        if (keys.quitRequested()) break;
+        DrawScene(motion.step(times.elapsedSeconds, times.frameSeconds), texture);
+        viewer.swap();
+        bool wasPacing = pacer.pacing();
+        pacer.frameDone(counterSeconds(now, frequency), counterSeconds(SDL_GetPerformanceCounter(), frequency));
+        if (++frames == 1) trace.mark("first-frame");
+        if (pacer.pacing() != wasPacing) trace.mark("pacing", pacer.pacing() ? "on" : "off");
+    }
+    return frames;
+}
+
 } // namespace
 
 int main() {
@@ -80,37 +118,7 @@ int main() {
             trace.mark("texture", detail);
         }
 
-        KeyState keys;
-        SceneMotion motion;
-        FramePacer pacer(viewer->refreshRate());
-        unsigned long frames = 0;
-        for (;;) {
-            SDL_Event event;
-            bool gotEvent = SDL_PollEvent(&event) != 0;
-            if (!gotEvent) {
-                // Nothing waiting: a frame, unless pacing holds it back; an event ends the wait early.
-                double now = counterSeconds(SDL_GetPerformanceCounter(), frequency);
-                int waitMs = static_cast<int>(pacer.secondsUntilDue(now) * 1000.0);
-                if (waitMs > 0) {
-                    if (!SDL_WaitEventTimeout(&event, waitMs)) continue;
-                    gotEvent = true;
-                }
-            }
-            if (gotEvent) {
-                if (handleEvent(event, keys) == EventOutcome::Quit) break;
-                continue;
-            }
-
-            uint64_t now = SDL_GetPerformanceCounter();
-            FrameTimes times = clock.tick(now);
-            if (keys.quitRequested()) break;
-            DrawScene(motion.step(times.elapsedSeconds, times.frameSeconds), texture);
-            viewer->swap();
-            bool wasPacing = pacer.pacing();
-            pacer.frameDone(counterSeconds(now, frequency), counterSeconds(SDL_GetPerformanceCounter(), frequency));
-            if (++frames == 1) trace.mark("first-frame");
-            if (pacer.pacing() != wasPacing) trace.mark("pacing", pacer.pacing() ? "on" : "off");
-        }
+        unsigned long frames = runFrames(*viewer, texture, clock, frequency, trace);
         if (trace.on()) trace.mark("frames", std::to_string(frames));
         // The texture name goes while its context still exists.
     }
