@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "saver/music/cd_drive.h"
 #include "saver/music/mci.h"

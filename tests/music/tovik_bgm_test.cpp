@@ -196,17 +196,6 @@ TEST(CdMonitor, RepeatBeyondTheDiscKeepsSendingAndStaysOn) {
     EXPECT_EQ(f.last, 270);
 }
 
-TEST(CdPlayer, OpenAndCloseRecordTheirResults) {
-    Fixture f;
-    f.mci.replies = {{"open cdaudio", "#306"}, {"set cdaudio time format tmsf", "#263"}};
-    f.bgm.CD_Open();
-    EXPECT_EQ(f.last, 263);
-    f.bgm.CD_Close();
-    EXPECT_EQ(f.mci.sent, (std::vector<std::string>{"open cdaudio", "set cdaudio time format tmsf",
-                                                    "stop cdaudio", "close cdaudio"}));
-    EXPECT_EQ(f.last, 0);
-}
-
 TEST(Mp3Player, OpensWithAQuotedPathAndPlaysOnlyWhenOpened) {
     Fixture f;
     f.settings.BgmFile = "/home/a b/曲.mp3";
@@ -238,12 +227,6 @@ TEST(Mp3Player, RepeatOnlyQueriesWhilePlayingAndRestartsOtherwise) {
         EXPECT_EQ(f.mci.lengths[0], 30u);
         EXPECT_EQ(f.bgm.MP3_IsPlaying(), c.playing) << c.mode;
     }
-}
-
-TEST(Mp3Player, CloseStopsThenCloses) {
-    Fixture f;
-    f.bgm.MP3_Close();
-    EXPECT_EQ(f.mci.sent, (std::vector<std::string>{"stop MP3Play", "close MP3Play"}));
 }
 
 TEST(WavPlayer, LoopsOnlyWithAnOutputDevice) {
