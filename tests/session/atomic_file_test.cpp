@@ -80,39 +80,40 @@ TEST(AtomicFile, NeverWritesThroughALink) {
     EXPECT_EQ(contents(target), "picture");
 }
 
-TEST(AtomicFile, FailedRenameRemovesTheFreshFile) {
-    // A folder in the file's place cannot be replaced (this works even for root, unlike a read-only folder).
-    TempFolder folder;
-    const std::string target = folder.path() + "/Tovik.bmp";
-    ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
-    WriteResult result = write(target, "new picture");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.reason.find("Tovik.bmp"), std::string::npos) << result.reason;
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"Tovik.bmp"});
-    rmdir(target.c_str());
-}
-
-TEST(AtomicFile, ContentsThatFailLeaveTheOldFile) {
-    TempFolder folder;
-    const std::string target = folder.path() + "/Tovik.bmp";
-    put(target, "old picture");
-    WriteResult result = writeFileAtomically(target, [](const ByteSink& sink) {
-        const uint8_t half[] = {'n', 'e', 'w'};
-        return sink(half, sizeof half) && false;
-    });
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(contents(target), "old picture");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"Tovik.bmp"});
-}
-
-TEST(AtomicFile, MissingFolderOrNameFails) {
-    TempFolder folder;
-    for (const std::string& path : {folder.path() + "/no/such/folder/Tovik.bmp", std::string()}) {
-        WriteResult result = write(path, "picture");
-        EXPECT_FALSE(result.ok) << path;
-        EXPECT_FALSE(result.reason.empty()) << path;
+TEST(AtomicFile, FailureLeavesTheOldFileAndNoFreshOne) {
+    struct Case {
+        const char* name;
+        std::string path;  // under the folder
+        bool folderInPlace;
+        bool contentsFail;
+    };
+    const Case cases[] = {
+        {"a folder in the file's place (works even for root)", "/Tovik.bmp", true, false},
+        {"the contents give up halfway", "/Tovik.bmp", false, true},
+        {"no such folder", "/no/such/folder/Tovik.bmp", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        const std::string target = folder.path() + c.path;
+        if (c.folderInPlace) {
+            ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+        }
+        if (c.contentsFail) put(target, "old picture");
+        WriteResult result = writeFileAtomically(target, [&](const ByteSink& sink) {
+            const uint8_t half[] = {'n', 'e', 'w'};
+            return sink(half, sizeof half) && !c.contentsFail;
+        });
+        EXPECT_FALSE(result.ok);
+        EXPECT_FALSE(result.reason.empty());
+        if (c.contentsFail) {
+            EXPECT_EQ(contents(target), "old picture");
+        }
+        const auto left = folder.entries();
+        EXPECT_EQ(left, c.path == "/Tovik.bmp" ? std::vector<std::string>{"Tovik.bmp"} : std::vector<std::string>{});
+        if (c.folderInPlace) rmdir(target.c_str());
     }
-    EXPECT_TRUE(folder.entries().empty());
+    EXPECT_FALSE(write("", "picture").ok);
 }
 
 } // namespace

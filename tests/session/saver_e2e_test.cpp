@@ -192,15 +192,7 @@ TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
     EXPECT_EQ(saver->waitExit(15s), std::optional<int>(0)) << saver->errors();
 }
 
-TEST_F(SaverSession, EmptyCommandLineRunsASessionToo) {
-    auto saver = startSaver(kSaver, {});
-    const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
-    ASSERT_NE(viewer, 0u) << saver->errors();
-    EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
-    pressKeyIn(viewer, "Escape");
-    EXPECT_EQ(saver->waitExit(10s), std::optional<int>(0)) << saver->errors();
-}
-
+// An empty command line runs a session too, here from a folder whose name a shell would mangle.
 TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
     RuntimeFolder parent;
     const std::string folder = parent.path() + "/my \"saver\" 'files' & more";
@@ -210,9 +202,10 @@ TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
         std::ofstream(folder + "/" + name, std::ios::binary) << in.rdbuf();
         ASSERT_EQ(chmod((folder + "/" + name).c_str(), 0700), 0);
     }
-    auto saver = startSaver(folder + "/Mirevo.scr", {"-S"});
+    auto saver = startSaver(folder + "/Mirevo.scr", {});
     const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
     ASSERT_NE(viewer, 0u) << saver->errors();
+    EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
     pressKeyIn(viewer, "Escape");
     EXPECT_EQ(saver->waitExit(10s), std::optional<int>(0)) << saver->errors();
 }

@@ -56,6 +56,7 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
         {1023, 7, 0, 3072},  // 3069 bytes of pixels, padded to 3072
         {1024, 3, 64, 3072},
         {1023, 200, 4, 3072},  // more rows than one piece holds
+        {1024, 768, 0, 3072},
         {6000, 2, 0, 18000},
     };
     for (const Case& c : cases) {
@@ -63,6 +64,7 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
         Screen screen(c.width, c.height, c.extra);
         File file = collect(screen.view());
         ASSERT_TRUE(file.complete);
+        EXPECT_EQ(file.pieces > 2, c.height >= 200) << "a screen-sized file is handed over in pieces";
         ASSERT_EQ(bitmapRowSize(c.width), c.rowSize);
         ASSERT_EQ(file.bytes.size(), 54 + c.rowSize * size_t(c.height));
         ASSERT_EQ(bitmapFileSize(c.width, c.height), file.bytes.size());
@@ -98,20 +100,6 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
                 if (row[pad] != 0) ++wrong;
         }
         EXPECT_EQ(wrong, 0);
-    }
-}
-
-TEST(SnapshotBitmap, LeftmostColumnIsTheScreensRightmost) {
-    // 1024 x 768, the screen's rightmost column red and everything else black.
-    const int w = 1024, h = 768;
-    std::vector<uint32_t> pixels(size_t(w) * h, 0);
-    for (int y = 0; y < h; ++y) pixels[size_t(y) * w + (w - 1)] = 0xff0000;
-    File file = collect({reinterpret_cast<const uint8_t*>(pixels.data()), w, h, size_t(w) * 4});
-    EXPECT_GT(file.pieces, 2) << "a screen-sized file is handed over in pieces";
-    for (int row : {0, h / 2, h - 1}) {
-        const uint8_t* first = file.bytes.data() + 54 + size_t(row) * bitmapRowSize(w);
-        EXPECT_EQ(first[2], 0xff) << row;
-        EXPECT_EQ(first[3 * (w - 1) + 2], 0) << row;
     }
 }
 
