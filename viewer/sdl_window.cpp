@@ -2,14 +2,17 @@
 
 #include <SDL.h>
 
+#include "viewer/x11_errors.h"
+
 namespace mirevo::viewer {
 
 std::unique_ptr<SdlViewerWindow> SdlViewerWindow::open(OpenFailure& failure, std::string& error) {
-    // The saver finds the viewer by its X window title, so X it is (SDL_VIDEODRIVER may still say otherwise).
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // The saver finds the viewer by its X window title, so X it is, whatever SDL_VIDEODRIVER says.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     // The viewer is the screen saver; it must not keep the display from blanking.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     std::unique_ptr<SdlViewerWindow> self(new SdlViewerWindow());
+    ignoreX11ProtocolErrors();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         failure = OpenFailure::NoDisplay;
         error = SDL_GetError();
