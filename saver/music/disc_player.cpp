@@ -1,6 +1,7 @@
 #include "saver/music/disc_player.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace mirevo {
@@ -31,22 +32,26 @@ std::optional<CdToc> DiscPlayer::readToc() {
 }
 
 bool DiscPlayer::play(int32_t from, int32_t to) {
-    if (!attached_) {
-        if (!output_.attach(*this)) return false;
-        attached_ = true;
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++generation_;
-        startLsn_ = readLsn_ = from;
-        endLsn_ = to;
-        ringRead_ = ringFill_ = 0;
-        playedFrames_ = 0;
-        readFailed_ = false;
-        active_ = true;
-    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++generation_;
+    startLsn_ = readLsn_ = from;
+    endLsn_ = to;
+    ringRead_ = ringFill_ = 0;
+    playedFrames_ = 0;
+    readFailed_ = false;
+    active_ = true;
     wake_.notify_all();
-    return true;
+    if (attached_) return true;
+    // The first output buffer should already hold the disc's sound rather than silence; a drive still
+    // spinning up is not waited for long.
+    wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return ringFill_ > 0 || readFailed_; });
+    lock.unlock();
+    if (output_.attach(*this)) {
+        attached_ = true;
+        return true;
+    }
+    stop();
+    return false;
 }
 
 void DiscPlayer::stop() {
@@ -94,7 +99,7 @@ void DiscPlayer::mix(int16_t* out, size_t frames) {
             active_ = false;
         }
     }
-    wake_.notify_one();
+    wake_.notify_all();
 }
 
 void DiscPlayer::readAhead() {
@@ -129,6 +134,7 @@ void DiscPlayer::readAhead() {
         std::memcpy(ring_.data(), chunk.data() + first, bytes - first);
         ringFill_ += bytes;
         readLsn_ += count;
+        wake_.notify_all();
     }
 }
 
