@@ -1,5 +1,6 @@
 #include "saver/startup/qt_startup_platform.h"
 
+#include "saver/session/preview_window.h"
 #include "saver/session/qt_session_window.h"
 #include "saver/session/x11_cursor.h"
 #include "saver/session/x11_window_search.h"
@@ -21,8 +22,7 @@ void QtStartupPlatform::showMessageBox(const std::string& text, const std::strin
 
 void QtStartupPlatform::hideCursor() { x11HideCursor(display_); }
 
-// TEMPORARY until the preview window is linked in: nothing to show, so the program ends at once.
-bool QtStartupPlatform::showPreview(int32_t) { return false; }
+bool QtStartupPlatform::showPreview(int32_t hostHandle) { return ShowPreview(hostHandle); }
 
 // The settings dialog comes later; until then configure mode ends after loading the settings.
 void QtStartupPlatform::showSettingsDialog() {}
