@@ -95,8 +95,7 @@ void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> force
     } else if (path == MipmapPath::GlGenerate) {
         // The GL derives every level from the full-size picture, in its own (often parallel) code.
         glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, image.width, image.height, 0, GL_BGR, GL_UNSIGNED_BYTE,
-                     image.pixels.data());
+        uploadLevel(0, image);
     } else {
         gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image.width, image.height, GL_BGR_EXT, GL_UNSIGNED_BYTE,
                           image.pixels.data());
