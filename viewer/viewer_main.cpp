@@ -40,6 +40,20 @@ double counterSeconds(uint64_t ticks, uint64_t frequency) {
     return static_cast<double>(static_cast<long double>(ticks) / static_cast<long double>(frequency));
 }
 
+// Scene set-up with the snapshot read ahead; the picture's buffers go once the GL has its copy.
+void setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& snapshot, const Trace& trace) {
+    double start = Trace::monotonicSeconds();
+    PreparedSnapshot prepared = snapshot.take();
+    double waited = Trace::monotonicSeconds() - start;
+    InitScene(width, height, texture, snapshot.path(), prepared);
+    if (!trace.on()) return;
+    char detail[128];
+    std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s",
+                  (Trace::monotonicSeconds() - start) * 1000.0, waited * 1000.0,
+                  texture.lastPath() ? describe(*texture.lastPath()) : "none", describe(texture.lastRefusal()));
+    trace.mark("texture", detail);
+}
+
 // The message loop: events first, a frame whenever none is waiting (and pacing does not hold it back), until
 // Escape or a close request. Returns the number of frames drawn.
 unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock, uint64_t frequency,
@@ -106,18 +120,7 @@ int main() {
     FrameClock clock(frequency, SDL_GetPerformanceCounter());
     {
         SceneTexture texture;
-        double loadStart = Trace::monotonicSeconds();
-        PreparedSnapshot prepared = snapshot.take();
-        double readWait = Trace::monotonicSeconds() - loadStart;
-        InitScene(width, height, texture, snapshot.path(), prepared);
-        if (trace.on()) {
-            char detail[128];
-            std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s",
-                          (Trace::monotonicSeconds() - loadStart) * 1000.0, readWait * 1000.0,
-                          texture.lastPath() ? describe(*texture.lastPath()) : "none", describe(texture.lastRefusal()));
-            trace.mark("texture", detail);
-        }
-
+        setUpScene(width, height, texture, snapshot, trace);
         unsigned long frames = runFrames(*viewer, texture, clock, frequency, trace);
         if (trace.on()) trace.mark("frames", std::to_string(frames));
         // The texture name goes while its context still exists.
