@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
         if (kind == "cd") music->CD_Open();
         if (kind == "wav") music->WAV_Play();
         if (kind == "mp3") music->MP3_Play();
+        std::printf("started, last result %d\n", lastApiResult);
         auto start = Clock::now();
         auto nextMp3 = start + std::chrono::milliseconds(1000), nextCd = start + std::chrono::milliseconds(200);
         bool cdTimer = kind == "cd";
