@@ -101,10 +101,10 @@ private:
 
 double snapshotOnce(Display* display, GrabMethod method, const std::string& path) {
     auto start = Clock::now();
-    auto picture = grabScreenArea(display, primaryScreenArea(display), method);
-    if (!picture) return -1;
-    const PixelView view = picture->view;
-    writeFileAtomically(path, [&view](const ByteSink& sink) { return writeMirroredBitmap(view, sink); });
+    auto screen = openScreenRows(display, primaryScreenArea(display), method);
+    if (!screen) return -1;
+    writeFileAtomically(path,
+                        [&](const ByteSink& sink) { return writeMirroredBitmap(*screen, sink) == MirrorResult::Written; });
     return ms(Clock::now() - start);
 }
 

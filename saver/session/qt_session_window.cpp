@@ -42,8 +42,8 @@ QtSessionWindow::QtSessionWindow(Display* display, const Settings& settings, int
 
 QtSessionWindow::~QtSessionWindow() = default;
 
-std::optional<ScreenPicture> QtSessionWindow::grabScreen() {
-    return grabScreenArea(display_, primaryScreenArea(display_));
+std::unique_ptr<RowSource> QtSessionWindow::grabScreen() {
+    return openScreenRows(display_, primaryScreenArea(display_));
 }
 
 WriteResult QtSessionWindow::writeSnapshot(const FileContents& contents) {

@@ -29,7 +29,7 @@ public:
 
     const TovikS& session() const { return session_; }
 
-    std::optional<ScreenPicture> grabScreen() override;
+    std::unique_ptr<RowSource> grabScreen() override;
     WriteResult writeSnapshot(const FileContents& contents) override;
     bool startProgram(const std::string& path) override;
     bool startedProgramEnded() override;

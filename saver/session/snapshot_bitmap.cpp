@@ -12,8 +12,6 @@
 namespace mirevo {
 namespace {
 
-constexpr size_t kPieceSize = 256 * 1024;
-
 void put16(uint8_t* at, uint16_t value) {
     at[0] = uint8_t(value);
     at[1] = uint8_t(value >> 8);
@@ -70,7 +68,7 @@ void mirrorRow(const uint8_t* screenRow, int width, uint8_t* out, size_t rowSize
 
 #ifdef MIREVO_HAVE_SSSE3_PATH
 // Four pixels per shuffle: read right to left, written as twelve blue-green-red bytes. Each store is 16 bytes
-// wide and spills 4 bytes past the pixels it writes, which the next store, the padding or the piece's slack
+// wide and spills 4 bytes past the pixels it writes, which the next store, the padding or the band's slack
 // takes.
 __attribute__((target("ssse3"))) void mirrorRowSsse3(const uint8_t* screenRow, int width, uint8_t* out,
                                                      size_t rowSize) {
@@ -100,30 +98,38 @@ RowMirror fastestRowMirror() {
     return mirrorRow;
 }
 
-// Room for the wide stores' spill past the last row of a piece.
+// Room for the wide stores' spill past the last row of a band.
 constexpr size_t kPieceSlack = 16;
 
 } // namespace
 
-bool writeMirroredBitmap(const PixelView& picture, const ByteSink& sink) {
-    const int w = picture.width, h = picture.height;
-    if (!picture.data || w <= 0 || h <= 0) return false;
+std::optional<PixelView> PixelViewRows::readRows(int top, int count) {
+    if (!picture_.data || top < 0 || count < 0 || top + count > picture_.height) return std::nullopt;
+    return PixelView{picture_.data + size_t(top) * picture_.stride, picture_.width, count, picture_.stride};
+}
+
+MirrorResult writeMirroredBitmap(RowSource& picture, const ByteSink& sink) {
+    const int w = picture.width(), h = picture.height();
+    if (w <= 0 || h <= 0) return MirrorResult::EmptyPicture;
     const size_t rowSize = bitmapRowSize(w);
     uint8_t headers[kBitmapHeaderSize];
     writeHeaders(headers, w, h, rowSize * size_t(h));
-    if (!sink(headers, sizeof headers)) return false;
+    if (!sink(headers, sizeof headers)) return MirrorResult::SinkFailed;
 
-    const int rowsPerPiece = int(std::max<size_t>(1, kPieceSize / rowSize));
     const RowMirror mirror = fastestRowMirror();
-    std::vector<uint8_t> piece(size_t(std::min(rowsPerPiece, h)) * rowSize + kPieceSlack);
-    for (int fileRow = 0; fileRow < h;) {
-        const int rows = std::min(rowsPerPiece, h - fileRow);
-        for (int i = 0; i < rows; ++i, ++fileRow)
-            mirror(picture.data + size_t(h - 1 - fileRow) * picture.stride, w, piece.data() + size_t(i) * rowSize,
-                      rowSize);
-        if (!sink(piece.data(), size_t(rows) * rowSize)) return false;
+    const int band = std::max(1, std::min(picture.bandHeight(), h));
+    std::vector<uint8_t> piece(size_t(band) * rowSize + kPieceSlack);
+    for (int bottom = h; bottom > 0;) {
+        const int top = std::max(0, bottom - band), rows = bottom - top;
+        std::optional<PixelView> view = picture.readRows(top, rows);
+        if (!view || view->width != w || view->height != rows) return MirrorResult::PictureUnreadable;
+        // The band's lowest row comes first in the file.
+        for (int i = 0; i < rows; ++i)
+            mirror(view->data + size_t(rows - 1 - i) * view->stride, w, piece.data() + size_t(i) * rowSize, rowSize);
+        if (!sink(piece.data(), size_t(rows) * rowSize)) return MirrorResult::SinkFailed;
+        bottom = top;
     }
-    return true;
+    return MirrorResult::Written;
 }
 
 } // namespace mirevo

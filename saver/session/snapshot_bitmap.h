@@ -3,7 +3,7 @@
 // right. Plain arithmetic on pixel memory, so it is tested without a screen.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <optional>
 
 #include "saver/session/byte_sink.h"
 
@@ -18,10 +18,31 @@ struct PixelView {
     size_t stride = 0;
 };
 
-// The screen's picture, its pixels kept alive by holder (a shared-memory segment, an image from the server).
-struct ScreenPicture {
-    PixelView view;
-    std::shared_ptr<const void> holder;
+// A picture read a band of rows at a time, so that no screen-sized copy of it is ever made: a band fits the
+// cache, and fresh memory the size of the screen costs more to fault in than the reading itself.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    // Rows top .. top + count - 1 (count at most bandHeight()), the view's first row being row top; nothing
+    // when they cannot be read. The view is valid until the next call.
+    virtual std::optional<PixelView> readRows(int top, int count) = 0;
+    virtual int bandHeight() const = 0;
+};
+
+// A picture already in memory.
+class PixelViewRows final : public RowSource {
+public:
+    explicit PixelViewRows(const PixelView& picture, int bandHeight = 64) : picture_(picture), band_(bandHeight) {}
+    int width() const override { return picture_.width; }
+    int height() const override { return picture_.height; }
+    std::optional<PixelView> readRows(int top, int count) override;
+    int bandHeight() const override { return band_; }
+
+private:
+    PixelView picture_;
+    int band_;
 };
 
 inline constexpr size_t kBitmapHeaderSize = 54;  // 14-byte file header + 40-byte information header
@@ -32,10 +53,11 @@ constexpr size_t bitmapFileSize(int width, int height) {
     return kBitmapHeaderSize + bitmapRowSize(width) * static_cast<size_t>(height);
 }
 
+enum class MirrorResult { Written, EmptyPicture, PictureUnreadable, SinkFailed };
+
 // The file of the picture mirrored left to right (column x lands in column width - 1 - x), rows not flipped:
-// the first row in the file is the picture's bottom row, as bottom-up bitmaps have it. The bytes go to the
-// sink in pieces small enough to stay in the cache, so a screen-sized file is never held in memory. False for
-// an empty picture or when the sink fails.
-bool writeMirroredBitmap(const PixelView& picture, const ByteSink& sink);
+// the first row in the file is the picture's bottom row, as bottom-up bitmaps have it. The picture is read
+// band by band from the bottom up, and the bytes go to the sink one band at a time.
+MirrorResult writeMirroredBitmap(RowSource& picture, const ByteSink& sink);
 
 } // namespace mirevo

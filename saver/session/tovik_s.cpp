@@ -21,15 +21,18 @@ void TovikS::setTimer(SessionTimer timer, bool on) {
 }
 
 void TovikS::takeSnapshot() {
-    std::optional<ScreenPicture> screen = platform_.grabScreen();
-    if (!screen) {
+    std::unique_ptr<RowSource> screen = platform_.grabScreen();
+    std::optional<MirrorResult> mirrored;  // stays empty when the file could not even be begun
+    WriteResult written{false, "no screen"};
+    if (screen)
+        written = platform_.writeSnapshot([&](const ByteSink& sink) {
+            mirrored = writeMirroredBitmap(*screen, sink);
+            return mirrored == MirrorResult::Written;
+        });
+    if (written.ok) return;
+    if (!screen || mirrored == MirrorResult::PictureUnreadable || mirrored == MirrorResult::EmptyPicture)
         platform_.report("Mirevo.scr: the screen cannot be read; the viewer shows the previous snapshot.");
-        return;
-    }
-    const PixelView view = screen->view;
-    WriteResult written =
-        platform_.writeSnapshot([&view](const ByteSink& sink) { return writeMirroredBitmap(view, sink); });
-    if (!written.ok)
+    else
         platform_.report("Mirevo.scr: the snapshot cannot be written (" + written.reason +
                          "); the viewer shows the previous one.");
 }

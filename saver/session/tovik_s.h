@@ -31,8 +31,8 @@ inline constexpr std::chrono::seconds kViewerAppearLimit{10};
 class SessionPlatform {
 public:
     virtual ~SessionPlatform() = default;
-    // The top-left screen-sized picture of the screen, or nothing when the screen cannot be read.
-    virtual std::optional<ScreenPicture> grabScreen() = 0;
+    // The screen's top-left screen-sized picture, read as it is written; nothing when there is no screen.
+    virtual std::unique_ptr<RowSource> grabScreen() = 0;
     // Replaces the snapshot file with what contents writes; on failure the old file is left untouched.
     virtual WriteResult writeSnapshot(const FileContents& contents) = 0;
     // Starts the program directly (no shell, no arguments); false when it could not be started.

@@ -1,8 +1,9 @@
 #include "saver/session/x11_screen_grab.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
+#include <optional>
 #include <vector>
 
 #include <sys/ipc.h>
@@ -17,25 +18,16 @@
 namespace mirevo {
 namespace {
 
+// Half a megabyte of pixels per request: small enough for the cache, large enough that the round trips
+// do not count.
+constexpr size_t kBandBytes = 512 * 1024;
+
 struct ImageDeleter {
     void operator()(XImage* image) const {
         if (image) XDestroyImage(image);
     }
 };
 using ImagePtr = std::unique_ptr<XImage, ImageDeleter>;
-
-// A shared-memory image: the segment is unmapped after the image header is gone.
-struct ShmImage {
-    XImage* image = nullptr;
-    void* address = reinterpret_cast<void*>(-1);
-    ~ShmImage() {
-        if (image) {
-            image->data = nullptr;  // the segment is not Xlib's to free
-            XDestroyImage(image);
-        }
-        if (address != reinterpret_cast<void*>(-1)) shmdt(address);
-    }
-};
 
 bool hostIsLittleEndian() {
     const uint16_t probe = 1;
@@ -58,69 +50,115 @@ int shiftOf(unsigned long mask) {
 
 unsigned scaleTo8Bits(unsigned long pixel, unsigned long mask) {
     if (!mask) return 0;
-    unsigned long value = (pixel & mask) >> shiftOf(mask);
-    unsigned long max = mask >> shiftOf(mask);
+    const unsigned long value = (pixel & mask) >> shiftOf(mask);
+    const unsigned long max = mask >> shiftOf(mask);
     return unsigned(value * 255 / max);
 }
 
-// Other visuals (16-bit colour, other byte orders) are rare: convert pixel by pixel.
-ScreenPicture convertedPicture(XImage& image) {
-    auto pixels = std::make_shared<std::vector<uint32_t>>(size_t(image.width) * size_t(image.height));
-    for (int y = 0; y < image.height; ++y)
+// Rows firstRow .. firstRow + rows - 1 of the image as 0x00RRGGBB pixels. Other visuals (16-bit colour,
+// other byte orders) are rare and converted pixel by pixel into converted.
+PixelView viewOf(XImage& image, int firstRow, int rows, std::vector<uint32_t>& converted) {
+    if (isNativeRgb32(image))
+        return {reinterpret_cast<const uint8_t*>(image.data) + size_t(firstRow) * size_t(image.bytes_per_line),
+                image.width, rows, size_t(image.bytes_per_line)};
+    converted.resize(size_t(image.width) * size_t(rows));
+    for (int y = 0; y < rows; ++y)
         for (int x = 0; x < image.width; ++x) {
-            unsigned long p = XGetPixel(&image, x, y);
-            (*pixels)[size_t(y) * size_t(image.width) + size_t(x)] =
+            const unsigned long p = XGetPixel(&image, x, firstRow + y);
+            converted[size_t(y) * size_t(image.width) + size_t(x)] =
                 uint32_t(scaleTo8Bits(p, image.red_mask) << 16 | scaleTo8Bits(p, image.green_mask) << 8 |
                          scaleTo8Bits(p, image.blue_mask));
         }
-    PixelView view{reinterpret_cast<const uint8_t*>(pixels->data()), image.width, image.height,
-                   size_t(image.width) * 4};
-    return {view, pixels};
+    return {reinterpret_cast<const uint8_t*>(converted.data()), image.width, rows, size_t(image.width) * 4};
 }
 
-template <typename Holder>
-ScreenPicture pictureOf(std::shared_ptr<Holder> holder, XImage& image) {
-    if (!isNativeRgb32(image)) return convertedPicture(image);
-    PixelView view{reinterpret_cast<const uint8_t*>(image.data), image.width, image.height,
-                   size_t(image.bytes_per_line)};
-    return {view, holder};
+int bandFor(const ScreenArea& area) {
+    return int(std::clamp<size_t>(kBandBytes / (size_t(area.width) * 4), 1, size_t(area.height)));
 }
 
-std::optional<ScreenPicture> grabShared(Display* display, const ScreenArea& area) {
-    int screen = DefaultScreen(display);
-    auto shm = std::make_shared<ShmImage>();
-    XShmSegmentInfo info{};
-    shm->image = XShmCreateImage(display, DefaultVisual(display, screen), unsigned(DefaultDepth(display, screen)),
-                                 ZPixmap, nullptr, &info, unsigned(area.width), unsigned(area.height));
-    if (!shm->image) return std::nullopt;
-    info.shmid = shmget(IPC_PRIVATE, size_t(shm->image->bytes_per_line) * size_t(area.height), IPC_CREAT | 0600);
-    if (info.shmid < 0) return std::nullopt;
-    shm->address = shmat(info.shmid, nullptr, 0);
-    // Marked for removal at once: it goes when both sides have detached, even if we die in between.
-    shmctl(info.shmid, IPC_RMID, nullptr);
-    if (shm->address == reinterpret_cast<void*>(-1)) return std::nullopt;
-    info.shmaddr = shm->image->data = static_cast<char*>(shm->address);
-    info.readOnly = False;
-
-    X11ErrorTrap trap(display);
-    if (!XShmAttach(display, &info) || trap.failed()) return std::nullopt;
-    bool read = XShmGetImage(display, RootWindow(display, screen), shm->image, area.x, area.y, AllPlanes);
-    XShmDetach(display, &info);
-    if (!read || trap.failed()) return std::nullopt;
-    return pictureOf(shm, *shm->image);
-}
-
-std::optional<ScreenPicture> grabPlain(Display* display, const ScreenArea& area) {
-    X11ErrorTrap trap(display);
-    XImage* raw = XGetImage(display, DefaultRootWindow(display), area.x, area.y, unsigned(area.width),
-                            unsigned(area.height), AllPlanes, ZPixmap);
-    if (!raw || trap.failed()) {
-        ImagePtr discard(raw);
-        return std::nullopt;
+// One shared-memory segment a band high, filled by the server at each read.
+class ShmRows final : public RowSource {
+public:
+    ShmRows(Display* display, const ScreenArea& area) : display_(display), area_(area), band_(bandFor(area)) {
+        const int screen = DefaultScreen(display);
+        image_ = XShmCreateImage(display, DefaultVisual(display, screen), unsigned(DefaultDepth(display, screen)),
+                                 ZPixmap, nullptr, &info_, unsigned(area.width), unsigned(band_));
+        if (!image_) return;
+        info_.shmid = shmget(IPC_PRIVATE, size_t(image_->bytes_per_line) * size_t(band_), IPC_CREAT | 0600);
+        if (info_.shmid < 0) return;
+        void* address = shmat(info_.shmid, nullptr, 0);
+        // Marked for removal at once: it goes when both sides have detached, even if we die in between.
+        shmctl(info_.shmid, IPC_RMID, nullptr);
+        if (address == reinterpret_cast<void*>(-1)) return;
+        info_.shmaddr = image_->data = static_cast<char*>(address);
+        info_.readOnly = False;
+        // A remote server cannot reach our memory: the attach fails and the caller reads plain images.
+        trap_.emplace(display);
+        attached_ = XShmAttach(display, &info_) && !trap_->failed();
     }
-    std::shared_ptr<XImage> image(raw, ImageDeleter());
-    return pictureOf(image, *image);
-}
+    ~ShmRows() override {
+        if (attached_) XShmDetach(display_, &info_);
+        trap_.reset();
+        if (info_.shmaddr) shmdt(info_.shmaddr);
+        if (image_) {
+            image_->data = nullptr;  // the segment is not Xlib's to free
+            XDestroyImage(image_);
+        }
+    }
+    ShmRows(const ShmRows&) = delete;
+    ShmRows& operator=(const ShmRows&) = delete;
+
+    bool attached() const { return attached_; }
+    int width() const override { return area_.width; }
+    int height() const override { return area_.height; }
+    int bandHeight() const override { return band_; }
+
+    std::optional<PixelView> readRows(int top, int count) override {
+        if (top < 0 || count < 1 || count > band_ || top + count > area_.height) return std::nullopt;
+        // The segment always takes a whole band; near the top of the screen it starts lower down.
+        const int readTop = std::min(top, area_.height - band_);
+        if (!XShmGetImage(display_, DefaultRootWindow(display_), image_, area_.x, area_.y + readTop, AllPlanes))
+            return std::nullopt;
+        return viewOf(*image_, top - readTop, count, converted_);
+    }
+
+private:
+    Display* display_;
+    ScreenArea area_;
+    int band_;
+    XImage* image_ = nullptr;
+    XShmSegmentInfo info_{};
+    std::optional<X11ErrorTrap> trap_;
+    bool attached_ = false;
+    std::vector<uint32_t> converted_;
+};
+
+// One image request per band, for servers without shared memory.
+class PlainRows final : public RowSource {
+public:
+    PlainRows(Display* display, const ScreenArea& area)
+        : display_(display), area_(area), band_(bandFor(area)), trap_(display) {}
+
+    int width() const override { return area_.width; }
+    int height() const override { return area_.height; }
+    int bandHeight() const override { return band_; }
+
+    std::optional<PixelView> readRows(int top, int count) override {
+        if (top < 0 || count < 1 || count > band_ || top + count > area_.height) return std::nullopt;
+        image_.reset(XGetImage(display_, DefaultRootWindow(display_), area_.x, area_.y + top, unsigned(area_.width),
+                               unsigned(count), AllPlanes, ZPixmap));
+        if (!image_) return std::nullopt;
+        return viewOf(*image_, 0, count, converted_);
+    }
+
+private:
+    Display* display_;
+    ScreenArea area_;
+    int band_;
+    X11ErrorTrap trap_;  // a refused read is an error reply, not the end of the program
+    ImagePtr image_;
+    std::vector<uint32_t> converted_;
+};
 
 } // namespace
 
@@ -152,12 +190,13 @@ ScreenArea primaryScreenArea(Display* display) {
     return area;
 }
 
-std::optional<ScreenPicture> grabScreenArea(Display* display, const ScreenArea& area, GrabMethod method) {
-    if (!display || area.width <= 0 || area.height <= 0) return std::nullopt;
+std::unique_ptr<RowSource> openScreenRows(Display* display, const ScreenArea& area, GrabMethod method) {
+    if (!display || area.width <= 0 || area.height <= 0) return nullptr;
     if (method == GrabMethod::Fastest && XShmQueryExtension(display)) {
-        if (auto picture = grabShared(display, area)) return picture;
+        auto shared = std::make_unique<ShmRows>(display, area);
+        if (shared->attached()) return shared;
     }
-    return grabPlain(display, area);
+    return std::make_unique<PlainRows>(display, area);
 }
 
 } // namespace mirevo

@@ -1,7 +1,7 @@
 #pragma once
-// Reading the screen's pixels from the X server: through a shared-memory segment where the server offers
-// one, with a plain image request otherwise.
-#include <optional>
+// Reading the screen's pixels from the X server, a band of rows at a time: through a small shared-memory
+// segment where the server offers one, with plain image requests otherwise.
+#include <memory>
 
 #include "saver/session/snapshot_bitmap.h"
 
@@ -18,8 +18,9 @@ ScreenArea primaryScreenArea(Display* display);
 
 enum class GrabMethod { Fastest, PlainImage };
 
-// The area's pixels, or nothing when the server refuses to read the screen (XWayland does).
-std::optional<ScreenPicture> grabScreenArea(Display* display, const ScreenArea& area,
-                                            GrabMethod method = GrabMethod::Fastest);
+// The area's rows, read from the server when asked for. A server that refuses to read the screen (XWayland
+// may) shows as rows that cannot be read. Nothing for an empty area.
+std::unique_ptr<RowSource> openScreenRows(Display* display, const ScreenArea& area,
+                                          GrabMethod method = GrabMethod::Fastest);
 
 } // namespace mirevo

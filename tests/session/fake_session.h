@@ -38,12 +38,12 @@ class FakeSessionPlatform final : public SessionPlatform {
 public:
     explicit FakeSessionPlatform(Log& log) : log_(log) {}
 
-    std::optional<ScreenPicture> grabScreen() override {
+    std::unique_ptr<RowSource> grabScreen() override {
         log_.push_back("grabScreen");
-        if (!screenReadable) return std::nullopt;
-        PixelView view{reinterpret_cast<const uint8_t*>(screen.data()), screenWidth, screenHeight,
-                       size_t(screenWidth) * 4};
-        return ScreenPicture{view, nullptr};
+        // An unreadable screen has a size but refuses every read, as XWayland's root window does.
+        PixelView view{screenReadable ? reinterpret_cast<const uint8_t*>(screen.data()) : nullptr, screenWidth,
+                       screenHeight, size_t(screenWidth) * 4};
+        return std::make_unique<PixelViewRows>(view);
     }
     WriteResult writeSnapshot(const FileContents& contents) override {
         log_.push_back("writeSnapshot");

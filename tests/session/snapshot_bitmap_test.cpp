@@ -1,6 +1,8 @@
 #include "saver/session/snapshot_bitmap.h"
 
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -8,26 +10,14 @@
 namespace mirevo::test {
 namespace {
 
-uint32_t le32(const uint8_t* at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24; }
+uint32_t le32(const uint8_t* at) {
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
 uint16_t le16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
 
 // A distinct colour for every pixel, so that any misplaced one shows.
-uint32_t colourAt(int x, int y) { return uint32_t((x * 7 + 1) & 0xff) << 16 | uint32_t((y * 13 + 2) & 0xff) << 8 | uint32_t((x + y) & 0xff); }
-
-struct File {
-    std::vector<uint8_t> bytes;
-    int pieces = 0;
-    bool complete = false;
-};
-
-File collect(const PixelView& view) {
-    File file;
-    file.complete = writeMirroredBitmap(view, [&](const uint8_t* data, size_t size) {
-        file.bytes.insert(file.bytes.end(), data, data + size);
-        ++file.pieces;
-        return true;
-    });
-    return file;
+uint32_t colourAt(int x, int y) {
+    return uint32_t((x * 7 + 1) & 0xff) << 16 | uint32_t((y * 13 + 2) & 0xff) << 8 | uint32_t((x + y) & 0xff);
 }
 
 struct Screen {
@@ -45,26 +35,59 @@ struct Screen {
     PixelView view() const { return {memory.data(), width, height, stride}; }
 };
 
+// Remembers which rows were asked for, and can refuse from some read on.
+class RecordingRows final : public RowSource {
+public:
+    RecordingRows(const PixelView& view, int band, int refuseFromRead = -1)
+        : rows_(view, band), refuseFrom_(refuseFromRead) {}
+    int width() const override { return rows_.width(); }
+    int height() const override { return rows_.height(); }
+    int bandHeight() const override { return rows_.bandHeight(); }
+    std::optional<PixelView> readRows(int top, int count) override {
+        reads.emplace_back(top, count);
+        if (refuseFrom_ >= 0 && int(reads.size()) > refuseFrom_) return std::nullopt;
+        return rows_.readRows(top, count);
+    }
+    std::vector<std::pair<int, int>> reads;  // top, count
+
+private:
+    PixelViewRows rows_;
+    int refuseFrom_;
+};
+
+struct File {
+    std::vector<uint8_t> bytes;
+    MirrorResult result = MirrorResult::EmptyPicture;
+};
+
+File collect(RowSource& rows) {
+    File file;
+    file.result = writeMirroredBitmap(rows, [&](const uint8_t* data, size_t size) {
+        file.bytes.insert(file.bytes.end(), data, data + size);
+        return true;
+    });
+    return file;
+}
+
 TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
     struct Case {
         int width, height;
-        size_t extra;
+        size_t extra;  // bytes after each screen row
+        int band;      // rows per read
         size_t rowSize;
     };
     const Case cases[] = {
-        {1, 1, 0, 4},   {2, 3, 0, 8},     {3, 2, 8, 12},        {5, 4, 4, 16},
-        {1023, 7, 0, 3072},  // 3069 bytes of pixels, padded to 3072
-        {1024, 3, 64, 3072},
-        {1023, 200, 4, 3072},  // more rows than one piece holds
-        {1024, 768, 0, 3072},
-        {6000, 2, 0, 18000},
+        {1, 1, 0, 64, 4},      {2, 3, 0, 1, 8},       {3, 2, 8, 64, 12},   {5, 4, 4, 3, 16},
+        {7, 9, 0, 4, 24},      {1023, 7, 0, 64, 3072},  // 3069 bytes of pixels, padded to 3072
+        {1024, 3, 64, 2, 3072}, {1023, 200, 4, 64, 3072}, {1024, 768, 0, 128, 3072}, {6000, 2, 0, 1, 18000},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " in bands of " +
+                     std::to_string(c.band));
         Screen screen(c.width, c.height, c.extra);
-        File file = collect(screen.view());
-        ASSERT_TRUE(file.complete);
-        EXPECT_EQ(file.pieces > 2, c.height >= 200) << "a screen-sized file is handed over in pieces";
+        RecordingRows rows(screen.view(), c.band);
+        File file = collect(rows);
+        ASSERT_EQ(file.result, MirrorResult::Written);
         ASSERT_EQ(bitmapRowSize(c.width), c.rowSize);
         ASSERT_EQ(file.bytes.size(), 54 + c.rowSize * size_t(c.height));
         ASSERT_EQ(bitmapFileSize(c.width, c.height), file.bytes.size());
@@ -100,26 +123,49 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
                 if (row[pad] != 0) ++wrong;
         }
         EXPECT_EQ(wrong, 0);
+
+        // Every row read once, from the bottom band up, no read larger than a band.
+        int expectedBottom = c.height;
+        for (auto [top, count] : rows.reads) {
+            EXPECT_EQ(top + count, expectedBottom);
+            EXPECT_LE(count, c.band);
+            EXPECT_GE(count, 1);
+            expectedBottom = top;
+        }
+        EXPECT_EQ(expectedBottom, 0);
     }
 }
 
-TEST(SnapshotBitmap, EmptyPictureGivesNoFile) {
-    uint32_t pixel = 0;
-    for (PixelView view : {PixelView{nullptr, 4, 4, 16}, PixelView{reinterpret_cast<uint8_t*>(&pixel), 0, 1, 4},
-                           PixelView{reinterpret_cast<uint8_t*>(&pixel), 1, 0, 4}}) {
-        File file = collect(view);
-        EXPECT_FALSE(file.complete);
-        EXPECT_TRUE(file.bytes.empty());
+TEST(SnapshotBitmap, StopsAtTheFirstBandThatCannotBeReadOrTaken) {
+    Screen screen(64, 100, 0);
+    for (int refuseFrom : {0, 1, 3}) {
+        RecordingRows rows(screen.view(), 10, refuseFrom);
+        File file = collect(rows);
+        EXPECT_EQ(file.result, MirrorResult::PictureUnreadable);
+        EXPECT_EQ(rows.reads.size(), size_t(refuseFrom + 1)) << "no read after the refused one";
     }
-}
-
-TEST(SnapshotBitmap, StopsAtTheFirstPieceTheSinkRefuses) {
-    Screen screen(1024, 768, 0);
     for (int refuseAt : {1, 2, 5}) {
+        PixelViewRows rows(screen.view(), 10);
         int pieces = 0;
-        bool complete = writeMirroredBitmap(screen.view(), [&](const uint8_t*, size_t) { return ++pieces < refuseAt; });
-        EXPECT_FALSE(complete);
+        MirrorResult result = writeMirroredBitmap(rows, [&](const uint8_t*, size_t) { return ++pieces < refuseAt; });
+        EXPECT_EQ(result, MirrorResult::SinkFailed);
         EXPECT_EQ(pieces, refuseAt);
+    }
+}
+
+TEST(SnapshotBitmap, EmptyOrUnreadablePictureGivesNoFile) {
+    uint32_t pixel = 0;
+    const uint8_t* one = reinterpret_cast<uint8_t*>(&pixel);
+    const std::pair<PixelView, MirrorResult> cases[] = {
+        {{nullptr, 4, 4, 16}, MirrorResult::PictureUnreadable},
+        {{one, 0, 1, 4}, MirrorResult::EmptyPicture},
+        {{one, 1, 0, 4}, MirrorResult::EmptyPicture},
+    };
+    for (const auto& [view, expected] : cases) {
+        PixelViewRows rows(view);
+        File file = collect(rows);
+        EXPECT_EQ(file.result, expected);
+        EXPECT_LE(file.bytes.size(), kBitmapHeaderSize);
     }
 }
 

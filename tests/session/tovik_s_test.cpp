@@ -59,7 +59,7 @@ TEST(TovikS, ScreenOrFileFailuresAreReportedAndTheViewerStillStarts) {
         Log expected;
     };
     const Case cases[] = {
-        {false, true, {"grabScreen", "startProgram /opt/mirevo/Mirevo.dll"}},
+        {false, true, {"grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"}},
         {true, false, {"grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"}},
     };
     for (const Case& c : cases) {
@@ -69,7 +69,8 @@ TEST(TovikS, ScreenOrFileFailuresAreReportedAndTheViewerStillStarts) {
         s.tovik.load();
         EXPECT_EQ(s.take(), c.expected);
         ASSERT_EQ(s.platform.reports.size(), 1u);
-        EXPECT_THAT(s.platform.reports[0], ::testing::StartsWith("Mirevo.scr: "));
+        EXPECT_THAT(s.platform.reports[0], ::testing::StartsWith(c.readable ? "Mirevo.scr: the snapshot cannot be written"
+                                                                            : "Mirevo.scr: the screen cannot be read"));
         EXPECT_EQ(s.platform.reports[0].find('\n'), std::string::npos);
     }
 }
