@@ -21,4 +21,8 @@ private:
     unsigned long errorsBefore_;
 };
 
+// Xlib's default handler ends the process on any error, and a window may vanish while it is looked at: from
+// now on errors are counted, on every connection of the process.
+void x11CountErrorsFromNowOn();
+
 } // namespace mirevo

@@ -1,5 +1,7 @@
 #include "saver/session/x11_window_search.h"
 
+#include "saver/session/x11_error_trap.h"
+
 #include <memory>
 #include <vector>
 
@@ -9,25 +11,6 @@
 
 namespace mirevo {
 namespace {
-
-// A window can be destroyed between listing and asking; that must not end the program.
-class IgnoreXErrors {
-public:
-    explicit IgnoreXErrors(Display* display) : display_(display) {
-        XSync(display_, False);
-        previous_ = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    }
-    ~IgnoreXErrors() {
-        XSync(display_, False);
-        XSetErrorHandler(previous_);
-    }
-    IgnoreXErrors(const IgnoreXErrors&) = delete;
-    IgnoreXErrors& operator=(const IgnoreXErrors&) = delete;
-
-private:
-    Display* display_;
-    int (*previous_)(Display*, XErrorEvent*);
-};
 
 struct XFreeDeleter {
     void operator()(void* p) const {
@@ -77,7 +60,7 @@ Window search(Display* display, Window window, const std::string& title, Atom ne
 
 unsigned long x11FindWindow(Display* display, const std::string& title) {
     if (!display) return 0;
-    IgnoreXErrors guard(display);
+    X11ErrorTrap trap(display);  // a window can be destroyed between listing and asking
     Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
     Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     Window found = 0;

@@ -1,6 +1,5 @@
 #include "saver/startup/qt_toolkit.h"
 
-#include <cmath>
 #include <vector>
 
 #include <QGuiApplication>
@@ -9,11 +8,6 @@
 #include <unistd.h>
 
 namespace mirevo {
-namespace {
-
-int twipsPerPixel(double dotsPerInch) { return dotsPerInch > 0 ? int(std::lround(1440.0 / dotsPerInch)) : 15; }
-
-} // namespace
 
 std::string programFolderOfExecutable() {
     std::vector<char> buffer(4096);
@@ -23,23 +17,6 @@ std::string programFolderOfExecutable() {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-ScreenSize screenSize() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return {};
-    QSize size = screen->size();
-    return {size.width(), size.height()};
-}
-
-int twipsPerPixelX() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return twipsPerPixel(screen ? screen->logicalDotsPerInchX() : 96.0);
-}
-
-int twipsPerPixelY() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return twipsPerPixel(screen ? screen->logicalDotsPerInchY() : 96.0);
 }
 
 void showMessageBox(const std::string& text, const std::string& caption) {
