@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "common/snapshot_path.h"
+#include "tests/harness/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -38,12 +39,7 @@ private:
 
 class SnapshotPath : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/mirevo-path-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        top_ = tmpl;
-    }
-    void TearDown() override { fs::remove_all(top_); }
+    void SetUp() override { ASSERT_FALSE(folder_.path().empty()); }
     std::string dir(const std::string& name, mode_t mode) {
         std::string path = top_ + "/" + name;
         fs::create_directories(path);
@@ -55,7 +51,8 @@ protected:
         lstat(path.c_str(), &st);
         return st.st_mode & 07777;
     }
-    std::string top_;
+    mirevo::test::TempDir folder_;
+    const std::string top_ = folder_.path();
 };
 
 TEST_F(SnapshotPath, PrivateRuntimeFolderIsUsedAsItIs) {

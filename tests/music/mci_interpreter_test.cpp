@@ -8,6 +8,7 @@
 
 #include "saver/music/mci_errors.h"
 #include "saver/music/mci_parser.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/music/fake_devices.h"
 
 namespace mirevo {
@@ -186,15 +187,10 @@ TEST(MciInterpreter, RepliesAreCutToTheBuffer) {
 class Mp3Files : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("mirevo_mci_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder / "my music");
-        for (const char* name : {"my music/a b.mp3", "q\"x.mp3", "plain.mp3"}) std::ofstream(folder / name) << "ID3";
+        for (const char* name : {"my music/a b.mp3", "q\"x.mp3", "plain.mp3"}) test::writeFile(path(name), "ID3");
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-    std::string path(const char* name) const { return (folder / name).string(); }
-    std::filesystem::path folder;
+    std::string path(const char* name) const { return folder / name; }
+    test::TempDir folder;
 };
 
 TEST_F(Mp3Files, MpegVideoOpensQuotedPathsOnlyAndOneAtATime) {

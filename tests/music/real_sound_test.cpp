@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/harness/child_process.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/music/sound_fixtures.h"
 
 namespace mirevo {
@@ -23,13 +24,7 @@ constexpr size_t TENTH = test::RATE / 10;
 
 class RealSound : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("mirevo_sound_" + std::to_string(getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder / "with blanks");
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    void SetUp() override { fs::create_directories(folder / "with blanks"); }
 
     // Runs the music for the given time; the left channel of what was heard.
     std::vector<int16_t> play(const std::string& kind, const std::string& file, int repeat, double seconds,
@@ -44,7 +39,8 @@ protected:
         return readLeftChannel(out);
     }
 
-    fs::path folder;
+    test::TempDir dir;
+    const fs::path folder{dir.path()};
 };
 
 TEST_F(RealSound, Mp3IsHeardAgainAfterItsEnd) {

@@ -11,6 +11,8 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/programs.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 #include "tests/music/sound_fixtures.h"
@@ -31,17 +33,15 @@ struct Case {
 class SaverMusic : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("mirevo_saver_music_" + std::to_string(getpid()));
         fs::create_directories(folder / "programs");
         fs::create_directories(folder / "with blanks");
         fs::create_directories(folder / "runtime");
         fs::permissions(folder / "runtime", fs::perms::owner_all);
-        for (const char* program : {"Mirevo.scr", "Mirevo.dll"})
-            fs::copy_file(fs::path(MIREVO_BIN_DIR) / program, folder / "programs" / program);
+        ASSERT_TRUE(copyPrograms(folder / "programs", {"Mirevo.scr", "Mirevo.dll"}));
     }
-    void TearDown() override { fs::remove_all(folder); }
 
-    fs::path folder;
+    TempDir dir;
+    const fs::path folder{dir.path()};
 };
 
 TEST_P(SaverMusic, PlaysWhileTheViewerRunsAndStopsAfterEscape) {

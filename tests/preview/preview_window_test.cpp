@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +15,8 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/programs.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 
@@ -39,23 +39,6 @@ Image committedPicture() {
     }
     return image;
 }
-
-// A folder of our own for XDG_RUNTIME_DIR, where a session started by a test leaves its snapshot.
-class PrivateFolder {
-public:
-    PrivateFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "mirevo-preview-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~PrivateFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 // A plain mapped window standing in for the display settings' preview area, magenta so that any part the
 // preview leaves uncovered shows.
@@ -116,8 +99,8 @@ struct Program {
 
 std::vector<std::string> probeCommand(const std::string& host) { return {PREVIEW_PROBE_PATH, host}; }
 #ifdef MIREVO_HAVE_SCR
-std::vector<std::string> scrSpaced(const std::string& host) { return {MIREVO_BIN_DIR "/Mirevo.scr", "/p", host}; }
-std::vector<std::string> scrColon(const std::string& host) { return {MIREVO_BIN_DIR "/Mirevo.scr", "/p:" + host}; }
+std::vector<std::string> scrSpaced(const std::string& host) { return {builtProgram("Mirevo.scr"), "/p", host}; }
+std::vector<std::string> scrColon(const std::string& host) { return {builtProgram("Mirevo.scr"), "/p:" + host}; }
 #endif
 
 const Program kPrograms[] = {
@@ -144,7 +127,7 @@ protected:
 
     Xvfb server_{640, 480};
     XClient x_{server_.display()};
-    PrivateFolder runtime_;
+    TempDir runtime_;  // for XDG_RUNTIME_DIR, where a session started by a test leaves its snapshot
 };
 
 TEST_P(PreviewProgram, ShowsThePictureAtTheHostsTopLeftAndEndsWhenTheHostOrPreviewGoes) {
@@ -249,10 +232,10 @@ TEST(PreviewInMirevoScr, ARunningPreviewRefusesNeitherAnotherPreviewNorASession)
     ASSERT_TRUE(server.ok());
     XClient x(server.display());
     ASSERT_TRUE(x.ok());
-    PrivateFolder runtime;
+    TempDir runtime;  // for XDG_RUNTIME_DIR, where the session leaves its snapshot
     const std::map<std::string, std::optional<std::string>> env{
         {"DISPLAY", server.display()}, {"QT_QPA_PLATFORM", "xcb"}, {"XDG_RUNTIME_DIR", runtime.path()}};
-    const std::string scr = MIREVO_BIN_DIR "/Mirevo.scr";
+    const std::string scr = builtProgram("Mirevo.scr");
 
     HostWindow first(x, 152, 112), second(x, 200, 150);
     ChildProcess firstPreview({scr, "/p", first.decimal()}, env);

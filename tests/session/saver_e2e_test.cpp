@@ -1,8 +1,6 @@
 // Mirevo.scr as the screen-saver machinery runs it, on a private X server with a known desktop picture.
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +14,8 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/programs.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 
@@ -24,21 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kSaver = std::string(MIREVO_BIN_DIR) + "/Mirevo.scr";
-
-// A private folder for the snapshot (what XDG_RUNTIME_DIR is on a desktop), removed with what it holds.
-class RuntimeFolder {
-public:
-    RuntimeFolder() {
-        char name[] = "/tmp/mirevo-session-XXXXXX";
-        path_ = mkdtemp(name);
-    }
-    ~RuntimeFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+const std::string kSaver = builtProgram("Mirevo.scr");
 
 // Every pixel different from its mirror image and from the pixel of the row above or below.
 Image desktopPicture(int width, int height) {
@@ -48,11 +34,6 @@ Image desktopPicture(int width, int height) {
             picture.set(x, y, {uint8_t(x * 255 / (width - 1)), uint8_t(y * 255 / (height - 1)),
                                uint8_t((x * 7 + y * 3) & 0xff)});
     return picture;
-}
-
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
@@ -113,7 +94,7 @@ protected:
 
     Xvfb server{kWidth, kHeight};
     XClient client{server.display()};
-    RuntimeFolder runtime;
+    TempDir runtime;
     Image desktop = desktopPicture(kWidth, kHeight);
 };
 
@@ -123,9 +104,9 @@ TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
     ASSERT_NE(viewer, 0u) << saver->errors();
 
     // The snapshot was complete before the viewer existed.
-    EXPECT_EQ(snapshotDifference(readFile(runtime.path() + "/Tovik.bmp"), desktop), "");
+    EXPECT_EQ(snapshotDifference(readBytes(runtime / "Tovik.bmp"), desktop), "");
     struct stat st {};
-    ASSERT_EQ(lstat((runtime.path() + "/Tovik.bmp").c_str(), &st), 0);
+    ASSERT_EQ(lstat((runtime / "Tovik.bmp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     // The viewer found that file: its floor shows the picture's colours, not the plain white of a missing one.
@@ -194,14 +175,10 @@ TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
 
 // An empty command line runs a session too, here from a folder whose name a shell would mangle.
 TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
-    RuntimeFolder parent;
-    const std::string folder = parent.path() + "/my \"saver\" 'files' & more";
+    TempDir parent;
+    const std::string folder = parent / "my \"saver\" 'files' & more";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    for (const char* name : {"Mirevo.scr", "Mirevo.dll"}) {
-        std::ifstream in(std::string(MIREVO_BIN_DIR) + "/" + name, std::ios::binary);
-        std::ofstream(folder + "/" + name, std::ios::binary) << in.rdbuf();
-        ASSERT_EQ(chmod((folder + "/" + name).c_str(), 0700), 0);
-    }
+    ASSERT_TRUE(copyPrograms(folder, {"Mirevo.scr", "Mirevo.dll"}));
     auto saver = startSaver(folder + "/Mirevo.scr", {});
     const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
     ASSERT_NE(viewer, 0u) << saver->errors();
@@ -231,9 +208,9 @@ TEST_F(SaverSession, UnknownSwitchEndsAtOnce) {
 }
 
 TEST_F(SaverSession, MissingViewerShowsTheMessageAndEndsOnOk) {
-    RuntimeFolder alone;
-    const std::string saverAlone = alone.path() + "/Mirevo.scr";
-    ASSERT_EQ(std::system(("cp '" + kSaver + "' '" + saverAlone + "'").c_str()), 0);
+    TempDir alone;
+    const std::string saverAlone = alone / "Mirevo.scr";
+    ASSERT_TRUE(copyPrograms(alone.path(), {"Mirevo.scr"}));
 
     for (std::string sw : {"/s", "/a", "/c"}) {
         SCOPED_TRACE(sw);

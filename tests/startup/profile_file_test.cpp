@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "saver/startup/profile_file.h"
-#include "tests/startup/temp_dir.h"
+#include "tests/harness/temp_dir.h"
 
 namespace mirevo {
 namespace {

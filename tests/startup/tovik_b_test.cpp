@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "saver/startup/tovik_b.h"
-#include "tests/startup/temp_dir.h"
+#include "tests/harness/temp_dir.h"
 
 namespace mirevo {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "saver/startup/tovik_main.h"
 #include "tests/startup/fake_startup_platform.h"
-#include "tests/startup/temp_dir.h"
+#include "tests/harness/temp_dir.h"
 
 namespace mirevo {
 namespace {

@@ -1,13 +1,12 @@
 // The snapshot reader: what it accepts, and every kind of file it must refuse, from memory and from disk.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/harness/temp_dir.h"
 #include "tests/viewer/test_bitmap.h"
 #include "viewer/bmp_reader.h"
 
@@ -18,22 +17,9 @@ namespace {
 
 Rgb gradient(int x, int y) { return {uint8_t(x * 7), uint8_t(y * 13), uint8_t(x + y)}; }
 
-class TempFolder {
-public:
-    TempFolder() {
-        char tmpl[] = "/tmp/mirevo-bmp-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 BmpRefusal refusalFromDisk(const std::vector<uint8_t>& bytes) {
-    TempFolder folder;
-    std::string path = folder.file("Tovik.bmp");
+    TempDir folder;
+    std::string path = folder / "Tovik.bmp";
     EXPECT_TRUE(writeFile(path, bytes));
     return loadBmpFile(path).refusal;
 }
@@ -106,11 +92,11 @@ TEST(BmpReader, ReadsRowsPaddedToFourBytesBottomRowFirst) {
         {5, 4, 68, true, 16},    // a larger info header
         {32768, 1, 0, true, 98304},
     };
-    TempFolder folder;
+    TempDir folder;
     for (const Case& c : cases) {
         auto bytes = makeBmp(c.width, c.height, gradient, c.gap, c.declareSize);
-        ASSERT_TRUE(writeFile(folder.file("a.bmp"), bytes));
-        for (auto result : {parseBmp(bytes.data(), bytes.size()), loadBmpFile(folder.file("a.bmp"))}) {
+        ASSERT_TRUE(writeFile(folder / "a.bmp", bytes));
+        for (auto result : {parseBmp(bytes.data(), bytes.size()), loadBmpFile(folder / "a.bmp")}) {
             ASSERT_TRUE(result) << c.width << "x" << c.height << ": " << describe(result.refusal);
             const BmpImage& image = *result.value;
             EXPECT_EQ(image.width, c.width);
@@ -139,14 +125,14 @@ TEST(BmpReader, ExtraBytesAfterTheRowsAreLeftUnread) {
 }
 
 TEST(BmpReader, OpensOnlyRegularFilesAndNeverFollowsALink) {
-    TempFolder folder;
+    TempDir folder;
     auto bytes = makeBmp(4, 4, gradient);
-    ASSERT_TRUE(writeFile(folder.file("real.bmp"), bytes));
-    ASSERT_TRUE(loadBmpFile(folder.file("real.bmp")));
-    ASSERT_EQ(symlink(folder.file("real.bmp").c_str(), folder.file("link.bmp").c_str()), 0);
-    ASSERT_EQ(mkfifo(folder.file("fifo.bmp").c_str(), 0600), 0);
-    ASSERT_EQ(mkdir(folder.file("folder.bmp").c_str(), 0700), 0);
+    ASSERT_TRUE(writeFile(folder / "real.bmp", bytes));
+    ASSERT_TRUE(loadBmpFile(folder / "real.bmp"));
+    ASSERT_EQ(symlink((folder / "real.bmp").c_str(), (folder / "link.bmp").c_str()), 0);
+    ASSERT_EQ(mkfifo((folder / "fifo.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((folder / "folder.bmp").c_str(), 0700), 0);
     for (const char* name : {"link.bmp", "fifo.bmp", "folder.bmp", "missing.bmp"})
-        EXPECT_EQ(loadBmpFile(folder.file(name)).refusal, BmpRefusal::CannotOpen) << name;
+        EXPECT_EQ(loadBmpFile(folder / name).refusal, BmpRefusal::CannotOpen) << name;
     EXPECT_EQ(loadBmpFile("").refusal, BmpRefusal::CannotOpen);
 }

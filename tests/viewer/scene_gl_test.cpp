@@ -1,11 +1,10 @@
 // The scene and its texture in a real GL context (Mesa llvmpipe on a private Xvfb).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 
 #include <GL/gl.h>
 
+#include "tests/harness/temp_dir.h"
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/gl_test_context.h"
 #include "tests/viewer/scene_math.h"
@@ -32,20 +31,17 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server_->ok());
         ASSERT_TRUE(context_->ok()) << context_->error();
-        char tmpl[] = "/tmp/mirevo-scene-XXXXXX";
-        folder_ = mkdtemp(tmpl);
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
 
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::string path = folder_ + "/" + name;
+        std::string path = folder_ / name;
         EXPECT_TRUE(writeFile(path, bytes));
         return path;
     }
 
     static inline Xvfb* server_ = nullptr;
     static inline GlTestContext* context_ = nullptr;
-    std::string folder_;
+    TempDir folder_;
 };
 
 GLint levelWidth(int level) {
@@ -131,7 +127,7 @@ TEST_F(SceneGl, LoadingSkipsAColourTableAndRefusedFilesLeaveNoImage) {
         EXPECT_FALSE(texture.empty()) << "a texture name exists even without an image";
         EXPECT_EQ(levelWidth(0), 0) << name;
     }
-    EXPECT_FALSE(texture.LoadBitmapFile(folder_ + "/missing.bmp"));
+    EXPECT_FALSE(texture.LoadBitmapFile(folder_ / "missing.bmp"));
     EXPECT_EQ(texture.lastRefusal(), BmpRefusal::CannotOpen);
 }
 
@@ -145,7 +141,7 @@ TEST_F(SceneGl, ASecondLoadDeletesTheFirstTextureName) {
         ASSERT_TRUE(glIsTexture(first));
         // The second load may be given the freed name again, but never the old texture object: a refused file
         // leaves the new one without an image.
-        EXPECT_FALSE(texture.LoadBitmapFile(folder_ + "/missing.bmp"));
+        EXPECT_FALSE(texture.LoadBitmapFile(folder_ / "missing.bmp"));
         if (texture.name() != first) {
             EXPECT_FALSE(glIsTexture(first));
         }
@@ -225,7 +221,7 @@ TEST_F(SceneGl, ASnapshotReadAheadGivesTheSameTextureAsReadingItAtSetUp) {
     EXPECT_EQ(aheadLevels.size(), atSetUp.lastPath() == MipmapPath::Glu ? 7u : 6u);
     EXPECT_EQ(aheadLevels, levels(atSetUp));
 
-    SnapshotPreload missing(folder_ + "/missing.bmp");
+    SnapshotPreload missing(folder_ / "missing.bmp");
     PreparedSnapshot none = missing.take();
     EXPECT_TRUE(none.smallerLevels.empty());
     EXPECT_FALSE(ahead.loadPrepared(missing.path(), none));

@@ -1,12 +1,14 @@
 #pragma once
 // Writes bitmaps the way the saver does (uncompressed 24-bit, bottom-up, 54-byte headers), with room for a gap
-// (a colour table) before the pixels; tests then spoil single fields with put16/put32.
+// (a colour table) before the pixels; tests then spoil single fields with put16/put32. Written out with
+// writeFile from temp_dir.h.
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/harness/temp_dir.h"
 
 namespace mirevo::test {
 
@@ -52,12 +54,6 @@ inline Rgb quadrantColour(int x, int y, int width, int height) {
     bool right = x >= width / 2, bottom = y >= height / 2;
     if (!bottom) return right ? Rgb{0, 255, 0} : Rgb{255, 0, 0};
     return right ? Rgb{255, 255, 0} : Rgb{0, 0, 255};
-}
-
-inline bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
 }
 
 } // namespace mirevo::test

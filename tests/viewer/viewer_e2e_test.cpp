@@ -3,16 +3,15 @@
 
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/scene_math.h"
@@ -30,25 +29,9 @@ constexpr int kTolerance = 40;
 const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0}, kBlack{0, 0, 0},
     kWhite{255, 255, 255};
 
-// A folder only we can use, standing in for $XDG_RUNTIME_DIR.
-class RuntimeFolder {
-public:
-    RuntimeFolder() {
-        char tmpl[] = "/tmp/mirevo-runtime-XXXXXX";
-        path_ = mkdtemp(tmpl);
-        chmod(path_.c_str(), 0700);
-    }
-    ~RuntimeFolder() { std::filesystem::remove_all(path_); }
-    const std::string& path() const { return path_; }
-    std::string snapshot() const { return path_ + "/Tovik.bmp"; }
-
-private:
-    std::string path_;
-};
-
 class ViewerRun {
 public:
-    ViewerRun(const Xvfb& server, const RuntimeFolder& runtime)
+    ViewerRun(const Xvfb& server, const TempDir& runtime)
         : started_(std::chrono::steady_clock::now()),
           process_({kViewer}, {{"DISPLAY", server.display()},
                                {"XDG_RUNTIME_DIR", runtime.path()},
@@ -127,8 +110,8 @@ int matchingSamples(const Image& shot, double t, int& visible) {
 TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
     Xvfb server(kWidth, kHeight);
     ASSERT_TRUE(server.ok());
-    RuntimeFolder runtime;
-    ASSERT_TRUE(writeFile(runtime.snapshot(),
+    TempDir runtime;
+    ASSERT_TRUE(writeFile(runtime / "Tovik.bmp",
                           makeBmp(640, 480, [](int x, int y) { return quadrantColour(x, y, 640, 480); })));
     XClient client(server.display());
     ASSERT_TRUE(client.ok());
@@ -205,20 +188,20 @@ TEST(Viewer, AMissingOrUnreadableSnapshotGivesAPlainWhiteFloor) {
     truncated.resize(truncated.size() - 10);
     struct Case {
         const char* what;
-        std::function<void(const RuntimeFolder&)> prepare;
+        std::function<void(const TempDir&)> prepare;
     };
     const Case cases[] = {
-        {"no snapshot", [](const RuntimeFolder&) {}},
-        {"truncated snapshot", [&](const RuntimeFolder& r) { writeFile(r.snapshot(), truncated); }},
+        {"no snapshot", [](const TempDir&) {}},
+        {"truncated snapshot", [&](const TempDir& r) { writeFile(r / "Tovik.bmp", truncated); }},
         {"snapshot is a link",
-         [&](const RuntimeFolder& r) {
-             writeFile(r.path() + "/real.bmp", good);
-             symlink((r.path() + "/real.bmp").c_str(), r.snapshot().c_str());
+         [&](const TempDir& r) {
+             writeFile(r / "real.bmp", good);
+             symlink((r / "real.bmp").c_str(), (r / "Tovik.bmp").c_str());
          }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RuntimeFolder runtime;
+        TempDir runtime;
         c.prepare(runtime);
         ViewerRun run(server, runtime);
         unsigned long window = waitForFirstFrame(client, run);
@@ -244,7 +227,7 @@ TEST(Viewer, TheWindowManagersCloseRequestEndsItWithCodeZero) {
     ASSERT_TRUE(server.ok());
     XClient client(server.display());
     ASSERT_TRUE(client.ok());
-    RuntimeFolder runtime;
+    TempDir runtime;
     ViewerRun run(server, runtime);
     unsigned long window = waitForFirstFrame(client, run);
     ASSERT_NE(window, 0u);
@@ -261,7 +244,7 @@ TEST(Viewer, TheWindowManagersCloseRequestEndsItWithCodeZero) {
 }
 
 TEST(Viewer, WithoutAnXServerItSaysSoInOneLineAndFails) {
-    RuntimeFolder runtime;
+    TempDir runtime;
     for (std::optional<std::string> display : {std::optional<std::string>(), std::optional<std::string>(":999")}) {
         ChildProcess viewer({kViewer}, {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", runtime.path()}});
         auto code = viewer.waitExit(10s);
