@@ -21,7 +21,7 @@
 #include "tests/harness/poll.h"
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/gl_test_context.h"
-#include "tests/viewer/test_bitmap.h"
+#include "tests/harness/test_bitmap.h"
 #include "viewer/bmp_reader.h"
 #include "viewer/scene_texture.h"
 #include "viewer/trace.h"

@@ -1,7 +1,6 @@
 // Where the desktop picture may be kept: only in folders no other user can read or plant links in.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,32 +9,15 @@
 #include <unistd.h>
 
 #include "common/snapshot_path.h"
+#include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using mirevo::test::ScopedEnv;
+using mirevo::test::TempDir;
 
 class SnapshotPath : public ::testing::Test {
 protected:
@@ -51,7 +33,7 @@ protected:
         lstat(path.c_str(), &st);
         return st.st_mode & 07777;
     }
-    mirevo::test::TempDir folder_;
+    TempDir folder_;
     const std::string top_ = folder_.path();
 };
 

@@ -9,6 +9,7 @@
 #include <X11/extensions/XTest.h>
 
 #include "saver/session/x11_window_search.h"
+#include "tests/harness/poll.h"
 
 namespace mirevo::test {
 
@@ -34,6 +35,16 @@ XClient::~XClient() {
 unsigned long XClient::root() const { return DefaultRootWindow(display_); }
 
 unsigned long XClient::findWindow(const std::string& title) { return x11FindWindow(display_, title); }
+
+unsigned long XClient::waitForWindow(const std::string& title, std::chrono::milliseconds deadline) {
+    unsigned long window = 0;
+    pollUntil(deadline, [&] { return (window = findWindow(title)) != 0; });
+    return window;
+}
+
+bool XClient::waitForNoWindow(const std::string& title, std::chrono::milliseconds deadline) {
+    return pollUntil(deadline, [&] { return findWindow(title) == 0; });
+}
 
 namespace {
 int ignoreErrors(Display*, XErrorEvent*) { return 0; }

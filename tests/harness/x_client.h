@@ -2,6 +2,7 @@
 // A test's own connection to the X server: windows by title, geometry, screenshots, the root picture, and
 // keys and clicks sent through XTest.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,10 @@ public:
     unsigned long root() const;
 
     unsigned long findWindow(const std::string& title);  // 0 when none
+    // Polls for a window with this title until the deadline: the window, or 0 when none came.
+    unsigned long waitForWindow(const std::string& title, std::chrono::milliseconds deadline);
+    // Polls until no window has this title; false when one is still there at the deadline.
+    bool waitForNoWindow(const std::string& title, std::chrono::milliseconds deadline);
     std::optional<Geometry> geometry(unsigned long window);
     bool mapped(unsigned long window);
     // Screenshot of a window's area (the root for the whole screen), as the screen shows it.

@@ -69,8 +69,8 @@ TEST_P(SaverMusic, PlaysWhileTheViewerRunsAndStopsAfterEscape) {
                         {"SDL_AUDIODRIVER", "disk"},
                         {"SDL_DISKAUDIOFILE", heardFile.string()},
                         {"MIREVO_CD_DEVICE", cdDevice.empty() ? std::nullopt : std::optional(cdDevice)}});
-    unsigned long viewer = 0;
-    ASSERT_TRUE(pollUntil(30s, [&] { return (viewer = client.findWindow("Tovik_VC")) != 0; })) << saver.errors();
+    const unsigned long viewer = client.waitForWindow("Tovik_VC", 30s);
+    ASSERT_NE(viewer, 0u) << saver.errors();
 
     // Every tone of the music is heard while the viewer runs.
     bool allHeard = pollUntil(30s, [&] {

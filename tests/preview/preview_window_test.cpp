@@ -199,9 +199,8 @@ TEST_P(PreviewProgram, EndsAtOnceWhenThereIsNoHostToShowIn) {
 TEST_P(PreviewProgram, AHostTooWideForTwipsGetsAnInvisiblePreviewThatStillEndsWithIt) {
     HostWindow host(x_, 2185, 100);
     auto program = start(host.decimal());
-    Window preview = 0;
-    ASSERT_TRUE(pollUntil(10s, [&] { return (preview = x_.findWindow("Preview Window")) != 0; }))
-        << program->errors();
+    const Window preview = x_.waitForWindow("Preview Window", 10s);
+    ASSERT_NE(preview, 0u) << program->errors();
     EXPECT_FALSE(x_.mapped(preview));
     EXPECT_FALSE(program->waitExit(200ms)) << "ended while its host was still there";
     host.destroy();
@@ -244,7 +243,7 @@ TEST(PreviewInMirevoScr, ARunningPreviewRefusesNeitherAnotherPreviewNorASession)
     EXPECT_TRUE(pollUntil(10s, [&] { return previewIn(x, second.id()) != 0; })) << secondPreview.errors();
 
     ChildProcess session({scr, "/s"}, env);
-    EXPECT_TRUE(pollUntil(15s, [&] { return x.findWindow("Tovik_Main") != 0; })) << session.errors();
+    EXPECT_NE(x.waitForWindow("Tovik_Main", 15s), 0u) << session.errors();
     // Clean up the way a user would: Escape in the viewer ends the session.
     if (pollUntil(15s, [&] { return x.findWindow("Tovik_VC") != 0 && x.mapped(x.findWindow("Tovik_VC")); })) {
         pollUntil(10s, [&] {

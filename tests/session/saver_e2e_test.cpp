@@ -16,6 +16,7 @@
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
+#include "tests/harness/test_bitmap.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 
@@ -36,17 +37,13 @@ Image desktopPicture(int width, int height) {
     return picture;
 }
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 // Compares the snapshot file with the desktop picture, mirrored and bottom-up; returns what differs.
 std::string snapshotDifference(const std::vector<uint8_t>& file, const Image& desktop) {
     const int w = desktop.width, h = desktop.height;
-    const size_t rowSize = (size_t(w) * 3 + 3) & ~size_t(3);
+    const size_t rowSize = bmpRowBytes(w);
     if (file.size() != 54 + rowSize * h) return "size " + std::to_string(file.size());
-    if (file[0] != 'B' || file[1] != 'M' || le32(file, 10) != 54 || le32(file, 18) != uint32_t(w) ||
-        le32(file, 22) != uint32_t(h) || (file[28] | file[29] << 8) != 24 || le32(file, 30) != 0)
+    if (file[0] != 'B' || file[1] != 'M' || le32(&file[10]) != 54 || le32(&file[18]) != uint32_t(w) ||
+        le32(&file[22]) != uint32_t(h) || le16(&file[28]) != 24 || le32(&file[30]) != 0)
         return "headers";
     for (int row = 0; row < h; ++row)
         for (int column = 0; column < w; ++column) {
@@ -77,11 +74,6 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<ChildProcess>(argv, environment());
     }
-    unsigned long waitForWindow(const std::string& title, std::chrono::milliseconds deadline) {
-        unsigned long window = 0;
-        pollUntil(deadline, [&] { return (window = client.findWindow(title)) != 0; });
-        return window;
-    }
     // Focus can only go to a window on the screen; the key then reaches it whatever the pointer does.
     void pressKeyIn(unsigned long window, const std::string& key) {
         ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(window); })) << "window never shown";
@@ -100,7 +92,7 @@ protected:
 
 TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
     auto saver = startSaver(kSaver, {"/s"});
-    const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
+    const unsigned long viewer = client.waitForWindow("Tovik_VC", 30s);
     ASSERT_NE(viewer, 0u) << saver->errors();
 
     // The snapshot was complete before the viewer existed.
@@ -137,7 +129,7 @@ TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
     EXPECT_TRUE(saver->running());
 
     pressKeyIn(viewer, "Escape");
-    ASSERT_TRUE(pollUntil(10s, [&] { return client.findWindow("Tovik_VC") == 0; }));
+    ASSERT_TRUE(client.waitForNoWindow("Tovik_VC", 10s));
     const auto viewerGone = std::chrono::steady_clock::now();
     EXPECT_EQ(saver->waitExit(2s), std::optional<int>(0)) << saver->errors();
     EXPECT_LT(std::chrono::steady_clock::now() - viewerGone, 1000ms);
@@ -160,7 +152,7 @@ TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
 
     const auto start = std::chrono::steady_clock::now();
     auto saver = startSaver(kSaver, {"/s"});
-    const unsigned long viewer = waitForWindow("Tovik_VC", 60s);
+    const unsigned long viewer = client.waitForWindow("Tovik_VC", 60s);
     ASSERT_NE(viewer, 0u) << saver->errors();
     const auto appeared = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     RecordProperty("viewer_window_after_ms", int(appeared.count()));
@@ -180,7 +172,7 @@ TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
     ASSERT_TRUE(copyPrograms(folder, {"Mirevo.scr", "Mirevo.dll"}));
     auto saver = startSaver(folder + "/Mirevo.scr", {});
-    const unsigned long viewer = waitForWindow("Tovik_VC", 30s);
+    const unsigned long viewer = client.waitForWindow("Tovik_VC", 30s);
     ASSERT_NE(viewer, 0u) << saver->errors();
     EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
     pressKeyIn(viewer, "Escape");
@@ -189,7 +181,7 @@ TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
 
 TEST_F(SaverSession, TerminationClosesTheSessionLikeAnyOtherClose) {
     auto saver = startSaver(kSaver, {"/s"});
-    ASSERT_NE(waitForWindow("Tovik_VC", 30s), 0u) << saver->errors();
+    ASSERT_NE(client.waitForWindow("Tovik_VC", 30s), 0u) << saver->errors();
     kill(saver->pid(), SIGTERM);
     EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0)) << "the close request ends the session normally";
     EXPECT_EQ(client.findWindow("Tovik_Main"), 0u);
@@ -197,7 +189,7 @@ TEST_F(SaverSession, TerminationClosesTheSessionLikeAnyOtherClose) {
     const unsigned long viewer = client.findWindow("Tovik_VC");
     ASSERT_NE(viewer, 0u);
     pressKeyIn(viewer, "Escape");
-    EXPECT_TRUE(pollUntil(10s, [&] { return client.findWindow("Tovik_VC") == 0; }));
+    EXPECT_TRUE(client.waitForNoWindow("Tovik_VC", 10s));
 }
 
 TEST_F(SaverSession, UnknownSwitchEndsAtOnce) {
@@ -215,7 +207,7 @@ TEST_F(SaverSession, MissingViewerShowsTheMessageAndEndsOnOk) {
     for (std::string sw : {"/s", "/a", "/c"}) {
         SCOPED_TRACE(sw);
         auto saver = startSaver(saverAlone, {sw});
-        const unsigned long box = waitForWindow("Mirevo (ScreenSaver)", 20s);
+        const unsigned long box = client.waitForWindow("Mirevo (ScreenSaver)", 20s);
         ASSERT_NE(box, 0u) << saver->errors();
         EXPECT_TRUE(pollUntil(5s, [&] { return client.mapped(box); }));
         EXPECT_TRUE(saver->running()) << "the message waits for OK";

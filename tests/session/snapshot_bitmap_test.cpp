@@ -7,13 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/harness/test_bitmap.h"
+
 namespace mirevo::test {
 namespace {
-
-uint32_t le32(const uint8_t* at) {
-    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-uint16_t le16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
 
 // A distinct colour for every pixel, so that any misplaced one shows.
 uint32_t colourAt(int x, int y) {

@@ -1,12 +1,12 @@
 // Reading the screen band by band from a real X server, through shared memory and through plain images.
 #include "saver/session/x11_screen_grab.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "saver/session/x11_display.h"
+#include "tests/harness/scoped_env.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 
@@ -23,7 +23,7 @@ TEST(X11ScreenGrab, EveryMethodReadsTheScreenExactlyWhateverTheBand) {
     XClient painter(server.display());
     painter.setRootPicture(picture);
 
-    setenv("DISPLAY", server.display().c_str(), 1);
+    ScopedEnv onServer("DISPLAY", server.display());
     auto display = X11Display::open();
     ASSERT_TRUE(display);
     const ScreenArea area = primaryScreenArea(display->get());

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "tests/harness/temp_dir.h"
-#include "tests/viewer/test_bitmap.h"
+#include "tests/harness/test_bitmap.h"
 #include "viewer/bmp_reader.h"
 
 using namespace mirevo::viewer;

@@ -1,7 +1,7 @@
 // The mipmap levels built on the processor, and which way the chain gets built for a given context.
 #include <gtest/gtest.h>
 
-#include "tests/viewer/test_bitmap.h"
+#include "tests/harness/test_bitmap.h"
 #include "viewer/bmp_reader.h"
 #include "viewer/mipmap_levels.h"
 #include "viewer/mipmap_path.h"

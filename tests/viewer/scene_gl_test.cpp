@@ -5,10 +5,10 @@
 #include <GL/gl.h>
 
 #include "tests/harness/temp_dir.h"
+#include "tests/harness/test_bitmap.h"
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/gl_test_context.h"
 #include "tests/viewer/scene_math.h"
-#include "tests/viewer/test_bitmap.h"
 #include "viewer/gl_scene.h"
 #include "viewer/scene_texture.h"
 #include "viewer/snapshot_preload.h"

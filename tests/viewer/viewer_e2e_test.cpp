@@ -12,10 +12,10 @@
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/temp_dir.h"
+#include "tests/harness/test_bitmap.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/scene_math.h"
-#include "tests/viewer/test_bitmap.h"
 
 using namespace mirevo::test;
 using namespace std::chrono_literals;
@@ -175,7 +175,7 @@ TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
     std::string errors = run.process().errors();
     EXPECT_NE(errors.find("PixelFormat Selected: "), std::string::npos) << errors;
     EXPECT_NE(errors.find("\nBPP: 24\n"), std::string::npos) << errors;
-    EXPECT_TRUE(pollUntil(2s, [&] { return client.findWindow("Tovik_VC") == 0; }));
+    EXPECT_TRUE(client.waitForNoWindow("Tovik_VC", 2s));
 }
 
 TEST(Viewer, AMissingOrUnreadableSnapshotGivesAPlainWhiteFloor) {

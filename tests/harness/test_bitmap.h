@@ -1,7 +1,7 @@
 #pragma once
 // Writes bitmaps the way the saver does (uncompressed 24-bit, bottom-up, 54-byte headers), with room for a gap
-// (a colour table) before the pixels; tests then spoil single fields with put16/put32. Written out with
-// writeFile from temp_dir.h.
+// (a colour table) before the pixels; tests then spoil single fields with put16/put32 and read them back
+// with le16/le32. Written out with writeFile from temp_dir.h.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -14,6 +14,10 @@ namespace mirevo::test {
 
 using Rgb = std::array<uint8_t, 3>;
 
+inline uint16_t le16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
+inline uint32_t le32(const uint8_t* at) {
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
 inline void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
     b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
 }
