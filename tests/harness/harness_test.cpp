@@ -16,9 +16,9 @@ using namespace std::chrono_literals;
 TEST(Harness, RootPictureSurvivesClientsLeavingAndWindowsAreFoundByExactTitle) {
     Xvfb server(320, 200);
     ASSERT_TRUE(server.ok());
-    Image picture{320, 200, std::vector<uint8_t>(320 * 200 * 3)};
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 320; ++x) picture.set(x, y, {uint8_t(x), uint8_t(y), uint8_t(x < 160 ? 255 : 0)});
+    const Image picture = makeImage(320, 200, [](int x, int y) {
+        return std::array<uint8_t, 3>{uint8_t(x), uint8_t(y), uint8_t(x < 160 ? 255 : 0)};
+    });
     {
         XClient painter(server.display());
         ASSERT_TRUE(painter.ok());

@@ -116,6 +116,13 @@ void XClient::sendKey(const std::string& keysymName) {
     XSync(display_, False);
 }
 
+void XClient::focus(unsigned long window) {
+    auto previous = XSetErrorHandler(ignoreErrors);
+    XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+    XSync(display_, False);
+    XSetErrorHandler(previous);
+}
+
 void XClient::click(int x, int y, int button) {
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
     XTestFakeButtonEvent(display_, button, True, CurrentTime);

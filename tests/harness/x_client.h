@@ -25,6 +25,15 @@ struct Image {
     }
 };
 
+// A picture with the colour colourAt(x, y) at every pixel.
+template <typename ColourAt>
+Image makeImage(int width, int height, ColourAt colourAt) {
+    Image image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) image.set(x, y, colourAt(x, y));
+    return image;
+}
+
 // Colour distance for comparisons with a tolerance: the largest channel difference.
 int colourDistance(std::array<uint8_t, 3> a, std::array<uint8_t, 3> b);
 
@@ -56,6 +65,9 @@ public:
     void setRootPicture(const Image& picture);
     // Presses and releases a key, by X keysym name ("Escape", "a"), through XTest.
     void sendKey(const std::string& keysymName);
+    // Gives the keyboard focus to a window (only one on the screen can take it); keys sent then reach it
+    // wherever the pointer is.
+    void focus(unsigned long window);
     void click(int x, int y, int button = 1);
     void sync();
 

@@ -5,9 +5,6 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <X11/Xlib.h>
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
@@ -82,8 +79,7 @@ TEST_P(SaverMusic, PlaysWhileTheViewerRunsAndStopsAfterEscape) {
     EXPECT_TRUE(allHeard);
     EXPECT_TRUE(saver.running());
 
-    XSetInputFocus(client.display(), viewer, RevertToPointerRoot, CurrentTime);
-    client.sync();
+    client.focus(viewer);
     client.sendKey("Escape");
     ASSERT_EQ(saver.waitExit(10s), std::optional<int>(0)) << saver.errors();
     const auto size = fs::file_size(heardFile);

@@ -10,8 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <X11/Xlib.h>
-
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"
@@ -29,12 +27,10 @@ const std::string kSaver = builtProgram("Mirevo.scr");
 
 // Every pixel different from its mirror image and from the pixel of the row above or below.
 Image desktopPicture(int width, int height) {
-    Image picture{width, height, std::vector<uint8_t>(size_t(width) * height * 3)};
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.set(x, y, {uint8_t(x * 255 / (width - 1)), uint8_t(y * 255 / (height - 1)),
-                               uint8_t((x * 7 + y * 3) & 0xff)});
-    return picture;
+    return makeImage(width, height, [&](int x, int y) {
+        return std::array<uint8_t, 3>{uint8_t(x * 255 / (width - 1)), uint8_t(y * 255 / (height - 1)),
+                                      uint8_t((x * 7 + y * 3) & 0xff)};
+    });
 }
 
 // Compares the snapshot file with the desktop picture, mirrored and bottom-up; returns what differs.
@@ -74,13 +70,9 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<ChildProcess>(argv, environment());
     }
-    // Focus can only go to a window on the screen; the key then reaches it whatever the pointer does.
     void pressKeyIn(unsigned long window, const std::string& key) {
         ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(window); })) << "window never shown";
-        auto previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        XSetInputFocus(client.display(), window, RevertToPointerRoot, CurrentTime);
-        client.sync();
-        XSetErrorHandler(previous);
+        client.focus(window);
         client.sendKey(key);
     }
 

@@ -17,9 +17,9 @@ TEST(X11ScreenGrab, EveryMethodReadsTheScreenExactlyWhateverTheBand) {
     const int w = 1023, h = 767;
     Xvfb server(w, h);
     ASSERT_TRUE(server.ok());
-    Image picture{w, h, std::vector<uint8_t>(size_t(w) * h * 3)};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) picture.set(x, y, {uint8_t(x * 3 + y), uint8_t(y * 5), uint8_t(x ^ y)});
+    const Image picture = makeImage(w, h, [](int x, int y) {
+        return std::array<uint8_t, 3>{uint8_t(x * 3 + y), uint8_t(y * 5), uint8_t(x ^ y)};
+    });
     XClient painter(server.display());
     painter.setRootPicture(picture);
 
