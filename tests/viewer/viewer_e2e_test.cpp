@@ -11,6 +11,7 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/test_bitmap.h"
 #include "tests/harness/x_client.h"
@@ -22,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kViewer = std::string(MIREVO_BIN_DIR) + "/Mirevo.dll";
+const std::string kViewer = builtProgram("Mirevo.dll");
 constexpr int kWidth = 1024, kHeight = 768;
 constexpr int kTolerance = 40;
 
