@@ -49,7 +49,8 @@ inline std::string envText(const char* name) {
 inline std::string snapshotFolder(bool create) {
     using namespace snapshot_detail;
     std::string runtime = envText("XDG_RUNTIME_DIR");
-    while (runtime.size() > 1 && runtime.back() == '/') runtime.pop_back();
+    while (runtime.size() > 1 && runtime.back() == '/')
+        runtime.pop_back();
     if (isPrivateFolder(runtime)) return runtime;
 
     std::string cache = envText("XDG_CACHE_HOME");
@@ -58,7 +59,8 @@ inline std::string snapshotFolder(bool create) {
         if (home.empty() || home[0] != '/') return {};
         cache = home + "/.cache";
     }
-    while (cache.size() > 1 && cache.back() == '/') cache.pop_back();
+    while (cache.size() > 1 && cache.back() == '/')
+        cache.pop_back();
     std::string folder = cache + "/mirevo";
     if (isPrivateFolder(folder)) return folder;
     if (create && makePrivateFolder(folder)) return folder;

@@ -11,10 +11,12 @@ namespace mirevo::viewer {
 
 namespace {
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 int32_t le32s(const uint8_t* p) {
     uint32_t u = le32(p);
@@ -53,18 +55,30 @@ size_t readAt(int fd, uint8_t* into, size_t size, uint64_t offset) {
 
 const char* describe(BmpRefusal refusal) {
     switch (refusal) {
-    case BmpRefusal::None: return "accepted";
-    case BmpRefusal::CannotOpen: return "cannot open the file";
-    case BmpRefusal::ShortHeader: return "shorter than its headers";
-    case BmpRefusal::NotBitmap: return "not a bitmap";
-    case BmpRefusal::NotTwentyFourBit: return "not 24 bits per pixel";
-    case BmpRefusal::Compressed: return "compressed";
-    case BmpRefusal::BadWidth: return "width not positive";
-    case BmpRefusal::BadHeight: return "height 0";
-    case BmpRefusal::TopDown: return "rows top-down";
-    case BmpRefusal::TooLarge: return "a side too large";
-    case BmpRefusal::BadPixelOffset: return "pixel data offset outside the file";
-    case BmpRefusal::ShortPixelData: return "pixel data shorter than the rows need";
+    case BmpRefusal::None:
+        return "accepted";
+    case BmpRefusal::CannotOpen:
+        return "cannot open the file";
+    case BmpRefusal::ShortHeader:
+        return "shorter than its headers";
+    case BmpRefusal::NotBitmap:
+        return "not a bitmap";
+    case BmpRefusal::NotTwentyFourBit:
+        return "not 24 bits per pixel";
+    case BmpRefusal::Compressed:
+        return "compressed";
+    case BmpRefusal::BadWidth:
+        return "width not positive";
+    case BmpRefusal::BadHeight:
+        return "height 0";
+    case BmpRefusal::TopDown:
+        return "rows top-down";
+    case BmpRefusal::TooLarge:
+        return "a side too large";
+    case BmpRefusal::BadPixelOffset:
+        return "pixel data offset outside the file";
+    case BmpRefusal::ShortPixelData:
+        return "pixel data shorter than the rows need";
     }
     return "unknown";
 }
@@ -96,7 +110,8 @@ BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, ui
     uint64_t declared = le32(header + 34);
     uint64_t needed = layout.pixelBytes();
     uint64_t toRead = declared != 0 ? declared : needed;
-    if (toRead < needed || fileSize - layout.pixelOffset < toRead) return R::refuse(BmpRefusal::ShortPixelData);
+    if (toRead < needed || fileSize - layout.pixelOffset < toRead)
+        return R::refuse(BmpRefusal::ShortPixelData);
     return {layout, BmpRefusal::None};
 }
 
@@ -116,7 +131,8 @@ BmpResult<BmpImage> loadBmpFile(const std::string& path) {
     // Non-blocking so that a FIFO planted at the path cannot hang the viewer before the type check.
     FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
-    if (file.get() < 0 || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return R::refuse(BmpRefusal::CannotOpen);
+    if (file.get() < 0 || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return R::refuse(BmpRefusal::CannotOpen);
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
 
@@ -129,7 +145,7 @@ BmpResult<BmpImage> loadBmpFile(const std::string& path) {
     // The size is checked against the file's length, so this cannot be made larger than the file itself.
     BmpImage image{l.width, l.height, std::vector<uint8_t>(l.pixelBytes())};
     if (readAt(file.get(), image.pixels.data(), image.pixels.size(), l.pixelOffset) != image.pixels.size())
-        return R::refuse(BmpRefusal::ShortPixelData);  // the file shrank under us
+        return R::refuse(BmpRefusal::ShortPixelData); // the file shrank under us
     return {std::move(image), BmpRefusal::None};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The snapshot as the viewer reads it: an uncompressed 24-bit bottom-up Windows bitmap. The reader believes no
-// field of the file; whatever the texture upload could not take safely is refused with its reason.
+// The snapshot as the viewer reads it: an uncompressed 24-bit bottom-up Windows bitmap. The reader believes
+// no field of the file; whatever the texture upload could not take safely is refused with its reason.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,30 +11,30 @@ namespace mirevo::viewer {
 
 enum class BmpRefusal {
     None,
-    CannotOpen,        // missing, unreadable, a symbolic link or not a regular file
-    ShortHeader,       // fewer bytes than the 14-byte file header and the 40-byte info header
-    NotBitmap,         // does not start with "BM"
+    CannotOpen,  // missing, unreadable, a symbolic link or not a regular file
+    ShortHeader, // fewer bytes than the 14-byte file header and the 40-byte info header
+    NotBitmap,   // does not start with "BM"
     NotTwentyFourBit,
     Compressed,
-    BadWidth,          // width <= 0
-    BadHeight,         // height 0
-    TopDown,           // negative height
-    TooLarge,          // a side above kMaxBmpSide
-    BadPixelOffset,    // pixel data said to start inside the headers or beyond the end of the file
-    ShortPixelData,    // fewer pixel bytes than |height| padded rows
+    BadWidth,       // width <= 0
+    BadHeight,      // height 0
+    TopDown,        // negative height
+    TooLarge,       // a side above kMaxBmpSide
+    BadPixelOffset, // pixel data said to start inside the headers or beyond the end of the file
+    ShortPixelData, // fewer pixel bytes than |height| padded rows
 };
 
 const char* describe(BmpRefusal refusal);
 
 inline constexpr int32_t kMaxBmpSide = 32768;
-inline constexpr size_t kBmpHeadersSize = 54;  // 14-byte file header + 40-byte info header
+inline constexpr size_t kBmpHeadersSize = 54; // 14-byte file header + 40-byte info header
 
 // Where the pixels are and how they are laid out, once the headers have been found sound.
 struct BmpLayout {
     int32_t width = 0;
-    int32_t height = 0;       // positive: the first row in the file is the bottom of the picture
+    int32_t height = 0; // positive: the first row in the file is the bottom of the picture
     uint32_t pixelOffset = 0;
-    size_t rowBytes = 0;      // 3 x width, padded to a multiple of 4
+    size_t rowBytes = 0; // 3 x width, padded to a multiple of 4
     size_t pixelBytes() const { return rowBytes * static_cast<size_t>(height); }
 };
 
@@ -45,8 +45,7 @@ struct BmpImage {
     std::vector<uint8_t> pixels;
 };
 
-template <typename T>
-struct BmpResult {
+template <typename T> struct BmpResult {
     std::optional<T> value;
     BmpRefusal refusal = BmpRefusal::None;
     explicit operator bool() const { return value.has_value(); }

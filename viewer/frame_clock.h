@@ -6,8 +6,8 @@
 namespace mirevo::viewer {
 
 struct FrameTimes {
-    double elapsedSeconds = 0;  // since the clock was started
-    double frameSeconds = 0;    // since the previous frame (or since the start, for the first frame)
+    double elapsedSeconds = 0; // since the clock was started
+    double frameSeconds = 0;   // since the previous frame (or since the start, for the first frame)
 };
 
 class FrameClock {
@@ -23,7 +23,8 @@ public:
 
 private:
     double seconds(uint64_t ticks) const {
-        return static_cast<double>(static_cast<long double>(ticks) / static_cast<long double>(ticksPerSecond_));
+        return static_cast<double>(static_cast<long double>(ticks) /
+                                   static_cast<long double>(ticksPerSecond_));
     }
 
     uint64_t ticksPerSecond_;

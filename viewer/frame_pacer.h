@@ -3,9 +3,9 @@
 // nothing here intervenes. Where it returns at once (a virtual or remote display, software rendering), an
 // unpaced loop would draw hundreds of frames a second on every core, so frames are held back to the display's
 // refresh rate instead. Which of the two holds is measured, not assumed: the time from a frame's start to the
-// return of its swap. When that is much shorter than the refresh period over the recent frames, nothing waited
-// for the display, and frames are paced; pacing stops only when frames take nearly the whole period, so that
-// a busy machine does not flip it back and forth.
+// return of its swap. When that is much shorter than the refresh period over the recent frames, nothing
+// waited for the display, and frames are paced; pacing stops only when frames take nearly the whole period,
+// so that a busy machine does not flip it back and forth.
 #include <cstddef>
 #include <vector>
 
@@ -14,8 +14,8 @@ namespace mirevo::viewer {
 class FramePacer {
 public:
     static constexpr double kDefaultRefreshHz = 60.0;
-    static constexpr size_t kWarmUpFrames = 3;   // the first frames carry set-up and shader compilation
-    static constexpr size_t kSampleFrames = 20;  // the decision is taken again after every this many frames
+    static constexpr size_t kWarmUpFrames = 3;     // the first frames carry set-up and shader compilation
+    static constexpr size_t kSampleFrames = 20;    // the decision is taken again after every this many frames
     static constexpr double kStartFraction = 0.75; // pace when the median frame is busy below this share
     static constexpr double kStopFraction = 0.95;  // stop when it is busy above this share
 

@@ -20,7 +20,9 @@ constexpr FloorCorner kFloor[4] = {
 
 } // namespace
 
-void setViewport(int width, int height) { glViewport(0, 0, width, height == 0 ? 1 : height); }
+void setViewport(int width, int height) {
+    glViewport(0, 0, width, height == 0 ? 1 : height);
+}
 
 namespace {
 
@@ -28,7 +30,8 @@ void setUpScene(int clientWidth, int clientHeight) {
     glViewport(0, 0, clientWidth, clientHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    double aspect = static_cast<double>(clientWidth) / static_cast<double>(clientHeight > 0 ? clientHeight : 1);
+    double aspect =
+        static_cast<double>(clientWidth) / static_cast<double>(clientHeight > 0 ? clientHeight : 1);
     gluPerspective(kFieldOfViewDegrees, aspect, kNearPlane, kFarPlane);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

@@ -1,6 +1,6 @@
 #pragma once
-// The scene in OpenGL 1.1 calls: set-up once, then one frame of the moving floor per call. The context must be
-// current.
+// The scene in OpenGL 1.1 calls: set-up once, then one frame of the moving floor per call. The context must
+// be current.
 #include <string>
 
 #include "viewer/scene_motion.h"

@@ -1,6 +1,6 @@
 #pragma once
-// Key state by key code (0..255; Escape is 27, as both X/SDL key symbols and the Windows virtual keys have it).
-// An Escape press is kept until a frame has seen it: a press and its release can both arrive between two
+// Key state by key code (0..255; Escape is 27, as both X/SDL key symbols and the Windows virtual keys have
+// it). An Escape press is kept until a frame has seen it: a press and its release can both arrive between two
 // frames (a quick tap, or keys sent by a program), and the user still meant to quit.
 #include <array>
 #include <cstdint>

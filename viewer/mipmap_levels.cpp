@@ -3,7 +3,9 @@
 namespace mirevo::viewer {
 
 namespace {
-size_t rowBytes(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
+size_t rowBytes(int width) {
+    return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+}
 } // namespace
 
 BmpImage halveImage(const BmpImage& level) {
@@ -21,7 +23,8 @@ BmpImage halveImage(const BmpImage& level) {
         uint8_t* out = next.pixels.data() + targetRow * static_cast<size_t>(y);
         for (int x = 0; x < next.width; ++x, top += step, bottom += step, out += 3) {
             for (int c = 0; c < 3; ++c)
-                out[c] = static_cast<uint8_t>((top[c] + top[c + across] + bottom[c] + bottom[c + across] + 2) >> 2);
+                out[c] = static_cast<uint8_t>(
+                    (top[c] + top[c + across] + bottom[c] + bottom[c + across] + 2) >> 2);
         }
     }
     return next;

@@ -7,9 +7,12 @@ namespace mirevo::viewer {
 
 const char* describe(MipmapPath path) {
     switch (path) {
-    case MipmapPath::GlGenerate: return "gl-generate";
-    case MipmapPath::CpuLevels: return "cpu-levels";
-    case MipmapPath::Glu: break;
+    case MipmapPath::GlGenerate:
+        return "gl-generate";
+    case MipmapPath::CpuLevels:
+        return "cpu-levels";
+    case MipmapPath::Glu:
+        break;
     }
     return "glu";
 }
@@ -26,7 +29,8 @@ std::optional<GlVersion> parseGlVersion(const char* text) {
     auto number = [&text](int& into) {
         if (!std::isdigit(static_cast<unsigned char>(*text))) return false;
         into = 0;
-        while (std::isdigit(static_cast<unsigned char>(*text)) && into < 1000) into = into * 10 + (*text++ - '0');
+        while (std::isdigit(static_cast<unsigned char>(*text)) && into < 1000)
+            into = into * 10 + (*text++ - '0');
         return true;
     };
     GlVersion version;
@@ -45,11 +49,14 @@ bool hasExtension(const char* extensions, const std::string& name) {
 }
 
 namespace {
-bool powerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+bool powerOfTwo(int n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
 } // namespace
 
 MipmapPath chooseMipmapPath(const GlCapabilities& caps, int width, int height) {
-    bool takesSize = caps.version.atLeast(2, 0) || caps.npotExtension || (powerOfTwo(width) && powerOfTwo(height));
+    bool takesSize =
+        caps.version.atLeast(2, 0) || caps.npotExtension || (powerOfTwo(width) && powerOfTwo(height));
     // GLU shrinks a picture larger than the GL takes; the other paths upload it whole.
     bool fits = width <= caps.maxTextureSize && height <= caps.maxTextureSize;
     if (!takesSize || !fits) return MipmapPath::Glu;

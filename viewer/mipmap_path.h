@@ -1,9 +1,10 @@
 #pragma once
-// How the texture's mipmap chain gets built. A hardware GL builds it itself (OpenGL 1.4's automatic generation,
-// on a texture of the picture's own size). A software renderer can too, but the first time costs it a shader
-// compilation several times longer than the whole build, so there the levels are averaged here and uploaded one
-// by one. A plain OpenGL 1.1 context gets GLU, which scales the picture to power-of-two sides and builds every
-// level itself. All three end as the same linearly filtered, mipmapped, repeating RGB texture.
+// How the texture's mipmap chain gets built. A hardware GL builds it itself (OpenGL 1.4's automatic
+// generation, on a texture of the picture's own size). A software renderer can too, but the first time costs
+// it a shader compilation several times longer than the whole build, so there the levels are averaged here
+// and uploaded one by one. A plain OpenGL 1.1 context gets GLU, which scales the picture to power-of-two
+// sides and builds every level itself. All three end as the same linearly filtered, mipmapped, repeating RGB
+// texture.
 #include <optional>
 #include <string>
 
@@ -28,10 +29,10 @@ bool hasExtension(const char* extensions, const std::string& name);
 
 struct GlCapabilities {
     GlVersion version;
-    bool generateMipmapExtension = false;  // GL_SGIS_generate_mipmap
-    bool npotExtension = false;            // GL_ARB_texture_non_power_of_two
-    bool bgraExtension = false;            // GL_EXT_bgra: blue-green-red pixels before OpenGL 1.2
-    bool softwareRenderer = false;         // llvmpipe, softpipe, swrast
+    bool generateMipmapExtension = false; // GL_SGIS_generate_mipmap
+    bool npotExtension = false;           // GL_ARB_texture_non_power_of_two
+    bool bgraExtension = false;           // GL_EXT_bgra: blue-green-red pixels before OpenGL 1.2
+    bool softwareRenderer = false;        // llvmpipe, softpipe, swrast
     int maxTextureSize = 64;
 };
 

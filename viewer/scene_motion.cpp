@@ -4,9 +4,13 @@
 
 namespace mirevo::viewer {
 
-double tiltDegrees(double elapsedSeconds) { return 25.0 + 10.0 * std::sin(0.5 * elapsedSeconds); }
+double tiltDegrees(double elapsedSeconds) {
+    return 25.0 + 10.0 * std::sin(0.5 * elapsedSeconds);
+}
 
-double driftOffset(double elapsedSeconds) { return std::sin(0.2 * elapsedSeconds) - 0.5f; }
+double driftOffset(double elapsedSeconds) {
+    return std::sin(0.2 * elapsedSeconds) - 0.5f;
+}
 
 float advanceSpin(float spinAngle, double frameSeconds) {
     float next = spinAngle + kSpinDegreesPerSecond * static_cast<float>(frameSeconds);

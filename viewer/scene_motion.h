@@ -7,9 +7,9 @@ namespace mirevo::viewer {
 inline constexpr double kFieldOfViewDegrees = 55.0;
 inline constexpr double kNearPlane = 1.0;
 inline constexpr double kFarPlane = 20.0;
-inline constexpr float kEyeDistance = 3.0f;     // the translation left at the bottom of the model-view stack
+inline constexpr float kEyeDistance = 3.0f; // the translation left at the bottom of the model-view stack
 inline constexpr float kFloorLowering = -0.6f;
-inline constexpr float kFloorHalfSide = 2.25f;  // the floor is 4.5 units square
+inline constexpr float kFloorHalfSide = 2.25f; // the floor is 4.5 units square
 inline constexpr float kSpinDegreesPerSecond = 30.0f;
 
 // Slant about x in degrees: rocks between 15 and 35, starting at 25 and rising.

@@ -16,7 +16,8 @@ void uploadLevel(GLint level, const BmpImage& image) {
 
 GlCapabilities currentGlCapabilities() {
     GlCapabilities caps;
-    if (auto version = parseGlVersion(reinterpret_cast<const char*>(glGetString(GL_VERSION)))) caps.version = *version;
+    if (auto version = parseGlVersion(reinterpret_cast<const char*>(glGetString(GL_VERSION))))
+        caps.version = *version;
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     caps.generateMipmapExtension = hasExtension(extensions, "GL_SGIS_generate_mipmap");
     caps.npotExtension = hasExtension(extensions, "GL_ARB_texture_non_power_of_two");
@@ -49,7 +50,9 @@ bool SceneTexture::Create(const std::string& fileName) {
     return true;
 }
 
-void SceneTexture::Bind() const { glBindTexture(GL_TEXTURE_2D, name()); }
+void SceneTexture::Bind() const {
+    glBindTexture(GL_TEXTURE_2D, name());
+}
 
 bool SceneTexture::LoadBitmapFile(const std::string& fileName) {
     Create(fileName);
@@ -82,7 +85,8 @@ void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> force
     if (path == MipmapPath::CpuLevels && smallerLevels && !smallerLevels->empty()) {
         uploadLevel(0, image);
         GLint level = 1;
-        for (const BmpImage& smaller : *smallerLevels) uploadLevel(level++, smaller);
+        for (const BmpImage& smaller : *smallerLevels)
+            uploadLevel(level++, smaller);
     } else if (path == MipmapPath::CpuLevels) {
         const BmpImage* source = &image;
         BmpImage smaller;

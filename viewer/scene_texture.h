@@ -1,6 +1,6 @@
 #pragma once
-// SceneTexture: the one texture the floor shows, made from the snapshot. Holds its GL name while it lives; the
-// GL context must be current for every call.
+// SceneTexture: the one texture the floor shows, made from the snapshot. Holds its GL name while it lives;
+// the GL context must be current for every call.
 #include <optional>
 #include <string>
 
@@ -41,7 +41,7 @@ public:
     std::optional<MipmapPath> lastPath() const { return lastPath_; }
 
 private:
-    unsigned handle_ = 0;  // the GL name plus one; 0 while the holder owns no texture
+    unsigned handle_ = 0; // the GL name plus one; 0 while the holder owns no texture
     int width_ = 0, height_ = 0;
     std::string fileName_;
     BmpRefusal lastRefusal_ = BmpRefusal::None;

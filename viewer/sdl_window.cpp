@@ -49,9 +49,13 @@ SdlViewerWindow::~SdlViewerWindow() {
     }
 }
 
-void SdlViewerWindow::show() { SDL_ShowWindow(window_); }
+void SdlViewerWindow::show() {
+    SDL_ShowWindow(window_);
+}
 
-void SdlViewerWindow::drawableSize(int& width, int& height) const { SDL_GL_GetDrawableSize(window_, &width, &height); }
+void SdlViewerWindow::drawableSize(int& width, int& height) const {
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+}
 
 int SdlViewerWindow::refreshRate() const {
     SDL_DisplayMode mode{};
@@ -60,7 +64,9 @@ int SdlViewerWindow::refreshRate() const {
     return mode.refresh_rate;
 }
 
-void SdlViewerWindow::swap() { SDL_GL_SwapWindow(window_); }
+void SdlViewerWindow::swap() {
+    SDL_GL_SwapWindow(window_);
+}
 
 void SdlViewerWindow::deleteContext() {
     if (!context_) return;

@@ -1,6 +1,6 @@
 #pragma once
-// Reading the snapshot and averaging its smaller mipmap levels need no GL, so they start at program entry on a
-// helper thread and overlap with opening the display and creating the GL context; the GL thread then only
+// Reading the snapshot and averaging its smaller mipmap levels need no GL, so they start at program entry on
+// a helper thread and overlap with opening the display and creating the GL context; the GL thread then only
 // uploads. The helper touches nothing but the file and its own buffers.
 #include <future>
 #include <string>
@@ -12,7 +12,7 @@ namespace mirevo::viewer {
 
 struct PreparedSnapshot {
     BmpResult<BmpImage> image;
-    std::vector<BmpImage> smallerLevels;  // level 1 down to 1 x 1; empty when the file was refused
+    std::vector<BmpImage> smallerLevels; // level 1 down to 1 x 1; empty when the file was refused
 };
 
 PreparedSnapshot prepareSnapshot(const std::string& path);

@@ -7,7 +7,7 @@ namespace mirevo::viewer {
 
 class Trace {
 public:
-    Trace();  // reads MIREVO_VIEWER_TRACE
+    Trace(); // reads MIREVO_VIEWER_TRACE
     bool on() const { return on_; }
     void mark(const char* event, const std::string& detail = {}) const;
     static double monotonicSeconds();

@@ -24,14 +24,21 @@ enum class EventOutcome { Continue, Quit };
 
 EventOutcome handleEvent(const SDL_Event& event, KeyState& keys) {
     switch (event.type) {
-    case SDL_KEYDOWN: keys.press(event.key.keysym.sym); break;
-    case SDL_KEYUP: keys.release(event.key.keysym.sym); break;
+    case SDL_KEYDOWN:
+        keys.press(event.key.keysym.sym);
+        break;
+    case SDL_KEYUP:
+        keys.release(event.key.keysym.sym);
+        break;
     case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) setViewport(event.window.data1, event.window.data2);
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            setViewport(event.window.data1, event.window.data2);
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) return EventOutcome::Quit;
         break;
-    case SDL_QUIT: return EventOutcome::Quit;
-    default: break;  // the mouse and everything else do nothing
+    case SDL_QUIT:
+        return EventOutcome::Quit;
+    default:
+        break; // the mouse and everything else do nothing
     }
     return EventOutcome::Continue;
 }
@@ -50,14 +57,15 @@ void setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& s
     char detail[128];
     std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s",
                   (Trace::monotonicSeconds() - start) * 1000.0, waited * 1000.0,
-                  texture.lastPath() ? describe(*texture.lastPath()) : "none", describe(texture.lastRefusal()));
+                  texture.lastPath() ? describe(*texture.lastPath()) : "none",
+                  describe(texture.lastRefusal()));
     trace.mark("texture", detail);
 }
 
 // The message loop: events first, a frame whenever none is waiting (and pacing does not hold it back), until
 // Escape or a close request. Returns the number of frames drawn.
-unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock, uint64_t frequency,
-                        const Trace& trace) {
+unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock,
+                        uint64_t frequency, const Trace& trace) {
     KeyState keys;
     SceneMotion motion;
     FramePacer pacer(viewer.refreshRate());
@@ -85,7 +93,8 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
         DrawScene(motion.step(times.elapsedSeconds, times.frameSeconds), texture);
         viewer.swap();
         bool wasPacing = pacer.pacing();
-        pacer.frameDone(counterSeconds(now, frequency), counterSeconds(SDL_GetPerformanceCounter(), frequency));
+        pacer.frameDone(counterSeconds(now, frequency),
+                        counterSeconds(SDL_GetPerformanceCounter(), frequency));
         if (++frames == 1) trace.mark("first-frame");
         if (pacer.pacing() != wasPacing) trace.mark("pacing", pacer.pacing() ? "on" : "off");
     }

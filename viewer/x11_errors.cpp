@@ -5,9 +5,13 @@
 namespace mirevo::viewer {
 
 namespace {
-int ignoreError(Display*, XErrorEvent*) { return 0; }
+int ignoreError(Display*, XErrorEvent*) {
+    return 0;
+}
 } // namespace
 
-void ignoreX11ProtocolErrors() { XSetErrorHandler(ignoreError); }
+void ignoreX11ProtocolErrors() {
+    XSetErrorHandler(ignoreError);
+}
 
 } // namespace mirevo::viewer

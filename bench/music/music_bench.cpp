@@ -100,7 +100,8 @@ int main() {
         int bgmKind;
         fs::path file;
         std::string cd;
-    } kinds[] = {{"MP3", "mp3", 2, mp3, ""}, {"WAV", "wav", 2, wav, ""}, {"disc image", "cd", 1, "", cue.string()}};
+    } kinds[] = {
+        {"MP3", "mp3", 2, mp3, ""}, {"WAV", "wav", 2, wav, ""}, {"disc image", "cd", 1, "", cue.string()}};
 
     std::printf("%-12s %-14s %18s %16s\n", "music", "process", "first sample ms", "CPU % of a core");
     for (const Kind& k : kinds) {
@@ -108,8 +109,9 @@ int main() {
         {
             fs::remove(heard);
             auto started = Clock::now();
-            ChildProcess probe({MUSIC_PROBE, k.probeKind, k.file.string(), "0", std::to_string(MEASURE_SECONDS + 4)},
-                               audioEnv(heard, k.cd));
+            ChildProcess probe(
+                {MUSIC_PROBE, k.probeKind, k.file.string(), "0", std::to_string(MEASURE_SECONDS + 4)},
+                audioEnv(heard, k.cd));
             Result r = measure(probe, started, heard);
             std::printf("%-12s %-14s %18.0f %16.2f\n", k.name, "music alone", r.firstSampleMs, r.cpuPercent);
             probe.waitExit(20s);
@@ -125,7 +127,8 @@ int main() {
             auto started = Clock::now();
             ChildProcess saver({(folder / "programs" / "Mirevo.scr").string(), "/s"}, env);
             Result r = measure(saver, started, heard);
-            std::printf("%-12s %-14s %18.0f %16.2f\n", k.name, "Mirevo.scr /s", r.firstSampleMs, r.cpuPercent);
+            std::printf("%-12s %-14s %18.0f %16.2f\n", k.name, "Mirevo.scr /s", r.firstSampleMs,
+                        r.cpuPercent);
             saver.terminate();
         }
     }

@@ -33,7 +33,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -68,8 +70,8 @@ class ShmLimit {
 public:
     ShmLimit(Display* display, int width, int height) : display_(display) {
         int screen = DefaultScreen(display);
-        image_ = XShmCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen), ZPixmap,
-                                 nullptr, &info_, width, height);
+        image_ = XShmCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen),
+                                 ZPixmap, nullptr, &info_, width, height);
         info_.shmid = shmget(IPC_PRIVATE, size_t(image_->bytes_per_line) * height, IPC_CREAT | 0600);
         info_.shmaddr = image_->data = static_cast<char*>(shmat(info_.shmid, nullptr, 0));
         shmctl(info_.shmid, IPC_RMID, nullptr);
@@ -103,8 +105,9 @@ double snapshotOnce(Display* display, GrabMethod method, const std::string& path
     auto start = Clock::now();
     auto screen = openScreenRows(display, primaryScreenArea(display), method);
     if (!screen) return -1;
-    writeFileAtomically(path,
-                        [&](const ByteSink& sink) { return writeMirroredBitmap(*screen, sink) == MirrorResult::Written; });
+    writeFileAtomically(path, [&](const ByteSink& sink) {
+        return writeMirroredBitmap(*screen, sink) == MirrorResult::Written;
+    });
     return ms(Clock::now() - start);
 }
 
@@ -131,8 +134,8 @@ void snapshotTable() {
             snapshot.push_back(snapshotOnce(display->get(), GrabMethod::Fastest, path));
             plain.push_back(snapshotOnce(display->get(), GrabMethod::PlainImage, path));
         }
-        std::printf("%4dx%-6d %12.1f %12.1f %12.1f %12.1f %10.2f %10.2f\n", w, h, median(limit), median(fresh),
-                    median(snapshot), median(plain), median(snapshot) / median(fresh),
+        std::printf("%4dx%-6d %12.1f %12.1f %12.1f %12.1f %10.2f %10.2f\n", w, h, median(limit),
+                    median(fresh), median(snapshot), median(plain), median(snapshot) / median(fresh),
                     median(snapshot) / median(limit));
     }
     std::printf("\n");
@@ -173,16 +176,18 @@ void startTable() {
         unlink(stamp.c_str());
         long long start = monotonicNow();
         ChildProcess saver({copy.saver, "/s"}, {{"DISPLAY", server.display()},
-                                               {"XDG_RUNTIME_DIR", copy.runtime.path},
-                                               {"MIREVO_BENCH_STAMP", stamp}});
-        saver.waitExit(20s);  // the stand-in exits at once, and so does the session after it
+                                                {"XDG_RUNTIME_DIR", copy.runtime.path},
+                                                {"MIREVO_BENCH_STAMP", stamp}});
+        saver.waitExit(20s); // the stand-in exits at once, and so does the session after it
         long long started = readStamp(stamp);
         if (started > 0) delays.push_back(double(started - start) / 1e6);
     }
     std::sort(delays.begin(), delays.end());
-    std::printf("From \"Mirevo.scr /s\" to the viewer's process start, 1920x1080 (%zu runs, ms)\n", delays.size());
+    std::printf("From \"Mirevo.scr /s\" to the viewer's process start, 1920x1080 (%zu runs, ms)\n",
+                delays.size());
     std::printf("%10s %10s %10s\n", "min", "median", "max");
-    if (!delays.empty()) std::printf("%10.1f %10.1f %10.1f\n\n", delays.front(), median(delays), delays.back());
+    if (!delays.empty())
+        std::printf("%10.1f %10.1f %10.1f\n\n", delays.front(), median(delays), delays.back());
 }
 
 struct ProcessUse {
@@ -198,11 +203,14 @@ ProcessUse processUse(pid_t pid) {
     std::vector<std::string> fields;
     std::string field;
     for (char c : text.substr(text.rfind(')') + 2)) {
-        if (c == ' ') fields.push_back(field), field.clear();
-        else field += c;
+        if (c == ' ')
+            fields.push_back(field), field.clear();
+        else
+            field += c;
     }
     if (fields.size() > 13)
-        use.cpuSeconds = double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(sysconf(_SC_CLK_TCK));
+        use.cpuSeconds =
+            double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(sysconf(_SC_CLK_TCK));
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
         if (line.rfind("VmRSS:", 0) == 0) use.rssKiB = std::atol(line.c_str() + 6);
@@ -221,11 +229,11 @@ void idleTable() {
     painter.setRootPicture(noisyPicture(1920, 1080));
     SaverCopy copy;
     ChildProcess saver({copy.saver, "/s"}, {{"DISPLAY", server.display()},
-                                           {"XDG_RUNTIME_DIR", copy.runtime.path},
-                                           {"MIREVO_BENCH_HOLD", std::to_string(kSeconds + 5)}});
+                                            {"XDG_RUNTIME_DIR", copy.runtime.path},
+                                            {"MIREVO_BENCH_HOLD", std::to_string(kSeconds + 5)}});
     XClient watcher(server.display());
     pollUntil(10s, [&] { return watcher.findWindow("Tovik_VC") != 0; });
-    std::this_thread::sleep_for(1s);  // let the start-up settle before measuring the waiting alone
+    std::this_thread::sleep_for(1s); // let the start-up settle before measuring the waiting alone
     ProcessUse before = processUse(saver.pid());
     auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(kSeconds));

@@ -19,9 +19,9 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/test_bitmap.h"
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/gl_test_context.h"
-#include "tests/harness/test_bitmap.h"
 #include "viewer/bmp_reader.h"
 #include "viewer/scene_texture.h"
 #include "viewer/trace.h"
@@ -47,7 +47,7 @@ double median(std::vector<double> v) {
 std::optional<viewer::MipmapPath> pathNamed(const std::string& name) {
     for (auto path : {viewer::MipmapPath::Glu, viewer::MipmapPath::GlGenerate, viewer::MipmapPath::CpuLevels})
         if (name == viewer::describe(path)) return path;
-    return std::nullopt;  // the viewer's own choice
+    return std::nullopt; // the viewer's own choice
 }
 
 // One build in a fresh context: the first of a process is what the viewer pays. Prints
@@ -103,7 +103,8 @@ std::string makeSnapshotFolder(Size size) {
     std::string folder = mkdtemp(tmpl);
     chmod(folder.c_str(), 0700);
     auto bytes = test::makeBmp(size.width, size.height, [&](int x, int y) {
-        return test::Rgb{uint8_t(x * 255 / size.width), uint8_t(y * 255 / size.height), uint8_t((x ^ y) & 0xFF)};
+        return test::Rgb{uint8_t(x * 255 / size.width), uint8_t(y * 255 / size.height),
+                         uint8_t((x ^ y) & 0xFF)};
     });
     test::writeFile(folder + "/Tovik.bmp", bytes);
     return folder;
@@ -123,7 +124,8 @@ ViewerRun runViewer(const std::string& viewerPath, const std::string& display, c
                                               {"XDG_RUNTIME_DIR", folder},
                                               {"MIREVO_VIEWER_TRACE", "1"},
                                               {"LIBGL_ALWAYS_SOFTWARE", "1"}});
-    if (!test::pollUntil(20s, [&] { return traceLine(process.errors(), "first-frame").found || !process.running(); }))
+    if (!test::pollUntil(
+            20s, [&] { return traceLine(process.errors(), "first-frame").found || !process.running(); }))
         return result;
     TraceLine first = traceLine(process.errors(), "first-frame");
     result.firstFrameMs = (first.seconds - spawned) * 1000;
@@ -132,7 +134,7 @@ ViewerRun runViewer(const std::string& viewerPath, const std::string& display, c
         auto until = std::chrono::steady_clock::now() + runFor;
         test::pollUntil(runFor + 1s, [&] { return std::chrono::steady_clock::now() >= until; });
     }
-    process.terminate();  // SIGTERM reaches the viewer as a quit request
+    process.terminate(); // SIGTERM reaches the viewer as a quit request
     process.waitExit(5s);
     TraceLine last = traceLine(process.errors(), "frames");
     if (last.found && first.found) {
@@ -157,7 +159,8 @@ int main(int argc, char** argv) {
     test::Xvfb server(1024, 768);
     if (!server.ok()) return 1;
     std::vector<std::string> folders;
-    for (Size size : kSizes) folders.push_back(makeSnapshotFolder(size));
+    for (Size size : kSizes)
+        folders.push_back(makeSnapshotFolder(size));
 
     std::printf("Texture build alone (file read apart), median of %d fresh processes, ms\n", kRuns);
     std::printf("%-10s %-12s %8s %12s %12s  %s\n", "snapshot", "path", "read", "first build", "again", "");
@@ -166,7 +169,8 @@ int main(int argc, char** argv) {
             std::vector<double> read, cold, warm;
             std::string chosen;
             for (int run = 0; run < kRuns; ++run) {
-                test::ChildProcess child({self, "--texture", server.display(), folders[i] + "/Tovik.bmp", path});
+                test::ChildProcess child(
+                    {self, "--texture", server.display(), folders[i] + "/Tovik.bmp", path});
                 if (child.waitExit(60s) != 0) continue;
                 std::istringstream in(child.output());
                 double r = 0, c = 0, w = 0;
@@ -189,16 +193,18 @@ int main(int argc, char** argv) {
             first.push_back(r.firstFrameMs);
             texture = r.texture;
         }
-        std::printf("%4dx%-5d %14.1f  %s\n", kSizes[i].width, kSizes[i].height, median(first), texture.c_str());
+        std::printf("%4dx%-5d %14.1f  %s\n", kSizes[i].width, kSizes[i].height, median(first),
+                    texture.c_str());
     }
 
     std::printf("\nFrames at 1024x768 under Xvfb (5 s after the first frame)\n");
     std::printf("%-10s %10s %16s %10s\n", "snapshot", "frames/s", "CPU ms/frame", "CPU %");
     for (size_t i = 0; i < std::size(kSizes); ++i) {
         ViewerRun r = runViewer(viewerPath, server.display(), folders[i], 5000ms);
-        std::printf("%4dx%-5d %10.1f %16.2f %10.1f\n", kSizes[i].width, kSizes[i].height, r.fps, r.cpuPerFrameMs,
-                    r.cpuPercent);
+        std::printf("%4dx%-5d %10.1f %16.2f %10.1f\n", kSizes[i].width, kSizes[i].height, r.fps,
+                    r.cpuPerFrameMs, r.cpuPercent);
     }
-    for (const auto& folder : folders) std::filesystem::remove_all(folder);
+    for (const auto& folder : folders)
+        std::filesystem::remove_all(folder);
     return 0;
 }

@@ -9,7 +9,7 @@
 namespace mirevo {
 namespace {
 
-constexpr int32_t LEAD_IN_FRAMES = 150;  // the two seconds before sector 0 that msf counts
+constexpr int32_t LEAD_IN_FRAMES = 150; // the two seconds before sector 0 that msf counts
 
 // Up to maxFields colon-separated decimal fields, each at most 9 digits.
 std::optional<std::vector<int64_t>> splitFields(std::string_view text, size_t maxFields) {

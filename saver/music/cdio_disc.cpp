@@ -18,7 +18,8 @@ void quietParanoia(long, paranoia_cb_mode_t) {}
 bool endsWithCue(const std::string& path) {
     if (path.size() < 4) return false;
     std::string end = path.substr(path.size() - 4);
-    for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (char& c : end)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return end == ".cue";
 }
 
@@ -52,7 +53,8 @@ public:
 
     bool readSectors(int32_t lsn, int32_t count, uint8_t* out) override {
         if (!paranoia_)
-            return cdio_read_audio_sectors(cdio_, out, lsn, static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
+            return cdio_read_audio_sectors(cdio_, out, lsn, static_cast<uint32_t>(count)) ==
+                   DRIVER_OP_SUCCESS;
         if (lsn != next_) cdio_paranoia_seek(paranoia_, lsn, SEEK_SET);
         for (int32_t i = 0; i < count; ++i) {
             int16_t* sector = cdio_paranoia_read(paranoia_, quietParanoia);

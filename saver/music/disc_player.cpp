@@ -10,7 +10,8 @@ constexpr size_t FRAME_BYTES = 4;
 }
 
 DiscPlayer::DiscPlayer(std::unique_ptr<DiscReader> reader, PcmOutput& output)
-    : reader_(std::move(reader)), output_(output), ring_(static_cast<size_t>(BUFFER_SECTORS) * CD_SECTOR_BYTES) {
+    : reader_(std::move(reader)), output_(output),
+      ring_(static_cast<size_t>(BUFFER_SECTORS) * CD_SECTOR_BYTES) {
     worker_ = std::thread([this] { readAhead(); });
 }
 

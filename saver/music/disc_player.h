@@ -37,7 +37,7 @@ public:
     void mix(int16_t* out, size_t frames) override;
 
 private:
-    static constexpr int32_t CHUNK_SECTORS = 15;   // 0.2 s a read
+    static constexpr int32_t CHUNK_SECTORS = 15; // 0.2 s a read
     static constexpr int32_t FIRST_CHUNK_SECTORS = 2;
     static constexpr int32_t BUFFER_SECTORS = 150; // 2 s ahead
 
@@ -48,7 +48,7 @@ private:
     PcmOutput& output_;
     bool attached_ = false;
 
-    std::mutex readerMutex_;  // the drive is used by one thread at a time
+    std::mutex readerMutex_; // the drive is used by one thread at a time
     std::optional<CdToc> toc_;
 
     mutable std::mutex mutex_;
@@ -56,7 +56,7 @@ private:
     bool quit_ = false;
     bool active_ = false;
     bool readFailed_ = false;
-    uint64_t generation_ = 0;  // bumped by play and stop so a read in flight is dropped
+    uint64_t generation_ = 0; // bumped by play and stop so a read in flight is dropped
     int32_t startLsn_ = 0, endLsn_ = 0, readLsn_ = 0, stoppedAt_ = 0;
     uint64_t playedFrames_ = 0;
     std::vector<uint8_t> ring_;

@@ -19,7 +19,9 @@ std::string joinedLower(const std::vector<std::string>& words) {
 
 CdAudioDevice::CdAudioDevice(std::unique_ptr<CdDrive> drive) : drive_(std::move(drive)) {}
 
-CdAudioDevice::~CdAudioDevice() { drive_->stop(); }
+CdAudioDevice::~CdAudioDevice() {
+    drive_->stop();
+}
 
 int32_t CdAudioDevice::setTimeFormat(const std::string& format) {
     auto f = parseCdTimeFormat(format);
@@ -47,7 +49,8 @@ int32_t CdAudioDevice::status(const std::vector<std::string>& item, std::string&
     } else if (what == "position") {
         reply = formatCdPosition(*toc, drive_->position(), format_);
     } else if (what == "length") {
-        reply = formatCdPosition(*toc, toc->leadout, format_ == CdTimeFormat::Tmsf ? CdTimeFormat::Msf : format_);
+        reply =
+            formatCdPosition(*toc, toc->leadout, format_ == CdTimeFormat::Tmsf ? CdTimeFormat::Msf : format_);
     } else {
         const std::string& number = item[2];
         int64_t track = 0;
@@ -89,7 +92,9 @@ int32_t CdAudioDevice::stop() {
 
 MpegVideoDevice::MpegVideoDevice(std::unique_ptr<MusicStream> stream) : stream_(std::move(stream)) {}
 
-MpegVideoDevice::~MpegVideoDevice() { stream_->stop(); }
+MpegVideoDevice::~MpegVideoDevice() {
+    stream_->stop();
+}
 
 int32_t MpegVideoDevice::setTimeFormat(const std::string& format) {
     std::string f = lowerAscii(format);

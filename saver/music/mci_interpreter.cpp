@@ -25,7 +25,9 @@ int32_t MciInterpreter::sendString(const std::string& command, char* reply, uint
     return code;
 }
 
-std::optional<std::string> MciInterpreter::errorString(int32_t code) { return mci_error::text(code); }
+std::optional<std::string> MciInterpreter::errorString(int32_t code) {
+    return mci_error::text(code);
+}
 
 int32_t MciInterpreter::run(const std::string& command, std::string& reply) {
     reply.clear();

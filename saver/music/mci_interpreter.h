@@ -26,7 +26,7 @@
 namespace mirevo {
 
 struct MciBackends {
-    std::function<std::unique_ptr<CdDrive>()> openCdDrive;  // empty result: no drive
+    std::function<std::unique_ptr<CdDrive>()> openCdDrive; // empty result: no drive
     std::function<MusicLoader::Result(const std::string& path)> loadMusic;
 };
 
@@ -49,7 +49,7 @@ private:
     int32_t open(const std::string& device, const std::vector<std::string>& args);
 
     MciBackends backends_;
-    std::map<std::string, std::unique_ptr<MciDevice>> devices_;  // by lower-case alias
+    std::map<std::string, std::unique_ptr<MciDevice>> devices_; // by lower-case alias
 };
 
 } // namespace mirevo

@@ -5,7 +5,9 @@
 namespace mirevo {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 } // namespace
 
@@ -16,7 +18,9 @@ std::string lowerAscii(std::string_view text) {
     return out;
 }
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) { return lowerAscii(a) == lowerAscii(b); }
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    return lowerAscii(a) == lowerAscii(b);
+}
 
 std::variant<MciCommand, int32_t> parseMciCommand(std::string_view text) {
     std::vector<std::string> words;

@@ -10,9 +10,9 @@
 namespace mirevo {
 
 struct MciCommand {
-    std::string verb;               // lower case
-    std::string device;             // as written (a file path keeps its case); empty when missing
-    std::vector<std::string> args;  // the words after the device, as written
+    std::string verb;              // lower case
+    std::string device;            // as written (a file path keeps its case); empty when missing
+    std::vector<std::string> args; // the words after the device, as written
 };
 
 // The parsed command, or the error code that refuses it.

@@ -23,7 +23,7 @@ public:
     virtual ~MusicLoader() = default;
     struct Result {
         std::unique_ptr<MusicStream> stream;
-        int32_t error = 0;  // an mci_error code when stream is empty
+        int32_t error = 0; // an mci_error code when stream is empty
     };
     virtual Result load(const std::string& path) = 0;
 };

@@ -15,8 +15,8 @@ public:
 class PcmOutput {
 public:
     virtual ~PcmOutput() = default;
-    virtual bool attach(PcmSource& source) = 0;  // opens the output if needed; false when it cannot
-    virtual void detach(PcmSource& source) = 0;  // once it returns, mix is not called any more
+    virtual bool attach(PcmSource& source) = 0; // opens the output if needed; false when it cannot
+    virtual void detach(PcmSource& source) = 0; // once it returns, mix is not called any more
 };
 
 } // namespace mirevo

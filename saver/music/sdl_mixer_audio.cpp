@@ -8,7 +8,7 @@
 namespace mirevo {
 namespace {
 
-constexpr int SAMPLE_RATE = 44100;  // the CD's rate, so its samples go out unconverted
+constexpr int SAMPLE_RATE = 44100; // the CD's rate, so its samples go out unconverted
 constexpr int CHUNK_FRAMES = 2048;
 
 struct MusicFree {
@@ -54,7 +54,7 @@ public:
     }
 
 private:
-    std::unique_ptr<Mix_Music, MusicFree> music_;  // freeing it halts it
+    std::unique_ptr<Mix_Music, MusicFree> music_; // freeing it halts it
     bool started_ = false;
     bool paused_ = false;
 };
@@ -65,7 +65,9 @@ void SDLCALL mixPcm(void* source, Uint8* stream, int bytes) {
 
 } // namespace
 
-void SdlMixerAudio::ChunkFree::operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
+void SdlMixerAudio::ChunkFree::operator()(Mix_Chunk* chunk) const {
+    Mix_FreeChunk(chunk);
+}
 
 SdlMixerAudio::~SdlMixerAudio() {
     if (open_) {
@@ -86,7 +88,8 @@ bool SdlMixerAudio::initSubsystem() {
 
 bool SdlMixerAudio::ensureOpen() {
     if (open_ || openFailed_) return open_;
-    if (!initSubsystem() || Mix_OpenAudioDevice(SAMPLE_RATE, AUDIO_S16SYS, 2, CHUNK_FRAMES, nullptr, 0) != 0) {
+    if (!initSubsystem() ||
+        Mix_OpenAudioDevice(SAMPLE_RATE, AUDIO_S16SYS, 2, CHUNK_FRAMES, nullptr, 0) != 0) {
         openFailed_ = true;
         return false;
     }

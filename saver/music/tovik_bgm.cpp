@@ -12,10 +12,14 @@ std::string upper(std::string text) {
     return text;
 }
 
-bool failed(const std::string& reply) { return upper(reply).find("ERR") != std::string::npos; }
+bool failed(const std::string& reply) {
+    return upper(reply).find("ERR") != std::string::npos;
+}
 
 // The text of a fixed buffer up to its first NUL.
-std::string bufferText(const char* buffer, size_t size) { return std::string(buffer, strnlen(buffer, size)); }
+std::string bufferText(const char* buffer, size_t size) {
+    return std::string(buffer, strnlen(buffer, size));
+}
 
 // A track number reply as the comparison with BgmRepeat reads it: blanks around digits, nothing else.
 std::optional<long> trackNumber(const std::string& text) {
@@ -100,7 +104,8 @@ void TovikBgm::CD_Check() {
             return;
         }
         if (mode == "stopped" || *current != settings_.BgmRepeat) {
-            std::string start = MCI_Query("status cdaudio position track " + std::to_string(settings_.BgmRepeat));
+            std::string start =
+                MCI_Query("status cdaudio position track " + std::to_string(settings_.BgmRepeat));
             MCI_Play("cdaudio", start, "");
         }
     } else if (mode == "stopped") {
@@ -141,6 +146,8 @@ void TovikBgm::WAV_Play() {
     lastApiResult_ = sound_.playLooping(settings_.BgmFile) ? 1 : 0;
 }
 
-void TovikBgm::WAV_Stop() { lastApiResult_ = sound_.stop() ? 1 : 0; }
+void TovikBgm::WAV_Stop() {
+    lastApiResult_ = sound_.stop() ? 1 : 0;
+}
 
 } // namespace mirevo

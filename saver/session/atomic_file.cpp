@@ -32,7 +32,9 @@ private:
     int fd_;
 };
 
-std::string failure(const std::string& what, int error) { return what + ": " + std::strerror(error); }
+std::string failure(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {

@@ -10,7 +10,7 @@ namespace mirevo {
 
 struct WriteResult {
     bool ok = false;
-    std::string reason;  // why it failed, for one line of diagnostics
+    std::string reason; // why it failed, for one line of diagnostics
 };
 
 // Writes the contents to a fresh file beside path (mode 0600, created exclusively, never through a link) and

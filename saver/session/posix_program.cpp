@@ -32,7 +32,8 @@ bool StartedProgram::start(const std::string& path) {
     sigset_t none, handled;
     sigemptyset(&none);
     sigemptyset(&handled);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) sigaddset(&handled, signal);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
+        sigaddset(&handled, signal);
     posix_spawnattr_setsigmask(attributes.get(), &none);
     posix_spawnattr_setsigdefault(attributes.get(), &handled);
     posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);

@@ -12,7 +12,9 @@
 #include "saver/session/twips.h"
 
 // The resource registration lives in a static library; naming it here keeps the linker from dropping it.
-static void initPreviewResources() { Q_INIT_RESOURCE(preview); }
+static void initPreviewResources() {
+    Q_INIT_RESOURCE(preview);
+}
 
 namespace mirevo {
 

@@ -84,8 +84,8 @@ Pixmap makePicturePixmap(Display* display, Window parent, const XWindowAttribute
     if (picture.width <= 0 || picture.height <= 0 || !isDirectColour(host.visual) ||
         picture.rgb.size() != static_cast<size_t>(picture.width) * picture.height * 3)
         return None;
-    std::unique_ptr<XImage, BorrowedImageDeleter> image(XCreateImage(display, host.visual, host.depth, ZPixmap, 0,
-                                                                     nullptr, picture.width, picture.height, 32, 0));
+    std::unique_ptr<XImage, BorrowedImageDeleter> image(XCreateImage(
+        display, host.visual, host.depth, ZPixmap, 0, nullptr, picture.width, picture.height, 32, 0));
     if (!image) return None;
     std::vector<char> data(static_cast<size_t>(image->bytes_per_line) * picture.height);
     image->data = data.data();
@@ -111,7 +111,8 @@ struct PreviewX11Window::Connection {
     bool gone = false;
 };
 
-PreviewX11Window::PreviewX11Window(std::unique_ptr<Connection> connection) : connection_(std::move(connection)) {}
+PreviewX11Window::PreviewX11Window(std::unique_ptr<Connection> connection)
+    : connection_(std::move(connection)) {}
 
 PreviewX11Window::~PreviewX11Window() = default;
 
@@ -132,7 +133,8 @@ std::unique_ptr<PreviewX11Window> PreviewX11Window::open(unsigned long host, con
     // Watched before anything else is made, so that a host that goes from here on is seen going.
     XSelectInput(display, host, StructureNotifyMask);
 
-    const PreviewLayout layout = previewLayout(attributes.width, attributes.height, twipsPerPixelX, twipsPerPixelY);
+    const PreviewLayout layout =
+        previewLayout(attributes.width, attributes.height, twipsPerPixelX, twipsPerPixelY);
     // X has no empty windows: a dimension of 0 gives a window that exists but is never mapped.
     const bool visible = layout.width > 0 && layout.height > 0;
     const unsigned long black = isDirectColour(attributes.visual)
@@ -153,9 +155,10 @@ std::unique_ptr<PreviewX11Window> PreviewX11Window::open(unsigned long host, con
     if (Pixmap pixmap = makePicturePixmap(display, c->window, attributes, picture)) {
         XSetWindowAttributes image{};
         image.background_pixmap = pixmap;
-        Window imagePrev = XCreateWindow(display, c->window, 0, 0, std::max(std::min(layout.width, picture.width), 1),
-                                         std::max(std::min(layout.height, picture.height), 1), 0, CopyFromParent,
-                                         InputOutput, CopyFromParent, CWBackPixmap, &image);
+        Window imagePrev =
+            XCreateWindow(display, c->window, 0, 0, std::max(std::min(layout.width, picture.width), 1),
+                          std::max(std::min(layout.height, picture.height), 1), 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWBackPixmap, &image);
         XFreePixmap(display, pixmap);
         XMapWindow(display, imagePrev);
     }
@@ -167,15 +170,17 @@ std::unique_ptr<PreviewX11Window> PreviewX11Window::open(unsigned long host, con
     return std::unique_ptr<PreviewX11Window>(new PreviewX11Window(std::move(c)));
 }
 
-int PreviewX11Window::connectionNumber() const { return ConnectionNumber(connection_->display.get()); }
+int PreviewX11Window::connectionNumber() const {
+    return ConnectionNumber(connection_->display.get());
+}
 
 bool PreviewX11Window::handleEvents() {
     Display* display = connection_->display.get();
     while (XPending(display)) {
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type == DestroyNotify &&
-            (event.xdestroywindow.window == connection_->window || event.xdestroywindow.window == connection_->host))
+        if (event.type == DestroyNotify && (event.xdestroywindow.window == connection_->window ||
+                                            event.xdestroywindow.window == connection_->host))
             connection_->gone = true;
     }
     return !connection_->gone;

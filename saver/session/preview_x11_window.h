@@ -10,7 +10,7 @@ namespace mirevo {
 struct PreviewPicture {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> rgb;  // width * height * 3, top row first
+    std::vector<uint8_t> rgb; // width * height * 3, top row first
 };
 
 class PreviewX11Window {

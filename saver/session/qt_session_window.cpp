@@ -16,7 +16,9 @@ namespace {
 
 constexpr const char* kSessionTitle = "Tovik_Main";
 
-int slot(SessionTimer timer) { return static_cast<int>(timer); }
+int slot(SessionTimer timer) {
+    return static_cast<int>(timer);
+}
 
 } // namespace
 
@@ -52,13 +54,21 @@ WriteResult QtSessionWindow::writeSnapshot(const FileContents& contents) {
     return writeFileAtomically(path, contents);
 }
 
-bool QtSessionWindow::startProgram(const std::string& path) { return viewer_.start(path); }
+bool QtSessionWindow::startProgram(const std::string& path) {
+    return viewer_.start(path);
+}
 
-bool QtSessionWindow::startedProgramEnded() { return viewer_.ended(); }
+bool QtSessionWindow::startedProgramEnded() {
+    return viewer_.ended();
+}
 
-bool QtSessionWindow::windowExists(const std::string& title) { return x11WindowExists(display_, title); }
+bool QtSessionWindow::windowExists(const std::string& title) {
+    return x11WindowExists(display_, title);
+}
 
-void QtSessionWindow::showCursor() { x11ShowCursor(display_); }
+void QtSessionWindow::showCursor() {
+    x11ShowCursor(display_);
+}
 
 void QtSessionWindow::setTimer(SessionTimer timer, bool on) {
     QTimer& qtimer = *timers_[slot(timer)];
@@ -66,12 +76,17 @@ void QtSessionWindow::setTimer(SessionTimer timer, bool on) {
     if (!on) qtimer.stop();
 }
 
-std::chrono::steady_clock::time_point QtSessionWindow::now() { return std::chrono::steady_clock::now(); }
+std::chrono::steady_clock::time_point QtSessionWindow::now() {
+    return std::chrono::steady_clock::now();
+}
 
-void QtSessionWindow::report(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+void QtSessionWindow::report(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 void QtSessionWindow::endProgram() {
-    for (auto& timer : timers_) timer->stop();
+    for (auto& timer : timers_)
+        timer->stop();
     QCoreApplication::exit(0);
 }
 

@@ -23,8 +23,8 @@ class QtSessionWindow final : public SessionPlatform {
 public:
     // Creates the window and runs its load handler. The QApplication must exist; display, settings and
     // lastApiResult outlive the window.
-    QtSessionWindow(Display* display, const Settings& settings, int32_t& lastApiResult, std::string programFolder,
-                    bool cursorHidden);
+    QtSessionWindow(Display* display, const Settings& settings, int32_t& lastApiResult,
+                    std::string programFolder, bool cursorHidden);
     ~QtSessionWindow() override;
 
     const TovikS& session() const { return session_; }

@@ -32,12 +32,14 @@ QtStopSignals::QtStopSignals(std::function<void()> onStop) : onStop_(std::move(o
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
+    for (int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
 }
 
 QtStopSignals::~QtStopSignals() {
     if (pipeEnds[0] < 0) return;
-    for (int signal : kStopSignals) std::signal(signal, SIG_DFL);
+    for (int signal : kStopSignals)
+        std::signal(signal, SIG_DFL);
     notifier_.reset();
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);

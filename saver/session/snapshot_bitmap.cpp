@@ -18,7 +18,8 @@ void put16(uint8_t* at, uint16_t value) {
 }
 
 void put32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        at[i] = uint8_t(value >> (8 * i));
 }
 
 void writeHeaders(uint8_t* out, int width, int height, size_t pixelBytes) {
@@ -29,7 +30,7 @@ void writeHeaders(uint8_t* out, int width, int height, size_t pixelBytes) {
     put32(out + 10, uint32_t(kBitmapHeaderSize));
     put32(out + 14, 40);
     put32(out + 18, uint32_t(width));
-    put32(out + 22, uint32_t(height));  // positive: bottom-up
+    put32(out + 22, uint32_t(height)); // positive: bottom-up
     put16(out + 26, 1);
     put16(out + 28, 24);
     put32(out + 34, uint32_t(pixelBytes));
@@ -51,17 +52,18 @@ void mirrorRow(const uint8_t* screenRow, int width, uint8_t* out, size_t rowSize
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     // Four pixels make three whole 32-bit words of blue-green-red bytes.
     for (; x >= 3; x -= 4, out += 12) {
-        const uint32_t a = pixelAt(screenRow, x), b = pixelAt(screenRow, x - 1), c = pixelAt(screenRow, x - 2),
-                       d = pixelAt(screenRow, x - 3);
-        const uint32_t words[3] = {(a & 0xffffff) | b << 24, (b >> 8 & 0xffff) | c << 16, (c >> 16 & 0xff) | d << 8};
+        const uint32_t a = pixelAt(screenRow, x), b = pixelAt(screenRow, x - 1),
+                       c = pixelAt(screenRow, x - 2), d = pixelAt(screenRow, x - 3);
+        const uint32_t words[3] = {(a & 0xffffff) | b << 24, (b >> 8 & 0xffff) | c << 16,
+                                   (c >> 16 & 0xff) | d << 8};
         std::memcpy(out, words, 12);
     }
 #endif
     for (; x >= 0; --x, out += 3) {
         const uint32_t p = pixelAt(screenRow, x);
-        out[0] = uint8_t(p);        // blue
-        out[1] = uint8_t(p >> 8);   // green
-        out[2] = uint8_t(p >> 16);  // red
+        out[0] = uint8_t(p);       // blue
+        out[1] = uint8_t(p >> 8);  // green
+        out[2] = uint8_t(p >> 16); // red
     }
     std::memset(out, 0, rowSize - size_t(out - start));
 }
@@ -125,7 +127,8 @@ MirrorResult writeMirroredBitmap(RowSource& picture, const ByteSink& sink) {
         if (!view || view->width != w || view->height != rows) return MirrorResult::PictureUnreadable;
         // The band's lowest row comes first in the file.
         for (int i = 0; i < rows; ++i)
-            mirror(view->data + size_t(rows - 1 - i) * view->stride, w, piece.data() + size_t(i) * rowSize, rowSize);
+            mirror(view->data + size_t(rows - 1 - i) * view->stride, w, piece.data() + size_t(i) * rowSize,
+                   rowSize);
         if (!sink(piece.data(), size_t(rows) * rowSize)) return MirrorResult::SinkFailed;
         bottom = top;
     }

@@ -34,7 +34,8 @@ public:
 // A picture already in memory.
 class PixelViewRows final : public RowSource {
 public:
-    explicit PixelViewRows(const PixelView& picture, int bandHeight = 64) : picture_(picture), band_(bandHeight) {}
+    explicit PixelViewRows(const PixelView& picture, int bandHeight = 64)
+        : picture_(picture), band_(bandHeight) {}
     int width() const override { return picture_.width; }
     int height() const override { return picture_.height; }
     std::optional<PixelView> readRows(int top, int count) override;
@@ -45,10 +46,12 @@ private:
     int band_;
 };
 
-inline constexpr size_t kBitmapHeaderSize = 54;  // 14-byte file header + 40-byte information header
+inline constexpr size_t kBitmapHeaderSize = 54; // 14-byte file header + 40-byte information header
 
 // Bytes of one pixel row in the file: three per pixel, padded to a multiple of four.
-constexpr size_t bitmapRowSize(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t(3); }
+constexpr size_t bitmapRowSize(int width) {
+    return (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
+}
 constexpr size_t bitmapFileSize(int width, int height) {
     return kBitmapHeaderSize + bitmapRowSize(width) * static_cast<size_t>(height);
 }

@@ -6,7 +6,8 @@ namespace mirevo {
 
 std::string musicFileEnding(const std::string& bgmFile) {
     std::string ending = bgmFile.size() >= 3 ? bgmFile.substr(bgmFile.size() - 3) : bgmFile;
-    for (char& c : ending) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : ending)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
     return ending;
 }
 
@@ -22,7 +23,7 @@ void TovikS::setTimer(SessionTimer timer, bool on) {
 
 void TovikS::takeSnapshot() {
     std::unique_ptr<RowSource> screen = platform_.grabScreen();
-    std::optional<MirrorResult> mirrored;  // stays empty when the file could not even be begun
+    std::optional<MirrorResult> mirrored; // stays empty when the file could not even be begun
     WriteResult written{false, "no screen"};
     if (screen)
         written = platform_.writeSnapshot([&](const ByteSink& sink) {

@@ -10,8 +10,8 @@ namespace {
 bool haveXFixes(Display* display) {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     // Hiding the cursor came with version 4.
-    return XFixesQueryExtension(display, &eventBase, &errorBase) && XFixesQueryVersion(display, &major, &minor) &&
-           major >= 4;
+    return XFixesQueryExtension(display, &eventBase, &errorBase) &&
+           XFixesQueryVersion(display, &major, &minor) && major >= 4;
 }
 
 void setCursorShown(Display* display, bool shown) {
@@ -26,7 +26,11 @@ void setCursorShown(Display* display, bool shown) {
 
 } // namespace
 
-void x11HideCursor(Display* display) { setCursorShown(display, false); }
-void x11ShowCursor(Display* display) { setCursorShown(display, true); }
+void x11HideCursor(Display* display) {
+    setCursorShown(display, false);
+}
+void x11ShowCursor(Display* display) {
+    setCursorShown(display, true);
+}
 
 } // namespace mirevo

@@ -15,7 +15,9 @@ std::unique_ptr<X11Display> X11Display::open() {
     return std::unique_ptr<X11Display>(new X11Display(display));
 }
 
-X11Display::~X11Display() { XCloseDisplay(display_); }
+X11Display::~X11Display() {
+    XCloseDisplay(display_);
+}
 
 std::string noDisplayReason() {
     const char* name = std::getenv("DISPLAY");

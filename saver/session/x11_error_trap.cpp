@@ -14,7 +14,9 @@ int countError(Display*, XErrorEvent*) {
 
 } // namespace
 
-void x11CountErrorsFromNowOn() { XSetErrorHandler(countError); }
+void x11CountErrorsFromNowOn() {
+    XSetErrorHandler(countError);
+}
 
 X11ErrorTrap::X11ErrorTrap(Display* display) : display_(display) {
     XSync(display_, False);

@@ -12,7 +12,8 @@ public:
     ~X11ErrorTrap();
     X11ErrorTrap(const X11ErrorTrap&) = delete;
     X11ErrorTrap& operator=(const X11ErrorTrap&) = delete;
-    // Waits for the server to answer everything sent so far; true when any of it failed since the trap was set.
+    // Waits for the server to answer everything sent so far; true when any of it failed since the trap was
+    // set.
     bool failed();
 
 private:

@@ -10,7 +10,7 @@ X11HiddenWindow::X11HiddenWindow(Display* display, const std::string& title) : d
     if (!display_) return;
     X11ErrorTrap trap(display_);
     XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;  // no window manager ever takes it over
+    attributes.override_redirect = True; // no window manager ever takes it over
     window_ = XCreateWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, CopyFromParent, InputOnly,
                             CopyFromParent, CWOverrideRedirect, &attributes);
     XStoreName(display_, window_, title.c_str());

@@ -44,7 +44,8 @@ bool isNativeRgb32(const XImage& image) {
 
 int shiftOf(unsigned long mask) {
     int shift = 0;
-    while (mask && !(mask & 1)) mask >>= 1, ++shift;
+    while (mask && !(mask & 1))
+        mask >>= 1, ++shift;
     return shift;
 }
 
@@ -59,7 +60,8 @@ unsigned scaleTo8Bits(unsigned long pixel, unsigned long mask) {
 // other byte orders) are rare and converted pixel by pixel into converted.
 PixelView viewOf(XImage& image, int firstRow, int rows, std::vector<uint32_t>& converted) {
     if (isNativeRgb32(image))
-        return {reinterpret_cast<const uint8_t*>(image.data) + size_t(firstRow) * size_t(image.bytes_per_line),
+        return {reinterpret_cast<const uint8_t*>(image.data) +
+                    size_t(firstRow) * size_t(image.bytes_per_line),
                 image.width, rows, size_t(image.bytes_per_line)};
     converted.resize(size_t(image.width) * size_t(rows));
     for (int y = 0; y < rows; ++y)
@@ -81,8 +83,9 @@ class ShmRows final : public RowSource {
 public:
     ShmRows(Display* display, const ScreenArea& area) : display_(display), area_(area), band_(bandFor(area)) {
         const int screen = DefaultScreen(display);
-        image_ = XShmCreateImage(display, DefaultVisual(display, screen), unsigned(DefaultDepth(display, screen)),
-                                 ZPixmap, nullptr, &info_, unsigned(area.width), unsigned(band_));
+        image_ =
+            XShmCreateImage(display, DefaultVisual(display, screen), unsigned(DefaultDepth(display, screen)),
+                            ZPixmap, nullptr, &info_, unsigned(area.width), unsigned(band_));
         if (!image_) return;
         info_.shmid = shmget(IPC_PRIVATE, size_t(image_->bytes_per_line) * size_t(band_), IPC_CREAT | 0600);
         if (info_.shmid < 0) return;
@@ -101,7 +104,7 @@ public:
         trap_.reset();
         if (info_.shmaddr) shmdt(info_.shmaddr);
         if (image_) {
-            image_->data = nullptr;  // the segment is not Xlib's to free
+            image_->data = nullptr; // the segment is not Xlib's to free
             XDestroyImage(image_);
         }
     }
@@ -117,7 +120,8 @@ public:
         if (top < 0 || count < 1 || count > band_ || top + count > area_.height) return std::nullopt;
         // The segment always takes a whole band; near the top of the screen it starts lower down.
         const int readTop = std::min(top, area_.height - band_);
-        if (!XShmGetImage(display_, DefaultRootWindow(display_), image_, area_.x, area_.y + readTop, AllPlanes))
+        if (!XShmGetImage(display_, DefaultRootWindow(display_), image_, area_.x, area_.y + readTop,
+                          AllPlanes))
             return std::nullopt;
         return viewOf(*image_, top - readTop, count, converted_);
     }
@@ -145,8 +149,8 @@ public:
 
     std::optional<PixelView> readRows(int top, int count) override {
         if (top < 0 || count < 1 || count > band_ || top + count > area_.height) return std::nullopt;
-        image_.reset(XGetImage(display_, DefaultRootWindow(display_), area_.x, area_.y + top, unsigned(area_.width),
-                               unsigned(count), AllPlanes, ZPixmap));
+        image_.reset(XGetImage(display_, DefaultRootWindow(display_), area_.x, area_.y + top,
+                               unsigned(area_.width), unsigned(count), AllPlanes, ZPixmap));
         if (!image_) return std::nullopt;
         return viewOf(*image_, 0, count, converted_);
     }
@@ -155,7 +159,7 @@ private:
     Display* display_;
     ScreenArea area_;
     int band_;
-    X11ErrorTrap trap_;  // a refused read is an error reply, not the end of the program
+    X11ErrorTrap trap_; // a refused read is an error reply, not the end of the program
     ImagePtr image_;
     std::vector<uint32_t> converted_;
 };
@@ -180,8 +184,8 @@ ScreenArea primaryScreenArea(Display* display) {
     std::unique_ptr<XRROutputInfo, void (*)(XRROutputInfo*)> output(
         XRRGetOutputInfo(display, resources.get(), primary), XRRFreeOutputInfo);
     if (!output || !output->crtc) return whole;
-    std::unique_ptr<XRRCrtcInfo, void (*)(XRRCrtcInfo*)> crtc(XRRGetCrtcInfo(display, resources.get(), output->crtc),
-                                                              XRRFreeCrtcInfo);
+    std::unique_ptr<XRRCrtcInfo, void (*)(XRRCrtcInfo*)> crtc(
+        XRRGetCrtcInfo(display, resources.get(), output->crtc), XRRFreeCrtcInfo);
     if (!crtc || crtc->width == 0 || crtc->height == 0 || trap.failed()) return whole;
     ScreenArea area{crtc->x, crtc->y, int(crtc->width), int(crtc->height)};
     // A monitor reaching outside the root (a panning set-up) cannot be read whole: take the root instead.

@@ -23,8 +23,8 @@ bool propertyEquals(Display* display, Window window, Atom property, Atom type, c
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count, &after,
-                           &raw) != Success)
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count,
+                           &after, &raw) != Success)
         return false;
     std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
     if (!data || format != 8 || actualType == None) return false;
@@ -46,7 +46,8 @@ std::vector<Window> children(Display* display, Window window) {
 
 // Top-level windows are the root's children; with a reparenting window manager the client window sits one or
 // two levels below a frame, so the frames' descendants are searched too.
-Window search(Display* display, Window window, const std::string& title, Atom netWmName, Atom utf8, int depth) {
+Window search(Display* display, Window window, const std::string& title, Atom netWmName, Atom utf8,
+              int depth) {
     for (Window child : children(display, window)) {
         if (hasTitle(display, child, title, netWmName, utf8)) return child;
         if (depth > 0) {
@@ -60,7 +61,7 @@ Window search(Display* display, Window window, const std::string& title, Atom ne
 
 unsigned long x11FindWindow(Display* display, const std::string& title) {
     if (!display) return 0;
-    X11ErrorTrap trap(display);  // a window can be destroyed between listing and asking
+    X11ErrorTrap trap(display); // a window can be destroyed between listing and asking
     Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
     Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     Window found = 0;
@@ -69,6 +70,8 @@ unsigned long x11FindWindow(Display* display, const std::string& title) {
     return found;
 }
 
-bool x11WindowExists(Display* display, const std::string& title) { return x11FindWindow(display, title) != 0; }
+bool x11WindowExists(Display* display, const std::string& title) {
+    return x11FindWindow(display, title) != 0;
+}
 
 } // namespace mirevo

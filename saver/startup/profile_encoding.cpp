@@ -47,7 +47,7 @@ bool isValidUtf8(const std::string& bytes) {
 }
 
 class Converter {
-  public:
+public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Converter() {
         if (valid()) iconv_close(handle_);
@@ -57,7 +57,7 @@ class Converter {
     bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return handle_; }
 
-  private:
+private:
     iconv_t handle_;
 };
 

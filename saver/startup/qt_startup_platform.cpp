@@ -8,28 +8,37 @@
 
 namespace mirevo {
 
-QtStartupPlatform::QtStartupPlatform(Display* display, ProgramState& state) : display_(display), state_(state) {}
+QtStartupPlatform::QtStartupPlatform(Display* display, ProgramState& state)
+    : display_(display), state_(state) {}
 
 QtStartupPlatform::~QtStartupPlatform() = default;
 
-bool QtStartupPlatform::windowExists(const std::string& title) { return x11WindowExists(display_, title); }
+bool QtStartupPlatform::windowExists(const std::string& title) {
+    return x11WindowExists(display_, title);
+}
 
-std::string QtStartupPlatform::programFolder() { return programFolderOfExecutable(); }
+std::string QtStartupPlatform::programFolder() {
+    return programFolderOfExecutable();
+}
 
 void QtStartupPlatform::showMessageBox(const std::string& text, const std::string& caption) {
     mirevo::showMessageBox(text, caption);
 }
 
-void QtStartupPlatform::hideCursor() { x11HideCursor(display_); }
+void QtStartupPlatform::hideCursor() {
+    x11HideCursor(display_);
+}
 
-bool QtStartupPlatform::showPreview(int32_t hostHandle) { return ShowPreview(hostHandle); }
+bool QtStartupPlatform::showPreview(int32_t hostHandle) {
+    return ShowPreview(hostHandle);
+}
 
 // The settings dialog comes later; until then configure mode ends after loading the settings.
 void QtStartupPlatform::showSettingsDialog() {}
 
 void QtStartupPlatform::startSession(bool cursorHidden) {
-    session_ = std::make_unique<QtSessionWindow>(display_, state_.settings, state_.LastApiResult, programFolder(),
-                                                 cursorHidden);
+    session_ = std::make_unique<QtSessionWindow>(display_, state_.settings, state_.LastApiResult,
+                                                 programFolder(), cursorHidden);
 }
 
 } // namespace mirevo

@@ -12,9 +12,9 @@ constexpr int16_t BGM_FILE = 2;
 
 struct Settings {
     int16_t BgmKind = BGM_NONE;
-    int16_t BgmRepeat = 0;  // audio CD track to repeat, 0 = play the whole disc again when it stops
-    std::string BgmFile;    // full path of the MP3 or WAV file, empty when none
-    std::string BgmFolder;  // folder of BgmFile, or the program folder; where the file chooser opens
+    int16_t BgmRepeat = 0; // audio CD track to repeat, 0 = play the whole disc again when it stops
+    std::string BgmFile;   // full path of the MP3 or WAV file, empty when none
+    std::string BgmFolder; // folder of BgmFile, or the program folder; where the file chooser opens
 };
 
 // One per process: the settings and the slot that receives the result of most platform calls.

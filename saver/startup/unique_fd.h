@@ -7,7 +7,7 @@
 namespace mirevo {
 
 class UniqueFd {
-  public:
+public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { reset(); }
@@ -29,7 +29,7 @@ class UniqueFd {
         fd_ = -1;
     }
 
-  private:
+private:
     int fd_ = -1;
 };
 

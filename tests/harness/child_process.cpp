@@ -23,7 +23,8 @@ std::string readFile(const std::string& path) {
 }
 } // namespace
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, std::map<std::string, std::optional<std::string>> env) {
+ChildProcess::ChildProcess(std::vector<std::string> argv,
+                           std::map<std::string, std::optional<std::string>> env) {
     char tmpl[] = "/tmp/mirevo-child-XXXXXX";
     if (mkdtemp(tmpl)) scratch_ = tmpl;
     outPath_ = scratch_ + "/stdout";
@@ -42,11 +43,14 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, std::map<std::string, 
             merged.erase(name);
     }
     std::vector<std::string> envText;
-    for (auto& [name, value] : merged) envText.push_back(name + "=" + value);
+    for (auto& [name, value] : merged)
+        envText.push_back(name + "=" + value);
     std::vector<char*> envp, args;
-    for (auto& s : envText) envp.push_back(s.data());
+    for (auto& s : envText)
+        envp.push_back(s.data());
     envp.push_back(nullptr);
-    for (auto& s : argv) args.push_back(s.data());
+    for (auto& s : argv)
+        args.push_back(s.data());
     args.push_back(nullptr);
 
     pid_ = fork();
@@ -71,7 +75,9 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-bool ChildProcess::running() { return !waitExit(std::chrono::milliseconds(0)).has_value(); }
+bool ChildProcess::running() {
+    return !waitExit(std::chrono::milliseconds(0)).has_value();
+}
 
 std::optional<int> ChildProcess::waitExit(std::chrono::milliseconds timeout) {
     if (status_ || pid_ <= 0) return status_;
@@ -96,7 +102,11 @@ void ChildProcess::terminate() {
     }
 }
 
-std::string ChildProcess::output() const { return readFile(outPath_); }
-std::string ChildProcess::errors() const { return readFile(errPath_); }
+std::string ChildProcess::output() const {
+    return readFile(outPath_);
+}
+std::string ChildProcess::errors() const {
+    return readFile(errPath_);
+}
 
 } // namespace mirevo::test

@@ -4,8 +4,8 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 namespace mirevo::test {
 
@@ -14,17 +14,17 @@ public:
     // argv[0] is the program path (run directly, no shell). env entries override or, with an empty
     // optional, remove variables of this process's environment. stdout and stderr go to files in a
     // scratch folder, readable with output() and errors().
-    ChildProcess(std::vector<std::string> argv,
-                 std::map<std::string, std::optional<std::string>> env = {});
+    ChildProcess(std::vector<std::string> argv, std::map<std::string, std::optional<std::string>> env = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     pid_t pid() const { return pid_; }
     bool running();
-    // Waits up to timeout for the exit; the exit code, 128 + signal when killed by one, or nothing on timeout.
+    // Waits up to timeout for the exit; the exit code, 128 + signal when killed by one, or nothing on
+    // timeout.
     std::optional<int> waitExit(std::chrono::milliseconds timeout);
-    void terminate();  // SIGTERM, then SIGKILL after a second
+    void terminate(); // SIGTERM, then SIGKILL after a second
     std::string output() const;
     std::string errors() const;
 

@@ -5,8 +5,7 @@
 
 namespace mirevo::test {
 
-template <typename Condition>
-bool pollUntil(std::chrono::milliseconds deadline, Condition condition) {
+template <typename Condition> bool pollUntil(std::chrono::milliseconds deadline, Condition condition) {
     auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
         if (condition()) return true;

@@ -6,7 +6,9 @@
 
 namespace mirevo::test {
 
-inline std::string builtProgram(const std::string& name) { return std::string(MIREVO_BIN_DIR) + "/" + name; }
+inline std::string builtProgram(const std::string& name) {
+    return std::string(MIREVO_BIN_DIR) + "/" + name;
+}
 
 // Copies built programs into another folder (to run them from a path of the test's choosing), runnable by
 // us alone; false when one could not be copied.
@@ -15,7 +17,8 @@ inline bool copyPrograms(const std::string& folder, std::initializer_list<const 
     std::error_code error;
     for (const char* name : names) {
         const fs::path copy = fs::path(folder) / name;
-        if (!fs::copy_file(builtProgram(name), copy, fs::copy_options::overwrite_existing, error)) return false;
+        if (!fs::copy_file(builtProgram(name), copy, fs::copy_options::overwrite_existing, error))
+            return false;
         fs::permissions(copy, fs::perms::owner_all, error);
         if (error) return false;
     }

@@ -7,7 +7,7 @@
 namespace mirevo::test {
 
 class ScopedEnv {
-  public:
+public:
     ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         if (value)
@@ -24,7 +24,7 @@ class ScopedEnv {
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-  private:
+private:
     std::string name_;
     std::optional<std::string> old_;
 };

@@ -15,7 +15,7 @@
 namespace mirevo::test {
 
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "mirevo-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr && ::chmod(pattern.c_str(), 0700) == 0) path_ = pattern;
@@ -37,7 +37,7 @@ class TempDir {
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

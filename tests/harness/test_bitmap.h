@@ -1,6 +1,6 @@
 #pragma once
-// Writes bitmaps the way the saver does (uncompressed 24-bit, bottom-up, 54-byte headers), with room for a gap
-// (a colour table) before the pixels; tests then spoil single fields with put16/put32 and read them back
+// Writes bitmaps the way the saver does (uncompressed 24-bit, bottom-up, 54-byte headers), with room for a
+// gap (a colour table) before the pixels; tests then spoil single fields with put16/put32 and read them back
 // with le16/le32. Written out with writeFile from temp_dir.h.
 #include <array>
 #include <cstdint>
@@ -14,7 +14,9 @@ namespace mirevo::test {
 
 using Rgb = std::array<uint8_t, 3>;
 
-inline uint16_t le16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
+inline uint16_t le16(const uint8_t* at) {
+    return uint16_t(at[0] | at[1] << 8);
+}
 inline uint32_t le32(const uint8_t* at) {
     return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
 }
@@ -22,10 +24,13 @@ inline void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
     b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
 }
 inline void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = uint8_t(v >> (8 * i));
 }
 
-inline size_t bmpRowBytes(int width) { return (size_t(width) * 3 + 3) & ~size_t{3}; }
+inline size_t bmpRowBytes(int width) {
+    return (size_t(width) * 3 + 3) & ~size_t{3};
+}
 
 // colourAt(x, y) with y = 0 the top row of the picture.
 inline std::vector<uint8_t> makeBmp(int width, int height, const std::function<Rgb(int, int)>& colourAt,
@@ -42,9 +47,10 @@ inline std::vector<uint8_t> makeBmp(int width, int height, const std::function<R
     put16(b, 26, 1);
     put16(b, 28, 24);
     put32(b, 34, declareSize ? uint32_t(row * height) : 0);
-    for (size_t i = 54; i < offset; ++i) b[i] = uint8_t(0xA5);  // a gap that must not be read as pixels
+    for (size_t i = 54; i < offset; ++i)
+        b[i] = uint8_t(0xA5); // a gap that must not be read as pixels
     for (int y = 0; y < height; ++y) {
-        uint8_t* line = &b[offset + row * size_t(height - 1 - y)];  // bottom-up
+        uint8_t* line = &b[offset + row * size_t(height - 1 - y)]; // bottom-up
         for (int x = 0; x < width; ++x) {
             Rgb c = colourAt(x, y);
             line[x * 3] = c[2], line[x * 3 + 1] = c[1], line[x * 3 + 2] = c[0];

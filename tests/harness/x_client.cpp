@@ -22,19 +22,26 @@ using ImagePtr = std::unique_ptr<XImage, ImageDeleter>;
 
 int colourDistance(std::array<uint8_t, 3> a, std::array<uint8_t, 3> b) {
     int d = 0;
-    for (int i = 0; i < 3; ++i) d = std::max(d, std::abs(int(a[i]) - int(b[i])));
+    for (int i = 0; i < 3; ++i)
+        d = std::max(d, std::abs(int(a[i]) - int(b[i])));
     return d;
 }
 
-XClient::XClient(const std::string& display) { display_ = XOpenDisplay(display.c_str()); }
+XClient::XClient(const std::string& display) {
+    display_ = XOpenDisplay(display.c_str());
+}
 
 XClient::~XClient() {
     if (display_) XCloseDisplay(display_);
 }
 
-unsigned long XClient::root() const { return DefaultRootWindow(display_); }
+unsigned long XClient::root() const {
+    return DefaultRootWindow(display_);
+}
 
-unsigned long XClient::findWindow(const std::string& title) { return x11FindWindow(display_, title); }
+unsigned long XClient::findWindow(const std::string& title) {
+    return x11FindWindow(display_, title);
+}
 
 unsigned long XClient::waitForWindow(const std::string& title, std::chrono::milliseconds deadline) {
     unsigned long window = 0;
@@ -47,7 +54,9 @@ bool XClient::waitForNoWindow(const std::string& title, std::chrono::millisecond
 }
 
 namespace {
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
 } // namespace
 
 std::optional<Geometry> XClient::geometry(unsigned long window) {
@@ -90,9 +99,10 @@ std::optional<Image> XClient::screenshot(unsigned long window) {
 
 void XClient::setRootPicture(const Image& picture) {
     int screen = DefaultScreen(display_);
-    Pixmap pixmap = XCreatePixmap(display_, root(), picture.width, picture.height, DefaultDepth(display_, screen));
-    XImage* raw = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen), ZPixmap,
-                               0, nullptr, picture.width, picture.height, 32, 0);
+    Pixmap pixmap =
+        XCreatePixmap(display_, root(), picture.width, picture.height, DefaultDepth(display_, screen));
+    XImage* raw = XCreateImage(display_, DefaultVisual(display_, screen), DefaultDepth(display_, screen),
+                               ZPixmap, 0, nullptr, picture.width, picture.height, 32, 0);
     raw->data = static_cast<char*>(std::malloc(size_t(raw->bytes_per_line) * picture.height));
     ImagePtr image(raw);
     for (int y = 0; y < picture.height; ++y)
@@ -130,6 +140,8 @@ void XClient::click(int x, int y, int button) {
     XSync(display_, False);
 }
 
-void XClient::sync() { XSync(display_, False); }
+void XClient::sync() {
+    XSync(display_, False);
+}
 
 } // namespace mirevo::test

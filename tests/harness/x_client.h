@@ -14,7 +14,7 @@ namespace mirevo::test {
 
 struct Image {
     int width = 0, height = 0;
-    std::vector<uint8_t> rgb;  // width * height * 3, top row first
+    std::vector<uint8_t> rgb; // width * height * 3, top row first
     std::array<uint8_t, 3> at(int x, int y) const {
         size_t i = (static_cast<size_t>(y) * width + x) * 3;
         return {rgb[i], rgb[i + 1], rgb[i + 2]};
@@ -26,11 +26,11 @@ struct Image {
 };
 
 // A picture with the colour colourAt(x, y) at every pixel.
-template <typename ColourAt>
-Image makeImage(int width, int height, ColourAt colourAt) {
+template <typename ColourAt> Image makeImage(int width, int height, ColourAt colourAt) {
     Image image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) image.set(x, y, colourAt(x, y));
+        for (int x = 0; x < width; ++x)
+            image.set(x, y, colourAt(x, y));
     return image;
 }
 
@@ -38,7 +38,7 @@ Image makeImage(int width, int height, ColourAt colourAt) {
 int colourDistance(std::array<uint8_t, 3> a, std::array<uint8_t, 3> b);
 
 struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;  // x, y relative to the root
+    int x = 0, y = 0, width = 0, height = 0; // x, y relative to the root
 };
 
 class XClient {
@@ -52,7 +52,7 @@ public:
     Display* display() const { return display_; }
     unsigned long root() const;
 
-    unsigned long findWindow(const std::string& title);  // 0 when none
+    unsigned long findWindow(const std::string& title); // 0 when none
     // Polls for a window with this title until the deadline: the window, or 0 when none came.
     unsigned long waitForWindow(const std::string& title, std::chrono::milliseconds deadline);
     // Polls until no window has this title; false when one is still there at the deadline.

@@ -14,7 +14,7 @@ public:
     Xvfb& operator=(const Xvfb&) = delete;
 
     bool ok() const { return !display_.empty(); }
-    const std::string& display() const { return display_; }  // ":N"
+    const std::string& display() const { return display_; } // ":N"
 
 private:
     pid_t pid_ = -1;

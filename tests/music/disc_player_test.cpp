@@ -79,7 +79,8 @@ TEST(DiscPlayer, PlaysTheStretchAskedForAndStopsAtItsEnd) {
     for (size_t i = 0; i < heard.size(); i += 2 * CD_SAMPLES_PER_SECTOR)
         if (heard[i] != 0) sectors.push_back(heard[i]);
     ASSERT_EQ(sectors.size(), 200u);
-    for (size_t i = 0; i < sectors.size(); ++i) ASSERT_EQ(sectors[i], 100 + static_cast<int32_t>(i));
+    for (size_t i = 0; i < sectors.size(); ++i)
+        ASSERT_EQ(sectors[i], 100 + static_cast<int32_t>(i));
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(player.position(), 300);
 }

@@ -20,7 +20,7 @@ using test::FakeSong;
 TEST(MciParser, SplitsWordsAndQuotedNames) {
     struct Case {
         const char* text;
-        std::vector<std::string> words;  // verb, device, args
+        std::vector<std::string> words; // verb, device, args
         int32_t error;
     } cases[] = {
         {"status cdaudio mode", {"status", "cdaudio", "mode"}, 0},
@@ -53,7 +53,7 @@ struct Step {
     std::string command;
     int32_t code;
     std::string reply;
-    int32_t advance = 0;  // sectors the disc plays on after the command
+    int32_t advance = 0; // sectors the disc plays on after the command
 };
 
 void runSteps(MciInterpreter& mci, FakeDisc& disc, const std::vector<Step>& steps) {
@@ -66,7 +66,9 @@ void runSteps(MciInterpreter& mci, FakeDisc& disc, const std::vector<Step>& step
 }
 
 // Four tracks of 10, 20, 30 and 10 seconds.
-FakeDisc fourTracks() { return FakeDisc::withTracks({750, 1500, 2250, 750}); }
+FakeDisc fourTracks() {
+    return FakeDisc::withTracks({750, 1500, 2250, 750});
+}
 
 TEST(MciInterpreter, CdAudioCommandsOfTheMonitor) {
     FakeDisc disc = fourTracks();
@@ -126,7 +128,8 @@ TEST(MciInterpreter, RefusesWhatIsNoCommandOfOurs) {
                  {"status nothing mode", mci_error::INVALID_DEVICE_NAME, ""},
                  {"stop cdaudio", mci_error::INVALID_DEVICE_NAME, ""},
              });
-    for (int32_t code : {259, 261, 263, 267, 275, 276, 282, 294, 305, 306}) EXPECT_TRUE(mci.errorString(code)) << code;
+    for (int32_t code : {259, 261, 263, 267, 275, 276, 282, 294, 305, 306})
+        EXPECT_TRUE(mci.errorString(code)) << code;
     EXPECT_FALSE(mci.errorString(9999));
 }
 
@@ -168,7 +171,8 @@ TEST(MciInterpreter, NoDiscOrNoDriveFailsTheStatusQueries) {
     FakeDisc silent = fourTracks();
     silent.outputWorks = false;
     MciInterpreter noOutput(test::fakeBackends(&silent, nullptr));
-    runSteps(noOutput, silent, {{"open cdaudio", 0, ""}, {"play cdaudio", mci_error::CANNOT_LOAD_DRIVER, ""}});
+    runSteps(noOutput, silent,
+             {{"open cdaudio", 0, ""}, {"play cdaudio", mci_error::CANNOT_LOAD_DRIVER, ""}});
 }
 
 TEST(MciInterpreter, RepliesAreCutToTheBuffer) {
@@ -187,7 +191,8 @@ TEST(MciInterpreter, RepliesAreCutToTheBuffer) {
 class Mp3Files : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"my music/a b.mp3", "q\"x.mp3", "plain.mp3"}) test::writeFile(path(name), "ID3");
+        for (const char* name : {"my music/a b.mp3", "q\"x.mp3", "plain.mp3"})
+            test::writeFile(path(name), "ID3");
     }
     std::string path(const char* name) const { return folder / name; }
     test::TempDir folder;
@@ -198,26 +203,29 @@ TEST_F(Mp3Files, MpegVideoOpensQuotedPathsOnlyAndOneAtATime) {
     FakeSong song;
     MciInterpreter mci(test::fakeBackends(&disc, &song));
     std::string blanks = path("my music/a b.mp3");
-    runSteps(mci, disc,
-             {
-                 {"open \"" + path("q\"x.mp3") + "\" type MPEGVideo Alias MP3Play", mci_error::EXTRA_CHARACTERS, ""},
-                 {"open \"" + path("missing.mp3") + "\" type MPEGVideo Alias MP3Play", mci_error::FILE_NOT_FOUND, ""},
-                 {"open " + blanks + " type MPEGVideo Alias MP3Play", mci_error::UNRECOGNIZED_KEYWORD, ""},
-                 {"open \"" + blanks + "\" type MPEGVideo Alias MP3Play", 0, ""},
-                 {"open \"" + path("plain.mp3") + "\" type mpegvideo alias other", mci_error::DEVICE_OPEN, ""},
-                 {"status mp3play mode", 0, "stopped"},
-                 {"play MP3Play", 0, ""},
-                 {"status MP3Play mode", 0, "playing"},
-                 {"play MP3Play to 500", mci_error::UNSUPPORTED_FUNCTION, ""},
-                 {"play MP3Play from x", mci_error::BAD_INTEGER, ""},
-                 {"stop MP3Play", 0, ""},
-                 {"status MP3Play mode", 0, "stopped"},
-                 {"play MP3Play from 0", 0, ""},
-                 {"set MP3Play time format tmsf", mci_error::BAD_TIME_FORMAT, ""},
-                 {"status MP3Play length", 0, "1000"},
-                 {"close MP3Play", 0, ""},
-                 {"status MP3Play mode", mci_error::INVALID_DEVICE_NAME, ""},
-             });
+    runSteps(
+        mci, disc,
+        {
+            {"open \"" + path("q\"x.mp3") + "\" type MPEGVideo Alias MP3Play", mci_error::EXTRA_CHARACTERS,
+             ""},
+            {"open \"" + path("missing.mp3") + "\" type MPEGVideo Alias MP3Play", mci_error::FILE_NOT_FOUND,
+             ""},
+            {"open " + blanks + " type MPEGVideo Alias MP3Play", mci_error::UNRECOGNIZED_KEYWORD, ""},
+            {"open \"" + blanks + "\" type MPEGVideo Alias MP3Play", 0, ""},
+            {"open \"" + path("plain.mp3") + "\" type mpegvideo alias other", mci_error::DEVICE_OPEN, ""},
+            {"status mp3play mode", 0, "stopped"},
+            {"play MP3Play", 0, ""},
+            {"status MP3Play mode", 0, "playing"},
+            {"play MP3Play to 500", mci_error::UNSUPPORTED_FUNCTION, ""},
+            {"play MP3Play from x", mci_error::BAD_INTEGER, ""},
+            {"stop MP3Play", 0, ""},
+            {"status MP3Play mode", 0, "stopped"},
+            {"play MP3Play from 0", 0, ""},
+            {"set MP3Play time format tmsf", mci_error::BAD_TIME_FORMAT, ""},
+            {"status MP3Play length", 0, "1000"},
+            {"close MP3Play", 0, ""},
+            {"status MP3Play mode", mci_error::INVALID_DEVICE_NAME, ""},
+        });
     EXPECT_EQ(song.plays, (std::vector<std::optional<int64_t>>{std::nullopt, 0}));
     EXPECT_EQ(song.streamsAlive, 0);
     song.loadable = false;

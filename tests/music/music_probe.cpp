@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
         if (kind == "mp3") music->MP3_Play();
         std::printf("started, last result %d\n", lastApiResult);
         auto start = Clock::now();
-        auto nextMp3 = start + std::chrono::milliseconds(1000), nextCd = start + std::chrono::milliseconds(200);
+        auto nextMp3 = start + std::chrono::milliseconds(1000),
+             nextCd = start + std::chrono::milliseconds(200);
         bool cdTimer = kind == "cd";
         while (Clock::now() < end) {
             auto wake = std::min(end, kind == "mp3" ? nextMp3 : cdTimer ? nextCd : end);

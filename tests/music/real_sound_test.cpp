@@ -2,9 +2,9 @@
 // looked for in what it wrote.
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <unistd.h>
-#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -30,10 +30,11 @@ protected:
     std::vector<int16_t> play(const std::string& kind, const std::string& file, int repeat, double seconds,
                               const std::string& cdDevice = "") {
         fs::path out = folder / "heard.raw";
-        test::ChildProcess probe({MUSIC_PROBE, kind, file, std::to_string(repeat), std::to_string(seconds)},
-                                 {{"SDL_AUDIODRIVER", "disk"},
-                                  {"SDL_DISKAUDIOFILE", out.string()},
-                                  {"MIREVO_CD_DEVICE", cdDevice.empty() ? std::nullopt : std::optional(cdDevice)}});
+        test::ChildProcess probe(
+            {MUSIC_PROBE, kind, file, std::to_string(repeat), std::to_string(seconds)},
+            {{"SDL_AUDIODRIVER", "disk"},
+             {"SDL_DISKAUDIOFILE", out.string()},
+             {"MIREVO_CD_DEVICE", cdDevice.empty() ? std::nullopt : std::optional(cdDevice)}});
         auto code = probe.waitExit(std::chrono::milliseconds(static_cast<int>(seconds * 1000) + 20000));
         EXPECT_EQ(code, std::optional<int>(0)) << probe.errors();
         return readLeftChannel(out);
@@ -95,7 +96,7 @@ TEST_F(RealSound, NoDiscImageMeansSilenceAndTheMonitorOff) {
                               {"MIREVO_CD_DEVICE", (folder / "none.cue").string()}});
     ASSERT_EQ(probe.waitExit(std::chrono::seconds(20)), std::optional<int>(0));
     EXPECT_NE(probe.output().find("cd monitor off"), std::string::npos) << probe.output();
-    EXPECT_FALSE(fs::exists(out));  // the audio device was never opened
+    EXPECT_FALSE(fs::exists(out)); // the audio device was never opened
 }
 
 TEST_F(RealSound, WithoutASoundOutputEveryPlayerStaysSilentAndNothingFails) {
@@ -106,7 +107,7 @@ TEST_F(RealSound, WithoutASoundOutputEveryPlayerStaysSilentAndNothingFails) {
     struct Case {
         const char* kind;
         std::string file;
-        const char* printed;  // a WAV without a device is not handed to the player; the disc stays monitored
+        const char* printed; // a WAV without a device is not handed to the player; the disc stays monitored
     } cases[] = {{"mp3", mp3.string(), "started, last result 0"},
                  {"wav", wav.string(), "started, last result 0"},
                  {"cd", "", "cd monitor on"}};

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 struct Case {
     const char* name;
     int kind;
-    const char* file;  // made in the folder "with blanks"; empty for the disc
+    const char* file; // made in the folder "with blanks"; empty for the disc
     std::vector<double> heard;
 };
 
@@ -52,8 +52,8 @@ TEST_P(SaverMusic, PlaysWhileTheViewerRunsAndStopsAfterEscape) {
         cdDevice = (folder / "with blanks" / "disc.cue").string();
         makeDiscImage(cdDevice, c.heard);
     }
-    std::ofstream(folder / "programs" / "Mirevo.ini") << "[Section]\nBGM区分=" << c.kind << "\nBGMﾘﾋﾟｰﾄ=0\nBGMﾌｧｲﾙ="
-                                                      << musicFile << "\n";
+    std::ofstream(folder / "programs" / "Mirevo.ini")
+        << "[Section]\nBGM区分=" << c.kind << "\nBGMﾘﾋﾟｰﾄ=0\nBGMﾌｧｲﾙ=" << musicFile << "\n";
 
     Xvfb server(640, 480);
     ASSERT_TRUE(server.ok());

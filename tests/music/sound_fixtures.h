@@ -20,7 +20,8 @@ inline std::vector<int16_t> readLeftChannel(const std::filesystem::path& file) {
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<int16_t> left;
     for (size_t i = 0; i + 3 < bytes.size(); i += 4)
-        left.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+        left.push_back(
+            static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
     return left;
 }
 
@@ -48,8 +49,8 @@ inline int windowsWithTone(const std::vector<int16_t>& s, size_t window, double 
 inline bool makeTone(const std::filesystem::path& file, double hz, double seconds) {
     std::filesystem::path wav = file;
     wav.replace_extension(".tone.wav");
-    std::string synth = "sox -q -n -r 44100 -c 2 -b 16 '" + wav.string() + "' synth " + std::to_string(seconds) +
-                        " sine " + std::to_string(hz) + " vol 0.4";
+    std::string synth = "sox -q -n -r 44100 -c 2 -b 16 '" + wav.string() + "' synth " +
+                        std::to_string(seconds) + " sine " + std::to_string(hz) + " vol 0.4";
     if (std::system(synth.c_str()) != 0) return false;
     if (file.extension() == ".wav") {
         std::filesystem::rename(wav, file);
@@ -68,8 +69,8 @@ inline void makeDiscImage(const std::filesystem::path& cue, const std::vector<do
     sheet << "FILE \"" << bin.filename().string() << "\" BINARY\n";
     for (size_t t = 0; t < trackHz.size(); ++t) {
         char line[96];
-        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n", static_cast<int>(t + 1),
-                      static_cast<int>(t / 60), static_cast<int>(t % 60));
+        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n",
+                      static_cast<int>(t + 1), static_cast<int>(t / 60), static_cast<int>(t % 60));
         sheet << line;
         for (int i = 0; i < 75 * 588; ++i) {
             auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * trackHz[t] * i / RATE));

@@ -136,18 +136,30 @@ TEST(CdMonitor, DecidesFromTrackModeAndRepeat) {
         const char* name;
         int16_t repeat;
         std::string currentTrack, modeReply;
-        std::vector<std::string> extra;  // commands after the three queries
+        std::vector<std::string> extra; // commands after the three queries
         bool active;
     } cases[] = {
         {"whole disc ended: play from where it stands", 0, "12", "stopped", {"play cdaudio"}, true},
         {"whole disc playing: nothing", 0, "4", "playing", {}, true},
         {"paused device left alone", 0, "4", "paused", {}, true},
-        {"repeat 3 from track 1", 3, "1", "playing",
-         {"status cdaudio position track 3", "play cdaudio from 03:00:00:00"}, true},
-        {"track 4 started: back to 3", 3, "4", "playing",
-         {"status cdaudio position track 3", "play cdaudio from 03:00:00:00"}, true},
-        {"repeat 3 stopped on track 3", 3, "3", "stopped",
-         {"status cdaudio position track 3", "play cdaudio from 03:00:00:00"}, true},
+        {"repeat 3 from track 1",
+         3,
+         "1",
+         "playing",
+         {"status cdaudio position track 3", "play cdaudio from 03:00:00:00"},
+         true},
+        {"track 4 started: back to 3",
+         3,
+         "4",
+         "playing",
+         {"status cdaudio position track 3", "play cdaudio from 03:00:00:00"},
+         true},
+        {"repeat 3 stopped on track 3",
+         3,
+         "3",
+         "stopped",
+         {"status cdaudio position track 3", "play cdaudio from 03:00:00:00"},
+         true},
         {"track 3 playing: only the queries", 3, "3", "playing", {}, true},
         {"repeat with a paused device on its track", 3, "3", "paused", {}, true},
         {"a track reply that is no number ends the monitor", 3, "x3", "playing", {}, false},
@@ -202,7 +214,7 @@ TEST(Mp3Player, OpensWithAQuotedPathAndPlaysOnlyWhenOpened) {
     f.bgm.MP3_Play();
     EXPECT_EQ(f.mci.sent, (std::vector<std::string>{"open \"/home/a b/曲.mp3\" type MPEGVideo Alias MP3Play",
                                                     "play MP3Play"}));
-    EXPECT_EQ(f.last, 12345);  // the MP3 player leaves the last result alone
+    EXPECT_EQ(f.last, 12345); // the MP3 player leaves the last result alone
 
     Fixture g;
     g.settings.BgmFile = "/missing.mp3";
@@ -216,7 +228,8 @@ TEST(Mp3Player, RepeatOnlyQueriesWhilePlayingAndRestartsOtherwise) {
     struct Case {
         std::string mode;
         bool playing;
-    } cases[] = {{"playing", true}, {"stopped", false}, {"paused", false}, {"Playing", false}, {"#263", false}};
+    } cases[] = {
+        {"playing", true}, {"stopped", false}, {"paused", false}, {"Playing", false}, {"#263", false}};
     for (const auto& c : cases) {
         Fixture f;
         f.mci.replies["status MP3Play mode"] = c.mode;

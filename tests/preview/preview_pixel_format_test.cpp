@@ -21,16 +21,16 @@ TEST(PreviewPixelFormat, PacksEachChannelIntoItsMask) {
         {bgr888, 0x12, 0x34, 0x56, 0x563412},
         {rgb565, 0xff, 0xff, 0xff, 0xffff},
         {rgb565, 0xff, 0, 0, 0xf800},
-        {rgb565, 0, 0x80, 0, 0x0400},  // top 6 bits of 0x80
-        {rgb565, 0, 0, 0x07, 0},       // below the 5 bits kept
+        {rgb565, 0, 0x80, 0, 0x0400}, // top 6 bits of 0x80
+        {rgb565, 0, 0, 0x07, 0},      // below the 5 bits kept
         {rgb101010, 0xff, 0, 0, 0x3fc00000},
         {rgb101010, 0, 0, 0x01, 0x4},
         {PixelFormat{}, 0xff, 0xff, 0xff, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(packPixel(c.format, c.r, c.g, c.b), c.pixel)
-            << std::hex << "masks " << c.format.redMask << "/" << c.format.greenMask << "/" << c.format.blueMask
-            << " colour " << int(c.r) << "," << int(c.g) << "," << int(c.b);
+            << std::hex << "masks " << c.format.redMask << "/" << c.format.greenMask << "/"
+            << c.format.blueMask << " colour " << int(c.r) << "," << int(c.g) << "," << int(c.b);
 }
 
 TEST(PreviewPixelFormat, PacksAPictureRowByRow) {

@@ -77,7 +77,8 @@ Window parentOf(XClient& x, Window window) {
 
 bool mentionsError(const std::string& text) {
     std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return lower.find("error") != std::string::npos || lower.find("badwindow") != std::string::npos;
 }
 
@@ -97,10 +98,16 @@ struct Program {
     std::vector<std::string> (*command)(const std::string& host);
 };
 
-std::vector<std::string> probeCommand(const std::string& host) { return {PREVIEW_PROBE_PATH, host}; }
+std::vector<std::string> probeCommand(const std::string& host) {
+    return {PREVIEW_PROBE_PATH, host};
+}
 #ifdef MIREVO_HAVE_SCR
-std::vector<std::string> scrSpaced(const std::string& host) { return {builtProgram("Mirevo.scr"), "/p", host}; }
-std::vector<std::string> scrColon(const std::string& host) { return {builtProgram("Mirevo.scr"), "/p:" + host}; }
+std::vector<std::string> scrSpaced(const std::string& host) {
+    return {builtProgram("Mirevo.scr"), "/p", host};
+}
+std::vector<std::string> scrColon(const std::string& host) {
+    return {builtProgram("Mirevo.scr"), "/p:" + host};
+}
 #endif
 
 const Program kPrograms[] = {
@@ -121,13 +128,14 @@ protected:
     std::unique_ptr<ChildProcess> start(const std::string& host) {
         return std::make_unique<ChildProcess>(
             GetParam().command(host),
-            std::map<std::string, std::optional<std::string>>{
-                {"DISPLAY", server_.display()}, {"QT_QPA_PLATFORM", "xcb"}, {"XDG_RUNTIME_DIR", runtime_.path()}});
+            std::map<std::string, std::optional<std::string>>{{"DISPLAY", server_.display()},
+                                                              {"QT_QPA_PLATFORM", "xcb"},
+                                                              {"XDG_RUNTIME_DIR", runtime_.path()}});
     }
 
     Xvfb server_{640, 480};
     XClient x_{server_.display()};
-    TempDir runtime_;  // for XDG_RUNTIME_DIR, where a session started by a test leaves its snapshot
+    TempDir runtime_; // for XDG_RUNTIME_DIR, where a session started by a test leaves its snapshot
 };
 
 TEST_P(PreviewProgram, ShowsThePictureAtTheHostsTopLeftAndEndsWhenTheHostOrPreviewGoes) {
@@ -140,9 +148,9 @@ TEST_P(PreviewProgram, ShowsThePictureAtTheHostsTopLeftAndEndsWhenTheHostOrPrevi
         End end;
     };
     const Case cases[] = {
-        {152, 112, End::DestroyHost},     // filled exactly
-        {300, 200, End::DestroyPreview},  // black to the right and below
-        {100, 60, End::DestroyHost},      // the picture's top-left part
+        {152, 112, End::DestroyHost},    // filled exactly
+        {300, 200, End::DestroyPreview}, // black to the right and below
+        {100, 60, End::DestroyHost},     // the picture's top-left part
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "host " << c.width << " x " << c.height);
@@ -184,8 +192,8 @@ TEST_P(PreviewProgram, ShowsThePictureAtTheHostsTopLeftAndEndsWhenTheHostOrPrevi
 
 TEST_P(PreviewProgram, EndsAtOnceWhenThereIsNoHostToShowIn) {
     // An input-only window cannot hold a picture either.
-    Window inputOnly = XCreateWindow(x_.display(), x_.root(), 0, 0, 50, 50, 0, 0, InputOnly, CopyFromParent, 0,
-                                     nullptr);
+    Window inputOnly =
+        XCreateWindow(x_.display(), x_.root(), 0, 0, 50, 50, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
     x_.sync();
     for (const std::string& host : std::vector<std::string>{"0", "99999999", std::to_string(inputOnly)}) {
         SCOPED_TRACE("host " + host);
@@ -231,7 +239,7 @@ TEST(PreviewInMirevoScr, ARunningPreviewRefusesNeitherAnotherPreviewNorASession)
     ASSERT_TRUE(server.ok());
     XClient x(server.display());
     ASSERT_TRUE(x.ok());
-    TempDir runtime;  // for XDG_RUNTIME_DIR, where the session leaves its snapshot
+    TempDir runtime; // for XDG_RUNTIME_DIR, where the session leaves its snapshot
     const std::map<std::string, std::optional<std::string>> env{
         {"DISPLAY", server.display()}, {"QT_QPA_PLATFORM", "xcb"}, {"XDG_RUNTIME_DIR", runtime.path()}};
     const std::string scr = builtProgram("Mirevo.scr");

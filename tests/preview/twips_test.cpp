@@ -32,16 +32,16 @@ TEST(Twips, FromPixelsRoundsHalvesToEvenAndFailsOutside16Bits) {
         {152, 15.0f, 2280},
         {112, 15.0f, 1680},
         {2184, 15.0f, 32760},        // the largest host at 96 dpi
-        {2185, 15.0f, std::nullopt},  // 32775
+        {2185, 15.0f, std::nullopt}, // 32775
         {-2184, 15.0f, -32760},
         {-2185, 15.0f, std::nullopt},
         // Exact halves at 7.5 twips per pixel: to the even neighbour.
         {1, 7.5f, 8},  // 7.5
-        {3, 7.5f, 22},  // 22.5
-        {5, 7.5f, 38},  // 37.5
-        {7, 7.5f, 52},  // 52.5
+        {3, 7.5f, 22}, // 22.5
+        {5, 7.5f, 38}, // 37.5
+        {7, 7.5f, 52}, // 52.5
         {4368, 7.5f, 32760},
-        {4369, 7.5f, std::nullopt},  // 32767.5 rounds up to 32768
+        {4369, 7.5f, std::nullopt}, // 32767.5 rounds up to 32768
         {10, 12.0f, 120},
         {2730, 12.0f, 32760},
         {2731, 12.0f, std::nullopt},
@@ -49,7 +49,7 @@ TEST(Twips, FromPixelsRoundsHalvesToEvenAndFailsOutside16Bits) {
         {1639, 20.0f, std::nullopt},
         // 14.4 is not exact in single precision; the product still lands on the whole twips.
         {10, 14.4f, 144},
-        {7, 14.4f, 101},  // 100.8
+        {7, 14.4f, 101}, // 100.8
         {2275, 14.4f, 32760},
     };
     for (const Case& c : cases)
@@ -62,8 +62,8 @@ TEST(Twips, BackToPixels) {
     EXPECT_EQ(pixelsFromTwips(32760, 15.0f), 2184);
     EXPECT_EQ(pixelsFromTwips(101, 14.4f), 7);
     EXPECT_EQ(pixelsFromTwips(22, 7.5f), 3);  // 2.93
-    EXPECT_EQ(pixelsFromTwips(30, 20.0f), 2);  // 1.5, to even
-    EXPECT_EQ(pixelsFromTwips(50, 20.0f), 2);  // 2.5, to even
+    EXPECT_EQ(pixelsFromTwips(30, 20.0f), 2); // 1.5, to even
+    EXPECT_EQ(pixelsFromTwips(50, 20.0f), 2); // 2.5, to even
     EXPECT_EQ(pixelsFromTwips(0, 15.0f), 0);
 }
 
@@ -89,7 +89,8 @@ TEST(PreviewLayout, CoversTheHostOrLeavesAnOversizedDimensionAtZero) {
     };
     for (const Case& c : cases) {
         const PreviewLayout got = previewLayout(c.hostWidth, c.hostHeight, c.twipsPerPixel, c.twipsPerPixel);
-        SCOPED_TRACE(::testing::Message() << c.hostWidth << " x " << c.hostHeight << " at " << c.twipsPerPixel);
+        SCOPED_TRACE(::testing::Message()
+                     << c.hostWidth << " x " << c.hostHeight << " at " << c.twipsPerPixel);
         EXPECT_EQ(got.widthTwips, c.expected.widthTwips);
         EXPECT_EQ(got.heightTwips, c.expected.heightTwips);
         EXPECT_EQ(got.width, c.expected.width);

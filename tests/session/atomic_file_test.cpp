@@ -57,7 +57,7 @@ TEST(AtomicFile, NeverWritesThroughALink) {
 TEST(AtomicFile, FailureLeavesTheOldFileAndNoFreshOne) {
     struct Case {
         const char* name;
-        std::string path;  // under the folder
+        std::string path; // under the folder
         bool folderInPlace;
         bool contentsFail;
     };
@@ -84,7 +84,8 @@ TEST(AtomicFile, FailureLeavesTheOldFileAndNoFreshOne) {
             EXPECT_EQ(readFile(target), "old picture");
         }
         const auto left = entries(folder);
-        EXPECT_EQ(left, c.path == "/Tovik.bmp" ? std::vector<std::string>{"Tovik.bmp"} : std::vector<std::string>{});
+        EXPECT_EQ(left, c.path == "/Tovik.bmp" ? std::vector<std::string>{"Tovik.bmp"}
+                                               : std::vector<std::string>{});
         if (c.folderInPlace) rmdir(target.c_str());
     }
     EXPECT_FALSE(write("", "picture").ok);

@@ -28,7 +28,7 @@ public:
     void WAV_Play() override { log_.push_back("WAV_Play"); }
     void WAV_Stop() override { log_.push_back("WAV_Stop"); }
 
-    int checksLeft = 1000;  // CD_Check calls after which the disc can no longer be monitored
+    int checksLeft = 1000; // CD_Check calls after which the disc can no longer be monitored
 
 private:
     Log& log_;
@@ -41,8 +41,8 @@ public:
     std::unique_ptr<RowSource> grabScreen() override {
         log_.push_back("grabScreen");
         // An unreadable screen has a size but refuses every read, as XWayland's root window does.
-        PixelView view{screenReadable ? reinterpret_cast<const uint8_t*>(screen.data()) : nullptr, screenWidth,
-                       screenHeight, size_t(screenWidth) * 4};
+        PixelView view{screenReadable ? reinterpret_cast<const uint8_t*>(screen.data()) : nullptr,
+                       screenWidth, screenHeight, size_t(screenWidth) * 4};
         return std::make_unique<PixelViewRows>(view);
     }
     WriteResult writeSnapshot(const FileContents& contents) override {

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,7 +53,7 @@ std::string snapshotDifference(const std::vector<uint8_t>& file, const Image& de
 
 class SaverSession : public ::testing::Test {
 protected:
-    static constexpr int kWidth = 1023, kHeight = 767;  // odd sizes: row padding and an uneven middle
+    static constexpr int kWidth = 1023, kHeight = 767; // odd sizes: row padding and an uneven middle
 
     void SetUp() override {
         ASSERT_TRUE(server.ok());
@@ -65,7 +65,8 @@ protected:
     std::map<std::string, std::optional<std::string>> environment() const {
         return {{"DISPLAY", server.display()}, {"XDG_RUNTIME_DIR", runtime.path()}};
     }
-    std::unique_ptr<ChildProcess> startSaver(const std::string& program, const std::vector<std::string>& args) {
+    std::unique_ptr<ChildProcess> startSaver(const std::string& program,
+                                             const std::vector<std::string>& args) {
         std::vector<std::string> argv{program};
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<ChildProcess>(argv, environment());
@@ -93,9 +94,10 @@ TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
     ASSERT_EQ(lstat((runtime / "Tovik.bmp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    // The viewer found that file: its floor shows the picture's colours, not the plain white of a missing one.
+    // The viewer found that file: its floor shows the picture's colours, not the plain white of a missing
+    // one.
     bool coloured = pollUntil(10s, [&] {
-        auto shot = client.screenshot(client.root());  // the viewer's window is larger than this screen
+        auto shot = client.screenshot(client.root()); // the viewer's window is larger than this screen
         if (!shot) return false;
         int strong = 0;
         for (int y = 0; y < shot->height; y += 4)
@@ -140,17 +142,19 @@ TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
     // (with one or two loops per core it can still make it in time, and the test would prove nothing).
     std::vector<std::unique_ptr<ChildProcess>> busy;
     for (unsigned i = 0; i < 4 * std::max(1u, std::thread::hardware_concurrency()); ++i)
-        busy.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{"/bin/sh", "-c", "while :; do :; done"}));
+        busy.push_back(
+            std::make_unique<ChildProcess>(std::vector<std::string>{"/bin/sh", "-c", "while :; do :; done"}));
 
     const auto start = std::chrono::steady_clock::now();
     auto saver = startSaver(kSaver, {"/s"});
     const unsigned long viewer = client.waitForWindow("Tovik_VC", 60s);
     ASSERT_NE(viewer, 0u) << saver->errors();
-    const auto appeared = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    const auto appeared =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     RecordProperty("viewer_window_after_ms", int(appeared.count()));
     // A few watch periods later the session is still there, waiting for the viewer to end.
-    EXPECT_FALSE(saver->waitExit(1500ms)) << "the session ended under a running viewer, which appeared after "
-                                          << appeared.count() << " ms";
+    EXPECT_FALSE(saver->waitExit(1500ms))
+        << "the session ended under a running viewer, which appeared after " << appeared.count() << " ms";
     busy.clear();
 
     pressKeyIn(viewer, "Escape");

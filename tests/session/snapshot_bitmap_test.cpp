@@ -21,8 +21,9 @@ struct Screen {
     int width, height;
     size_t stride;
     std::vector<uint8_t> memory;
-    Screen(int w, int h, size_t extraBytesPerRow) : width(w), height(h), stride(size_t(w) * 4 + extraBytesPerRow) {
-        memory.assign(stride * size_t(h), 0xee);  // row padding the writer must never copy
+    Screen(int w, int h, size_t extraBytesPerRow)
+        : width(w), height(h), stride(size_t(w) * 4 + extraBytesPerRow) {
+        memory.assign(stride * size_t(h), 0xee); // row padding the writer must never copy
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 uint32_t p = colourAt(x, y);
@@ -45,7 +46,7 @@ public:
         if (refuseFrom_ >= 0 && int(reads.size()) > refuseFrom_) return std::nullopt;
         return rows_.readRows(top, count);
     }
-    std::vector<std::pair<int, int>> reads;  // top, count
+    std::vector<std::pair<int, int>> reads; // top, count
 
 private:
     PixelViewRows rows_;
@@ -69,13 +70,13 @@ File collect(RowSource& rows) {
 TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
     struct Case {
         int width, height;
-        size_t extra;  // bytes after each screen row
-        int band;      // rows per read
+        size_t extra; // bytes after each screen row
+        int band;     // rows per read
         size_t rowSize;
     };
     const Case cases[] = {
-        {1, 1, 0, 64, 4},      {2, 3, 0, 1, 8},       {3, 2, 8, 64, 12},   {5, 4, 4, 3, 16},
-        {7, 9, 0, 4, 24},      {1023, 7, 0, 64, 3072},  // 3069 bytes of pixels, padded to 3072
+        {1, 1, 0, 64, 4},       {2, 3, 0, 1, 8},          {3, 2, 8, 64, 12},         {5, 4, 4, 3, 16},
+        {7, 9, 0, 4, 24},       {1023, 7, 0, 64, 3072}, // 3069 bytes of pixels, padded to 3072
         {1024, 3, 64, 2, 3072}, {1023, 200, 4, 64, 3072}, {1024, 768, 0, 128, 3072}, {6000, 2, 0, 1, 18000},
     };
     for (const Case& c : cases) {
@@ -98,12 +99,12 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
         EXPECT_EQ(le32(b + 10), 54u);
         EXPECT_EQ(le32(b + 14), 40u);
         EXPECT_EQ(int32_t(le32(b + 18)), c.width);
-        EXPECT_EQ(int32_t(le32(b + 22)), c.height);  // positive: bottom-up
+        EXPECT_EQ(int32_t(le32(b + 22)), c.height); // positive: bottom-up
         EXPECT_EQ(le16(b + 26), 1);
         EXPECT_EQ(le16(b + 28), 24);
-        EXPECT_EQ(le32(b + 30), 0u);  // uncompressed
+        EXPECT_EQ(le32(b + 30), 0u); // uncompressed
         EXPECT_EQ(le32(b + 34), c.rowSize * size_t(c.height));
-        EXPECT_EQ(le32(b + 46), 0u);  // no colour table
+        EXPECT_EQ(le32(b + 46), 0u); // no colour table
         EXPECT_EQ(le32(b + 50), 0u);
 
         int wrong = 0;
@@ -113,7 +114,8 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
             for (int x = 0; x < c.width; ++x) {
                 const uint32_t expected = colourAt(c.width - 1 - x, screenY);
                 const uint8_t* px = row + size_t(x) * 3;
-                if (px[0] != (expected & 0xff) || px[1] != ((expected >> 8) & 0xff) || px[2] != (expected >> 16))
+                if (px[0] != (expected & 0xff) || px[1] != ((expected >> 8) & 0xff) ||
+                    px[2] != (expected >> 16))
                     ++wrong;
             }
             for (size_t pad = size_t(c.width) * 3; pad < c.rowSize; ++pad)
@@ -144,7 +146,8 @@ TEST(SnapshotBitmap, StopsAtTheFirstBandThatCannotBeReadOrTaken) {
     for (int refuseAt : {1, 2, 5}) {
         PixelViewRows rows(screen.view(), 10);
         int pieces = 0;
-        MirrorResult result = writeMirroredBitmap(rows, [&](const uint8_t*, size_t) { return ++pieces < refuseAt; });
+        MirrorResult result =
+            writeMirroredBitmap(rows, [&](const uint8_t*, size_t) { return ++pieces < refuseAt; });
         EXPECT_EQ(result, MirrorResult::SinkFailed);
         EXPECT_EQ(pieces, refuseAt);
     }

@@ -1,7 +1,7 @@
 #include "saver/session/tovik_s.h"
 
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "tests/session/fake_session.h"
 
@@ -39,8 +39,8 @@ Settings music(int16_t kind, std::string file) {
 
 TEST(TovikS, SnapshotIsWrittenBeforeTheViewerStarts) {
     Session s;
-    s.platform.screen = {0x010203, 0x040506, 0x070809,   // top row
-                         0x0a0b0c, 0x0d0e0f, 0x101112};  // bottom row
+    s.platform.screen = {0x010203, 0x040506, 0x070809,  // top row
+                         0x0a0b0c, 0x0d0e0f, 0x101112}; // bottom row
     s.tovik.load();
     EXPECT_THAT(s.take(), ElementsAre("grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"));
     EXPECT_EQ(s.tovik.viewerPath(), "/opt/mirevo/Mirevo.dll");
@@ -69,8 +69,9 @@ TEST(TovikS, ScreenOrFileFailuresAreReportedAndTheViewerStillStarts) {
         s.tovik.load();
         EXPECT_EQ(s.take(), c.expected);
         ASSERT_EQ(s.platform.reports.size(), 1u);
-        EXPECT_THAT(s.platform.reports[0], ::testing::StartsWith(c.readable ? "Mirevo.scr: the snapshot cannot be written"
-                                                                            : "Mirevo.scr: the screen cannot be read"));
+        EXPECT_THAT(s.platform.reports[0],
+                    ::testing::StartsWith(c.readable ? "Mirevo.scr: the snapshot cannot be written"
+                                                     : "Mirevo.scr: the screen cannot be read"));
         EXPECT_EQ(s.platform.reports[0].find('\n'), std::string::npos);
     }
 }
@@ -79,8 +80,8 @@ TEST(TovikS, MusicIsChosenByKindAndFileEnding) {
     struct Case {
         int16_t kind;
         std::string file;
-        Log atLoad;      // after the viewer start
-        Log atShutdown;  // the query-unload handler, cursor shown, end
+        Log atLoad;     // after the viewer start
+        Log atShutdown; // the query-unload handler, cursor shown, end
     };
     const Log cd = {"CD_Open", "Timer2 on"};
     const Log cdEnd = {"Timer2 off", "CD_Close", "showCursor", "endProgram"};
@@ -125,7 +126,7 @@ TEST(TovikS, CursorIsShownAtTheEndOnlyWhenMainHidIt) {
         s.tovik.load();
         s.take();
         s.tovik.unload();
-        s.tovik.unload();  // a second close request finds the program already ending
+        s.tovik.unload(); // a second close request finds the program already ending
         s.tovik.onTimer3();
         Log expected = hidden ? Log{"showCursor", "endProgram"} : Log{"endProgram"};
         EXPECT_EQ(s.take(), expected) << "cursor hidden: " << hidden;
@@ -138,7 +139,7 @@ TEST(TovikS, Mp3MonitorRunsOnlyForAnMp3) {
     s.take();
     s.tovik.onTimer1();
     s.tovik.onTimer1();
-    s.tovik.onTimer2();  // no CD: its timer is off and a stray tick does nothing
+    s.tovik.onTimer2(); // no CD: its timer is off and a stray tick does nothing
     EXPECT_THAT(s.take(), ElementsAre("MP3_Repeat", "MP3_Repeat"));
 
     Session wav(music(BGM_FILE, "/m/a.wav"));
@@ -170,7 +171,7 @@ struct WatchStep {
     std::chrono::milliseconds at;
     bool window;
     bool exited;
-    bool ends;  // this tick ends the session
+    bool ends; // this tick ends the session
 };
 
 void runWatch(const std::string& name, bool viewerStarts, const std::vector<WatchStep>& steps) {
@@ -188,7 +189,8 @@ void runWatch(const std::string& name, bool viewerStarts, const std::vector<Watc
         s.tovik.onTimer3();
         Log log = s.take();
         if (step.ends) {
-            EXPECT_THAT(log, ElementsAre("Timer3 off", "showCursor", "endProgram")) << step.at.count() << " ms";
+            EXPECT_THAT(log, ElementsAre("Timer3 off", "showCursor", "endProgram"))
+                << step.at.count() << " ms";
             EXPECT_TRUE(s.tovik.ended());
             return;
         }

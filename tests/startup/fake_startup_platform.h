@@ -10,7 +10,7 @@
 namespace mirevo::test {
 
 class FakeStartupPlatform : public StartupPlatform {
-  public:
+public:
     std::set<std::string> windows; // titles of the top-level windows that exist
     std::string folder;
     bool previewShows = true;

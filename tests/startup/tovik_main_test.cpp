@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "saver/startup/tovik_main.h"
-#include "tests/startup/fake_startup_platform.h"
 #include "tests/harness/temp_dir.h"
+#include "tests/startup/fake_startup_platform.h"
 
 namespace mirevo {
 namespace {

@@ -15,7 +15,9 @@ using namespace mirevo::test;
 
 namespace {
 
-Rgb gradient(int x, int y) { return {uint8_t(x * 7), uint8_t(y * 13), uint8_t(x + y)}; }
+Rgb gradient(int x, int y) {
+    return {uint8_t(x * 7), uint8_t(y * 13), uint8_t(x + y)};
+}
 
 BmpRefusal refusalFromDisk(const std::vector<uint8_t>& bytes) {
     TempDir folder;
@@ -57,18 +59,23 @@ TEST(BmpReader, RefusesWhatTheUploadCannotTakeSafely) {
          BmpRefusal::BadPixelOffset},
         {"pixel offset 4 GB", [](auto& b) { put32(b, 10, 0xFFFFFFFFu); }, BmpRefusal::BadPixelOffset},
         {"truncated by one byte", [](auto& b) { b.pop_back(); }, BmpRefusal::ShortPixelData},
-        {"truncated, size computed", [](auto& b) { put32(b, 34, 0), b.pop_back(); }, BmpRefusal::ShortPixelData},
+        {"truncated, size computed", [](auto& b) { put32(b, 34, 0), b.pop_back(); },
+         BmpRefusal::ShortPixelData},
         {"declared size shorter than the rows", [](auto& b) { put32(b, 34, 12 * 12 - 1); },
          BmpRefusal::ShortPixelData},
         {"declared size 4 GB", [](auto& b) { put32(b, 34, 0xFFFFFFFFu); }, BmpRefusal::ShortPixelData},
-        {"declared size past the end", [](auto& b) { put32(b, 34, uint32_t(b.size())); }, BmpRefusal::ShortPixelData},
-        {"pixel offset at the end", [](auto& b) { put32(b, 10, uint32_t(b.size())); }, BmpRefusal::ShortPixelData},
-        {"taller than the data", [](auto& b) { put32(b, 22, 13), put32(b, 34, 0); }, BmpRefusal::ShortPixelData},
-        {"32768 x 32768 in a small file", [](auto& b) { put32(b, 18, 32768), put32(b, 22, 32768), put32(b, 34, 0); },
+        {"declared size past the end", [](auto& b) { put32(b, 34, uint32_t(b.size())); },
+         BmpRefusal::ShortPixelData},
+        {"pixel offset at the end", [](auto& b) { put32(b, 10, uint32_t(b.size())); },
+         BmpRefusal::ShortPixelData},
+        {"taller than the data", [](auto& b) { put32(b, 22, 13), put32(b, 34, 0); },
+         BmpRefusal::ShortPixelData},
+        {"32768 x 32768 in a small file",
+         [](auto& b) { put32(b, 18, 32768), put32(b, 22, 32768), put32(b, 34, 0); },
          BmpRefusal::ShortPixelData},
     };
     for (const Case& c : cases) {
-        auto bytes = makeBmp(4, 12, gradient);  // rows of 12 bytes, no padding
+        auto bytes = makeBmp(4, 12, gradient); // rows of 12 bytes, no padding
         c.spoil(bytes);
         auto parsed = parseBmp(bytes.data(), bytes.size());
         EXPECT_FALSE(parsed) << c.what;
@@ -85,11 +92,10 @@ TEST(BmpReader, ReadsRowsPaddedToFourBytesBottomRowFirst) {
         size_t rowBytes;
     };
     const Case cases[] = {
-        {1023, 3, 0, false, 3072},  // 3069 bytes of pixels, padded to 3072
-        {1023, 3, 0, true, 3072},
-        {1, 1, 0, false, 4},
-        {2, 2, 1024, false, 8},  // a 256-entry colour table between the headers and the pixels
-        {5, 4, 68, true, 16},    // a larger info header
+        {1023, 3, 0, false, 3072}, // 3069 bytes of pixels, padded to 3072
+        {1023, 3, 0, true, 3072},   {1, 1, 0, false, 4},
+        {2, 2, 1024, false, 8}, // a 256-entry colour table between the headers and the pixels
+        {5, 4, 68, true, 16},   // a larger info header
         {32768, 1, 0, true, 98304},
     };
     TempDir folder;
@@ -118,7 +124,7 @@ TEST(BmpReader, ReadsRowsPaddedToFourBytesBottomRowFirst) {
 TEST(BmpReader, ExtraBytesAfterTheRowsAreLeftUnread) {
     auto bytes = makeBmp(3, 2, gradient);
     bytes.resize(bytes.size() + 100, 0xEE);
-    put32(bytes, 34, uint32_t(2 * 12 + 100));  // a declared size longer than the rows, and in the file
+    put32(bytes, 34, uint32_t(2 * 12 + 100)); // a declared size longer than the rows, and in the file
     auto result = parseBmp(bytes.data(), bytes.size());
     ASSERT_TRUE(result);
     EXPECT_EQ(result.value->pixels.size(), 24u);

@@ -11,13 +11,13 @@ using namespace mirevo::viewer;
 namespace {
 
 struct Display {
-    double refreshHz;  // what the display really does
+    double refreshHz; // what the display really does
     bool vsync;
 };
 
 struct SimulatedRun {
     double framesPerSecond;
-    double shortestGap;  // between frame starts, after the first second
+    double shortestGap; // between frame starts, after the first second
     bool pacing;
 };
 
@@ -45,7 +45,7 @@ SimulatedRun simulate(FramePacer& pacer, Display display, double busy, double se
             double period = 1.0 / display.refreshHz;
             now = std::ceil(now / period + 1e-9) * period;
         } else {
-            now += 0.0002;  // the copy to a virtual screen
+            now += 0.0002; // the copy to a virtual screen
         }
         pacer.frameDone(start, now);
         ++frames;
@@ -95,7 +95,8 @@ TEST(FramePacer, StopsPacingWhenTheSwapStartsWaitingForTheDisplay) {
     ASSERT_TRUE(pacer.pacing());
     // Frames that fill the whole period (a swap that blocks, or a slow renderer) need no holding back.
     double now = 100;
-    for (int i = 0; i < 100; ++i, now += 1.0 / 60) pacer.frameDone(now, now + 1.0 / 60);
+    for (int i = 0; i < 100; ++i, now += 1.0 / 60)
+        pacer.frameDone(now, now + 1.0 / 60);
     EXPECT_FALSE(pacer.pacing());
     EXPECT_EQ(pacer.secondsUntilDue(now), 0);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// A real GL context for tests and benchmarks: a hidden SDL window on the given X display (llvmpipe under Xvfb).
+// A real GL context for tests and benchmarks: a hidden SDL window on the given X display (llvmpipe under
+// Xvfb).
 #include <string>
 
 struct SDL_Window;

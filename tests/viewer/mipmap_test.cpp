@@ -56,7 +56,9 @@ TEST(MipmapLevels, AverageEachTwoByTwoBlock) {
     EXPECT_EQ(pixel(half, 0, 0), (mirevo::test::Rgb{128, 128, 128}));
     EXPECT_EQ(pixel(half, 1, 0), (mirevo::test::Rgb{200, 0, 0}));
     // A single column pairs rows only.
-    BmpImage column = imageOf(1, 2, [](int, int y) { return y ? mirevo::test::Rgb{0, 100, 0} : mirevo::test::Rgb{0, 0, 0}; });
+    BmpImage column = imageOf(1, 2, [](int, int y) {
+        return y ? mirevo::test::Rgb{0, 100, 0} : mirevo::test::Rgb{0, 0, 0};
+    });
     EXPECT_EQ(pixel(halveImage(column), 0, 0), (mirevo::test::Rgb{0, 50, 0}));
 }
 
@@ -73,13 +75,22 @@ TEST(MipmapPath, GlBuildsTheChainWhereItCanAndFastSoGluOtherwise) {
         {"llvmpipe 4.5", {v45, false, false, false, true, 16384}, 1920, 1080, MipmapPath::CpuLevels},
         {"plain 1.1", {v11, false, false, false, false, 2048}, 1024, 768, MipmapPath::Glu},
         {"1.1 with extensions", {v11, true, true, true, false, 4096}, 1920, 1080, MipmapPath::GlGenerate},
-        {"1.1, bgra and npot, software", {v11, false, true, true, true, 4096}, 1920, 1080, MipmapPath::CpuLevels},
+        {"1.1, bgra and npot, software",
+         {v11, false, true, true, true, 4096},
+         1920,
+         1080,
+         MipmapPath::CpuLevels},
         {"1.4 without npot, odd size", {v14, false, false, false, false, 4096}, 1920, 1080, MipmapPath::Glu},
-        {"1.4 without npot, square", {v14, false, false, false, false, 4096}, 1024, 512, MipmapPath::GlGenerate},
+        {"1.4 without npot, square",
+         {v14, false, false, false, false, 4096},
+         1024,
+         512,
+         MipmapPath::GlGenerate},
         {"2.1 texture too small", {v21, false, false, false, false, 2048}, 3840, 2160, MipmapPath::Glu},
         {"2.1 at the limit", {v21, false, false, false, false, 4096}, 4096, 2160, MipmapPath::GlGenerate},
     };
-    for (const Case& c : cases) EXPECT_EQ(chooseMipmapPath(c.caps, c.width, c.height), c.expected) << c.what;
+    for (const Case& c : cases)
+        EXPECT_EQ(chooseMipmapPath(c.caps, c.width, c.height), c.expected) << c.what;
 }
 
 TEST(MipmapPath, ReadsVersionsAndWholeExtensionNames) {

@@ -1,7 +1,6 @@
 // The scene and its texture in a real GL context (Mesa llvmpipe on a private Xvfb).
 #include <gtest/gtest.h>
 
-
 #include <GL/gl.h>
 
 #include "tests/harness/temp_dir.h"
@@ -63,12 +62,14 @@ std::vector<uint8_t> levelZero(int width, int height) {
     return pixels;
 }
 
-Rgb gradient(int x, int y) { return {uint8_t(x * 5), uint8_t(y * 60), uint8_t(255 - x)}; }
+Rgb gradient(int x, int y) {
+    return {uint8_t(x * 5), uint8_t(y * 60), uint8_t(255 - x)};
+}
 
 } // namespace
 
 TEST_F(SceneGl, EveryPathUploadsTheWholePictureAsAFullRepeatingMipmappedTexture) {
-    auto bytes = makeBmp(1023, 3, gradient, 0, false);  // rows of 3069 bytes padded to 3072
+    auto bytes = makeBmp(1023, 3, gradient, 0, false); // rows of 3069 bytes padded to 3072
     auto image = parseBmp(bytes.data(), bytes.size());
     ASSERT_TRUE(image);
     for (MipmapPath path : {MipmapPath::Glu, MipmapPath::GlGenerate, MipmapPath::CpuLevels}) {
@@ -97,7 +98,7 @@ TEST_F(SceneGl, EveryPathUploadsTheWholePictureAsAFullRepeatingMipmappedTexture)
             ++level;
         }
         if (path == MipmapPath::Glu) {
-            EXPECT_EQ(levelWidth(0), 1024);  // scaled to power-of-two sides
+            EXPECT_EQ(levelWidth(0), 1024); // scaled to power-of-two sides
             EXPECT_EQ(levelHeight(0), 4);
             EXPECT_EQ(level, 10);
         } else {
@@ -151,7 +152,7 @@ TEST_F(SceneGl, ASecondLoadDeletesTheFirstTextureName) {
         texture.Release();
         EXPECT_TRUE(texture.empty());
         EXPECT_FALSE(glIsTexture(second));
-        texture.Release();  // nothing left to release
+        texture.Release(); // nothing left to release
     }
     EXPECT_FALSE(glIsTexture(first));
 }
@@ -162,7 +163,8 @@ TEST_F(SceneGl, TheFloorTransformIsTiltDriftSpinLoweringOverTheEyeTranslation) {
     GLfloat projection[16];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     Mat4 expectedProjection = perspective(55, 1024.0 / 768.0, 1, 20);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(projection[i], expectedProjection.m[i], 1e-5) << "projection " << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(projection[i], expectedProjection.m[i], 1e-5) << "projection " << i;
 
     struct Case {
         double t;
@@ -178,14 +180,16 @@ TEST_F(SceneGl, TheFloorTransformIsTiltDriftSpinLoweringOverTheEyeTranslation) {
         glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
         glPopMatrix();
         Mat4 expected = floorModelView(c.t, motion.spinAngle());
-        for (int i = 0; i < 16; ++i) EXPECT_NEAR(modelView[i], expected.m[i], 2e-5) << "t=" << c.t << " element " << i;
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(modelView[i], expected.m[i], 2e-5) << "t=" << c.t << " element " << i;
     }
     // A frame leaves only the eye translation on the stack.
     DrawScene(motion.step(2, 0.1), texture);
     GLfloat after[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, after);
     Mat4 eye = translation(0, 0, -3);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(after[i], eye.m[i], 1e-6);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(after[i], eye.m[i], 1e-6);
 
     // A later size notification changes the viewport but not the projection; height 0 counts as 1.
     setViewport(640, 0);
@@ -194,7 +198,8 @@ TEST_F(SceneGl, TheFloorTransformIsTiltDriftSpinLoweringOverTheEyeTranslation) {
     EXPECT_EQ(viewport[2], 640);
     EXPECT_EQ(viewport[3], 1);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(projection[i], expectedProjection.m[i], 1e-5);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(projection[i], expectedProjection.m[i], 1e-5);
 }
 
 TEST_F(SceneGl, ASnapshotReadAheadGivesTheSameTextureAsReadingItAtSetUp) {
@@ -202,7 +207,7 @@ TEST_F(SceneGl, ASnapshotReadAheadGivesTheSameTextureAsReadingItAtSetUp) {
     SnapshotPreload preload(path);
     PreparedSnapshot prepared = preload.take();
     ASSERT_TRUE(prepared.image);
-    EXPECT_EQ(prepared.smallerLevels.size(), 5u);  // 18x10, 9x5, 4x2, 2x1, 1x1
+    EXPECT_EQ(prepared.smallerLevels.size(), 5u); // 18x10, 9x5, 4x2, 2x1, 1x1
     auto levels = [](SceneTexture& texture) {
         texture.Bind();
         std::vector<std::vector<uint8_t>> all;

@@ -7,12 +7,13 @@
 namespace mirevo::test {
 
 struct Mat4 {
-    std::array<double, 16> m{};  // column-major, as GL keeps it
+    std::array<double, 16> m{}; // column-major, as GL keeps it
     double& at(int row, int column) { return m[column * 4 + row]; }
     double at(int row, int column) const { return m[column * 4 + row]; }
     static Mat4 identity() {
         Mat4 r;
-        for (int i = 0; i < 4; ++i) r.at(i, i) = 1;
+        for (int i = 0; i < 4; ++i)
+            r.at(i, i) = 1;
         return r;
     }
 };
@@ -22,7 +23,8 @@ inline Mat4 operator*(const Mat4& a, const Mat4& b) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) {
             double sum = 0;
-            for (int k = 0; k < 4; ++k) sum += a.at(i, k) * b.at(k, j);
+            for (int k = 0; k < 4; ++k)
+                sum += a.at(i, k) * b.at(k, j);
             r.at(i, j) = sum;
         }
     return r;
@@ -70,14 +72,16 @@ inline Mat4 floorModelView(double t, double spinDegrees) {
 }
 
 struct WindowPoint {
-    double x, y;  // pixels, origin at the top left of the window
+    double x, y; // pixels, origin at the top left of the window
 };
 
 // Where floor point (x, 0, z) lands in a window of the given size with the viewer's projection.
-inline WindowPoint projectFloorPoint(double t, double spinDegrees, double x, double z, int width, int height) {
+inline WindowPoint projectFloorPoint(double t, double spinDegrees, double x, double z, int width,
+                                     int height) {
     Mat4 m = perspective(55, double(width) / height, 1, 20) * floorModelView(t, spinDegrees);
     double clip[4];
-    for (int i = 0; i < 4; ++i) clip[i] = m.at(i, 0) * x + m.at(i, 2) * z + m.at(i, 3);
+    for (int i = 0; i < 4; ++i)
+        clip[i] = m.at(i, 0) * x + m.at(i, 2) * z + m.at(i, 3);
     double ndcX = clip[0] / clip[3], ndcY = clip[1] / clip[3];
     return {(ndcX + 1) / 2 * width, height - (ndcY + 1) / 2 * height};
 }

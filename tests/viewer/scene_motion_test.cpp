@@ -20,17 +20,13 @@ TEST(SceneMotion, SpinTurnsThirtyDegreesASecondAndWrapsOncePerFrame) {
         float expected;
     };
     const Case cases[] = {
-        {0, 0, 0},
-        {0, 1.0 / 60, 0.5f},
-        {345, 0.5, 360},        // exactly 360 is not wrapped
-        {360, 0, 360},
-        {345.5f, 0.5, 0.5f},    // 360.5 -> 0.5
-        {359, 0.1, 2},
-        {0, 12, 360},           // one turn in 12 s lands on 360, kept
-        {0, 12.5, 15},          // 375 -> 15
-        {0, 25, 390},           // more than a full turn beyond 360: down by 360 once only
-        {390, 0, 30},           // ... and again on the next frame
-        {750, 1, 420},          // 780 -> 420
+        {0, 0, 0},     {0, 1.0 / 60, 0.5f}, {345, 0.5, 360}, // exactly 360 is not wrapped
+        {360, 0, 360}, {345.5f, 0.5, 0.5f},                  // 360.5 -> 0.5
+        {359, 0.1, 2}, {0, 12, 360},                         // one turn in 12 s lands on 360, kept
+        {0, 12.5, 15},                                       // 375 -> 15
+        {0, 25, 390},  // more than a full turn beyond 360: down by 360 once only
+        {390, 0, 30},  // ... and again on the next frame
+        {750, 1, 420}, // 780 -> 420
     };
     for (const Case& c : cases)
         EXPECT_FLOAT_EQ(advanceSpin(c.spin, c.dt), c.expected) << c.spin << " + 30 x " << c.dt;
@@ -76,7 +72,7 @@ TEST(SceneMotion, TwelveSecondsOfFramesMakeOneTurnWhateverTheFrameRate) {
 }
 
 TEST(FrameClock, TheSpinStepAfterAWeekEqualsTheFirstOne) {
-    const uint64_t frequency = 1000000000;  // nanoseconds, as SDL's counter on Linux
+    const uint64_t frequency = 1000000000; // nanoseconds, as SDL's counter on Linux
     const uint64_t frameTicks = frequency / 60;
     const uint64_t start = 123456789012345;
     const uint64_t week = 7ull * 24 * 3600 * frequency;
@@ -90,8 +86,8 @@ TEST(FrameClock, TheSpinStepAfterAWeekEqualsTheFirstOne) {
     EXPECT_NEAR(late.elapsedSeconds, 7 * 24 * 3600.0 + 1.0 / 60, 1e-6);
     EXPECT_EQ(late.frameSeconds, early.frameSeconds);
     EXPECT_EQ(advanceSpin(100, late.frameSeconds), advanceSpin(100, early.frameSeconds));
-    // The same two instants as single-precision seconds would be 1/16 s apart or nothing: the turn would stall
-    // or jump. This is what keeping ticks avoids.
+    // The same two instants as single-precision seconds would be 1/16 s apart or nothing: the turn would
+    // stall or jump. This is what keeping ticks avoids.
     float weekSeconds = float(7 * 24 * 3600.0), nextSeconds = float(7 * 24 * 3600.0 + 1.0 / 60);
     EXPECT_NE(double(nextSeconds - weekSeconds), early.frameSeconds);
 }
@@ -99,7 +95,7 @@ TEST(FrameClock, TheSpinStepAfterAWeekEqualsTheFirstOne) {
 TEST(KeyState, EscapeEndsTheViewerAtTheNextFrameEvenWhenAlreadyReleased) {
     struct Case {
         const char* what;
-        std::vector<std::pair<int, bool>> events;  // key, pressed
+        std::vector<std::pair<int, bool>> events; // key, pressed
         bool quits;
     };
     const int esc = KeyState::kEscape;
@@ -113,7 +109,8 @@ TEST(KeyState, EscapeEndsTheViewerAtTheNextFrameEvenWhenAlreadyReleased) {
     };
     for (const Case& c : cases) {
         KeyState keys;
-        for (auto [code, pressed] : c.events) pressed ? keys.press(code) : keys.release(code);
+        for (auto [code, pressed] : c.events)
+            pressed ? keys.press(code) : keys.release(code);
         EXPECT_EQ(keys.quitRequested(), c.quits) << c.what;
     }
 }

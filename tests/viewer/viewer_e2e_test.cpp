@@ -37,7 +37,7 @@ public:
           process_({kViewer}, {{"DISPLAY", server.display()},
                                {"XDG_RUNTIME_DIR", runtime.path()},
                                {"LIBGL_ALWAYS_SOFTWARE", "1"},
-                               {"SDL_VIDEODRIVER", "dummy"},  // must not keep the window off X
+                               {"SDL_VIDEODRIVER", "dummy"}, // must not keep the window off X
                                {"MIREVO_VIEWER_TRACE", std::nullopt}}) {}
     ChildProcess& process() { return process_; }
     double secondsSinceStart() const {
@@ -78,17 +78,30 @@ std::string textProperty(Display* display, unsigned long window, const char* nam
 }
 
 struct Sample {
-    double s, t;   // texture coordinates on the floor plane (outside 0..1: beyond the floor)
+    double s, t; // texture coordinates on the floor plane (outside 0..1: beyond the floor)
     Rgb expected;
 };
 
-// The picture's quadrants on the floor, and points of the floor's plane beyond its edges, which must be black.
+// The picture's quadrants on the floor, and points of the floor's plane beyond its edges, which must be
+// black.
 const Sample kSamples[] = {
-    {0.25, 0.75, kRed},    {0.75, 0.75, kGreen}, {0.25, 0.25, kBlue}, {0.75, 0.25, kYellow},
-    {0.5, -0.15, kBlack},  {0.5, 1.15, kBlack},  {-0.15, 0.5, kBlack}, {1.15, 0.5, kBlack},
-    {-0.1, -0.1, kBlack},  {1.1, -0.1, kBlack},  {0.2, -0.4, kBlack},  {0.8, -0.4, kBlack},
+    {0.25, 0.75, kRed},
+    {0.75, 0.75, kGreen},
+    {0.25, 0.25, kBlue},
+    {0.75, 0.25, kYellow},
+    {0.5, -0.15, kBlack},
+    {0.5, 1.15, kBlack},
+    {-0.15, 0.5, kBlack},
+    {1.15, 0.5, kBlack},
+    {-0.1, -0.1, kBlack},
+    {1.1, -0.1, kBlack},
+    {0.2, -0.4, kBlack},
+    {0.8, -0.4, kBlack},
     // a few pixels either side of the far edge
-    {0.25, 0.05, kBlue},   {0.25, -0.05, kBlack}, {0.75, 0.05, kYellow}, {0.75, -0.05, kBlack},
+    {0.25, 0.05, kBlue},
+    {0.25, -0.05, kBlack},
+    {0.75, 0.05, kYellow},
+    {0.75, -0.05, kBlack},
 };
 
 // How many samples the screenshot shows as the viewer would draw them at time t (the turn then being 30 t).
@@ -97,7 +110,8 @@ int matchingSamples(const Image& shot, double t, int& visible) {
     int matches = 0;
     visible = 0;
     for (const Sample& sample : kSamples) {
-        WindowPoint p = projectFloorPoint(t, spin, -2.25 + 4.5 * sample.s, -2.25 + 4.5 * sample.t, kWidth, kHeight);
+        WindowPoint p =
+            projectFloorPoint(t, spin, -2.25 + 4.5 * sample.s, -2.25 + 4.5 * sample.t, kWidth, kHeight);
         int x = int(std::lround(p.x)), y = int(std::lround(p.y));
         if (x < 2 || y < 2 || x >= kWidth - 2 || y >= kHeight - 2) continue;
         ++visible;
@@ -136,7 +150,8 @@ TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
     XFixesCursorImage* cursor = XFixesGetCursorImage(client.display());
     ASSERT_NE(cursor, nullptr);
     unsigned long opaque = 0;
-    for (int i = 0; i < cursor->width * cursor->height; ++i) opaque |= cursor->pixels[i] & 0xFF000000ul;
+    for (int i = 0; i < cursor->width * cursor->height; ++i)
+        opaque |= cursor->pixels[i] & 0xFF000000ul;
     EXPECT_EQ(opaque, 0u) << "the cursor is visible over the viewer";
     XFree(cursor);
 
@@ -155,7 +170,8 @@ TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
             bestMisses = misses, bestVisible = visible, bestT = t;
     }
     EXPECT_GE(bestVisible, 11) << "t=" << bestT;
-    EXPECT_EQ(bestMisses, 0) << "no moment in the first " << before << " s explains the frame; best t=" << bestT;
+    EXPECT_EQ(bestMisses, 0) << "no moment in the first " << before
+                             << " s explains the frame; best t=" << bestT;
 
     // Frames change over time.
     Image first = *shot;
@@ -246,7 +262,8 @@ TEST(Viewer, TheWindowManagersCloseRequestEndsItWithCodeZero) {
 
 TEST(Viewer, WithoutAnXServerItSaysSoInOneLineAndFails) {
     TempDir runtime;
-    for (std::optional<std::string> display : {std::optional<std::string>(), std::optional<std::string>(":999")}) {
+    for (std::optional<std::string> display :
+         {std::optional<std::string>(), std::optional<std::string>(":999")}) {
         ChildProcess viewer({kViewer}, {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", runtime.path()}});
         auto code = viewer.waitExit(10s);
         ASSERT_TRUE(code) << "still running without a display";
