@@ -1,6 +1,8 @@
 // The scene and its texture in a real GL context (Mesa llvmpipe on a private Xvfb).
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <GL/gl.h>
 
 #include "tests/harness/temp_dir.h"
@@ -20,12 +22,12 @@ namespace {
 class SceneGl : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server_ = new Xvfb(320, 240);
-        context_ = new GlTestContext(server_->display(), 64, 64);
+        server_ = std::make_unique<Xvfb>(320, 240);
+        context_ = std::make_unique<GlTestContext>(server_->display(), 64, 64);
     }
     static void TearDownTestSuite() {
-        delete context_;
-        delete server_;
+        context_.reset();
+        server_.reset();
     }
     void SetUp() override {
         ASSERT_TRUE(server_->ok());
@@ -38,8 +40,8 @@ protected:
         return path;
     }
 
-    static inline Xvfb* server_ = nullptr;
-    static inline GlTestContext* context_ = nullptr;
+    static inline std::unique_ptr<Xvfb> server_;
+    static inline std::unique_ptr<GlTestContext> context_;
     TempDir folder_;
 };
 
