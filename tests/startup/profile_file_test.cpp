@@ -111,6 +111,10 @@ TEST(ProfileText, EditsKeepEveryOtherLine) {
         {"no newline at the end: add", "[Section]\na=1", "Section", "b", "2", "[Section]\na=1\nb=2"},
         {"no newline at the end: new section", "[Other]\nc=3", "Section", "k", "v",
          "[Other]\nc=3\n\n[Section]\nk=v\n"},
+        {"last line cut after its CR: replace", "[Section]\r\na=1\r", "Section", "a", "9",
+         "[Section]\r\na=9\r"},
+        {"last line cut after its CR: new section", "[Other]\nc=x\r", "Section", "k", "v",
+         "[Other]\nc=x\n\n[Section]\nk=v\n"},
         {"empty value", "[Section]\na=1\n", "Section", "a", "", "[Section]\na=\n"},
         {"blanks at the ends are quoted", "", "Section", "k", " x ", "[Section]\nk=\" x \"\n"},
         {"a quoted value is quoted again", "", "Section", "k", "'x'", "[Section]\nk=\"'x'\"\n"},
@@ -123,6 +127,8 @@ TEST(ProfileText, EditsKeepEveryOtherLine) {
         ASSERT_TRUE(after.has_value());
         EXPECT_EQ(*after, c.after);
         EXPECT_EQ(profileTextValue(*after, c.section, c.key), c.value);
+        // Values of other sections read the same after the edit.
+        EXPECT_EQ(profileTextValue(*after, "Other", "c"), profileTextValue(c.before, "Other", "c"));
     }
 }
 
