@@ -10,7 +10,7 @@ constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 
 struct Line {
     std::string content; // without its line ending
-    std::string ending;  // "\n", "\r\n", or for the last line "" or a lone "\r"
+    std::string ending;  // "\n", "\r\n" or "" (last line without one)
 };
 
 enum class LineKind { Other, Comment, Section, Key };
@@ -21,8 +21,10 @@ struct ParsedLine {
     std::string value; // key value, trimmed, quotes still on
 };
 
+// A stray CR (a last line cut after it, a doubled CR before LF) is no part of a name or value either, so an
+// edit that gives such a line its proper ending cannot change what it reads as.
 bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 std::string trim(const std::string& text) {
@@ -53,11 +55,7 @@ std::vector<Line> splitLines(const std::string& text) {
     while (start < text.size()) {
         const std::size_t newline = text.find('\n', start);
         if (newline == std::string::npos) {
-            // A last line cut after its CR ends there: the CR is no part of its value.
-            std::string content = text.substr(start);
-            std::string ending;
-            if (!content.empty() && content.back() == '\r') content.pop_back(), ending = "\r";
-            lines.push_back({content, ending});
+            lines.push_back({text.substr(start), ""});
             break;
         }
         std::size_t contentEnd = newline;
@@ -182,7 +180,7 @@ std::optional<std::string> profileTextWithValue(const std::string& text, const s
     if (span.header == std::string::npos) {
         // A new section goes at the end, set off from what is there by one blank line.
         if (!lines.empty()) {
-            if (lines.back().ending != "\n" && lines.back().ending != "\r\n") lines.back().ending = eol;
+            if (lines.back().ending.empty()) lines.back().ending = eol;
             if (!trim(lines.back().content).empty()) lines.push_back({"", eol});
         }
         lines.push_back({"[" + sectionName + "]", eol});
