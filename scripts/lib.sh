@@ -18,7 +18,10 @@ ensure_packages() {
 # configure_build DIR [cmake options...]
 configure_build() {
     local dir=$1; shift
-    cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local launcher=()
+    # Several checkouts on one machine share compiled objects when ccache is there; CI builds without it.
+    command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 }
 
 jobs_count() { nproc 2>/dev/null || echo 2; }
