@@ -8,6 +8,7 @@
 
 #include "saver/startup/decimal_number.h"
 #include "saver/startup/profile_file.h"
+#include "saver/startup/settings_location.h"
 #include "saver/startup/unique_fd.h"
 
 namespace mirevo {
@@ -46,6 +47,8 @@ std::string Ini_Read(const std::string& section, const std::string& key, const s
 
 void Ini_Write(const std::string& section, const std::string& key, const std::string& value,
                const std::string& path, int32_t& lastApiResult) {
+    // The user's own settings folder may not exist yet: the first write makes it.
+    makeUserSettingsFolder(path);
     const bool written =
         writeProfileString(path, cutText(section, kIniNameLimit), cutText(key, kIniNameLimit), value);
     lastApiResult = written ? 1 : 0;
@@ -53,7 +56,7 @@ void Ini_Write(const std::string& section, const std::string& key, const std::st
 
 void Settings_Load(ProgramState& state, const std::string& programFolder) {
     Settings& settings = state.settings;
-    const std::string path = settingsFilePath(programFolder);
+    const std::string path = settingsPaths(programFolder).read;
     loadNumber(settings.BgmKind, Ini_Read(kIniSection, kIniKeyBgmKind, path));
     loadNumber(settings.BgmRepeat, Ini_Read(kIniSection, kIniKeyBgmRepeat, path));
 

@@ -23,12 +23,13 @@ inline constexpr std::size_t kIniNameLimit = 128;
 // to kIniValueBuffer - 1 bytes (at a character boundary).
 std::string Ini_Read(const std::string& section, const std::string& key, const std::string& path);
 
-// Writes one value; section and key are cut to kIniNameLimit bytes. lastApiResult gets 1 on success, 0 on
+// Writes one value; section and key are cut to kIniNameLimit bytes. Writing the user's own settings file
+// makes its folder first when it is missing. lastApiResult gets 1 on success, 0 on
 // failure, and nothing else looks at the outcome.
 void Ini_Write(const std::string& section, const std::string& key, const std::string& value,
                const std::string& path, int32_t& lastApiResult);
 
-// Fills the settings from programFolder + "/Mirevo.ini".
+// Fills the settings from the settings file settingsPaths(programFolder) reads.
 void Settings_Load(ProgramState& state, const std::string& programFolder);
 
 // True when the path names something that opens for reading now and is not a folder. A path ending in "/"
