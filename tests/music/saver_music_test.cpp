@@ -79,6 +79,8 @@ TEST_P(SaverMusic, PlaysWhileTheViewerRunsAndStopsAfterEscape) {
     EXPECT_TRUE(allHeard);
     EXPECT_TRUE(saver.running());
 
+    // Focus goes only to a mapped window; a key sent before that would go to the root.
+    ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(viewer); }));
     client.focus(viewer);
     client.sendKey("Escape");
     ASSERT_EQ(saver.waitExit(10s), std::optional<int>(0)) << saver.errors();
