@@ -7,6 +7,7 @@
 #include "saver/session/x11_display.h"
 #include "saver/startup/command_line.h"
 #include "saver/startup/qt_startup_platform.h"
+#include "saver/startup/qt_toolkit.h"
 #include "saver/startup/tovik_main.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
+    mirevo::installFontSubstitutions();
 
     mirevo::ProgramState state;
     mirevo::QtStartupPlatform platform(display->get(), state);

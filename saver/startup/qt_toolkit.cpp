@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <QFont>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -27,6 +28,11 @@ void showMessageBox(const std::string& text, const std::string& caption) {
     box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
+}
+
+void installFontSubstitutions() {
+    // fonts-ipafont-gothic's proportional face; its metrics are close to the font the layouts were made with.
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
 }
 
 } // namespace mirevo

@@ -134,8 +134,22 @@ void XClient::focus(unsigned long window) {
 }
 
 void XClient::click(int x, int y, int button) {
+    movePointer(x, y);
+    pressButton(button);
+    releaseButton(button);
+}
+
+void XClient::movePointer(int x, int y) {
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+    XSync(display_, False);
+}
+
+void XClient::pressButton(int button) {
     XTestFakeButtonEvent(display_, button, True, CurrentTime);
+    XSync(display_, False);
+}
+
+void XClient::releaseButton(int button) {
     XTestFakeButtonEvent(display_, button, False, CurrentTime);
     XSync(display_, False);
 }

@@ -69,6 +69,10 @@ public:
     // wherever the pointer is.
     void focus(unsigned long window);
     void click(int x, int y, int button = 1);
+    // The parts of a click, for drags: the pointer to a point on the root, a mouse button down or up.
+    void movePointer(int x, int y);
+    void pressButton(int button = 1);
+    void releaseButton(int button = 1);
     void sync();
 
 private:
