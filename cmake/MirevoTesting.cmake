@@ -1,4 +1,4 @@
-# Test helpers. Every test gets a label and a timeout:
+# Test helpers; without BUILD_TESTING they add nothing. Every test gets a label and a timeout:
 #   unit        display-free logic (also run under the sanitizers)
 #   e2e         the programs or real X/GL/audio under a private Xvfb started by the test itself
 #   fuzz-replay the committed fuzz corpus fed through a fuzz target's entry point
@@ -9,6 +9,9 @@ set_property(GLOBAL PROPERTY MIREVO_FUZZ_TARGETS "")
 
 # mirevo_add_test(NAME name LABEL unit|e2e SOURCES ... LIBS ... [TIMEOUT s] [DEPENDS targets...])
 function(mirevo_add_test)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
   cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
@@ -36,6 +39,9 @@ endfunction()
 # The target's LLVMFuzzerTestOneInput is built twice: as a libFuzzer binary when MIREVO_FUZZ is on, and
 # always as a replay test that feeds it every file of tests/fuzz/corpus/<name>/.
 function(mirevo_add_fuzz_target)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
   cmake_parse_arguments(F "" "NAME;SOURCE" "LIBS" ${ARGN})
   set(corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${F_NAME})
   if(MIREVO_FUZZ)
