@@ -1,16 +1,16 @@
-// The Windows program wrote its ini file in Shift-JIS; we write UTF-8 and read either.
-#include <iconv.h>
+#include "saver/startup/profile_encoding.h"
 
 #include <cerrno>
 #include <cstdint>
-#include <vector>
-
-#include "saver/startup/profile_file.h"
 
 namespace mirevo {
 namespace {
 
-bool isValidUtf8(const std::string& bytes) {
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+} // namespace
+
+bool isValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     const std::size_t n = bytes.size();
     while (i < n) {
@@ -46,48 +46,30 @@ bool isValidUtf8(const std::string& bytes) {
     return true;
 }
 
-class Converter {
-public:
-    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (valid()) iconv_close(handle_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return handle_; }
+ProfileLineDecoder::ProfileLineDecoder() : fromCp932_(iconv_open("UTF-8", "CP932")) {}
 
-private:
-    iconv_t handle_;
-};
-
-std::optional<std::string> convert(const std::string& bytes, const char* to, const char* from) {
-    Converter converter(to, from);
-    if (!converter.valid()) return std::nullopt;
-    std::string input = bytes;
-    // Shift-JIS takes at most 2 bytes for what UTF-8 writes in 3.
-    std::vector<char> output(bytes.size() * 2 + 16);
-    char* in = input.data();
-    std::size_t inLeft = input.size();
-    char* out = output.data();
-    std::size_t outLeft = output.size();
-    while (inLeft > 0) {
-        if (iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-            if (errno != E2BIG) return std::nullopt;
-            const std::size_t used = output.size() - outLeft;
-            output.resize(output.size() * 2);
-            out = output.data() + used;
-            outLeft = output.size() - used;
-        }
-    }
-    return std::string(output.data(), output.size() - outLeft);
+ProfileLineDecoder::~ProfileLineDecoder() {
+    if (fromCp932_ != kNoConverter) iconv_close(fromCp932_);
 }
 
-} // namespace
+std::optional<std::string_view> ProfileLineDecoder::decode(std::string_view line) {
+    if (isValidUtf8(line)) return line;
+    if (fromCp932_ == kNoConverter) return std::nullopt;
+    iconv(fromCp932_, nullptr, nullptr, nullptr, nullptr); // a failed line leaves no state behind
+    // Shift-JIS takes at least a third of the bytes UTF-8 needs (one byte for a half-width katakana).
+    buffer_.resize(line.size() * 3 + 4);
+    char* in = const_cast<char*>(line.data());
+    std::size_t inLeft = line.size();
+    char* out = buffer_.data();
+    std::size_t outLeft = buffer_.size();
+    if (iconv(fromCp932_, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
+    return std::string_view(buffer_.data(), buffer_.size() - outLeft);
+}
 
-std::optional<std::string> decodeProfileBytes(const std::string& bytes) {
-    if (isValidUtf8(bytes)) return bytes;
-    return convert(bytes, "UTF-8", "CP932");
+std::optional<std::string> decodeProfileLine(std::string_view line) {
+    ProfileLineDecoder decoder;
+    const auto text = decoder.decode(line);
+    return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
 } // namespace mirevo

@@ -2,35 +2,38 @@
 // Ini ("profile") files in the layout the Windows program used: [section] lines, then key=value lines.
 // Section and key names match without regard to ASCII case; blanks around names and values are trimmed;
 // ";" starts a comment line; the first matching section and key win.
+//
+// Each line is read as UTF-8 when it is valid UTF-8, else as Shift-JIS (CP932, as the Windows program wrote
+// it). A line that is neither still counts as a section, key or comment line by its shape, but its names
+// match no name, and an edit writes it back byte for byte.
 #include <cstddef>
 #include <optional>
 #include <string>
 
 namespace mirevo {
 
-// Files larger than this are refused: a settings file is a few lines.
-inline constexpr std::size_t kMaxProfileFileBytes = 1024 * 1024;
+// Larger files are left alone: far beyond any settings file, yet small enough to read whole.
+inline constexpr std::size_t kMaxProfileFileBytes = 64 * 1024 * 1024;
 
-// The value of key in section of an ini text already decoded to UTF-8; one pair of matching quotes around
-// the value is removed. nullopt when the section or the key is missing.
-std::optional<std::string> profileTextValue(const std::string& text, const std::string& section,
+// The value of key in section of an ini file's bytes; one pair of matching quotes around the value is
+// removed. nullopt when the section or the key is missing.
+std::optional<std::string> profileTextValue(const std::string& bytes, const std::string& section,
                                             const std::string& key);
 
-// The ini text with key in section set to value: an existing key line is replaced, a missing key is added
-// after the last key line of its section, a missing section is appended at the end. Every other line and the
-// text's line ending (LF or CRLF) are kept. A value that reading would change (blanks at its ends, a pair of
-// quotes around it) is written inside double quotes. nullopt for names or a value that a line cannot hold
-// (line breaks, NUL, an empty name, "=" in a key, "]" in a section name, a key beginning with ";" or "[").
-std::optional<std::string> profileTextWithValue(const std::string& text, const std::string& section,
+// The ini file's bytes with key in section set to value: an existing key line is replaced, a missing key is
+// added after the last key line of its section, a missing section is appended at the end. Every other line
+// keeps its content (in UTF-8 when it decodes, so a Shift-JIS file becomes UTF-8; byte for byte when it does
+// not) and the file's line ending (LF or CRLF) is kept. A value that reading would change (blanks at its
+// ends, a pair of quotes around it) is written inside double quotes. nullopt for names or a value that a line
+// cannot hold (line breaks, NUL, text that is not UTF-8, an empty name, "=" in a key, "]" in a section name,
+// a key beginning with ";" or "["), and when the result would be larger than kMaxProfileFileBytes.
+std::optional<std::string> profileTextWithValue(const std::string& bytes, const std::string& section,
                                                 const std::string& key, const std::string& value);
 
-// Bytes of an ini file as UTF-8: kept as they are when already valid UTF-8, else decoded from Shift-JIS
-// (CP932, as the Windows program wrote them). nullopt when they are neither.
-std::optional<std::string> decodeProfileBytes(const std::string& bytes);
-
 // Stand-ins for GetPrivateProfileString / WritePrivateProfileString. A missing or unreadable file reads as
-// nullopt. Writing creates the file, section or key as needed, stores the whole file in UTF-8 and replaces
-// it atomically; false when the file could not be written (nothing is changed then).
+// nullopt; so does one larger than kMaxProfileFileBytes, which is named once on standard error. Writing
+// creates the file, section or key as needed and replaces the file atomically; false when the file could not
+// be written or is too large to edit (nothing is changed then).
 std::optional<std::string> readProfileString(const std::string& path, const std::string& section,
                                              const std::string& key);
 bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,

@@ -3,11 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <set>
 
 #include "saver/startup/profile_file.h"
 #include "saver/startup/unique_fd.h"
@@ -15,7 +19,7 @@
 namespace mirevo {
 namespace {
 
-enum class ReadStatus { Ok, Missing, Refused };
+enum class ReadStatus { Ok, Missing, TooLarge, Refused };
 
 struct FileBytes {
     ReadStatus status = ReadStatus::Refused;
@@ -31,23 +35,43 @@ FileBytes readBounded(const std::string& path) {
         result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Refused;
         return result;
     }
-    if (::fstat(fd.get(), &result.info) != 0 || !S_ISREG(result.info.st_mode) ||
-        static_cast<std::size_t>(result.info.st_size) > kMaxProfileFileBytes)
+    if (::fstat(fd.get(), &result.info) != 0 || !S_ISREG(result.info.st_mode)) return result;
+    if (static_cast<std::size_t>(result.info.st_size) > kMaxProfileFileBytes) {
+        result.status = ReadStatus::TooLarge;
         return result;
-    // Read one byte past the limit, so a file that grows meanwhile is still refused.
-    result.bytes.resize(kMaxProfileFileBytes + 1);
+    }
+    // One byte more than the file holds, so a file that grows meanwhile is noticed and read on, up to the
+    // limit.
+    result.bytes.resize(static_cast<std::size_t>(result.info.st_size) + 1);
     std::size_t total = 0;
-    while (total < result.bytes.size()) {
+    for (;;) {
+        if (total == result.bytes.size()) {
+            if (total > kMaxProfileFileBytes) {
+                result.bytes.clear();
+                result.status = ReadStatus::TooLarge;
+                return result;
+            }
+            result.bytes.resize(std::min(total * 2, kMaxProfileFileBytes + 1));
+        }
         const ssize_t got = ::read(fd.get(), result.bytes.data() + total, result.bytes.size() - total);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return result;
         if (got == 0) break;
         total += static_cast<std::size_t>(got);
     }
-    if (total > kMaxProfileFileBytes) return result;
     result.bytes.resize(total);
     result.status = ReadStatus::Ok;
     return result;
+}
+
+// A file too large to be a settings file is named once per run, however often it is asked for.
+void reportTooLarge(const std::string& path) {
+    static std::mutex guard;
+    static std::set<std::string> named;
+    const std::lock_guard<std::mutex> lock(guard);
+    if (!named.insert(path).second) return;
+    std::fprintf(stderr, "Mirevo.scr: %s is larger than %zu MiB; its settings are not read or changed.\n",
+                 path.c_str(), kMaxProfileFileBytes >> 20);
 }
 
 bool writeAll(int fd, const std::string& bytes) {
@@ -122,10 +146,9 @@ bool replaceFile(const std::string& target, const std::string& bytes, const stru
 std::optional<std::string> readProfileString(const std::string& path, const std::string& section,
                                              const std::string& key) {
     const FileBytes file = readBounded(path);
+    if (file.status == ReadStatus::TooLarge) reportTooLarge(path);
     if (file.status != ReadStatus::Ok) return std::nullopt;
-    const auto text = decodeProfileBytes(file.bytes);
-    if (!text) return std::nullopt;
-    return profileTextValue(*text, section, key);
+    return profileTextValue(file.bytes, section, key);
 }
 
 bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
@@ -134,16 +157,10 @@ bool writeProfileString(const std::string& path, const std::string& section, con
     const auto target = writeTarget(path);
     if (!target) return false;
     const FileBytes file = readBounded(*target);
-    if (file.status == ReadStatus::Refused) return false;
-    std::string text;
-    if (file.status == ReadStatus::Ok) {
-        // A file we cannot decode is left alone rather than rewritten from a guess.
-        const auto decoded = decodeProfileBytes(file.bytes);
-        if (!decoded) return false;
-        text = *decoded;
-    }
-    const auto edited = profileTextWithValue(text, section, key, value);
-    if (!edited || edited->size() > kMaxProfileFileBytes) return false;
+    if (file.status == ReadStatus::TooLarge) reportTooLarge(*target);
+    if (file.status != ReadStatus::Ok && file.status != ReadStatus::Missing) return false;
+    const auto edited = profileTextWithValue(file.bytes, section, key, value);
+    if (!edited) return false;
     return replaceFile(*target, *edited, file.status == ReadStatus::Ok ? &file.info : nullptr);
 }
 

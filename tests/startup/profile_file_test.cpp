@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "saver/startup/profile_encoding.h"
 #include "saver/startup/profile_file.h"
 #include "tests/harness/temp_dir.h"
 
@@ -35,6 +37,8 @@ const std::string kHandEdited = "; Mirevo settings, edited by hand\n"
                                 "[SECTION]\n"
                                 "BGMﾘﾋﾟｰﾄ=7\n"
                                 "extra=only in the second one\n"
+                                "[Zone]\n"
+                                "aZ=ends of the alphabet\n"
                                 "[Last]\n"
                                 "final=no newline after me";
 
@@ -67,6 +71,7 @@ TEST(ProfileText, ReadsHandEditedFiles) {
         {"Section", "ＢＧＭ区分", std::nullopt}, // only ASCII letters ignore case
         {"Section", "BGMﾘﾋﾟｰﾄ ", "  3 "},
         {"Section", "BGMリピート", std::nullopt}, // full-width katakana is another name
+        {"zone", "Az", "ends of the alphabet"},   // "A" and "Z" ignore case as much as "M" does
         {"Other", "bgm区分", "9"},
         {"other", "BGMﾘﾋﾟｰﾄ", std::nullopt},
         {"Last", "final", "no newline after me"},
@@ -150,13 +155,15 @@ TEST(ProfileText, RefusesWhatALineCannotHold) {
         {"Section", ";k", "v"},
         {"Section", "[k", "v"},
         {"Sec\ntion", "k", "v"},
+        {"Section", "k", "caf\xE9"}, // not UTF-8: it would read back as something else
+        {"Section", "caf\xE9", "v"},
     };
     for (const auto& c : cases)
         EXPECT_FALSE(profileTextWithValue("[Section]\nk=1\n", c.section, c.key, c.value).has_value())
             << "[" << c.section << "] " << c.key << "=" << c.value;
 }
 
-TEST(ProfileBytes, DecodesShiftJisAndKeepsUtf8) {
+TEST(ProfileLine, DecodesShiftJisAndKeepsUtf8) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
         {"plain ascii", "plain ascii"},
         {"BGM区分=2", "BGM区分=2"},
@@ -168,7 +175,7 @@ TEST(ProfileBytes, DecodesShiftJisAndKeepsUtf8) {
         {"", ""},
     };
     for (const auto& [bytes, text] : cases)
-        EXPECT_EQ(decodeProfileBytes(bytes), text) << bytes;
+        EXPECT_EQ(decodeProfileLine(bytes), text) << bytes;
 }
 
 TEST(ProfileFile, MissingFileSectionOrKeyIsCreated) {
@@ -216,26 +223,48 @@ TEST(ProfileFile, WritesThroughASymbolicLinkAndKeepsTheMode) {
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.ini"));
 }
 
-TEST(ProfileFile, RefusesFilesItCannotTrust) {
+// One line in neither UTF-8 nor Shift-JIS, or a file larger than 1 MiB, used to hide every setting and refuse
+// every write.
+TEST(ProfileFile, StrayBytesOrALargeFileKeepTheSettings) {
     TempDir dir;
-    struct Case {
-        std::string name;
-        std::string bytes;
-    };
-    std::string huge = "[Section]\nk=v\n";
-    huge.resize(kMaxProfileFileBytes + 1, ';');
-    const std::vector<Case> cases{
-        {"larger than a settings file can be", huge},
-        {"neither UTF-8 nor Shift-JIS", "[Section]\nk=\x80\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string ini = dir / "Mirevo.ini";
-        test::writeFile(ini, c.bytes);
-        EXPECT_EQ(readProfileString(ini, "Section", "k"), std::nullopt);
-        EXPECT_FALSE(writeProfileString(ini, "Section", "k", "w"));
-        EXPECT_EQ(test::readFile(ini), c.bytes);
-    }
+    const std::string ini = dir / "Mirevo.ini";
+    const std::string latin1 = "; caf\xE9 au lait\n";
+    const std::string latin1Section = "[Caf\xE9 noir]\nextra=9\n";
+    test::writeFile(ini,
+                    latin1 + "[Section]\nBGM区分=2\nBGM\xD8\xCB\xDF\xB0\xC4=3\nk=\x80\n" + latin1Section);
+    EXPECT_EQ(readProfileString(ini, "Section", "BGM区分"), "2");
+    EXPECT_EQ(readProfileString(ini, "Section", "BGMﾘﾋﾟｰﾄ"), "3");   // a Shift-JIS line among UTF-8 ones
+    EXPECT_EQ(readProfileString(ini, "Section", "k"), std::nullopt); // stray bytes match no name
+    EXPECT_EQ(readProfileString(ini, "Section", "extra"),
+              std::nullopt); // an unreadable section still ends one
+    ASSERT_TRUE(writeProfileString(ini, "Section", "BGM区分", "1"));
+    ASSERT_TRUE(writeProfileString(ini, "Section", "k", "v"));
+    EXPECT_EQ(test::readFile(ini),
+              latin1 + "[Section]\nBGM区分=1\nBGMﾘﾋﾟｰﾄ=3\nk=\x80\nk=v\n" + latin1Section);
+    EXPECT_EQ(readProfileString(ini, "Section", "k"), "v");
+
+    const std::string head = "[Section]\nBGM区分=2\n";
+    std::string notes;
+    while (notes.size() < 2 * 1024 * 1024)
+        notes += "; a long note that nobody reads\n";
+    test::writeFile(ini, head + notes);
+    EXPECT_EQ(readProfileString(ini, "Section", "BGM区分"), "2");
+    ASSERT_TRUE(writeProfileString(ini, "Section", "BGMﾘﾋﾟｰﾄ", "4"));
+    EXPECT_EQ(test::readFile(ini), head + "BGMﾘﾋﾟｰﾄ=4\n" + notes);
+
+    // Past the limit the file is left alone, and said so once.
+    const std::string huge = dir / "huge.ini";
+    test::writeFile(huge, "[Section]\nk=v\n");
+    ASSERT_EQ(::truncate(huge.c_str(), kMaxProfileFileBytes + 1), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(readProfileString(huge, "Section", "k"), std::nullopt);
+    EXPECT_EQ(readProfileString(huge, "Section", "k"), std::nullopt);
+    EXPECT_FALSE(writeProfileString(huge, "Section", "k", "w"));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("huge.ini is larger than 64 MiB"), std::string::npos) << said;
+    EXPECT_EQ(std::filesystem::file_size(huge), kMaxProfileFileBytes + 1);
+
     std::filesystem::create_directory(dir / "folder.ini");
     EXPECT_EQ(readProfileString(dir / "folder.ini", "Section", "k"), std::nullopt);
     EXPECT_FALSE(writeProfileString(dir / "folder.ini", "Section", "k", "v"));
