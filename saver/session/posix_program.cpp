@@ -26,7 +26,7 @@ private:
 
 } // namespace
 
-bool StartedProgram::start(const std::string& path) {
+bool StartedProgram::start(const std::string& path, const std::vector<std::string>& arguments) {
     // The viewer starts with the signal handling a fresh program has, not the saver's.
     SpawnAttributes attributes;
     sigset_t none, handled;
@@ -38,9 +38,12 @@ bool StartedProgram::start(const std::string& path) {
     posix_spawnattr_setsigdefault(attributes.get(), &handled);
     posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), nullptr, attributes.get(), argv, environ) != 0) return false;
+    if (posix_spawn(&pid, path.c_str(), nullptr, attributes.get(), argv.data(), environ) != 0) return false;
     pid_ = pid;
     ended_ = false;
     return true;

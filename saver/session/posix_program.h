@@ -1,6 +1,7 @@
 #pragma once
 // Starting the viewer as a child process and noticing when it has ended.
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -12,9 +13,9 @@ public:
     StartedProgram(const StartedProgram&) = delete;
     StartedProgram& operator=(const StartedProgram&) = delete;
 
-    // Runs the file directly with no arguments and this process's environment: no shell, so blanks or
+    // Runs the file directly with the arguments and this process's environment: no shell, so blanks or
     // quotes in the path are harmless. False when it could not be started.
-    bool start(const std::string& path);
+    bool start(const std::string& path, const std::vector<std::string>& arguments = {});
     // True once the program has exited; its status is collected so that no zombie is left.
     bool ended();
     pid_t pid() const { return pid_; }
