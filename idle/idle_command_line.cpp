@@ -1,0 +1,93 @@
+#include "idle/idle_command_line.h"
+
+namespace mirevo {
+namespace {
+
+constexpr const char* kSeeHelp = " (see mirevo-idle --help)";
+
+std::optional<int> wholeMinutes(const std::string& text) {
+    if (text.empty() || text.size() > 3) return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > kMaxTimeoutMinutes) return std::nullopt;
+    return value;
+}
+
+IdleUsageError usage(const std::string& why) {
+    return {"mirevo-idle: " + why + kSeeHelp};
+}
+
+// Quoted for the error line, with control characters shown as '?', so that what a user typed can neither
+// break the line nor move the terminal's cursor.
+std::string shown(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text.substr(0, 64))
+        out += (c < 0x20 || c == 0x7f) ? '?' : char(c);
+    return out + (text.size() > 64 ? "...\"" : "\"");
+}
+
+} // namespace
+
+std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector<std::string>& arguments) {
+    IdleOptions options;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> value;
+        if (auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        const bool takesValue = name == "--timeout" || name == "--autostart";
+        if (!takesValue && value) return usage(name + " takes no value");
+        if (takesValue && !value) {
+            if (i + 1 == arguments.size()) return usage(name + " needs a value");
+            value = arguments[++i];
+        }
+
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
+        } else if (name == "--timeout") {
+            options.timeoutMinutes = wholeMinutes(*value);
+            if (!options.timeoutMinutes)
+                return usage("--timeout needs a whole number of minutes from 0 to " +
+                             std::to_string(kMaxTimeoutMinutes) + ", not " + shown(*value));
+        } else if (name == "--autostart") {
+            if (*value != "on" && *value != "off")
+                return usage("--autostart takes on or off, not " + shown(*value));
+            options.autostart = *value == "on";
+        } else {
+            return usage("unknown argument " + shown(name));
+        }
+    }
+    return options;
+}
+
+std::string idleHelpText() {
+    return "Usage: mirevo-idle [--timeout MINUTES]\n"
+           "       mirevo-idle --autostart on|off [--timeout MINUTES]\n"
+           "Starts the Mirevo screen saver (Mirevo.scr /s) when the X server's screen-saver timer says the\n"
+           "user is idle. Programs that ask for the screen saver to be held off, through the X server or\n"
+           "through org.freedesktop.ScreenSaver on the session bus (video players, browsers), are obeyed.\n"
+           "\n"
+           "  --timeout MINUTES   set the X server's idle time for this session (0: never start);\n"
+           "                      without it the server's own setting holds (xset s SECONDS)\n"
+           "  --autostart on|off  start mirevo-idle at every login, or no longer, and end\n"
+           "  --version           print the version and end\n"
+           "  --help              print this help and end\n";
+}
+
+std::string idleVersionText() {
+    return std::string("mirevo-idle (Mirevo) ") + MIREVO_VERSION + "\n";
+}
+
+std::vector<std::string> timeoutArguments(const IdleOptions& options) {
+    if (!options.timeoutMinutes) return {};
+    return {"--timeout", std::to_string(*options.timeoutMinutes)};
+}
+
+} // namespace mirevo

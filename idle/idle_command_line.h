@@ -1,0 +1,34 @@
+#pragma once
+// mirevo-idle's command line: --timeout MINUTES, --autostart on|off, --version, --help.
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace mirevo {
+
+// The X protocol carries the saver's timeout as a signed 16-bit count of seconds.
+constexpr int kMaxTimeoutMinutes = 32767 / 60;
+
+struct IdleOptions {
+    std::optional<int> timeoutMinutes; // nothing: the X server's own setting holds
+    std::optional<bool> autostart;     // write (true) or remove (false) the login entry, then end
+    bool help = false;
+    bool version = false;
+};
+
+// A one-line reason, already prefixed with the program's name.
+struct IdleUsageError {
+    std::string line;
+};
+
+// The arguments after the program's name. A repeated option takes its last value.
+std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector<std::string>& arguments);
+
+std::string idleHelpText();
+std::string idleVersionText();
+
+// The arguments that give the daemon the same timeout again (for the login entry).
+std::vector<std::string> timeoutArguments(const IdleOptions& options);
+
+} // namespace mirevo

@@ -1,0 +1,59 @@
+#include "idle/idle_daemon.h"
+
+namespace mirevo {
+
+IdleDaemon::IdleDaemon(IdleSource& source, SessionStarter& starter, std::function<Clock::time_point()> now)
+    : source_(source), starter_(starter), now_(std::move(now)) {}
+
+// Runs a change of state, then tells the source when the inhibits came or went and the listener when the
+// screen saver's activity changed.
+template <typename Change> void IdleDaemon::changing(Change change) {
+    const bool wasInhibited = inhibited(), wasActive = active();
+    change();
+    if (inhibited() != wasInhibited) source_.suspend(inhibited());
+    if (active() != wasActive) {
+        if (active()) activeSince_ = now_();
+        if (activeChanged_) activeChanged_(active());
+    }
+}
+
+void IdleDaemon::serverSaverOn() {
+    changing([&] {
+        serverOn_ = true;
+        // A notice the server sent just before an inhibit reached it.
+        if (!inhibited() && starter_.startSession()) ++sessions_;
+    });
+}
+
+void IdleDaemon::serverSaverOff() {
+    changing([&] { serverOn_ = false; });
+}
+
+void IdleDaemon::sessionEnded() {
+    changing([&] {
+        if (sessions_ > 0) --sessions_;
+    });
+}
+
+InhibitOutcome IdleDaemon::inhibit(const std::string& owner, uint32_t& cookie) {
+    InhibitOutcome outcome{};
+    changing([&] { outcome = book_.add(owner, cookie); });
+    return outcome;
+}
+
+ReleaseOutcome IdleDaemon::uninhibit(const std::string& owner, uint32_t cookie) {
+    ReleaseOutcome outcome{};
+    changing([&] { outcome = book_.release(owner, cookie); });
+    return outcome;
+}
+
+void IdleDaemon::ownerLeft(const std::string& owner) {
+    changing([&] { book_.dropOwner(owner); });
+}
+
+uint32_t IdleDaemon::activeSeconds() const {
+    if (!active()) return 0;
+    return uint32_t(std::chrono::duration_cast<std::chrono::seconds>(now_() - activeSince_).count());
+}
+
+} // namespace mirevo

@@ -1,0 +1,22 @@
+#include "idle/idle_timeout.h"
+
+namespace mirevo {
+namespace {
+
+std::string count(int n, const char* unit) {
+    return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
+}
+
+} // namespace
+
+std::string timeoutLine(int seconds, bool fromCommandLine) {
+    const std::string whose = fromCommandLine ? "set by --timeout"
+                                              : "the X server's setting; change it with xset s SECONDS or "
+                                                "mirevo-idle --timeout MINUTES";
+    if (seconds <= 0)
+        return "mirevo-idle: the screen saver never starts by itself: its idle time is 0 (" + whose + ")";
+    const std::string time = seconds % 60 == 0 ? count(seconds / 60, "minute") : count(seconds, "second");
+    return "mirevo-idle: the screen saver starts after " + time + " without input (" + whose + ")";
+}
+
+} // namespace mirevo

@@ -1,0 +1,20 @@
+#include "idle/saver_location.h"
+
+#include <filesystem>
+
+namespace mirevo {
+
+std::vector<std::string> saverCandidates(const std::string& ownFolder) {
+    const std::filesystem::path folder(ownFolder);
+    return {(folder / "Mirevo.scr").lexically_normal().string(),
+            (folder / ".." / "lib" / "mirevo" / "Mirevo.scr").lexically_normal().string()};
+}
+
+std::optional<std::string> findSaverProgram(const std::string& ownFolder,
+                                            const std::function<bool(const std::string&)>& isProgram) {
+    for (const std::string& candidate : saverCandidates(ownFolder))
+        if (isProgram(candidate)) return candidate;
+    return std::nullopt;
+}
+
+} // namespace mirevo
