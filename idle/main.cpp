@@ -1,0 +1,138 @@
+// mirevo-idle: starts the Mirevo screen saver when the user is idle, and stays out of the way of video.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <unistd.h>
+
+#include "idle/autostart_entry.h"
+#include "idle/idle_command_line.h"
+#include "idle/idle_daemon.h"
+#include "idle/idle_timeout.h"
+#include "idle/posix_session_starter.h"
+#include "idle/qt_screensaver_service.h"
+#include "idle/saver_location.h"
+#include "idle/x11_idle_source.h"
+#include "saver/session/qt_stop_signals.h"
+
+namespace {
+
+using namespace mirevo;
+
+void printLine(FILE* stream, const std::string& line) {
+    std::fprintf(stream, "%s\n", line.c_str());
+    std::fflush(stream);
+}
+
+std::optional<std::string> environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+// This program's own file, links resolved, so that a link in bin/ still finds ../lib/mirevo/.
+std::string ownProgram(const char* argv0) {
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) path = std::filesystem::absolute(argv0, error);
+    return path.string();
+}
+
+int autostart(const IdleOptions& options, const std::string& program) {
+    const auto path = autostartEntryPath(environment("XDG_CONFIG_HOME"), environment("HOME"));
+    if (!path) {
+        printLine(stderr, "mirevo-idle: neither HOME nor XDG_CONFIG_HOME names a folder for the login entry");
+        return 1;
+    }
+    const AutostartResult result =
+        setAutostart(*options.autostart, *path, program, timeoutArguments(options));
+    printLine(result.ok ? stdout : stderr, result.line);
+    return result.ok ? 0 : 1;
+}
+
+int watch(const IdleOptions& options, const std::string& saverProgram) {
+    int exitCode = 0;
+    std::unique_ptr<QtScreenSaverService> service;
+    std::unique_ptr<IdleDaemon> daemon;
+    PosixSessionStarter starter(saverProgram, [&] { daemon->sessionEnded(); });
+
+    auto opened =
+        X11IdleSource::open({[&] { daemon->serverSaverOn(); }, [&] { daemon->serverSaverOff(); },
+                             [&] {
+                                 printLine(stderr, "mirevo-idle: lost the connection to the X server");
+                                 exitCode = 1;
+                                 QCoreApplication::exit(1);
+                             }});
+    if (auto* why = std::get_if<std::string>(&opened)) {
+        printLine(stderr, *why);
+        return 1;
+    }
+    auto& source = *std::get<std::unique_ptr<X11IdleSource>>(opened);
+    daemon = std::make_unique<IdleDaemon>(source, starter, [] { return IdleDaemon::Clock::now(); });
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        printLine(stderr, "mirevo-idle: no D-Bus session bus; players can still hold the screen saver off "
+                          "through the X server, but not over D-Bus");
+    } else {
+        service = std::make_unique<QtScreenSaverService>(bus, *daemon);
+        switch (service->serve()) {
+        case QtScreenSaverService::Outcome::Serving:
+            daemon->onActiveChanged([&](bool active) { service->activeChanged(active); });
+            break;
+        case QtScreenSaverService::Outcome::NameTaken:
+            printLine(stderr,
+                      "mirevo-idle: another program serves org.freedesktop.ScreenSaver on the session "
+                      "bus; inhibits sent there are its own, and only the X server's timer is used");
+            service.reset();
+            break;
+        case QtScreenSaverService::Outcome::Failed:
+            printLine(stderr, "mirevo-idle: cannot serve org.freedesktop.ScreenSaver on the session bus: " +
+                                  bus.lastError().message().toStdString());
+            service.reset();
+            break;
+        }
+    }
+
+    if (options.timeoutMinutes) source.setTimeoutSeconds(*options.timeoutMinutes * 60);
+    printLine(stdout, timeoutLine(source.timeoutSeconds(), options.timeoutMinutes.has_value()));
+
+    QtStopSignals stop([] { QCoreApplication::exit(0); });
+    const int loopCode = QCoreApplication::exec();
+    daemon->onActiveChanged(nullptr);
+    return exitCode ? exitCode : loopCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const auto parsed = parseIdleCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (auto* error = std::get_if<IdleUsageError>(&parsed)) {
+        printLine(stderr, error->line);
+        return 2;
+    }
+    const auto& options = std::get<IdleOptions>(parsed);
+    if (options.help) return std::fputs(idleHelpText().c_str(), stdout), 0;
+    if (options.version) return std::fputs(idleVersionText().c_str(), stdout), 0;
+
+    const std::string program = ownProgram(argv[0]);
+    if (options.autostart) return autostart(options, program);
+
+    const auto saver =
+        findSaverProgram(std::filesystem::path(program).parent_path().string(),
+                         [](const std::string& path) { return ::access(path.c_str(), X_OK) == 0; });
+    if (!saver) {
+        const auto places = saverCandidates(std::filesystem::path(program).parent_path().string());
+        printLine(stderr, "mirevo-idle: Mirevo.scr is neither at " + places[0] + " nor at " + places[1]);
+        return 1;
+    }
+
+    // Qt reads options such as -platform from its arguments; ours are parsed above.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QCoreApplication application(qtArgc, qtArgv);
+    return watch(options, *saver);
+}

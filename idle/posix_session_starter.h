@@ -1,0 +1,35 @@
+#pragma once
+// Starts Mirevo.scr /s for each activation and learns of each run's end through a pidfd in the event loop,
+// collecting its exit status so that no zombie is left.
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "idle/idle_source.h"
+#include "saver/session/posix_program.h"
+#include "saver/startup/unique_fd.h"
+
+class QSocketNotifier;
+
+namespace mirevo {
+
+class PosixSessionStarter : public SessionStarter {
+public:
+    PosixSessionStarter(std::string saverProgram, std::function<void()> sessionEnded);
+    ~PosixSessionStarter() override;
+    PosixSessionStarter(const PosixSessionStarter&) = delete;
+    PosixSessionStarter& operator=(const PosixSessionStarter&) = delete;
+
+    bool startSession() override;
+
+private:
+    struct Run;
+    void collect(Run* run);
+
+    std::string program_;
+    std::function<void()> sessionEnded_;
+    std::list<std::unique_ptr<Run>> runs_;
+};
+
+} // namespace mirevo
