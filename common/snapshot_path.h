@@ -4,14 +4,20 @@
 //
 // A fixed world-visible path would let other users read a picture of the desktop, or plant a link that the
 // saver then writes through. So the picture lives in a folder only this user can touch: $XDG_RUNTIME_DIR when
-// it is an absolute folder owned by the user and closed to group and others, otherwise
-// ${XDG_CACHE_HOME:-$HOME/.cache}/mirevo/, created with mode 0700.
+// it is an absolute folder owned by the user, closed to group and others and open to the user's writes,
+// otherwise ${XDG_CACHE_HOME:-$HOME/.cache}/mirevo/, created with mode 0700; a session started without HOME
+// takes the home folder from the user database. Both programs decide alike, from the same facts, and the
+// viewer never creates anything.
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace mirevo {
@@ -20,11 +26,18 @@ inline constexpr const char* kSnapshotFileName = "Tovik.bmp";
 
 namespace snapshot_detail {
 
-// A folder we may keep the picture in: a real folder (not a link), ours, and closed to group and others.
+// A folder we may keep the picture in: a real folder (not a link), ours, closed to group and others, and one
+// we may write in. The mode bits and the mount say so, not access(): root may write in a 0500 folder, yet the
+// same folder must be passed over alike whoever runs the programs.
 inline bool isPrivateFolder(const std::string& path) {
     struct stat st {};
     if (path.empty() || path[0] != '/' || lstat(path.c_str(), &st) != 0) return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    constexpr mode_t kOwnerWrites = S_IWUSR | S_IXUSR;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+        (st.st_mode & kOwnerWrites) != kOwnerWrites)
+        return false;
+    struct statvfs mount {};
+    return statvfs(path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY) == 0;
 }
 
 // mkdir -p for the parents; the last folder is made 0700.
@@ -42,26 +55,49 @@ inline std::string envText(const char* name) {
     return value ? std::string(value) : std::string();
 }
 
+// The user's home folder as the user database has it; empty when it has none.
+inline std::string userDatabaseHome() {
+    const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? size_t(suggested) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    while (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (size_t(1) << 20))
+        buffer.resize(buffer.size() * 2);
+    return found && found->pw_dir ? std::string(found->pw_dir) : std::string();
+}
+
+inline std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 } // namespace snapshot_detail
+
+// The cache folder the picture falls back to: xdgCacheHome, else home + "/.cache", else the user database's
+// home + "/.cache" (asked only then), each only when it is an absolute path. Empty when there is none.
+inline std::string snapshotCacheHome(const std::string& xdgCacheHome, const std::string& home,
+                                     const std::function<std::string()>& userDatabaseHome) {
+    using snapshot_detail::withoutTrailingSlashes;
+    if (!xdgCacheHome.empty() && xdgCacheHome[0] == '/') return withoutTrailingSlashes(xdgCacheHome);
+    std::string base = home;
+    if (base.empty() || base[0] != '/') base = userDatabaseHome();
+    if (base.empty() || base[0] != '/') return {};
+    base = withoutTrailingSlashes(base);
+    return (base == "/" ? "" : base) + "/.cache";
+}
 
 // The folder that holds the snapshot, or empty text when no private folder can be had.
 // With create false nothing is made on disk (the viewer only reads).
 inline std::string snapshotFolder(bool create) {
     using namespace snapshot_detail;
-    std::string runtime = envText("XDG_RUNTIME_DIR");
-    while (runtime.size() > 1 && runtime.back() == '/')
-        runtime.pop_back();
+    const std::string runtime = withoutTrailingSlashes(envText("XDG_RUNTIME_DIR"));
     if (isPrivateFolder(runtime)) return runtime;
 
-    std::string cache = envText("XDG_CACHE_HOME");
-    if (cache.empty() || cache[0] != '/') {
-        std::string home = envText("HOME");
-        if (home.empty() || home[0] != '/') return {};
-        cache = home + "/.cache";
-    }
-    while (cache.size() > 1 && cache.back() == '/')
-        cache.pop_back();
-    std::string folder = cache + "/mirevo";
+    const std::string cache = snapshotCacheHome(envText("XDG_CACHE_HOME"), envText("HOME"), userDatabaseHome);
+    if (cache.empty()) return {};
+    std::string folder = (cache == "/" ? "" : cache) + "/mirevo";
     if (isPrivateFolder(folder)) return folder;
     if (create && makePrivateFolder(folder)) return folder;
     return {};

@@ -47,6 +47,7 @@ TEST_F(SnapshotPath, PrivateRuntimeFolderIsUsedAsItIs) {
 TEST_F(SnapshotPath, UnsafeRuntimeFoldersFallBackToThePrivateCacheFolder) {
     std::string cache = top_ + "/cache";
     ScopedEnv c("XDG_CACHE_HOME", cache);
+    std::string readOnly = dir("read-only", 0500); // ours and private, but nothing can be written there
     std::string groupWritable = dir("group", 0770);
     std::string worldWritable = dir("world", 01777);
     std::string target = dir("target", 0700);
@@ -54,9 +55,10 @@ TEST_F(SnapshotPath, UnsafeRuntimeFoldersFallBackToThePrivateCacheFolder) {
     fs::create_directory_symlink(target, link);
 
     for (std::optional<std::string> runtime :
-         {std::optional<std::string>(), std::optional<std::string>(""), std::optional<std::string>("run"),
-          std::optional<std::string>(groupWritable), std::optional<std::string>(worldWritable),
-          std::optional<std::string>(link), std::optional<std::string>(top_ + "/missing")}) {
+         {std::optional<std::string>(readOnly), std::optional<std::string>(), std::optional<std::string>(""),
+          std::optional<std::string>("run"), std::optional<std::string>(groupWritable),
+          std::optional<std::string>(worldWritable), std::optional<std::string>(link),
+          std::optional<std::string>(top_ + "/missing")}) {
         ScopedEnv r("XDG_RUNTIME_DIR", runtime);
         SCOPED_TRACE(runtime.value_or("(unset)"));
         EXPECT_EQ(mirevo::snapshotPath(true), cache + "/mirevo/Tovik.bmp");
@@ -84,9 +86,36 @@ TEST_F(SnapshotPath, CacheHomeDefaultsToDotCacheUnderHomeAndMustBeAbsolute) {
     ScopedEnv h("HOME", top_ + "/home");
     ScopedEnv c("XDG_CACHE_HOME", "relative/cache");
     EXPECT_EQ(mirevo::snapshotPath(true), top_ + "/home/.cache/mirevo/Tovik.bmp");
-    ScopedEnv noHome("HOME", std::nullopt);
-    ScopedEnv noCache("XDG_CACHE_HOME", std::nullopt);
-    EXPECT_EQ(mirevo::snapshotPath(true), "");
+}
+
+// A session started without HOME (a bare service, a cleared environment) used to have no folder at all.
+TEST(SnapshotCacheHome, WithoutHomeTheUserDatabaseSaysWhereHomeIs) {
+    struct Case {
+        std::string xdgCache, home, databaseHome, expected;
+        bool databaseAsked;
+    };
+    const Case cases[] = {
+        {"", "", "/home/u", "/home/u/.cache", true},
+        {"", "relative", "/home/u/", "/home/u/.cache", true},
+        {"", "", "", "", true},
+        {"", "", "relative", "", true},
+        {"", "", "/", "/.cache", true},
+        {"", "/h", "/home/u", "/h/.cache", false},
+        {"/c//", "", "/home/u", "/c", false},
+        {"relative", "/h/", "/home/u", "/h/.cache", false},
+    };
+    for (const Case& c : cases) {
+        bool asked = false;
+        EXPECT_EQ(mirevo::snapshotCacheHome(c.xdgCache, c.home,
+                                            [&] {
+                                                asked = true;
+                                                return c.databaseHome;
+                                            }),
+                  c.expected)
+            << c.xdgCache << " | " << c.home << " | " << c.databaseHome;
+        EXPECT_EQ(asked, c.databaseAsked);
+    }
+    EXPECT_EQ(mirevo::snapshot_detail::userDatabaseHome()[0], '/');
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Mirevo.scr as the screen-saver machinery runs it, on a private X server with a known desktop picture.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,6 +72,21 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<ChildProcess>(argv, environment());
     }
+    // The viewer's floor shows the picture's colours, not the plain white of a missing one.
+    bool floorShowsThePicture() {
+        return pollUntil(10s, [&] {
+            auto shot = client.screenshot(client.root()); // the viewer's window is larger than this screen
+            if (!shot) return false;
+            int strong = 0;
+            for (int y = 0; y < shot->height; y += 4)
+                for (int x = 0; x < shot->width; x += 4) {
+                    auto c = shot->at(x, y);
+                    int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
+                    if (hi - lo > 80) ++strong;
+                }
+            return strong > 100;
+        });
+    }
     void pressKeyIn(unsigned long window, const std::string& key) {
         ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(window); })) << "window never shown";
         client.focus(window);
@@ -94,21 +110,8 @@ TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
     ASSERT_EQ(lstat((runtime / "Tovik.bmp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    // The viewer found that file: its floor shows the picture's colours, not the plain white of a missing
-    // one.
-    bool coloured = pollUntil(10s, [&] {
-        auto shot = client.screenshot(client.root()); // the viewer's window is larger than this screen
-        if (!shot) return false;
-        int strong = 0;
-        for (int y = 0; y < shot->height; y += 4)
-            for (int x = 0; x < shot->width; x += 4) {
-                auto c = shot->at(x, y);
-                int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
-                if (hi - lo > 80) ++strong;
-            }
-        return strong > 100;
-    });
-    EXPECT_TRUE(coloured);
+    // The viewer found that file.
+    EXPECT_TRUE(floorShowsThePicture());
 
     // The hidden session window marks the running session and is never shown.
     const unsigned long session = client.findWindow("Tovik_Main");
@@ -159,6 +162,24 @@ TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
 
     pressKeyIn(viewer, "Escape");
     EXPECT_EQ(saver->waitExit(15s), std::optional<int>(0)) << saver->errors();
+}
+
+// A runtime folder the user may not write in, and no HOME: both programs take the cache folder instead.
+TEST_F(SaverSession, ReadOnlyRuntimeFolderAndNoHomeStillGiveASnapshot) {
+    ASSERT_EQ(chmod(runtime.path().c_str(), 0500), 0);
+    TempDir cache;
+    auto env = environment();
+    env["HOME"] = std::nullopt;
+    env["XDG_CACHE_HOME"] = cache.path();
+    ChildProcess saver({kSaver, "/s"}, env);
+    const unsigned long viewer = client.waitForWindow("Tovik_VC", 30s);
+    ASSERT_NE(viewer, 0u) << saver.errors();
+    EXPECT_EQ(snapshotDifference(readBytes(cache / "mirevo/Tovik.bmp"), desktop), "");
+    EXPECT_FALSE(std::filesystem::exists(runtime / "Tovik.bmp"));
+    EXPECT_TRUE(floorShowsThePicture());
+    pressKeyIn(viewer, "Escape");
+    EXPECT_EQ(saver.waitExit(10s), std::optional<int>(0));
+    EXPECT_EQ(saver.errors().find("Mirevo.scr"), std::string::npos) << saver.errors();
 }
 
 // An empty command line runs a session too, here from a folder whose name a shell would mangle.
