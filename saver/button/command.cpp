@@ -32,7 +32,12 @@ public:
     explicit Surface(Command& widget) : widget_(widget) {}
     void paintFace(Skin skin, bool gradientReversed) override { widget_.paintFace(skin, gradientReversed); }
     void refreshCaption() override { widget_.showCaption(); }
-    void startMousePoll() override { widget_.mousePoll_.start(kMousePollMs, Qt::CoarseTimer, &widget_); }
+    void runMousePoll(bool running) override {
+        if (running)
+            widget_.mousePoll_.start(kMousePollMs, Qt::CoarseTimer, &widget_);
+        else
+            widget_.mousePoll_.stop();
+    }
     void propertyChanged(const char* name) override {
         emit widget_.propertyChanged(QString::fromLatin1(name));
     }
@@ -178,12 +183,28 @@ void Command::mouseReleaseEvent(QMouseEvent* event) {
     control_->buttonReleased(mouseButton(event));
 }
 
-void Command::focusInEvent(QFocusEvent*) {
+bool Command::showsFocus() const {
+    return State() == ButtonState::Focused || State() == ButtonState::FocusedHot;
+}
+
+void Command::focusInEvent(QFocusEvent* event) {
+    // Back from another window the focus returns where it was, and the face never stopped showing it.
+    if (event->reason() == Qt::ActiveWindowFocusReason && showsFocus()) return;
     control_->focusGained();
 }
 
-void Command::focusOutEvent(QFocusEvent*) {
+void Command::focusOutEvent(QFocusEvent* event) {
+    // Another window in front, or a menu, leaves the focus with this control: the face keeps showing it, so a
+    // return does not look like a new press.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) return;
     control_->focusLost();
+}
+
+bool Command::event(QEvent* event) {
+    // While the window was in the background the focus may have been given to another control.
+    if (event->type() == QEvent::WindowActivate && showsFocus() && window()->focusWidget() != this)
+        control_->focusLost();
+    return QWidget::event(event);
 }
 
 void Command::timerEvent(QTimerEvent* event) {

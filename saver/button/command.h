@@ -66,12 +66,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:
     class Surface;
     void paintFace(Skin skin, bool gradientReversed);
     void showCaption();
+    bool showsFocus() const;
     // The caption's Qt font: the one set, or the stored font made into one after a Load.
     const QFont& captionFont() const;
 

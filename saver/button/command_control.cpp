@@ -63,7 +63,8 @@ CommandControl::CommandControl(CommandSurface& surface) : surface_(surface) {
 
 void CommandControl::Initialize() {
     machine_.initialize();
-    surface_.startMousePoll();
+    initialized_ = true;
+    updateMousePoll();
 }
 
 bool CommandControl::Enabled() {
@@ -75,6 +76,7 @@ bool CommandControl::Enabled() {
     }
     bool result = enabled_;
     ShowEnabledFace();
+    updateMousePoll();
     return result;
 }
 
@@ -82,6 +84,7 @@ void CommandControl::SetEnabled(bool enabled) {
     enabled_ = enabled;
     surface_.propertyChanged("Enabled");
     ShowEnabledFace();
+    updateMousePoll();
 }
 
 void CommandControl::SetCaption(const std::string& text) {
@@ -145,6 +148,7 @@ void CommandControl::Load(const ButtonProperties& store) {
     if (auto text = stored("Visible", "1"))
         if (auto number = toInteger(*text, INT16_MIN, INT16_MAX)) opaque_ = *number != 0;
     if (!ApplyLook()) surface_.refreshCaption();
+    updateMousePoll();
 }
 
 void CommandControl::Save(ButtonProperties& store) {
@@ -222,7 +226,16 @@ void CommandControl::PaintFace(Skin skin) {
 
 void CommandControl::react(const Reaction& reaction) {
     if (reaction.face) PaintFace(*reaction.face);
+    updateMousePoll();
     if (reaction.click) surface_.click();
+}
+
+void CommandControl::updateMousePoll() {
+    ButtonState s = machine_.state();
+    bool running = initialized_ && enabled_ && (s == ButtonState::Hot || s == ButtonState::FocusedHot);
+    if (running == pollRunning_) return;
+    pollRunning_ = running;
+    surface_.runMousePoll(running);
 }
 
 } // namespace mirevo

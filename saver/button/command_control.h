@@ -17,7 +17,9 @@ public:
     virtual void paintFace(Skin skin, bool gradientReversed) = 0;
     // The caption or the background mode changed: show them again over the face as it is (not a face paint).
     virtual void refreshCaption() = 0;
-    virtual void startMousePoll() = 0; // every 100 ms, for as long as the control lives
+    // The 100 ms leave poll's timer on or off. The poll is on from Initialize for the control's life, but
+    // only a hot face can drop when the pointer leaves, so the timer ticks only while the face is hot.
+    virtual void runMousePoll(bool running) = 0;
     virtual void propertyChanged(const char* name) = 0;
     virtual void click() = 0;
 };
@@ -76,6 +78,7 @@ private:
     void ShowEnabledFace();
     void PaintFace(Skin skin);
     void react(const Reaction& reaction);
+    void updateMousePoll();
 
     CommandSurface& surface_;
     ButtonStateMachine machine_;
@@ -84,6 +87,7 @@ private:
     uint8_t firstRun_ = 0;
     bool enabled_ = false;
     bool opaque_ = true;
+    bool initialized_ = false, pollRunning_ = false;
 };
 
 } // namespace mirevo

@@ -116,7 +116,9 @@ struct Sequence : testing::Test {
 };
 
 TEST_F(Sequence, NormalClickRaisesClickOnTheReleaseAndTheGradientFollowsTheHover) {
+    EXPECT_FALSE(surface.polling); // nothing for a leave to change yet
     control.pointerMoved();
+    EXPECT_TRUE(surface.polling);
     control.focusGained();
     press();
     EXPECT_EQ(surface.clicks, 0);
@@ -124,6 +126,7 @@ TEST_F(Sequence, NormalClickRaisesClickOnTheReleaseAndTheGradientFollowsTheHover
     EXPECT_EQ(surface.clicks, 1);
     control.mousePollTick(true);
     control.mousePollTick(false);
+    EXPECT_FALSE(surface.polling);
     control.focusLost();
     // The press that brings the focus keeps the hot face's upside-down gradient.
     EXPECT_EQ(surface.takePaints(), (std::vector<Paint>{{Skin::HighLight, true},
@@ -199,7 +202,9 @@ TEST_F(Sequence, DisabledButtonIgnoresEverythingAndKeepsItsState) {
     EXPECT_EQ(control.state(), ButtonState::Hot);
     EXPECT_EQ(surface.takePaints(), (std::vector<Paint>{{Skin::Disable, true}}));
     EXPECT_FALSE(control.caption().enabled);
+    EXPECT_FALSE(surface.polling);
     control.SetEnabled(true);
+    EXPECT_TRUE(surface.polling);
     EXPECT_EQ(surface.takePaints(), (std::vector<Paint>{{Skin::Normal, true}}));
     EXPECT_EQ(control.state(), ButtonState::Hot);
 }

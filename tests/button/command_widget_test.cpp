@@ -168,5 +168,36 @@ TEST_F(ButtonWindow, ClickRaisesClickOnceAndDragOffRaisesNone) {
     EXPECT_EQ(bigClicks.count(), 1);
 }
 
+TEST_F(ButtonWindow, FocusLookStaysWhileAnotherWindowIsInFront) {
+    QSignalSpy clicks(small, &Command::Click);
+    pointerTo(centreOnScreen(small));
+    ASSERT_TRUE(waitFor(small, 20, 2, 0xFFF0CF));
+    const QPoint p = centreOnScreen(small);
+    qtEnv->x->click(p.x(), p.y());
+    pointerTo({600, 200});
+    ASSERT_TRUE(waitFor(small, 20, 2, 0xCEE7FF)); // clicked, then left: Selected
+    EXPECT_EQ(clicks.count(), 1);
+
+    QWidget other;
+    other.setGeometry(400, 150, 100, 50);
+    auto bringToFront = [](QWidget& w) {
+        w.show();
+        w.activateWindow();
+        return QTest::qWaitForWindowActive(&w);
+    };
+    ASSERT_TRUE(bringToFront(other));
+    EXPECT_EQ(small->Face(), Skin::Selected);
+    ASSERT_TRUE(bringToFront(host));
+    EXPECT_EQ(small->Face(), Skin::Selected);
+    EXPECT_EQ(small->State(), ButtonState::Focused);
+
+    // The focus moved on while the window was behind: the look follows it on the way back.
+    ASSERT_TRUE(bringToFront(other));
+    big->setFocus();
+    ASSERT_TRUE(bringToFront(host));
+    EXPECT_TRUE(waitFor(small, 20, 2, 0xF3F3EE));
+    EXPECT_TRUE(waitFor(big, 38, 2, 0xCEE7FF));
+}
+
 } // namespace
 } // namespace mirevo

@@ -21,7 +21,7 @@ struct FakeSurface final : CommandSurface {
 
     void paintFace(Skin skin, bool reversed) override { paints.push_back({skin, reversed}); }
     void refreshCaption() override { ++refreshes; }
-    void startMousePoll() override { polling = true; }
+    void runMousePoll(bool running) override { polling = running; }
     void propertyChanged(const char* name) override { changed.push_back(name); }
     void click() override { ++clicks; }
     // What happened since the last call, and forget it.

@@ -15,6 +15,7 @@ public:
 
     bool ok() const { return !display_.empty(); }
     const std::string& display() const { return display_; } // ":N"
+    pid_t pid() const { return pid_; }                      // for measuring what the server spends
 
 private:
     pid_t pid_ = -1;
