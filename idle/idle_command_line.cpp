@@ -41,7 +41,9 @@ std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector
             name.resize(eq);
         }
         const bool takesValue = name == "--timeout" || name == "--autostart";
-        if (!takesValue && value) return usage(name + " takes no value");
+        const bool flag = name == "--help" || name == "-h" || name == "--version";
+        if (!takesValue && !flag) return usage("unknown argument " + shown(arguments[i]));
+        if (flag && value) return usage(name + " takes no value");
         if (takesValue && !value) {
             if (i + 1 == arguments.size()) return usage(name + " needs a value");
             value = arguments[++i];
@@ -56,12 +58,10 @@ std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector
             if (!options.timeoutMinutes)
                 return usage("--timeout needs a whole number of minutes from 0 to " +
                              std::to_string(kMaxTimeoutMinutes) + ", not " + shown(*value));
-        } else if (name == "--autostart") {
+        } else { // --autostart
             if (*value != "on" && *value != "off")
                 return usage("--autostart takes on or off, not " + shown(*value));
             options.autostart = *value == "on";
-        } else {
-            return usage("unknown argument " + shown(name));
         }
     }
     return options;
