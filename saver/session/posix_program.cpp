@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include <thread>
+
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -23,6 +25,15 @@ public:
 private:
     posix_spawnattr_t attributes_;
 };
+
+bool endsWithin(StartedProgram& program, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!program.ended()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 } // namespace
 
@@ -55,6 +66,16 @@ bool StartedProgram::ended() {
     pid_t result = waitpid(pid_, &status, WNOHANG);
     if (result == pid_ || (result < 0 && errno == ECHILD)) ended_ = true;
     return ended_;
+}
+
+void StartedProgram::end() {
+    if (ended()) return;
+    ::kill(pid_, SIGTERM);
+    if (endsWithin(*this, kEndGrace)) return;
+    ::kill(pid_, SIGKILL);
+    // A process stuck in the kernel (a drive that does not answer) dies only when it comes back; the system
+    // collects it then, after we are gone.
+    endsWithin(*this, kEndGrace);
 }
 
 } // namespace mirevo

@@ -1,5 +1,7 @@
 #pragma once
-// Starting the viewer as a child process and noticing when it has ended.
+// Starting a program (the viewer, or mirevo-idle's session) as a child process, noticing when it has ended,
+// and ending it on request.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,10 @@ namespace mirevo {
 
 class StartedProgram {
 public:
+    // How long a program asked to end may take before it is killed, and how long its end is then awaited.
+    static constexpr std::chrono::milliseconds kEndGrace{1000};
+
+    // A program still running when this goes is left running (mirevo-idle's sessions outlive it).
     StartedProgram() = default;
     StartedProgram(const StartedProgram&) = delete;
     StartedProgram& operator=(const StartedProgram&) = delete;
@@ -18,6 +24,9 @@ public:
     bool start(const std::string& path, const std::vector<std::string>& arguments = {});
     // True once the program has exited; its status is collected so that no zombie is left.
     bool ended();
+    // Asks a program still running to end (SIGTERM), kills it (SIGKILL) if it is still there kEndGrace later,
+    // and collects it. Returns at most about twice kEndGrace later, even for a process that cannot die yet.
+    void end();
     pid_t pid() const { return pid_; }
 
 private:

@@ -42,7 +42,10 @@ QtSessionWindow::QtSessionWindow(Display* display, const Settings& settings, int
     session_.load();
 }
 
-QtSessionWindow::~QtSessionWindow() = default;
+// However the program comes to destroy the session, it leaves no viewer behind.
+QtSessionWindow::~QtSessionWindow() {
+    viewer_.end();
+}
 
 std::unique_ptr<RowSource> QtSessionWindow::grabScreen() {
     return openScreenRows(display_, primaryScreenArea(display_));
@@ -60,6 +63,10 @@ bool QtSessionWindow::startProgram(const std::string& path) {
 
 bool QtSessionWindow::startedProgramEnded() {
     return viewer_.ended();
+}
+
+void QtSessionWindow::endStartedProgram() {
+    viewer_.end();
 }
 
 bool QtSessionWindow::windowExists(const std::string& title) {

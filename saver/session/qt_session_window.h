@@ -33,6 +33,7 @@ public:
     WriteResult writeSnapshot(const FileContents& contents) override;
     bool startProgram(const std::string& path) override;
     bool startedProgramEnded() override;
+    void endStartedProgram() override;
     bool windowExists(const std::string& title) override;
     void showCursor() override;
     void setTimer(SessionTimer timer, bool on) override;

@@ -94,6 +94,9 @@ void TovikS::onTimer3() {
 void TovikS::unload() {
     if (ended_) return;
     ended_ = true;
+    // Whatever ends the session (a signal, the give-up, a window closed while its process lingers), no viewer
+    // is left running without its saver.
+    if (viewerStarted_ && !platform_.startedProgramEnded()) platform_.endStartedProgram();
     if (timerOn(SessionTimer::Timer2)) {
         setTimer(SessionTimer::Timer2, false);
         music_.CD_Close();

@@ -39,6 +39,8 @@ public:
     virtual bool startProgram(const std::string& path) = 0;
     // Has the program started last ended? Collects its exit status.
     virtual bool startedProgramEnded() = 0;
+    // Ends the program started last: SIGTERM, SIGKILL a second later if it is still there; collects it.
+    virtual void endStartedProgram() = 0;
     virtual bool windowExists(const std::string& title) = 0;
     virtual void showCursor() = 0;
     virtual void setTimer(SessionTimer timer, bool on) = 0;
@@ -60,7 +62,8 @@ public:
     void onTimer1();
     void onTimer2();
     void onTimer3();
-    // The query-unload handler: stops the music, shows the cursor for switch S, ends the program.
+    // The query-unload handler: ends a viewer still running, stops the music, shows the cursor for switch S,
+    // ends the program.
     void unload();
 
     bool timerOn(SessionTimer timer) const { return timers_[index(timer)]; }

@@ -60,6 +60,10 @@ public:
         return programStarts;
     }
     bool startedProgramEnded() override { return programEnded; }
+    void endStartedProgram() override {
+        log_.push_back("endStartedProgram");
+        programEnded = true;
+    }
     bool windowExists(const std::string& title) override { return windows.count(title) > 0; }
     void showCursor() override { log_.push_back("showCursor"); }
     void setTimer(SessionTimer timer, bool on) override {

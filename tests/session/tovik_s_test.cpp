@@ -84,13 +84,14 @@ TEST(TovikS, MusicIsChosenByKindAndFileEnding) {
         Log atShutdown; // the query-unload handler, cursor shown, end
     };
     const Log cd = {"CD_Open", "Timer2 on"};
-    const Log cdEnd = {"Timer2 off", "CD_Close", "showCursor", "endProgram"};
+    // The viewer still runs at each shutdown here, so the shutdown ends it first.
+    const Log cdEnd = {"endStartedProgram", "Timer2 off", "CD_Close", "showCursor", "endProgram"};
     const Log wav = {"WAV_Play"};
-    const Log wavEnd = {"WAV_Stop", "showCursor", "endProgram"};
+    const Log wavEnd = {"endStartedProgram", "WAV_Stop", "showCursor", "endProgram"};
     const Log mp3 = {"MP3_Play", "Timer1 on"};
-    const Log mp3End = {"Timer1 off", "MP3_Close", "showCursor", "endProgram"};
+    const Log mp3End = {"endStartedProgram", "Timer1 off", "MP3_Close", "showCursor", "endProgram"};
     const Log none = {};
-    const Log noneEnd = {"showCursor", "endProgram"};
+    const Log noneEnd = {"endStartedProgram", "showCursor", "endProgram"};
     const Case cases[] = {
         {BGM_NONE, "", none, noneEnd},
         {BGM_NONE, "/m/song.mp3", none, noneEnd},
@@ -128,7 +129,8 @@ TEST(TovikS, CursorIsShownAtTheEndOnlyWhenMainHidIt) {
         s.tovik.unload();
         s.tovik.unload(); // a second close request finds the program already ending
         s.tovik.onTimer3();
-        Log expected = hidden ? Log{"showCursor", "endProgram"} : Log{"endProgram"};
+        Log expected = hidden ? Log{"endStartedProgram", "showCursor", "endProgram"}
+                              : Log{"endStartedProgram", "endProgram"};
         EXPECT_EQ(s.take(), expected) << "cursor hidden: " << hidden;
     }
 }
@@ -162,7 +164,7 @@ TEST(TovikS, CdMonitorStopsForGoodWhenTheDiscCannotBeMonitored) {
     EXPECT_THAT(s.take(), ElementsAre("CD_Check", "Timer2 on", "CD_Check", "Timer2 off"));
     // The shutdown then leaves the CD device alone.
     s.tovik.unload();
-    EXPECT_THAT(s.take(), ElementsAre("showCursor", "endProgram"));
+    EXPECT_THAT(s.take(), ElementsAre("endStartedProgram", "showCursor", "endProgram"));
 }
 
 // What the watch does at each tick: the viewer's window present or not, its process alive or not, and the
@@ -189,8 +191,10 @@ void runWatch(const std::string& name, bool viewerStarts, const std::vector<Watc
         s.tovik.onTimer3();
         Log log = s.take();
         if (step.ends) {
-            EXPECT_THAT(log, ElementsAre("Timer3 off", "showCursor", "endProgram"))
-                << step.at.count() << " ms";
+            // A viewer that has not ended by itself is ended with the session.
+            Log expected{"Timer3 off", "endStartedProgram", "showCursor", "endProgram"};
+            if (!viewerStarts || step.exited) expected.erase(expected.begin() + 1);
+            EXPECT_EQ(log, expected) << step.at.count() << " ms";
             EXPECT_TRUE(s.tovik.ended());
             return;
         }
@@ -208,6 +212,9 @@ TEST(TovikS, WatchEndsWhenTheViewerWindowIsGoneOrTheViewerIsDone) {
               {4000ms, true, false, false},
               {12000ms, true, false, false},
               {12500ms, false, false, true}});
+    // Its window closes before the give-up limit while the process lives on: the next tick ends the session.
+    runWatch("seen then gone, process lingering", true,
+             {{500ms, true, false, false}, {1000ms, false, false, true}});
     // The viewer process ended before it ever showed its window.
     runWatch("process exited", true, {{500ms, false, false, false}, {1000ms, false, true, true}});
     // The process exited while its window was still being torn down.
