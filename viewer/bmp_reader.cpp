@@ -1,11 +1,15 @@
 #include "viewer/bmp_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "viewer/box_reduce.h"
 
 namespace mirevo::viewer {
 
@@ -51,6 +55,51 @@ size_t readAt(int fd, uint8_t* into, size_t size, uint64_t offset) {
     return done;
 }
 
+// Rows are read about this many bytes at a time: a cancel is noticed between two bands, and a picture being
+// reduced holds no more of its source than one band.
+constexpr size_t kBandBytes = size_t{4} << 20;
+
+// Fills the picture with the rows that fetch(into, offset from the first row, size) delivers, reduced by a
+// whole factor when it is larger than maxSide allows. A failed allocation refuses the picture.
+template <typename Fetch>
+BmpResult<BmpImage> readRows(const BmpLayout& layout, const SideLimit& maxSide, Fetch fetch,
+                             const std::atomic<bool>* cancelled) {
+    using R = BmpResult<BmpImage>;
+    const int factor = reductionFactor(layout.width, layout.height, maxSide ? maxSide(layout) : kMaxBmpSide);
+    const size_t rows = static_cast<size_t>(layout.height);
+    const size_t bandRows = std::min(rows, std::max<size_t>(1, kBandBytes / layout.rowBytes));
+    try {
+        if (factor == 1) {
+            // Reserved, and grown band by band: a large picture's memory is first touched as its rows arrive,
+            // not all at once before the first of them, which could not be abandoned.
+            BmpImage image{layout.width, layout.height, {}};
+            image.pixels.reserve(layout.pixelBytes());
+            for (size_t row = 0; row < rows; row += bandRows) {
+                if (cancelled && cancelled->load()) return R::refuse(BmpRefusal::Cancelled);
+                const size_t offset = row * layout.rowBytes;
+                const size_t size = std::min(bandRows, rows - row) * layout.rowBytes;
+                image.pixels.resize(offset + size);
+                if (!fetch(image.pixels.data() + offset, offset, size))
+                    return R::refuse(BmpRefusal::ShortPixelData);
+            }
+            return {std::move(image), BmpRefusal::None};
+        }
+        BoxReducer reducer(layout.width, layout.height, factor);
+        std::vector<uint8_t> band(bandRows * layout.rowBytes);
+        for (size_t row = 0; row < rows; row += bandRows) {
+            if (cancelled && cancelled->load()) return R::refuse(BmpRefusal::Cancelled);
+            const size_t count = std::min(bandRows, rows - row);
+            if (!fetch(band.data(), row * layout.rowBytes, count * layout.rowBytes))
+                return R::refuse(BmpRefusal::ShortPixelData);
+            for (size_t i = 0; i < count; ++i)
+                reducer.addRow(band.data() + i * layout.rowBytes);
+        }
+        return {reducer.take(), BmpRefusal::None};
+    } catch (const std::bad_alloc&) {
+        return R::refuse(BmpRefusal::OutOfMemory);
+    }
+}
+
 } // namespace
 
 const char* describe(BmpRefusal refusal) {
@@ -79,6 +128,10 @@ const char* describe(BmpRefusal refusal) {
         return "pixel data offset outside the file";
     case BmpRefusal::ShortPixelData:
         return "pixel data shorter than the rows need";
+    case BmpRefusal::OutOfMemory:
+        return "not enough memory for the picture";
+    case BmpRefusal::Cancelled:
+        return "reading abandoned";
     }
     return "unknown";
 }
@@ -115,17 +168,21 @@ BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, ui
     return {layout, BmpRefusal::None};
 }
 
-BmpResult<BmpImage> parseBmp(const uint8_t* data, size_t size) {
+BmpResult<BmpImage> parseBmp(const uint8_t* data, size_t size, const SideLimit& maxSide) {
     auto layout = parseBmpHeader(data, size, size);
     if (!layout) return BmpResult<BmpImage>::refuse(layout.refusal);
-    const BmpLayout& l = *layout.value;
-    BmpImage image{l.width, l.height, {}};
-    const uint8_t* pixels = data + l.pixelOffset;
-    image.pixels.assign(pixels, pixels + l.pixelBytes());
-    return {std::move(image), BmpRefusal::None};
+    const uint8_t* pixels = data + layout.value->pixelOffset;
+    return readRows(
+        *layout.value, maxSide,
+        [pixels](uint8_t* into, size_t offset, size_t bytes) {
+            std::memcpy(into, pixels + offset, bytes);
+            return true;
+        },
+        nullptr);
 }
 
-BmpResult<BmpImage> loadBmpFile(const std::string& path) {
+BmpResult<BmpImage> loadBmpFile(const std::string& path, const SideLimit& maxSide,
+                                const std::atomic<bool>* cancelled) {
     using R = BmpResult<BmpImage>;
     if (path.empty()) return R::refuse(BmpRefusal::CannotOpen);
     // Non-blocking so that a FIFO planted at the path cannot hang the viewer before the type check.
@@ -140,13 +197,17 @@ BmpResult<BmpImage> loadBmpFile(const std::string& path) {
     size_t got = readAt(file.get(), header, sizeof header, 0);
     auto layout = parseBmpHeader(header, got, fileSize);
     if (!layout) return R::refuse(layout.refusal);
-    const BmpLayout& l = *layout.value;
 
-    // The size is checked against the file's length, so this cannot be made larger than the file itself.
-    BmpImage image{l.width, l.height, std::vector<uint8_t>(l.pixelBytes())};
-    if (readAt(file.get(), image.pixels.data(), image.pixels.size(), l.pixelOffset) != image.pixels.size())
-        return R::refuse(BmpRefusal::ShortPixelData); // the file shrank under us
-    return {std::move(image), BmpRefusal::None};
+    // The size is checked against the file's length, so nothing larger than the file itself is allocated; a
+    // short read means the file shrank under us.
+    const int fd = file.get();
+    const uint64_t pixelOffset = layout.value->pixelOffset;
+    return readRows(
+        *layout.value, maxSide,
+        [fd, pixelOffset](uint8_t* into, size_t offset, size_t bytes) {
+            return readAt(fd, into, bytes, pixelOffset + offset) == bytes;
+        },
+        cancelled);
 }
 
 } // namespace mirevo::viewer

@@ -1,8 +1,10 @@
 #pragma once
 // The snapshot as the viewer reads it: an uncompressed 24-bit bottom-up Windows bitmap. The reader believes
 // no field of the file; whatever the texture upload could not take safely is refused with its reason.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +24,8 @@ enum class BmpRefusal {
     TooLarge,       // a side above kMaxBmpSide
     BadPixelOffset, // pixel data said to start inside the headers or beyond the end of the file
     ShortPixelData, // fewer pixel bytes than |height| padded rows
+    OutOfMemory,    // no room for the picture (or its smaller levels)
+    Cancelled,      // the viewer ended while the rows were being read
 };
 
 const char* describe(BmpRefusal refusal);
@@ -55,10 +59,16 @@ template <typename T> struct BmpResult {
 // Checks the first bytes of a file of fileSize bytes; header may hold more than the 54 it needs.
 BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, uint64_t fileSize);
 
-// A whole file held in memory.
-BmpResult<BmpImage> parseBmp(const uint8_t* data, size_t size);
+// The largest side the picture may keep, asked once its header has been found sound (it may wait for the
+// answer). A larger picture is reduced by a whole factor while its rows are read (see box_reduce.h).
+using SideLimit = std::function<int(const BmpLayout&)>;
 
-// Reads the file without following a symbolic link; allocates only what the checked layout needs.
-BmpResult<BmpImage> loadBmpFile(const std::string& path);
+// A whole file held in memory.
+BmpResult<BmpImage> parseBmp(const uint8_t* data, size_t size, const SideLimit& maxSide = {});
+
+// Reads the file without following a symbolic link, in bands of whole rows; allocates only what the checked
+// layout (reduced to maxSide) needs. Setting cancelled stops the read between two bands.
+BmpResult<BmpImage> loadBmpFile(const std::string& path, const SideLimit& maxSide = {},
+                                const std::atomic<bool>* cancelled = nullptr);
 
 } // namespace mirevo::viewer

@@ -20,6 +20,11 @@ constexpr FloorCorner kFloor[4] = {
 
 } // namespace
 
+void clearScreen() {
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
 void setViewport(int width, int height) {
     glViewport(0, 0, width, height == 0 ? 1 : height);
 }
@@ -49,9 +54,9 @@ bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const s
 }
 
 bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath,
-               const PreparedSnapshot& prepared) {
+               const PreparedSnapshot& prepared, const KeepGoing& keepGoing) {
     setUpScene(clientWidth, clientHeight);
-    texture.loadPrepared(snapshotPath, prepared);
+    texture.loadPrepared(snapshotPath, prepared, keepGoing);
     return true;
 }
 

@@ -11,9 +11,11 @@ namespace mirevo::viewer {
 // Viewport, the projection (fixed from this size for the whole run), the eye translation, black clear colour,
 // depth test, and the snapshot as texture (a refused snapshot leaves a white floor). Always true.
 bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath);
-// The same with the snapshot read beforehand (see SnapshotPreload).
+// The same with the snapshot read beforehand (see SnapshotPreload); keepGoing is asked during a long upload.
 bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath,
-               const PreparedSnapshot& prepared);
+               const PreparedSnapshot& prepared, const KeepGoing& keepGoing = {});
+// Black, before the first frame.
+void clearScreen();
 // On every size notification; the projection keeps its aspect.
 void setViewport(int width, int height);
 // Clears, draws the floor in the pose, leaves the model-view stack as it found it.

@@ -12,7 +12,8 @@ BmpImage halveImage(const BmpImage& level) {
     const int w = level.width, h = level.height;
     BmpImage next{w > 1 ? w / 2 : 1, h > 1 ? h / 2 : 1, {}};
     const size_t sourceRow = rowBytes(w), targetRow = rowBytes(next.width);
-    next.pixels.assign(targetRow * static_cast<size_t>(next.height), 0);
+    // Grown a row at a time, so that a large level's memory is touched as it is averaged.
+    next.pixels.reserve(targetRow * static_cast<size_t>(next.height));
     // A side of 1 pairs a row or column with itself.
     const size_t down = h > 1 ? sourceRow : 0;
     const size_t across = w > 1 ? 3 : 0;
@@ -20,6 +21,7 @@ BmpImage halveImage(const BmpImage& level) {
     for (int y = 0; y < next.height; ++y) {
         const uint8_t* top = level.pixels.data() + sourceRow * static_cast<size_t>(h > 1 ? 2 * y : 0);
         const uint8_t* bottom = top + down;
+        next.pixels.resize(targetRow * static_cast<size_t>(y + 1));
         uint8_t* out = next.pixels.data() + targetRow * static_cast<size_t>(y);
         for (int x = 0; x < next.width; ++x, top += step, bottom += step, out += 3) {
             for (int c = 0; c < 3; ++c)

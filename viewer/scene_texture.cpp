@@ -1,5 +1,8 @@
 #include "viewer/scene_texture.h"
 
+#include <algorithm>
+#include <new>
+
 #include "viewer/mipmap_levels.h"
 
 #include <GL/gl.h>
@@ -8,10 +11,30 @@
 namespace mirevo::viewer {
 
 namespace {
-void uploadLevel(GLint level, const BmpImage& image) {
+
+// A level larger than a 4K desktop goes up in bands of rows, so that a software GL (which converts every
+// pixel) lets the window answer between them.
+constexpr size_t kWholeUploadBytes = size_t{32} << 20;
+constexpr size_t kUploadBandBytes = size_t{8} << 20;
+
+bool uploadLevel(GLint level, const BmpImage& image, const KeepGoing& keepGoing = {}) {
+    if (!keepGoing || image.pixels.size() <= kWholeUploadBytes) {
+        glTexImage2D(GL_TEXTURE_2D, level, GL_RGB8, image.width, image.height, 0, GL_BGR, GL_UNSIGNED_BYTE,
+                     image.pixels.data());
+        return true;
+    }
+    const size_t rowBytes = (static_cast<size_t>(image.width) * 3 + 3) & ~size_t{3};
+    const int bandRows = static_cast<int>(std::max<size_t>(1, kUploadBandBytes / rowBytes));
     glTexImage2D(GL_TEXTURE_2D, level, GL_RGB8, image.width, image.height, 0, GL_BGR, GL_UNSIGNED_BYTE,
-                 image.pixels.data());
+                 nullptr);
+    for (int row = 0; row < image.height; row += bandRows) {
+        if (!keepGoing()) return false;
+        glTexSubImage2D(GL_TEXTURE_2D, level, 0, row, image.width, std::min(bandRows, image.height - row),
+                        GL_BGR, GL_UNSIGNED_BYTE, image.pixels.data() + rowBytes * static_cast<size_t>(row));
+    }
+    return true;
 }
+
 } // namespace
 
 GlCapabilities currentGlCapabilities() {
@@ -57,24 +80,39 @@ void SceneTexture::Bind() const {
 bool SceneTexture::LoadBitmapFile(const std::string& fileName) {
     Create(fileName);
     lastPath_.reset();
-    auto image = loadBmpFile(fileName);
+    auto image =
+        loadBmpFile(fileName, [](const BmpLayout&) { return currentGlCapabilities().maxTextureSize; });
     lastRefusal_ = image.refusal;
-    if (!image) return false;
-    upload(*image.value);
-    return true;
+    return image && uploadWithin(*image.value, nullptr, {});
 }
 
-bool SceneTexture::loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared) {
+bool SceneTexture::loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
+                                const KeepGoing& keepGoing) {
     Create(fileName);
     lastPath_.reset();
     lastRefusal_ = prepared.image.refusal;
-    if (!prepared.image) return false;
-    upload(*prepared.image.value, std::nullopt, &prepared.smallerLevels);
-    return true;
+    return prepared.image && uploadWithin(*prepared.image.value, &prepared.smallerLevels, keepGoing);
 }
 
-void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> forced,
-                          const std::vector<BmpImage>* smallerLevels) {
+bool SceneTexture::uploadWithin(const BmpImage& image, const std::vector<BmpImage>* smallerLevels,
+                                const KeepGoing& keepGoing) {
+    // Errors left by earlier calls are not ours (a lost context repeats its error, hence the bound).
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    try {
+        if (!upload(image, std::nullopt, smallerLevels, keepGoing)) lastRefusal_ = BmpRefusal::Cancelled;
+    } catch (const std::bad_alloc&) {
+        lastRefusal_ = BmpRefusal::OutOfMemory;
+        return false;
+    }
+    // A level the GL found no room for leaves the texture incomplete: the floor shows white.
+    for (GLenum error = glGetError(), i = 0; error != GL_NO_ERROR && i < 16; error = glGetError(), ++i)
+        if (error == GL_OUT_OF_MEMORY) lastRefusal_ = BmpRefusal::OutOfMemory;
+    return lastRefusal_ == BmpRefusal::None;
+}
+
+bool SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> forced,
+                          const std::vector<BmpImage>* smallerLevels, const KeepGoing& keepGoing) {
     width_ = image.width;
     height_ = image.height;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -83,15 +121,15 @@ void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> force
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     MipmapPath path = forced.value_or(chooseMipmapPath(currentGlCapabilities(), image.width, image.height));
     if (path == MipmapPath::CpuLevels && smallerLevels && !smallerLevels->empty()) {
-        uploadLevel(0, image);
+        if (!uploadLevel(0, image, keepGoing)) return false;
         GLint level = 1;
         for (const BmpImage& smaller : *smallerLevels)
-            uploadLevel(level++, smaller);
+            if (!uploadLevel(level++, smaller, keepGoing)) return false;
     } else if (path == MipmapPath::CpuLevels) {
         const BmpImage* source = &image;
         BmpImage smaller;
         for (GLint level = 0;; ++level) {
-            uploadLevel(level, *source);
+            if (!uploadLevel(level, *source, keepGoing)) return false;
             if (source->width == 1 && source->height == 1) break;
             smaller = halveImage(*source);
             source = &smaller;
@@ -105,6 +143,7 @@ void SceneTexture::upload(const BmpImage& image, std::optional<MipmapPath> force
                           image.pixels.data());
     }
     lastPath_ = path;
+    return true;
 }
 
 } // namespace mirevo::viewer

@@ -1,4 +1,5 @@
 // Mirevo.dll: shows the desktop snapshot as a floor that turns, rocks and drifts in black space until Escape.
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -47,26 +48,57 @@ double counterSeconds(uint64_t ticks, uint64_t frequency) {
     return static_cast<double>(static_cast<long double>(ticks) / static_cast<long double>(frequency));
 }
 
-// Scene set-up with the snapshot read ahead; the picture's buffers go once the GL has its copy.
-void setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& snapshot, const Trace& trace) {
+// While the snapshot loads the window still answers: Escape, a close request or a signal (SDL turns SIGTERM
+// and SIGINT into a quit event) end the viewer before its first frame.
+class LoadingWindow {
+public:
+    explicit LoadingWindow(KeyState& keys) : keys_(keys) {}
+    // Handles what has arrived, waiting up to waitMs for the first event; false once asked to quit.
+    bool answer(int waitMs) {
+        SDL_Event event;
+        if (!quit_ && SDL_WaitEventTimeout(&event, waitMs)) {
+            do
+                quit_ = handleEvent(event, keys_) == EventOutcome::Quit;
+            while (!quit_ && SDL_PollEvent(&event));
+        }
+        return !quit_ && !keys_.quitRequested();
+    }
+    // Waits for the snapshot; false when asked to quit first.
+    bool waitFor(SnapshotPreload& snapshot) {
+        while (!snapshot.ready(std::chrono::milliseconds(0)))
+            if (!answer(10)) return false;
+        return answer(0);
+    }
+
+private:
+    KeyState& keys_;
+    bool quit_ = false;
+};
+
+// Scene set-up with the snapshot read ahead; the picture's buffers go once the GL has its copy. False when
+// the viewer was asked to quit meanwhile.
+bool setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& snapshot,
+                LoadingWindow& window, const Trace& trace) {
     double start = Trace::monotonicSeconds();
-    PreparedSnapshot prepared = snapshot.take();
+    if (!window.waitFor(snapshot)) return false;
     double waited = Trace::monotonicSeconds() - start;
-    InitScene(width, height, texture, snapshot.path(), prepared);
-    if (!trace.on()) return;
-    char detail[128];
-    std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s",
-                  (Trace::monotonicSeconds() - start) * 1000.0, waited * 1000.0,
-                  texture.lastPath() ? describe(*texture.lastPath()) : "none",
-                  describe(texture.lastRefusal()));
-    trace.mark("texture", detail);
+    PreparedSnapshot prepared = snapshot.take();
+    InitScene(width, height, texture, snapshot.path(), prepared, [&window] { return window.answer(0); });
+    if (trace.on()) {
+        char detail[160];
+        std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s %dx%d",
+                      (Trace::monotonicSeconds() - start) * 1000.0, waited * 1000.0,
+                      texture.lastPath() ? describe(*texture.lastPath()) : "none",
+                      describe(texture.lastRefusal()), texture.width(), texture.height());
+        trace.mark("texture", detail);
+    }
+    return window.answer(0);
 }
 
 // The message loop: events first, a frame whenever none is waiting (and pacing does not hold it back), until
 // Escape or a close request. Returns the number of frames drawn.
 unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock,
-                        uint64_t frequency, const Trace& trace) {
-    KeyState keys;
+                        uint64_t frequency, KeyState& keys, const Trace& trace) {
     SceneMotion motion;
     FramePacer pacer(viewer.refreshRate());
     unsigned long frames = 0;
@@ -119,19 +151,29 @@ int main() {
         std::fprintf(stderr, "Mirevo.dll: cannot create the OpenGL window (%s)\n", error.c_str());
         return 0;
     }
+    // A picture larger than the GL takes is reduced while it is read.
+    snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
     auto visual = x11WindowVisual(viewer->window()).value_or(VisualReport{});
     std::fprintf(stderr, "PixelFormat Selected: %d\nBPP: %d\n", visual.visualId, visual.depth);
 
     viewer->show();
+    // Black space while the snapshot loads, rather than whatever the screen showed before.
+    clearScreen();
+    viewer->swap();
     int width = kViewerWidth, height = kViewerHeight;
     viewer->drawableSize(width, height);
     const uint64_t frequency = SDL_GetPerformanceFrequency();
     FrameClock clock(frequency, SDL_GetPerformanceCounter());
+    KeyState keys;
+    LoadingWindow loading(keys);
     {
         SceneTexture texture;
-        setUpScene(width, height, texture, snapshot, trace);
-        unsigned long frames = runFrames(*viewer, texture, clock, frequency, trace);
-        if (trace.on()) trace.mark("frames", std::to_string(frames));
+        if (setUpScene(width, height, texture, snapshot, loading, trace)) {
+            unsigned long frames = runFrames(*viewer, texture, clock, frequency, keys, trace);
+            if (trace.on()) trace.mark("frames", std::to_string(frames));
+        } else {
+            trace.mark("quit-while-loading");
+        }
         // The texture name goes while its context still exists.
     }
     viewer->deleteContext();

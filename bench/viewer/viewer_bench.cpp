@@ -1,7 +1,7 @@
 // Measures the viewer: building the texture by each mipmap path, the time from process start to the first
 // frame presented, and the frame rate and CPU time per frame under Xvfb. Prints tables.
 //
-//   viewer_bench            all tables (starts its own Xvfb)
+//   viewer_bench            all tables (starts its own Xvfb); the huge snapshot is a sparse 768 MiB file
 //   viewer_bench --texture DISPLAY FILE PATH   one texture build in a fresh process (used by the above)
 #include <algorithm>
 #include <chrono>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -110,8 +111,35 @@ std::string makeSnapshotFolder(Size size) {
     return folder;
 }
 
+// A picture above the GL's largest texture side, black: its rows are a hole in the file.
+std::string makeHugeSnapshotFolder(Size size) {
+    char tmpl[] = "/tmp/mirevo-bench-XXXXXX";
+    std::string folder = mkdtemp(tmpl);
+    chmod(folder.c_str(), 0700);
+    auto header = test::makeBmp(1, 1, [](int, int) { return test::Rgb{0, 0, 0}; });
+    header.resize(54);
+    test::put32(header, 18, uint32_t(size.width));
+    test::put32(header, 22, uint32_t(size.height));
+    test::put32(header, 34, 0);
+    test::writeFile(folder + "/Tovik.bmp", header);
+    if (truncate((folder + "/Tovik.bmp").c_str(), off_t(54 + test::bmpRowBytes(size.width) * size.height)) !=
+        0)
+        std::perror("truncate");
+    return folder;
+}
+
+// The most the process has held so far, from the kernel's count.
+double peakResidentMiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024;
+    return 0;
+}
+
 struct ViewerRun {
     double firstFrameMs = 0;
+    double peakMiB = 0;
     std::string texture;
     double fps = 0, cpuPerFrameMs = 0, cpuPercent = 0;
 };
@@ -130,6 +158,7 @@ ViewerRun runViewer(const std::string& viewerPath, const std::string& display, c
     TraceLine first = traceLine(process.errors(), "first-frame");
     result.firstFrameMs = (first.seconds - spawned) * 1000;
     result.texture = traceLine(process.errors(), "texture").detail;
+    result.peakMiB = peakResidentMiB(process.pid());
     if (runFor.count() > 0) {
         auto until = std::chrono::steady_clock::now() + runFor;
         test::pollUntil(runFor + 1s, [&] { return std::chrono::steady_clock::now() >= until; });
@@ -196,6 +225,23 @@ int main(int argc, char** argv) {
         std::printf("%4dx%-5d %14.1f  %s\n", kSizes[i].width, kSizes[i].height, median(first),
                     texture.c_str());
     }
+
+    const Size huge{16385, 16385};
+    const std::string hugeFolder = makeHugeSnapshotFolder(huge);
+    std::printf("\nA snapshot above the GL's largest texture, median of %d runs\n", kRuns);
+    std::printf("%-12s %14s %14s  %s\n", "snapshot", "first frame ms", "peak RSS MiB", "texture (trace)");
+    {
+        std::vector<double> first, peak;
+        std::string texture;
+        for (int run = 0; run < kRuns; ++run) {
+            ViewerRun r = runViewer(viewerPath, server.display(), hugeFolder, 0ms);
+            first.push_back(r.firstFrameMs), peak.push_back(r.peakMiB);
+            texture = r.texture;
+        }
+        std::printf("%5dx%-6d %14.1f %14.1f  %s\n", huge.width, huge.height, median(first), median(peak),
+                    texture.c_str());
+    }
+    std::filesystem::remove_all(hugeFolder);
 
     std::printf("\nFrames at 1024x768 under Xvfb (5 s after the first frame)\n");
     std::printf("%-10s %10s %16s %10s\n", "snapshot", "frames/s", "CPU ms/frame", "CPU %");

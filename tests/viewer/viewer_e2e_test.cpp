@@ -32,13 +32,14 @@ const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255
 
 class ViewerRun {
 public:
-    ViewerRun(const Xvfb& server, const TempDir& runtime)
+    ViewerRun(const Xvfb& server, const TempDir& runtime, bool trace = false)
         : started_(std::chrono::steady_clock::now()),
-          process_({kViewer}, {{"DISPLAY", server.display()},
-                               {"XDG_RUNTIME_DIR", runtime.path()},
-                               {"LIBGL_ALWAYS_SOFTWARE", "1"},
-                               {"SDL_VIDEODRIVER", "dummy"}, // must not keep the window off X
-                               {"MIREVO_VIEWER_TRACE", std::nullopt}}) {}
+          process_({kViewer},
+                   {{"DISPLAY", server.display()},
+                    {"XDG_RUNTIME_DIR", runtime.path()},
+                    {"LIBGL_ALWAYS_SOFTWARE", "1"},
+                    {"SDL_VIDEODRIVER", "dummy"}, // must not keep the window off X
+                    {"MIREVO_VIEWER_TRACE", trace ? std::optional<std::string>("1") : std::nullopt}}) {}
     ChildProcess& process() { return process_; }
     double secondsSinceStart() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
@@ -193,6 +194,63 @@ TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
     EXPECT_NE(errors.find("PixelFormat Selected: "), std::string::npos) << errors;
     EXPECT_NE(errors.find("\nBPP: 24\n"), std::string::npos) << errors;
     EXPECT_TRUE(client.waitForNoWindow("Tovik_VC", 2s));
+}
+
+// A bitmap whose pixel rows are a hole in the file: written at once whatever its size, and black.
+void writeSparseBmp(const std::string& path, int width, int height) {
+    auto bytes = makeBmp(1, 1, [](int, int) { return kBlack; });
+    bytes.resize(54);
+    put32(bytes, 18, uint32_t(width));
+    put32(bytes, 22, uint32_t(height));
+    put32(bytes, 34, 0);
+    ASSERT_TRUE(writeFile(path, bytes));
+    ASSERT_EQ(truncate(path.c_str(), off_t(54 + bmpRowBytes(width) * size_t(height))), 0);
+}
+
+// The most memory the process has held so far, in MiB, from the kernel's own count.
+long peakResidentMiB(pid_t pid) {
+    std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    auto at = status.find("VmHWM:");
+    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6) / 1024;
+}
+
+TEST(Viewer, AHugeSnapshotIsReducedWhileReadAndEscapeEndsItEvenDuringTheLoad) {
+    Xvfb server(kWidth, kHeight);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    TempDir runtime;
+    writeSparseBmp(runtime / "Tovik.bmp", 16385, 16385); // a side above the GL's largest texture, 768 MiB
+
+    {
+        SCOPED_TRACE("Escape while the picture is being read");
+        ViewerRun run(server, runtime);
+        unsigned long window = client.waitForWindow("Tovik_VC", 20s);
+        ASSERT_TRUE(pollUntil(20s, [&] { return window && client.mapped(window); }));
+        client.sendKey("Escape");
+        EXPECT_EQ(run.process().waitExit(1s), 0);
+    }
+    {
+        SCOPED_TRACE("read to the end");
+        ViewerRun run(server, runtime, true);
+        ASSERT_TRUE(pollUntil(90s, [&] {
+            return run.process().errors().find("first-frame") != std::string::npos ||
+                   !run.process().running();
+        }));
+        ASSERT_TRUE(run.process().running()) << run.process().errors();
+        EXPECT_LT(peakResidentMiB(run.process().pid()), 1024);
+        // The black picture lies on the floor, not the plain white of a refused one, at half its size.
+        std::string errors = run.process().errors();
+        EXPECT_NE(errors.find("accepted 8193x8193"), std::string::npos) << errors;
+        auto shot = client.screenshot(client.findWindow("Tovik_VC"));
+        ASSERT_TRUE(shot);
+        int brightest = 0;
+        for (size_t i = 0; i < shot->rgb.size(); ++i)
+            brightest = std::max<int>(brightest, shot->rgb[i]);
+        EXPECT_LE(brightest, kTolerance);
+        client.sendKey("Escape");
+        EXPECT_EQ(run.process().waitExit(1s), 0);
+    }
 }
 
 TEST(Viewer, AMissingOrUnreadableSnapshotGivesAPlainWhiteFloor) {
