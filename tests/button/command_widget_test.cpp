@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -132,6 +133,8 @@ TEST_F(ButtonWindow, FacesShowTheSkinBorderAroundTheGradientAndTheCaption) {
         ASSERT_TRUE(face);
         expectFace(*face, Skin::Normal, false, button == big ? 2 : kCaptionHeight - 1);
     }
+    // The dialogs' "ＭＳ Ｐゴシック" is drawn as IPA P Gothic.
+    EXPECT_EQ(QFontInfo(big->Font()).family(), "IPAPGothic");
     // Hot: the warm glow, and the gradient upside down.
     pointerTo(centreOnScreen(big));
     auto hot = waitFor(big, 38, 2, 0xFFF0CF);
