@@ -1,0 +1,138 @@
+// Mirevo installed the ways a user gets it: `cmake --install` into a private DESTDIR, and the Debian package
+// made by CPack and unpacked with dpkg -x (never installed on this machine). Both use the finished build.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "tests/harness/child_process.h"
+#include "tests/harness/poll.h"
+#include "tests/harness/temp_dir.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb.h"
+
+namespace mirevo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kAppId = "io.github.mirevo.Mirevo";
+
+// Below the prefix; the command is a relative link, so the tree works wherever it is put.
+std::vector<std::string> installedFiles() {
+    std::vector<std::string> files{"bin/mirevo",
+                                   "lib/mirevo/Mirevo.scr",
+                                   "lib/mirevo/Mirevo.dll",
+                                   "share/applications/" + kAppId + ".desktop",
+                                   "share/metainfo/" + kAppId + ".metainfo.xml",
+                                   "share/man/man1/mirevo.1.gz",
+                                   "share/doc/mirevo/README.md",
+                                   "share/doc/mirevo/LICENSE"};
+    for (const char* size : {"32x32", "64x64", "128x128", "256x256"})
+        files.push_back(std::string("share/icons/hicolor/") + size + "/apps/" + kAppId + ".png");
+    return files;
+}
+
+struct Result {
+    std::optional<int> code;
+    std::string output;
+};
+
+Result run(std::vector<std::string> argv, std::map<std::string, std::optional<std::string>> env = {}) {
+    ChildProcess process(std::move(argv), std::move(env));
+    Result result{process.waitExit(120s), process.output() + process.errors()};
+    return result;
+}
+
+// The installed command as a desktop starts it: the session photographs the screen, starts the viewer
+// from the program folder behind the link, and ends on Escape.
+void expectSessionRuns(const std::string& command) {
+    Xvfb server(800, 600);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    TempDir home;
+    ChildProcess saver({command, "/s"}, {{"DISPLAY", server.display()},
+                                         {"HOME", home.path()},
+                                         {"XDG_RUNTIME_DIR", home.path()},
+                                         {"XDG_CONFIG_HOME", home / "config"},
+                                         {"XDG_CACHE_HOME", home / "cache"}});
+    const unsigned long viewer = client.waitForWindow("Tovik_VC", 30s);
+    ASSERT_NE(viewer, 0u) << saver.errors();
+    EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
+    EXPECT_TRUE(fs::is_regular_file(home / "Tovik.bmp"));
+    ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(viewer); }));
+    client.focus(viewer);
+    client.sendKey("Escape");
+    EXPECT_EQ(saver.waitExit(10s), std::optional<int>(0)) << saver.errors();
+}
+
+TEST(Install, LaysOutACommandAMenuEntryAndAManualThatWork) {
+    TempDir destdir;
+    const Result install =
+        run({CMAKE_COMMAND, "--install", MIREVO_BUILD_DIR, "--prefix", "/usr", "--component", "mirevo"},
+            {{"DESTDIR", destdir.path()}});
+    ASSERT_EQ(install.code, 0) << install.output;
+    const std::string usr = destdir / "usr";
+    for (const auto& file : installedFiles())
+        EXPECT_TRUE(fs::exists(usr + "/" + file)) << file;
+    EXPECT_EQ(fs::read_symlink(usr + "/bin/mirevo"), "../lib/mirevo/Mirevo.scr");
+
+    const Result desktop =
+        run({"/usr/bin/desktop-file-validate", usr + "/share/applications/" + kAppId + ".desktop"});
+    EXPECT_EQ(desktop.code, 0) << desktop.output;
+    EXPECT_EQ(desktop.output, "");
+    const Result metainfo = run({"/usr/bin/appstreamcli", "validate", "--no-net",
+                                 usr + "/share/metainfo/" + kAppId + ".metainfo.xml"});
+    EXPECT_EQ(metainfo.code, 0) << metainfo.output;
+    const Result manual =
+        run({"/usr/bin/man", "--warnings", "-E", "UTF-8", "-l", usr + "/share/man/man1/mirevo.1.gz"},
+            {{"MANWIDTH", "80"}, {"MAN_KEEP_STDERR", "1"}});
+    EXPECT_EQ(manual.code, 0);
+    EXPECT_NE(manual.output.find("MIREVO_CD_DEVICE"), std::string::npos) << manual.output;
+    EXPECT_EQ(manual.output.find("warning"), std::string::npos) << manual.output;
+
+    expectSessionRuns(usr + "/bin/mirevo");
+}
+
+TEST(Install, DebianPackageHoldsTheTreeNamesItsDependenciesAndRunsUnpacked) {
+    TempDir work;
+    // CPack rewrites the build folder's record of the last real install; put it back as it was.
+    const std::string manifest = MIREVO_BUILD_DIR "/install_manifest.txt";
+    const bool hadManifest = fs::exists(manifest);
+    const std::string lastInstall = readFile(manifest);
+    const Result cpack = run(
+        {CPACK_COMMAND, "--config", MIREVO_BUILD_DIR "/CPackConfig.cmake", "-G", "DEB", "-B", work.path()});
+    if (hadManifest)
+        writeFile(manifest, lastInstall);
+    else
+        fs::remove(manifest);
+    ASSERT_EQ(cpack.code, 0) << cpack.output;
+    const std::string deb = work / "mirevo_" MIREVO_VERSION "_amd64.deb";
+    ASSERT_TRUE(fs::exists(deb)) << cpack.output;
+
+    const Result fields = run({"/usr/bin/dpkg-deb", "-f", deb, "Package", "Version", "Section", "Depends"});
+    EXPECT_NE(fields.output.find("Package: mirevo\nVersion: " MIREVO_VERSION "\nSection: x11\n"),
+              std::string::npos)
+        << fields.output;
+    // Named by hand, and found by dpkg-shlibdeps from what the programs link.
+    for (const char* dependency :
+         {"fonts-ipafont-gothic", "libgl1-mesa-dri", "libqt6widgets6", "libsdl2-2.0-0", "libcdio19", "libc6"})
+        EXPECT_NE(fields.output.find(dependency), std::string::npos) << dependency << "\n" << fields.output;
+
+    const Result contents = run({"/usr/bin/dpkg-deb", "-c", deb});
+    for (const auto& file : installedFiles())
+        EXPECT_NE(contents.output.find(" ./usr/" + file), std::string::npos) << file;
+    EXPECT_NE(contents.output.find("./usr/bin/mirevo -> ../lib/mirevo/Mirevo.scr"), std::string::npos);
+
+    const Result unpack = run({"/usr/bin/dpkg", "-x", deb, work / "root"});
+    ASSERT_EQ(unpack.code, 0) << unpack.output;
+    expectSessionRuns(work / "root/usr/bin/mirevo");
+}
+
+} // namespace
+} // namespace mirevo::test
