@@ -32,6 +32,7 @@ TEST(MciParser, SplitsWordsAndQuotedNames) {
         {"   ", {}, mci_error::MISSING_COMMAND},
         {"open \"/m/a.mp3 type MPEGVideo", {}, mci_error::NO_CLOSING_QUOTE},
         {"open \"/m/a\"b.mp3\" type MPEGVideo", {}, mci_error::EXTRA_CHARACTERS},
+        {"open \"/m/a\"b.mp3 type MPEGVideo", {}, mci_error::EXTRA_CHARACTERS},
         {"open /m/a\"b.mp3 type MPEGVideo", {}, mci_error::EXTRA_CHARACTERS},
     };
     for (const auto& c : cases) {
