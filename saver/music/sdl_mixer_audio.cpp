@@ -4,6 +4,7 @@
 #include <SDL_mixer.h>
 
 #include "saver/music/mci_errors.h"
+#include "saver/music/music_source.h"
 
 namespace mirevo {
 namespace {
@@ -11,9 +12,15 @@ namespace {
 constexpr int SAMPLE_RATE = 44100; // the CD's rate, so its samples go out unconverted
 constexpr int CHUNK_FRAMES = 2048;
 
-struct MusicFree {
-    void operator()(Mix_Music* music) const { Mix_FreeMusic(music); }
-};
+// A regular file streamed from disk; nothing for any other kind of name, which could block the open.
+Mix_Music* loadStream(const std::string& path) {
+    FilePtr file = openRegularFile(path);
+    if (!file) return nullptr;
+    SDL_RWops* source = SDL_RWFromFP(file.get(), SDL_TRUE);
+    if (!source) return nullptr;
+    file.release();
+    return Mix_LoadMUS_RW(source, 1);
+}
 
 class SdlMusicStream final : public MusicStream {
 public:
@@ -54,7 +61,7 @@ public:
     }
 
 private:
-    std::unique_ptr<Mix_Music, MusicFree> music_; // freeing it halts it
+    std::unique_ptr<Mix_Music, SdlMixerAudio::MusicFree> music_; // freeing it halts it
     bool started_ = false;
     bool paused_ = false;
 };
@@ -65,14 +72,13 @@ void SDLCALL mixPcm(void* source, Uint8* stream, int bytes) {
 
 } // namespace
 
-void SdlMixerAudio::ChunkFree::operator()(Mix_Chunk* chunk) const {
-    Mix_FreeChunk(chunk);
+void SdlMixerAudio::MusicFree::operator()(Mix_Music* music) const {
+    Mix_FreeMusic(music);
 }
 
 SdlMixerAudio::~SdlMixerAudio() {
     if (open_) {
         Mix_SetPostMix(nullptr, nullptr);
-        Mix_HaltChannel(-1);
         Mix_HaltMusic();
         loop_.reset();
         Mix_CloseAudio();
@@ -107,15 +113,17 @@ int SdlMixerAudio::numDevices() {
 
 bool SdlMixerAudio::playLooping(const std::string& file) {
     if (!ensureOpen()) return false;
-    Mix_HaltChannel(-1);
-    loop_.reset(Mix_LoadWAV(file.c_str()));
+    stop();
+    // The music stream goes round without a gap: the end of the file is followed by its start within the
+    // same output buffer.
+    loop_.reset(loadStream(file));
     if (!loop_) return false;
-    return Mix_PlayChannel(-1, loop_.get(), -1) >= 0;
+    return Mix_PlayMusic(loop_.get(), -1) == 0;
 }
 
 bool SdlMixerAudio::stop() {
-    if (open_) {
-        Mix_HaltChannel(-1);
+    if (loop_) {
+        Mix_HaltMusic();
         loop_.reset();
     }
     return true;
@@ -133,7 +141,7 @@ void SdlMixerAudio::detach(PcmSource&) {
 
 MusicLoader::Result SdlMixerAudio::loadMusic(const std::string& path) {
     if (!ensureOpen()) return {nullptr, mci_error::CANNOT_LOAD_DRIVER};
-    Mix_Music* music = Mix_LoadMUS(path.c_str());
+    Mix_Music* music = loadStream(path);
     if (!music) return {nullptr, mci_error::INVALID_FILE};
     return {std::make_unique<SdlMusicStream>(music), 0};
 }

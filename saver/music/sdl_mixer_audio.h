@@ -1,7 +1,8 @@
 #pragma once
 // The sound output on SDL2_mixer: MP3 files for the "MPEGVideo" device, the looping WAV player and the CD's
 // samples. The device is opened when a player first needs it and released, with everything it plays, when
-// this object goes.
+// this object goes. Files are streamed as they play, whatever their length, through SDL_mixer's one music
+// stream: the WAV loop and an "MPEGVideo" file take turns on it (the saver plays one or the other).
 #include <memory>
 #include <string>
 
@@ -9,7 +10,7 @@
 #include "saver/music/pcm_output.h"
 #include "saver/music/sound_player.h"
 
-struct Mix_Chunk;
+struct _Mix_Music;
 
 namespace mirevo {
 
@@ -29,17 +30,18 @@ public:
 
     MusicLoader::Result loadMusic(const std::string& path);
 
+    struct MusicFree {
+        void operator()(_Mix_Music* music) const;
+    };
+
 private:
     bool initSubsystem();
     bool ensureOpen();
 
-    struct ChunkFree {
-        void operator()(Mix_Chunk* chunk) const;
-    };
     bool subsystem_ = false;
     bool open_ = false;
     bool openFailed_ = false;
-    std::unique_ptr<Mix_Chunk, ChunkFree> loop_;
+    std::unique_ptr<_Mix_Music, MusicFree> loop_; // the WAV playing in a loop
 };
 
 } // namespace mirevo
