@@ -16,6 +16,9 @@ struct CdToc {
     std::vector<int32_t> trackStart; // LSN of each track's start, firstTrack first
     int32_t leadout = 0;             // LSN just past the last track
     int lastTrack() const { return firstTrack + static_cast<int>(trackStart.size()) - 1; }
+    bool operator==(const CdToc& o) const {
+        return firstTrack == o.firstTrack && trackStart == o.trackStart && leadout == o.leadout;
+    }
 };
 
 class CdDrive {

@@ -1,5 +1,6 @@
 #include "saver/music/cdio_disc.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -8,82 +9,128 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
+#include "saver/music/audio_toc.h"
+#include "saver/music/music_source.h"
+
 namespace mirevo {
 namespace {
+
+// A sector that still reads wrong after this many tries is skipped rather than tried for ever.
+constexpr int PARANOIA_RETRIES = 5;
 
 // The music reports failures only as MCI codes; libcdio's own messages would go to stderr.
 void quietLog(cdio_log_level_t, const char*) {}
 void quietParanoia(long, paranoia_cb_mode_t) {}
 
-bool endsWithCue(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string end = path.substr(path.size() - 4);
-    for (char& c : end)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return end == ".cue";
+struct CdioFree {
+    void operator()(CdIo_t* cdio) const { cdio_destroy(cdio); }
+};
+struct DriveFree {
+    void operator()(cdrom_drive_t* drive) const { cdio_cddap_close_no_free_cdio(drive); }
+};
+struct ParanoiaFree {
+    void operator()(cdrom_paranoia_t* paranoia) const { cdio_paranoia_free(paranoia); }
+};
+
+std::string defaultDrive() {
+    char* name = cdio_get_default_device(nullptr);
+    std::string drive = name ? name : "";
+    std::free(name);
+    return drive;
 }
 
 class CdioDisc final : public DiscReader {
 public:
-    explicit CdioDisc(CdIo_t* cdio) : cdio_(cdio) {}
-    ~CdioDisc() override {
-        if (paranoia_) cdio_paranoia_free(paranoia_);
-        if (drive_) cdio_cddap_close_no_free_cdio(drive_);
-        cdio_destroy(cdio_);
-    }
-    CdioDisc(const CdioDisc&) = delete;
-    CdioDisc& operator=(const CdioDisc&) = delete;
+    explicit CdioDisc(std::string device) : device_(std::move(device)) {}
 
     std::optional<CdToc> readToc() override {
-        track_t first = cdio_get_first_track_num(cdio_);
-        track_t count = cdio_get_num_tracks(cdio_);
-        if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0) return std::nullopt;
-        CdToc toc;
-        toc.firstTrack = first;
-        for (track_t t = first; t < first + count; ++t) {
-            lsn_t start = cdio_get_track_lsn(cdio_, t);
-            if (start == CDIO_INVALID_LSN) return std::nullopt;
-            toc.trackStart.push_back(start);
+        close();
+        // Judged here, just before libcdio opens it: a FIFO or anything else that could block the open
+        // is no disc.
+        auto source = chooseCdSource(device_.empty() ? defaultDrive() : device_, fileKind);
+        if (!source) return std::nullopt;
+        image_ = source->kind == CdSource::Kind::CueImage;
+        cdio_.reset(image_ ? cdio_open_cue(source->path.c_str())
+                           : cdio_open(source->path.c_str(), DRIVER_DEVICE));
+        if (!cdio_) return std::nullopt;
+        auto toc = audioToc(layout());
+        if (!toc) return std::nullopt;
+        if (!image_) {
+            openParanoia();
+            // Forget a change the drive noticed before this read, so that only a later one counts.
+            cdio_get_media_changed(cdio_.get());
         }
-        toc.leadout = cdio_get_track_lsn(cdio_, CDIO_CDROM_LEADOUT_TRACK);
-        if (toc.leadout == CDIO_INVALID_LSN) return std::nullopt;
-        openParanoia();
         return toc;
     }
 
     bool readSectors(int32_t lsn, int32_t count, uint8_t* out) override {
+        if (!cdio_) return false;
         if (!paranoia_)
-            return cdio_read_audio_sectors(cdio_, out, lsn, static_cast<uint32_t>(count)) ==
+            return cdio_read_audio_sectors(cdio_.get(), out, lsn, static_cast<uint32_t>(count)) ==
                    DRIVER_OP_SUCCESS;
-        if (lsn != next_) cdio_paranoia_seek(paranoia_, lsn, SEEK_SET);
+        if (lsn != next_) cdio_paranoia_seek(paranoia_.get(), lsn, SEEK_SET);
         for (int32_t i = 0; i < count; ++i) {
-            int16_t* sector = cdio_paranoia_read(paranoia_, quietParanoia);
-            if (!sector) return false;
+            int16_t* sector = cdio_paranoia_read_limited(paranoia_.get(), quietParanoia, PARANOIA_RETRIES);
+            if (!sector) {
+                next_ = -1;
+                return false;
+            }
             std::memcpy(out + static_cast<size_t>(i) * CD_SECTOR_BYTES, sector, CD_SECTOR_BYTES);
         }
         next_ = lsn + count;
         return true;
     }
 
+    bool discChanged() override { return cdio_ && !image_ && cdio_get_media_changed(cdio_.get()) == 1; }
+
 private:
-    // Paranoia corrects what a scratched disc or a jittery drive gets wrong; without it the sectors are
-    // read as they come.
-    void openParanoia() {
-        if (drive_) return;
-        drive_ = cdio_cddap_identify_cdio(cdio_, CDDA_MESSAGE_FORGETIT, nullptr);
-        if (!drive_) return;
-        if (cdio_cddap_open(drive_) != 0) {
-            cdio_cddap_close_no_free_cdio(drive_);
-            drive_ = nullptr;
-            return;
+    DiscLayout layout() const {
+        DiscLayout layout;
+        layout.image = image_;
+        track_t first = cdio_get_first_track_num(cdio_.get());
+        track_t count = cdio_get_num_tracks(cdio_.get());
+        lsn_t leadout = cdio_get_track_lsn(cdio_.get(), CDIO_CDROM_LEADOUT_TRACK);
+        if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || leadout == CDIO_INVALID_LSN)
+            return layout;
+        layout.leadout = leadout;
+        for (int t = first; t < first + count; ++t) {
+            auto track = static_cast<track_t>(t);
+            DiscTrack info;
+            info.number = t;
+            info.start = cdio_get_track_lsn(cdio_.get(), track);
+            if (info.start == CDIO_INVALID_LSN) break;
+            lsn_t pregap = cdio_get_track_pregap_lsn(cdio_.get(), track);
+            if (pregap != CDIO_INVALID_LSN) info.pregap = pregap;
+            info.audio = cdio_get_track_format(cdio_.get(), track) == TRACK_FORMAT_AUDIO;
+            layout.tracks.push_back(info);
         }
-        paranoia_ = cdio_paranoia_init(drive_);
-        if (paranoia_) cdio_paranoia_modeset(paranoia_, PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+        lsn_t lastSession = 0;
+        if (!image_ && cdio_get_last_session(cdio_.get(), &lastSession) == DRIVER_OP_SUCCESS)
+            layout.lastSessionStart = lastSession;
+        return layout;
     }
 
-    CdIo_t* cdio_;
-    cdrom_drive_t* drive_ = nullptr;
-    cdrom_paranoia_t* paranoia_ = nullptr;
+    // Paranoia corrects what a scratched disc or a jittery drive gets wrong.
+    void openParanoia() {
+        drive_.reset(cdio_cddap_identify_cdio(cdio_.get(), CDDA_MESSAGE_FORGETIT, nullptr));
+        if (drive_ && cdio_cddap_open(drive_.get()) != 0) drive_.reset();
+        if (drive_) paranoia_.reset(cdio_paranoia_init(drive_.get()));
+        if (paranoia_) cdio_paranoia_modeset(paranoia_.get(), PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+        next_ = -1;
+    }
+
+    void close() {
+        paranoia_.reset();
+        drive_.reset();
+        cdio_.reset();
+    }
+
+    std::string device_;
+    bool image_ = false;
+    // Declared so that paranoia goes first, then the drive, then libcdio's handle they both use.
+    std::unique_ptr<CdIo_t, CdioFree> cdio_;
+    std::unique_ptr<cdrom_drive_t, DriveFree> drive_;
+    std::unique_ptr<cdrom_paranoia_t, ParanoiaFree> paranoia_;
     int32_t next_ = -1;
 };
 
@@ -91,16 +138,7 @@ private:
 
 std::unique_ptr<DiscReader> openCdioDisc(const char* device) {
     cdio_log_set_handler(quietLog);
-    std::string name = device ? device : "";
-    CdIo_t* cdio = nullptr;
-    if (name.empty())
-        cdio = cdio_open(nullptr, DRIVER_DEVICE);
-    else if (endsWithCue(name))
-        cdio = cdio_open_cue(name.c_str());
-    else
-        cdio = cdio_open(name.c_str(), DRIVER_UNKNOWN);
-    if (!cdio) return nullptr;
-    return std::make_unique<CdioDisc>(cdio);
+    return std::make_unique<CdioDisc>(device ? device : "");
 }
 
 } // namespace mirevo

@@ -1,13 +1,13 @@
 #pragma once
-// Plays a CD digitally: a worker thread reads the disc ahead into a buffer, and the audio thread takes its
-// samples from there, so playback never waits for the drive.
-#include <condition_variable>
+// Plays a CD digitally. A reader thread does everything that goes to the drive: it reads the table of
+// contents, reads the disc ahead into a buffer and looks out for a disc taken out or changed. The audio
+// thread takes its samples from the buffer and the user-interface thread answers from what the reader
+// has published, so neither ever waits for the drive.
+#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
-#include <vector>
 
 #include "saver/music/cd_drive.h"
 #include "saver/music/pcm_output.h"
@@ -17,14 +17,20 @@ namespace mirevo {
 class DiscReader {
 public:
     virtual ~DiscReader() = default;
+    // Reads the disc's contents afresh from the drive; nothing when there is no disc with audio on it.
     virtual std::optional<CdToc> readToc() = 0;
     // count raw audio sectors (little-endian 16-bit stereo) from lsn into out.
     virtual bool readSectors(int32_t lsn, int32_t count, uint8_t* out) = 0;
+    // True once the disc has been taken out or replaced since the contents were last read.
+    virtual bool discChanged() { return false; }
 };
 
 class DiscPlayer final : public CdDrive, public PcmSource {
 public:
+    // Waits for the disc's contents for up to FIRST_TOC_WAIT: a drive still spinning up counts as no disc.
     DiscPlayer(std::unique_ptr<DiscReader> reader, PcmOutput& output);
+    // Waits at most CLOSE_WAIT for a read in progress; a reader stuck in a failing drive is left to end
+    // on its own.
     ~DiscPlayer() override;
     DiscPlayer(const DiscPlayer&) = delete;
     DiscPlayer& operator=(const DiscPlayer&) = delete;
@@ -36,31 +42,15 @@ public:
     int32_t position() override;
     void mix(int16_t* out, size_t frames) override;
 
+    static constexpr std::chrono::milliseconds FIRST_TOC_WAIT{3000};
+    static constexpr std::chrono::milliseconds CLOSE_WAIT{1000};
+    static constexpr std::chrono::milliseconds CHANGE_CHECK{1000}; // how often the drive is asked
+
 private:
-    static constexpr int32_t CHUNK_SECTORS = 15; // 0.2 s a read
-    static constexpr int32_t FIRST_CHUNK_SECTORS = 2;
-    static constexpr int32_t BUFFER_SECTORS = 150; // 2 s ahead
-
-    void readAhead();
-    int32_t positionLocked() const;
-
-    std::unique_ptr<DiscReader> reader_;
+    class State; // all the reader thread touches, kept alive by it as long as it runs
+    std::shared_ptr<State> state_;
     PcmOutput& output_;
     bool attached_ = false;
-
-    std::mutex readerMutex_; // the drive is used by one thread at a time
-    std::optional<CdToc> toc_;
-
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    bool quit_ = false;
-    bool active_ = false;
-    bool readFailed_ = false;
-    uint64_t generation_ = 0; // bumped by play and stop so a read in flight is dropped
-    int32_t startLsn_ = 0, endLsn_ = 0, readLsn_ = 0, stoppedAt_ = 0;
-    uint64_t playedFrames_ = 0;
-    std::vector<uint8_t> ring_;
-    size_t ringRead_ = 0, ringFill_ = 0;
     std::thread worker_;
 };
 

@@ -1,11 +1,16 @@
-// The digital CD player: what the audio thread hears for a stretch of the disc, and where it stands.
+// The digital CD player: which tracks of a disc it plays, what the audio thread hears for a stretch of
+// the disc, where it stands, and that nothing waits for the drive.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <future>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "saver/music/audio_toc.h"
 #include "saver/music/disc_player.h"
 #include "tests/harness/poll.h"
 
@@ -125,6 +130,91 @@ TEST(DiscPlayer, AnUnreadableDiscEndsPlaybackAndNoOutputRefusesIt) {
     DiscPlayer silent(std::make_unique<NumberedDisc>(400), none);
     EXPECT_FALSE(silent.play(0, 400));
     EXPECT_FALSE(silent.playing());
+}
+
+TEST(AudioToc, HoldsTheFirstRunOfAudioTracksAndEndsWhereTheDataBegins) {
+    const bool A = true, D = false;
+    struct Case {
+        const char* name;
+        std::vector<DiscTrack> tracks; // number, start, pregap, audio
+        int32_t leadout;
+        std::optional<int32_t> lastSession;
+        bool image;
+        std::optional<CdToc> toc;
+    } cases[] = {
+        {"audio CD", {{1, 0, {}, A}, {2, 100, {}, A}}, 300, {}, false, CdToc{1, {0, 100}, 300}},
+        {"data 3rd", {{1, 0, {}, A}, {2, 75, {}, A}, {3, 150, {}, D}}, 225, {}, true, CdToc{1, {0, 75}, 150}},
+        {"image, data pregap", {{1, 0, {}, A}, {2, 150, 125, D}}, 225, {}, true, CdToc{1, {0}, 125}},
+        {"enhanced CD", {{1, 0, {}, A}, {2, 40000, {}, D}}, 50000, 40000, false, CdToc{1, {0}, 28600}},
+        {"drive, one session", {{1, 0, {}, A}, {2, 40000, {}, D}}, 50000, 0, false, CdToc{1, {0}, 39850}},
+        {"gap past the last start", {{1, 0, {}, A}, {2, 100, {}, D}}, 900, 100, false, CdToc{1, {0}, 100}},
+        {"mixed", {{1, 0, {}, D}, {2, 50, {}, A}, {3, 90, {}, A}}, 120, {}, false, CdToc{2, {50, 90}, 120}},
+        {"between", {{1, 0, {}, A}, {2, 100, {}, D}, {3, 200, {}, A}}, 300, {}, true, CdToc{1, {0}, 100}},
+        {"out of order", {{1, 0, {}, A}, {2, 0, {}, A}}, 300, {}, true, CdToc{1, {0}, 300}},
+        {"data only", {{1, 0, {}, D}}, 300, {}, false, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(audioToc(DiscLayout{c.tracks, c.leadout, c.lastSession, c.image}), c.toc) << c.name;
+}
+
+// A drive whose reads hang while hold is set, and whose disc can be taken out.
+struct DriveState {
+    std::atomic<bool> hold{false}, inRead{false}, ejected{false}, changed{false}, gone{false};
+};
+
+class SlowDrive final : public DiscReader {
+public:
+    explicit SlowDrive(std::shared_ptr<DriveState> drive) : drive_(std::move(drive)) {}
+    ~SlowDrive() override { drive_->gone = true; }
+    std::optional<CdToc> readToc() override {
+        return drive_->ejected ? std::nullopt : std::optional(CdToc{1, {0, 100}, 200});
+    }
+    bool readSectors(int32_t, int32_t count, uint8_t* out) override {
+        drive_->inRead = true;
+        while (drive_->hold)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        drive_->inRead = false;
+        std::memset(out, 1, static_cast<size_t>(count) * CD_SECTOR_BYTES);
+        return !drive_->ejected;
+    }
+    bool discChanged() override { return drive_->changed.exchange(false); }
+
+private:
+    std::shared_ptr<DriveState> drive_;
+};
+
+TEST(DiscPlayer, NeverWaitsOnTheDriveAndNoticesADiscTakenOut) {
+    using namespace std::chrono_literals;
+    using test::pollUntil;
+    auto drive = std::make_shared<DriveState>();
+    drive->hold = true;
+    RecordingOutput output;
+    auto player = std::make_unique<DiscPlayer>(std::make_unique<SlowDrive>(drive), output);
+    ASSERT_TRUE(player->play(0, 200));
+    ASSERT_TRUE(pollUntil(5s, [&] { return drive->inRead.load(); }));
+
+    // While a read hangs, what the monitor asks is answered from what is known.
+    auto answers = std::async(std::launch::async, [&] {
+        return player->readToc().has_value() && player->playing() && player->position() == 0;
+    });
+    bool answered = answers.wait_for(2s) == std::future_status::ready;
+    EXPECT_TRUE(answered);
+    if (!answered) drive->hold = false; // so that the test can end
+    EXPECT_TRUE(answers.get());
+    // Closing gives up on the hanging read after a second.
+    auto closed = std::async(std::launch::async, [&] { player.reset(); });
+    EXPECT_EQ(closed.wait_for(DiscPlayer::CLOSE_WAIT + 2s), std::future_status::ready);
+    drive->hold = false;
+    closed.wait();
+    EXPECT_TRUE(pollUntil(5s, [&] { return drive->gone.load(); }));
+
+    // A disc taken out while it plays leaves no contents behind, so the monitor stops asking for play.
+    drive = std::make_shared<DriveState>();
+    DiscPlayer ejected(std::make_unique<SlowDrive>(drive), output);
+    ASSERT_TRUE(ejected.readToc());
+    ASSERT_TRUE(ejected.play(0, 200));
+    drive->ejected = drive->changed = true;
+    EXPECT_TRUE(pollUntil(5s, [&] { return !ejected.readToc() && !ejected.playing(); }));
 }
 
 } // namespace

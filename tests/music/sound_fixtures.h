@@ -1,5 +1,5 @@
 #pragma once
-// Sounds made at test time and what was heard: tones written with sox and lame, a three-track disc image,
+// Sounds made at test time and what was heard: tones written with sox and lame, disc images,
 // and the frequency content of SDL's disk-audio output (16-bit stereo at 44.1 kHz).
 #include <cmath>
 #include <cstdint>
@@ -60,7 +60,8 @@ inline bool makeTone(const std::filesystem::path& file, double hz, double second
     return std::system(lame.c_str()) == 0;
 }
 
-// A .bin/.cue disc image of one-second tracks, one tone each: raw 16-bit stereo little-endian.
+// A .bin/.cue disc image of one-second tracks, one tone each: raw 16-bit stereo little-endian. A tone of 0
+// makes a data track, whose bytes would be heard as a loud hum if they were ever played.
 inline void makeDiscImage(const std::filesystem::path& cue, const std::vector<double>& trackHz) {
     std::filesystem::path bin = cue;
     bin.replace_extension(".bin");
@@ -69,11 +70,13 @@ inline void makeDiscImage(const std::filesystem::path& cue, const std::vector<do
     sheet << "FILE \"" << bin.filename().string() << "\" BINARY\n";
     for (size_t t = 0; t < trackHz.size(); ++t) {
         char line[96];
-        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n",
-                      static_cast<int>(t + 1), static_cast<int>(t / 60), static_cast<int>(t % 60));
+        std::snprintf(line, sizeof line, "  TRACK %02d %s\n    INDEX 01 %02d:%02d:00\n",
+                      static_cast<int>(t + 1), trackHz[t] > 0 ? "AUDIO" : "MODE1/2352",
+                      static_cast<int>(t / 60), static_cast<int>(t % 60));
         sheet << line;
         for (int i = 0; i < 75 * 588; ++i) {
-            auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * trackHz[t] * i / RATE));
+            auto v = trackHz[t] > 0 ? static_cast<int16_t>(12000 * std::sin(2 * M_PI * trackHz[t] * i / RATE))
+                                    : int16_t{0x3c3c};
             char frame[4] = {static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff),
                              static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff)};
             data.write(frame, 4);
