@@ -1,8 +1,11 @@
-// How much the music costs: the CPU the playing process uses (percent of one core) and the time from its
-// start to the first sound sample, for an MP3, a WAV and a disc image, through SDL's disk audio driver
-// (which paces itself like a sound card). Measured for the music alone (music_probe) and for the whole
-// saver (Mirevo.scr /s beside its viewer under a private Xvfb; only the saver's own process is counted).
+// How much the music costs: the CPU the playing process uses (percent of one core), the time from its
+// start to the first sound sample and the process's peak resident memory, for an MP3, a WAV, a WAV one hour
+// long and a disc image, through SDL's disk audio driver (which paces itself like a sound card). Measured
+// for the music alone (music_probe) and for the whole saver (Mirevo.scr /s beside its viewer under a private
+// Xvfb; only the saver's own process is counted). The saver should stay under 60 MB whatever the WAV's
+// length.
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +48,35 @@ std::optional<double> cpuSeconds(pid_t pid) {
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// Peak resident memory of a process so far, in MB.
+std::optional<double> peakRssMb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    return std::nullopt;
+}
+
+// A WAV one hour long whose first ten seconds hold a tone; the rest is a hole in the file that reads as
+// silence, so it takes no disk space.
+bool makeHourLongWav(const fs::path& file, double hz) {
+    constexpr uint32_t RATE = 44100, BYTES_PER_SECOND = RATE * 4, SECONDS = 3600;
+    constexpr uint32_t DATA = BYTES_PER_SECOND * SECONDS;
+    std::ofstream out(file, std::ios::binary);
+    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    out.write("RIFF", 4), u32(36 + DATA), out.write("WAVEfmt ", 8), u32(16), u16(1), u16(2), u32(RATE);
+    u32(BYTES_PER_SECOND), u16(4), u16(16), out.write("data", 4), u32(DATA);
+    for (uint32_t i = 0; i < RATE * 10; ++i) {
+        auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * hz * i / RATE));
+        u16(static_cast<uint16_t>(v)), u16(static_cast<uint16_t>(v));
+    }
+    out.close();
+    std::error_code error;
+    fs::resize_file(file, 44 + static_cast<uintmax_t>(DATA), error);
+    return out && !error;
+}
+
 bool hasSound(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     char block[4096];
@@ -55,7 +87,7 @@ bool hasSound(const fs::path& file) {
 }
 
 struct Result {
-    double firstSampleMs = -1, cpuPercent = -1;
+    double firstSampleMs = -1, cpuPercent = -1, peakRssMb = -1;
 };
 
 Result measure(ChildProcess& process, Clock::time_point started, const fs::path& heard) {
@@ -68,6 +100,7 @@ Result measure(ChildProcess& process, Clock::time_point started, const fs::path&
     auto after = cpuSeconds(process.pid());
     double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     if (before && after) r.cpuPercent = 100.0 * (*after - *before) / wall;
+    r.peakRssMb = peakRssMb(process.pid()).value_or(-1);
     return r;
 }
 
@@ -86,10 +119,12 @@ int main() {
     fs::permissions(folder / "runtime", fs::perms::owner_all);
     for (const char* program : {"Mirevo.scr", "Mirevo.dll"})
         fs::copy_file(fs::path(MIREVO_BIN_DIR) / program, folder / "programs" / program);
-    fs::path mp3 = folder / "tone.mp3", wav = folder / "tone.wav", cue = folder / "disc.cue";
+    fs::path mp3 = folder / "tone.mp3", wav = folder / "tone.wav", longWav = folder / "hour.wav",
+             cue = folder / "disc.cue";
     // Long enough that nothing restarts while it is measured: the steady cost of playing.
-    if (!mirevo::test::makeTone(mp3, 440, 10) || !mirevo::test::makeTone(wav, 660, 10)) {
-        std::fprintf(stderr, "sox or lame failed\n");
+    if (!mirevo::test::makeTone(mp3, 440, 10) || !mirevo::test::makeTone(wav, 660, 10) ||
+        !makeHourLongWav(longWav, 660)) {
+        std::fprintf(stderr, "sox, lame or the long WAV failed\n");
         return 1;
     }
     mirevo::test::makeDiscImage(cue, std::vector<double>(12, 500));
@@ -100,10 +135,13 @@ int main() {
         int bgmKind;
         fs::path file;
         std::string cd;
-    } kinds[] = {
-        {"MP3", "mp3", 2, mp3, ""}, {"WAV", "wav", 2, wav, ""}, {"disc image", "cd", 1, "", cue.string()}};
+    } kinds[] = {{"MP3", "mp3", 2, mp3, ""},
+                 {"WAV", "wav", 2, wav, ""},
+                 {"WAV, 1 hour", "wav", 2, longWav, ""},
+                 {"disc image", "cd", 1, "", cue.string()}};
 
-    std::printf("%-12s %-14s %18s %16s\n", "music", "process", "first sample ms", "CPU % of a core");
+    std::printf("%-12s %-14s %18s %16s %14s\n", "music", "process", "first sample ms", "CPU % of a core",
+                "peak RSS MB");
     for (const Kind& k : kinds) {
         fs::path heard = folder / "heard.raw";
         {
@@ -113,7 +151,8 @@ int main() {
                 {MUSIC_PROBE, k.probeKind, k.file.string(), "0", std::to_string(MEASURE_SECONDS + 4)},
                 audioEnv(heard, k.cd));
             Result r = measure(probe, started, heard);
-            std::printf("%-12s %-14s %18.0f %16.2f\n", k.name, "music alone", r.firstSampleMs, r.cpuPercent);
+            std::printf("%-12s %-14s %18.0f %16.2f %14.1f\n", k.name, "music alone", r.firstSampleMs,
+                        r.cpuPercent, r.peakRssMb);
             probe.waitExit(20s);
         }
         {
@@ -123,12 +162,13 @@ int main() {
             mirevo::test::Xvfb server(640, 480);
             auto env = audioEnv(heard, k.cd);
             env["DISPLAY"] = server.display();
-            env["XDG_RUNTIME_DIR"] = (folder / "runtime").string();
+            for (const char* private_ : {"XDG_RUNTIME_DIR", "HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+                env[private_] = (folder / "runtime").string();
             auto started = Clock::now();
             ChildProcess saver({(folder / "programs" / "Mirevo.scr").string(), "/s"}, env);
             Result r = measure(saver, started, heard);
-            std::printf("%-12s %-14s %18.0f %16.2f\n", k.name, "Mirevo.scr /s", r.firstSampleMs,
-                        r.cpuPercent);
+            std::printf("%-12s %-14s %18.0f %16.2f %14.1f\n", k.name, "Mirevo.scr /s", r.firstSampleMs,
+                        r.cpuPercent, r.peakRssMb);
             saver.terminate();
         }
     }
