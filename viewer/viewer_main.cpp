@@ -10,6 +10,7 @@
 #include "viewer/frame_pacer.h"
 #include "viewer/gl_scene.h"
 #include "viewer/key_state.h"
+#include "viewer/linux_parent_death.h"
 #include "viewer/scene_motion.h"
 #include "viewer/scene_texture.h"
 #include "viewer/sdl_window.h"
@@ -136,6 +137,8 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
 } // namespace
 
 int main() {
+    // Before anything else, so that a saver ending from now on ends the viewer too.
+    if (!linuxEndWithParent()) return 0;
     Trace trace;
     trace.mark("start");
     SnapshotPreload snapshot(mirevo::snapshotPath(false));

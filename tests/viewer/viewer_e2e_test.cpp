@@ -7,6 +7,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
+#include <csignal>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/harness/child_process.h"
@@ -51,15 +54,33 @@ private:
 };
 
 // Waits for the viewer's window to be mapped and a frame drawn on it (anything but black at the centre).
-unsigned long waitForFirstFrame(XClient& client, ViewerRun& run) {
+unsigned long waitForFirstFrame(XClient& client, ChildProcess& process) {
     unsigned long window = 0;
-    pollUntil(20s, [&] {
+    pollUntil(30s, [&] {
         window = client.findWindow("Tovik_VC");
-        if (!window || !client.mapped(window) || !run.process().running()) return !run.process().running();
+        if (!window || !client.mapped(window) || !process.running()) return !process.running();
         auto shot = client.screenshot(window);
         return shot && colourDistance(shot->at(kWidth / 2, kHeight / 2 + 60), kBlack) > kTolerance;
     });
     return window;
+}
+unsigned long waitForFirstFrame(XClient& client, ViewerRun& run) {
+    return waitForFirstFrame(client, run.process());
+}
+
+long cardinalProperty(Display* display, unsigned long window, const char* name) {
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long value = -1;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, XA_CARDINAL,
+                           &actualType, &format, &count, &after, &data) == Success &&
+        data) {
+        if (count == 1 && format == 32) value = *reinterpret_cast<long*>(data);
+        XFree(data);
+    }
+    return value;
 }
 
 std::string textProperty(Display* display, unsigned long window, const char* name, Atom type) {
@@ -330,5 +351,65 @@ TEST(Viewer, WithoutAnXServerItSaysSoInOneLineAndFails) {
         std::string errors = viewer.errors();
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_NE(errors.find("display"), std::string::npos) << errors;
+    }
+}
+
+// The saver as the screen-saver machinery starts it, from a folder of its own, with its own home and runtime
+// folders.
+class SaverRun {
+public:
+    // The desktop it photographs shows the four quadrant colours, so that the floor can be told from black.
+    SaverRun(const Xvfb& server, XClient& client) {
+        client.setRootPicture(
+            makeImage(kWidth, kHeight, [](int x, int y) { return quadrantColour(x, y, kWidth, kHeight); }));
+        copyPrograms(folder_.path(), {"Mirevo.scr", "Mirevo.dll"});
+        mkdir((folder_ / "runtime").c_str(), 0700);
+        process_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{folder_ / "Mirevo.scr", "/s"},
+            std::map<std::string, std::optional<std::string>>{{"DISPLAY", server.display()},
+                                                              {"HOME", folder_.path()},
+                                                              {"XDG_RUNTIME_DIR", folder_ / "runtime"},
+                                                              {"XDG_CONFIG_HOME", folder_ / "config"},
+                                                              {"XDG_CACHE_HOME", folder_ / "cache"},
+                                                              {"LIBGL_ALWAYS_SOFTWARE", "1"}});
+    }
+    ChildProcess& process() { return *process_; }
+
+private:
+    TempDir folder_;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+TEST(ViewerAndSaver, TheViewerEndsWithItsSaverAndOnSignals) {
+    Xvfb server(kWidth, kHeight);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    {
+        SCOPED_TRACE("SIGKILL to the saver");
+        // The orphaned viewer comes to this process, so that its end and its exit code can be seen.
+        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        SaverRun saver(server, client);
+        unsigned long window = waitForFirstFrame(client, saver.process());
+        ASSERT_NE(window, 0u) << saver.process().errors();
+        const pid_t viewer = pid_t(cardinalProperty(client.display(), window, "_NET_WM_PID"));
+        ASSERT_GT(viewer, 0);
+        kill(saver.process().pid(), SIGKILL);
+        ASSERT_TRUE(saver.process().waitExit(2s));
+        int status = 0;
+        const bool ended = pollUntil(2s, [&] { return waitpid(viewer, &status, WNOHANG) == viewer; });
+        EXPECT_TRUE(ended) << "the viewer outlived its saver";
+        EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        EXPECT_EQ(client.findWindow("Tovik_VC"), 0u);
+        prctl(PR_SET_CHILD_SUBREAPER, 0);
+        if (!ended) kill(viewer, SIGKILL), waitpid(viewer, &status, 0);
+    }
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempDir runtime;
+        ViewerRun run(server, runtime);
+        ASSERT_NE(waitForFirstFrame(client, run), 0u);
+        kill(run.process().pid(), signal);
+        EXPECT_EQ(run.process().waitExit(2s), 0);
     }
 }
