@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "saver/startup/settings_location.h"
 #include "saver/startup/tovik_b.h"
@@ -21,17 +20,10 @@ using test::ScopedEnv;
 using test::TempDir;
 
 TEST(SettingsLocation, UserFileFollowsXdgConfigHomeThenHome) {
-    const std::vector<std::vector<std::string>> cases{
-        // XDG_CONFIG_HOME, HOME, user's file
-        {"/cfg", "/home/u", "/cfg/mirevo/Mirevo.ini"},
-        {"/cfg//", "/home/u", "/cfg/mirevo/Mirevo.ini"},
-        {"", "/home/u", "/home/u/.config/mirevo/Mirevo.ini"},
-        {"relative/cfg", "/home/u/", "/home/u/.config/mirevo/Mirevo.ini"}, // a relative one is ignored
-        {"", "", ""},
-        {"", "/", ""}, // no home worth the name: nowhere of the user's own
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(userSettingsFile(c[0], c[1]), c[2]) << c[0] << " | " << c[1];
+    EXPECT_EQ(userSettingsFile("/cfg//", "/home/u"), "/cfg/mirevo/Mirevo.ini");
+    // A relative XDG_CONFIG_HOME is ignored; without a home worth the name there is nowhere of one's own.
+    EXPECT_EQ(userSettingsFile("cfg", "/home/u/"), "/home/u/.config/mirevo/Mirevo.ini");
+    EXPECT_EQ(userSettingsFile("", "/"), "");
 }
 
 TEST(SettingsLocation, ProgramFolderWhenWritableElseTheUsersFile) {
@@ -39,40 +31,36 @@ TEST(SettingsLocation, ProgramFolderWhenWritableElseTheUsersFile) {
     struct Case {
         bool programWritable, userExists;
         std::string userFile, read, write;
-    };
-    const std::vector<Case> cases{
-        {true, false, user, program, program},
-        {true, true, user, program, program}, // a portable copy keeps its own file
+    } const cases[]{
+        {true, true, user, program, program}, // a build folder or a portable copy keeps its own file
         {false, false, user, program, user},  // the administrator's default until the first write
-        {false, true, user, user, user},
+        {false, true, user, user, user},      // then the user's own
         {false, false, "", program, program}, // nowhere else to go
     };
     for (const auto& c : cases) {
         const SettingsPaths paths =
             chooseSettingsPaths(program, c.userFile, {c.programWritable, c.userExists});
-        EXPECT_EQ(paths.read, c.read) << c.programWritable << c.userExists << c.userFile;
-        EXPECT_EQ(paths.write, c.write) << c.programWritable << c.userExists << c.userFile;
+        EXPECT_EQ(paths.read + " " + paths.write, c.read + " " + c.write)
+            << c.programWritable << c.userExists;
     }
 }
 
-// Makes folder read-only for everyone, root included, for as long as the object lives.
+// Makes the folder read-only for everyone, root included, while the object lives. The mount is made in a
+// mount namespace of the test's own, so nothing outlives the test.
 class ReadOnlyFolder {
 public:
     explicit ReadOnlyFolder(const std::string& folder) : folder_(folder) {
-        static const bool privateNamespace =
+        static const bool own =
             ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        mounted_ =
-            privateNamespace && ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        mounted_ = own && ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
         if (mounted_ &&
-            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
-            ::umount2(folder.c_str(), MNT_DETACH);
-            mounted_ = false;
-        }
+            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            mounted_ = ::umount2(folder.c_str(), MNT_DETACH) != 0;
     }
     ~ReadOnlyFolder() {
         if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
     }
-    bool mounted() const { return mounted_; }
+    bool readOnly() const { return mounted_; }
 
 private:
     std::string folder_;
@@ -81,19 +69,16 @@ private:
 
 TEST(SettingsLocation, LoadReadsAndWritesGoWhereTheUserCanKeepThem) {
     struct Case {
-        const char* name;
         bool readOnly, programIni, userIni;
         int16_t loadedRepeat; // 3 from the program folder's file, 5 from the user's, 0 from none
-        bool writeToUser;
-    };
-    const std::vector<Case> cases{
-        {"read-only program folder with its own Mirevo.ini", true, true, false, 3, true},
-        {"read-only program folder without one", true, false, false, 0, true},
-        {"writable program folder", false, true, true, 3, false},
-        {"read-only program folder and an existing user's file", true, true, true, 5, true},
+    } const cases[]{
+        {true, true, false, 3},  // read-only program folder with its own Mirevo.ini
+        {true, false, false, 0}, // read-only program folder without one
+        {false, true, true, 3},  // writable program folder, whatever the user has
+        {true, true, true, 5},   // read-only program folder and an existing user's file
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.readOnly << c.programIni << c.userIni);
         TempDir dir;
         const std::string program = dir / "lib/mirevo", config = dir / "config";
         const std::string programIni = program + "/Mirevo.ini", userIni = config + "/mirevo/Mirevo.ini";
@@ -102,7 +87,7 @@ TEST(SettingsLocation, LoadReadsAndWritesGoWhereTheUserCanKeepThem) {
         if (c.userIni) test::writeFile(userIni, "[Section]\nBGM区分=1\nBGMﾘﾋﾟｰﾄ=5\n");
         ScopedEnv xdg("XDG_CONFIG_HOME", config);
         std::optional<ReadOnlyFolder> readOnly;
-        if (c.readOnly && !readOnly.emplace(program).mounted())
+        if (c.readOnly && !readOnly.emplace(program).readOnly())
             GTEST_SKIP() << "no read-only bind mount here (needs root)";
         EXPECT_EQ(canWriteSettingsFile(programIni), !c.readOnly);
 
@@ -114,11 +99,10 @@ TEST(SettingsLocation, LoadReadsAndWritesGoWhereTheUserCanKeepThem) {
         int32_t result = 0;
         Ini_Write(kIniSection, kIniKeyBgmRepeat, "7", settingsPaths(program).write, result);
         EXPECT_EQ(result, 1);
-        EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmRepeat, c.writeToUser ? userIni : programIni), "7");
-        if (c.writeToUser && !c.userIni) {
-            struct stat info {};
-            ASSERT_EQ(::stat((config + "/mirevo").c_str(), &info), 0);
-            EXPECT_EQ(info.st_mode & 0777, 0700u);
+        EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmRepeat, c.readOnly ? userIni : programIni), "7");
+        if (c.readOnly && !c.userIni) { // made by the first write, for the user alone
+            EXPECT_EQ(std::filesystem::status(config + "/mirevo").permissions(),
+                      std::filesystem::perms::owner_all);
         }
         Settings_Load(state, program);
         EXPECT_EQ(state.settings.BgmRepeat, 7); // the next run sees the choice
