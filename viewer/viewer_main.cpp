@@ -16,6 +16,7 @@
 #include "viewer/sdl_window.h"
 #include "viewer/snapshot_preload.h"
 #include "viewer/trace.h"
+#include "viewer/x11_keyboard_focus.h"
 #include "viewer/x11_visual.h"
 
 using namespace mirevo::viewer;
@@ -53,7 +54,7 @@ double counterSeconds(uint64_t ticks, uint64_t frequency) {
 // and SIGINT into a quit event) end the viewer before its first frame.
 class LoadingWindow {
 public:
-    explicit LoadingWindow(KeyState& keys) : keys_(keys) {}
+    LoadingWindow(KeyState& keys, X11KeyboardFocus& focus) : keys_(keys), focus_(focus) {}
     // Handles what has arrived, waiting up to waitMs for the first event; false once asked to quit.
     bool answer(int waitMs) {
         SDL_Event event;
@@ -62,6 +63,7 @@ public:
                 quit_ = handleEvent(event, keys_) == EventOutcome::Quit;
             while (!quit_ && SDL_PollEvent(&event));
         }
+        focus_.retry(Trace::monotonicSeconds());
         return !quit_ && !keys_.quitRequested();
     }
     // Waits for the snapshot; false when asked to quit first.
@@ -73,6 +75,7 @@ public:
 
 private:
     KeyState& keys_;
+    X11KeyboardFocus& focus_;
     bool quit_ = false;
 };
 
@@ -99,7 +102,7 @@ bool setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& s
 // The message loop: events first, a frame whenever none is waiting (and pacing does not hold it back), until
 // Escape or a close request. Returns the number of frames drawn.
 unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock,
-                        uint64_t frequency, KeyState& keys, const Trace& trace) {
+                        uint64_t frequency, KeyState& keys, X11KeyboardFocus& focus, const Trace& trace) {
     SceneMotion motion;
     FramePacer pacer(viewer.refreshRate());
     unsigned long frames = 0;
@@ -119,6 +122,7 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
             if (handleEvent(event, keys) == EventOutcome::Quit) break;
             continue;
         }
+        focus.retry(Trace::monotonicSeconds());
 
         uint64_t now = SDL_GetPerformanceCounter();
         FrameTimes times = clock.tick(now);
@@ -163,16 +167,18 @@ int main() {
     // Black space while the snapshot loads, rather than whatever the screen showed before.
     clearScreen();
     viewer->swap();
+    // Under a window manager that leaves the focus where the user was typing, Escape must still come here.
+    X11KeyboardFocus focus(viewer->window(), Trace::monotonicSeconds());
     int width = kViewerWidth, height = kViewerHeight;
     viewer->drawableSize(width, height);
     const uint64_t frequency = SDL_GetPerformanceFrequency();
     FrameClock clock(frequency, SDL_GetPerformanceCounter());
     KeyState keys;
-    LoadingWindow loading(keys);
+    LoadingWindow loading(keys, focus);
     {
         SceneTexture texture;
         if (setUpScene(width, height, texture, snapshot, loading, trace)) {
-            unsigned long frames = runFrames(*viewer, texture, clock, frequency, keys, trace);
+            unsigned long frames = runFrames(*viewer, texture, clock, frequency, keys, focus, trace);
             if (trace.on()) trace.mark("frames", std::to_string(frames));
         } else {
             trace.mark("quit-while-loading");

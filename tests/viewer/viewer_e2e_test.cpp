@@ -413,3 +413,57 @@ TEST(ViewerAndSaver, TheViewerEndsWithItsSaverAndOnSignals) {
         EXPECT_EQ(run.process().waitExit(2s), 0);
     }
 }
+
+// openbox as a desktop runs it, except that a new window never takes the focus by itself (the way window
+// managers keep keys in the window the user is typing in); a click focuses a window.
+constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>no</focusNew><followMouse>no</followMouse></focus>
+  <mouse><context name="Client">
+    <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+  </context></mouse>
+</openbox_config>
+)";
+
+TEST(ViewerAndSaver, EscapeReachesTheViewerUnderAWindowManagerThatKeepsTheFocusWhereTheUserTyped) {
+    Xvfb server(kWidth, kHeight);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    ASSERT_TRUE(client.ok());
+    TempDir desk;
+    ASSERT_TRUE(writeFile(desk / "rc.xml", std::string(kOpenboxConfig)));
+    const std::map<std::string, std::optional<std::string>> environment{{"DISPLAY", server.display()},
+                                                                        {"HOME", desk.path()},
+                                                                        {"XDG_CONFIG_HOME", desk / "config"},
+                                                                        {"XDG_CACHE_HOME", desk / "cache"}};
+    ChildProcess windowManager({"/usr/bin/openbox", "--config-file", desk / "rc.xml", "--sm-disable"},
+                               environment);
+    Atom check = XInternAtom(client.display(), "_NET_SUPPORTING_WM_CHECK", False);
+    ASSERT_TRUE(pollUntil(10s, [&] {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(client.display(), client.root(), check, 0, 1, False, XA_WINDOW, &type, &format,
+                           &count, &after, &data);
+        if (data) XFree(data);
+        return count == 1;
+    })) << windowManager.errors();
+
+    // The window the user is typing in: focused by a click.
+    ChildProcess terminal({"/usr/bin/xev", "-geometry", "400x300+50+50"}, environment);
+    const unsigned long typing = client.waitForWindow("Event Tester", 10s);
+    ASSERT_NE(typing, 0u);
+    ASSERT_TRUE(pollUntil(10s, [&] {
+        client.click(250, 200);
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(client.display(), &focus, &revert);
+        return focus == typing;
+    }));
+
+    SaverRun saver(server, client);
+    ASSERT_NE(waitForFirstFrame(client, saver.process()), 0u) << saver.process().errors();
+    client.sendKey("Escape");
+    EXPECT_EQ(saver.process().waitExit(3s), 0) << "Escape did not reach the viewer";
+}

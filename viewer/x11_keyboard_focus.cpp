@@ -1,0 +1,91 @@
+#include "viewer/x11_keyboard_focus.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+namespace mirevo::viewer {
+
+namespace {
+
+// A timestamp from the server: the time of an empty change to a property of our own window. Window managers
+// judge a request for the focus by it; CurrentTime when the change could not be seen.
+Time serverTime(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes)) return CurrentTime;
+    if (!(attributes.your_event_mask & PropertyChangeMask))
+        XSelectInput(display, window, attributes.your_event_mask | PropertyChangeMask);
+    Atom stamp = XInternAtom(display, "_MIREVO_TIMESTAMP", False);
+    unsigned char nothing = 0;
+    XChangeProperty(display, window, stamp, stamp, 8, PropModeAppend, &nothing, 0);
+    // The notification is queued before the reply that ends the round trip.
+    XSync(display, False);
+    struct Wanted {
+        Window window;
+        Atom atom;
+    } wanted{window, stamp};
+    auto matches = [](Display*, XEvent* event, XPointer arg) -> Bool {
+        const auto* w = reinterpret_cast<const Wanted*>(arg);
+        return event->type == PropertyNotify && event->xproperty.window == w->window &&
+               event->xproperty.atom == w->atom;
+    };
+    XEvent event;
+    if (XCheckIfEvent(display, &event, matches, reinterpret_cast<XPointer>(&wanted)))
+        return event.xproperty.time;
+    return CurrentTime;
+}
+
+// _NET_ACTIVE_WINDOW from an application (source indication 1), as the window manager expects it.
+void askWindowManagerForFocus(Display* display, Window window, Time time) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;
+    event.xclient.data.l[1] = static_cast<long>(time);
+    event.xclient.data.l[2] = 0; // none of our windows holds the focus
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+}
+
+} // namespace
+
+X11KeyboardFocus::X11KeyboardFocus(SDL_Window* window, double nowSeconds) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    display_ = info.info.x11.display;
+    window_ = info.info.x11.window;
+    const Time time = serverTime(display_, window_);
+    askWindowManagerForFocus(display_, window_, time);
+    XRaiseWindow(display_, window_);
+    // The server refuses the focus for a window that is not viewable (the error is ignored, not fatal).
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display_, window_, &attributes) && attributes.map_state == IsViewable)
+        XSetInputFocus(display_, window_, RevertToParent, time);
+    tryGrab(time, nowSeconds);
+}
+
+X11KeyboardFocus::~X11KeyboardFocus() {
+    if (!grabbed_) return;
+    XUngrabKeyboard(display_, CurrentTime);
+    XFlush(display_);
+}
+
+void X11KeyboardFocus::retry(double nowSeconds) {
+    if (display_ && retry_.due(nowSeconds)) tryGrab(CurrentTime, nowSeconds);
+}
+
+void X11KeyboardFocus::tryGrab(unsigned long time, double nowSeconds) {
+    // Every key comes to this window, wherever the focus is, until the viewer ends.
+    if (XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, time) == GrabSuccess) {
+        grabbed_ = true;
+        retry_.succeeded();
+    } else {
+        retry_.failed(nowSeconds);
+    }
+    XFlush(display_);
+}
+
+} // namespace mirevo::viewer
