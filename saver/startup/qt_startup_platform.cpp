@@ -1,5 +1,6 @@
 #include "saver/startup/qt_startup_platform.h"
 
+#include "common/snapshot_path.h"
 #include "saver/session/preview_window.h"
 #include "saver/session/qt_session_window.h"
 #include "saver/session/x11_cursor.h"
@@ -12,6 +13,11 @@ QtStartupPlatform::QtStartupPlatform(Display* display, ProgramState& state)
     : display_(display), state_(state) {}
 
 QtStartupPlatform::~QtStartupPlatform() = default;
+
+bool QtStartupPlatform::takeSessionLock() {
+    sessionLock_ = SessionLock::take(snapshotFolder(true));
+    return sessionLock_->state() != SessionLockState::HeldElsewhere;
+}
 
 bool QtStartupPlatform::windowExists(const std::string& title) {
     return x11WindowExists(display_, title);

@@ -1,7 +1,9 @@
 #pragma once
 // What Main needs from the desktop, on Qt and X11.
 #include <memory>
+#include <optional>
 
+#include "saver/startup/session_lock.h"
 #include "saver/startup/settings.h"
 #include "saver/startup/startup_platform.h"
 
@@ -17,6 +19,7 @@ public:
     QtStartupPlatform(Display* display, ProgramState& state);
     ~QtStartupPlatform() override;
 
+    bool takeSessionLock() override;
     bool windowExists(const std::string& title) override;
     std::string programFolder() override;
     void showMessageBox(const std::string& text, const std::string& caption) override;
@@ -28,6 +31,7 @@ public:
 private:
     Display* display_;
     ProgramState& state_;
+    std::optional<SessionLock> sessionLock_;
     std::unique_ptr<QtSessionWindow> session_;
 };
 

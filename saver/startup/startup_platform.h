@@ -8,6 +8,9 @@ namespace mirevo {
 class StartupPlatform {
 public:
     virtual ~StartupPlatform() = default;
+    // Takes the per-user session lock and holds it for the life of the process. False when another session
+    // holds it; true also when there is no lock to be had (the title test alone decides then).
+    virtual bool takeSessionLock() = 0;
     // Is there a top-level window, hidden ones included, with exactly this title?
     virtual bool windowExists(const std::string& title) = 0;
     // Folder of the running Mirevo.scr, without a trailing "/".

@@ -6,6 +6,11 @@
 namespace mirevo {
 
 MainOutcome Main(const std::string& argumentText, StartupPlatform& platform, ProgramState& state) {
+    // Two runs started at the same instant could both pass the title test before either has made its window;
+    // the lock lets one through. The title test stays: it also stands for the settings dialog.
+    const bool runMode = argumentText.empty() || switchLetter(argumentText) == 'S';
+    if (runMode && !platform.takeSessionLock()) return MainOutcome::End;
+
     // Both titles are looked up: a running session and an open settings dialog each block a new start.
     const bool sessionRunning = platform.windowExists(kSessionWindowTitle);
     const bool dialogOpen = platform.windowExists(kSettingsDialogTitle);

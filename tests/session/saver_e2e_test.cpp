@@ -138,7 +138,7 @@ TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
     // Nothing is left beside the snapshot.
     auto listing = startSaver("/bin/ls", {"-A", runtime.path()});
     listing->waitExit(5s);
-    EXPECT_EQ(listing->output(), "Tovik.bmp\n");
+    EXPECT_EQ(listing->output(), "Tovik.bmp\nTovik.lock\n");
 }
 
 TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
@@ -243,6 +243,37 @@ TEST_F(SaverSession, MissingViewerShowsTheMessageAndEndsOnOk) {
         pressKeyIn(box, "Return");
         EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0));
         EXPECT_EQ(client.findWindow("Tovik_VC"), 0u);
+    }
+}
+
+// Two runs started at the same instant once gave two sessions and two viewers: now each pair gives one, and
+// the other start ends at once.
+TEST(SaverStartedTwiceAtOnce, GivesOneSessionEachTime) {
+    Xvfb server(320, 240);
+    ASSERT_TRUE(server.ok());
+    XClient client(server.display());
+    TempDir programs, runtime;
+    ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr"}));
+    // A viewer stand-in that says when it has started (the session's load has run by then); this test is
+    // about the saver's start, not the picture.
+    const std::string started = programs / "viewer-started";
+    ASSERT_TRUE(writeFile(programs / "Mirevo.dll", "#!/bin/sh\ntouch '" + started + "'\nexec sleep 30\n"));
+    ASSERT_EQ(chmod((programs / "Mirevo.dll").c_str(), 0700), 0);
+    const std::map<std::string, std::optional<std::string>> env{{"DISPLAY", server.display()},
+                                                                {"XDG_RUNTIME_DIR", runtime.path()}};
+    for (int pair = 0; pair < 20; ++pair) {
+        SCOPED_TRACE("pair " + std::to_string(pair));
+        std::remove(started.c_str());
+        ChildProcess a({programs / "Mirevo.scr", "/s"}, env), b({programs / "Mirevo.scr", "/s"}, env);
+        ASSERT_TRUE(pollUntil(10s, [&] { return !a.running() || !b.running(); })) << "two sessions";
+        ChildProcess& session = a.running() ? a : b;
+        ChildProcess& other = a.running() ? b : a;
+        EXPECT_EQ(other.waitExit(0ms), std::optional<int>(0)) << other.errors();
+        ASSERT_TRUE(pollUntil(10s, [&] { return access(started.c_str(), F_OK) == 0; })) << session.errors();
+        EXPECT_TRUE(session.running());
+        EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
+        kill(session.pid(), SIGTERM);
+        ASSERT_EQ(session.waitExit(5s), std::optional<int>(0)) << session.errors();
     }
 }
 

@@ -16,11 +16,11 @@ using test::TempDir;
 
 const std::string kMessage = std::string("messageBox ") + kMissingViewerMessage + " | " + kAppTitle;
 
-// The calls after the single-instance test (which every start makes, checked on its own below).
+// The calls after the single-instance test (the session lock and the title test, checked on their own below).
 std::vector<std::string> callsAfterInstanceTest(const FakeStartupPlatform& platform) {
     std::vector<std::string> calls;
     for (const auto& call : platform.calls)
-        if (call.rfind("windowExists ", 0) != 0) calls.push_back(call);
+        if (call.rfind("windowExists ", 0) != 0 && call != "takeSessionLock") calls.push_back(call);
     return calls;
 }
 
@@ -97,9 +97,48 @@ TEST(Main, RunningSessionOrOpenDialogEndsEveryStartSilently) {
             platform.windows = {title};
             ProgramState state;
             EXPECT_EQ(Main(text, platform, state), MainOutcome::End);
-            const std::vector<std::string> expected{std::string("windowExists ") + kSessionWindowTitle,
-                                                    std::string("windowExists ") + kSettingsDialogTitle};
+            std::vector<std::string> expected{std::string("windowExists ") + kSessionWindowTitle,
+                                              std::string("windowExists ") + kSettingsDialogTitle};
+            if (text == "/s" || text.empty()) expected.insert(expected.begin(), "takeSessionLock");
             EXPECT_EQ(platform.calls, expected);
+        }
+    }
+}
+
+// Two runs started at the same instant could both pass the title test before either had made its window; the
+// lock, taken first in run mode only, lets one through.
+TEST(Main, RunModeTakesTheSessionLockBeforeTheTitleTest) {
+    struct Case {
+        std::string text;
+        bool lockFree;
+        MainOutcome outcome;
+        std::vector<std::string> calls; // the first ones
+    };
+    const std::string titleTest = std::string("windowExists ") + kSessionWindowTitle;
+    const Case cases[] = {
+        {"/s", false, MainOutcome::End, {"takeSessionLock"}},
+        {"", false, MainOutcome::End, {"takeSessionLock"}},
+        {"/s", true, MainOutcome::RunEventLoop, {"takeSessionLock", titleTest}},
+        {"", true, MainOutcome::RunEventLoop, {"takeSessionLock", titleTest}},
+        {"/c", false, MainOutcome::End, {titleTest}},
+        {"/p 1", false, MainOutcome::RunEventLoop, {titleTest}},
+        {"/a", false, MainOutcome::End, {titleTest}},
+        {"s", false, MainOutcome::End, {titleTest}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("\"" + c.text + "\", lock " + (c.lockFree ? "free" : "held"));
+        TempDir folder;
+        test::writeFile(folder / "Mirevo.dll", "viewer");
+        FakeStartupPlatform platform;
+        platform.folder = folder.path();
+        platform.sessionLockFree = c.lockFree;
+        ProgramState state;
+        EXPECT_EQ(Main(c.text, platform, state), c.outcome);
+        const auto first = c.calls.size();
+        ASSERT_GE(platform.calls.size(), first);
+        EXPECT_EQ(std::vector<std::string>(platform.calls.begin(), platform.calls.begin() + first), c.calls);
+        if (!c.lockFree && c.calls[0] == "takeSessionLock") {
+            EXPECT_EQ(platform.calls.size(), 1u) << "ends at once";
         }
     }
 }
