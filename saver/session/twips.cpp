@@ -1,22 +1,8 @@
 #include "saver/session/twips.h"
 
-#include <cfenv>
-#include <cmath>
+#include "common/round_half_even.h"
 
 namespace mirevo {
-
-namespace {
-
-// nearbyint follows the rounding mode, which is to-nearest-even unless someone changed it.
-double roundHalfEven(double value) {
-    const int mode = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(value);
-    std::fesetround(mode);
-    return rounded;
-}
-
-} // namespace
 
 float twipsPerPixel(double logicalDpi) {
     if (!(logicalDpi > 0)) return 15.0f;

@@ -3,9 +3,13 @@
 #include "common/snapshot_path.h"
 #include "saver/session/preview_window.h"
 #include "saver/session/qt_session_window.h"
+#include "saver/session/qt_stop_signals.h"
 #include "saver/session/x11_cursor.h"
 #include "saver/session/x11_window_search.h"
+#include "saver/settings_dialog/qt_dialog_services.h"
+#include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/startup/qt_toolkit.h"
+#include "saver/startup/tovik_b.h"
 
 namespace mirevo {
 
@@ -39,8 +43,13 @@ bool QtStartupPlatform::showPreview(int32_t hostHandle) {
     return ShowPreview(hostHandle);
 }
 
-// The settings dialog comes later; until then configure mode ends after loading the settings.
-void QtStartupPlatform::showSettingsDialog() {}
+void QtStartupPlatform::showSettingsDialog() {
+    QtDialogServices services;
+    TovikP dialog(state_, settingsFilePath(programFolder()), MIREVO_HOME_PAGE, services);
+    // A stop signal closes the window like its close box: nothing is written.
+    QtStopSignals stopSignals([&dialog] { dialog.close(); });
+    dialog.showModal();
+}
 
 void QtStartupPlatform::startSession(bool cursorHidden) {
     session_ = std::make_unique<QtSessionWindow>(display_, state_.settings, state_.LastApiResult,

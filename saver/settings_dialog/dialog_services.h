@@ -1,0 +1,34 @@
+#pragma once
+// What the settings dialog asks of the desktop beyond its own widgets. The program uses QtDialogServices;
+// tests put a stand-in here to answer the file chooser and watch the link and the zoom.
+#include <optional>
+#include <string>
+
+#include "saver/settings_dialog/dialog_rules.h"
+#include "saver/settings_dialog/zoom_frames.h"
+
+class QWidget;
+
+namespace mirevo {
+
+// Widths the window manager's frame adds around the client area.
+struct FrameMargins {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+class DialogServices {
+public:
+    virtual ~DialogServices() = default;
+    // The pointer's position on the screen; nothing when it cannot be had.
+    virtual std::optional<ScreenPoint> pointerPosition() = 0;
+    // The frame the window will get once shown (zero without a window manager).
+    virtual FrameMargins frameMargins(QWidget& window) = 0;
+    // The file chooser, modal over owner: the chosen path, or nothing when the user cancelled.
+    virtual std::optional<std::string> chooseFile(QWidget& owner, const FileRequest& request) = 0;
+    // Opens a web or file address in the user's browser or viewer; failures are not reported.
+    virtual void openAddress(const std::string& address) = 0;
+    // Draws the outline moving from one screen rectangle to the other; returns after its last frame.
+    virtual void zoom(const ZoomRect& from, const ZoomRect& to) = 0;
+};
+
+} // namespace mirevo

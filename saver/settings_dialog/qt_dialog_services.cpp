@@ -1,0 +1,55 @@
+#include "saver/settings_dialog/qt_dialog_services.h"
+
+#include <chrono>
+
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QUrl>
+
+#include "saver/settings_dialog/qt_zoom_outline.h"
+#include "saver/settings_dialog/x11_frame_extents.h"
+
+namespace mirevo {
+
+std::string qtNameFilter(const FileRequest& request) {
+    std::string filter = request.filterName + " (";
+    for (std::size_t i = 0; i < request.patterns.size(); ++i)
+        filter += (i ? " " : "") + request.patterns[i];
+    return filter + ")";
+}
+
+std::optional<ScreenPoint> QtDialogServices::pointerPosition() {
+    const QPoint at = QCursor::pos();
+    return ScreenPoint{at.x(), at.y()};
+}
+
+FrameMargins QtDialogServices::frameMargins(QWidget& window) {
+    // Asked on the toolkit's own connection, so the window it has just made is known to the server.
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11) return {};
+    return x11FrameExtents(x11->display(), window.winId(), std::chrono::milliseconds(100));
+}
+
+std::optional<std::string> QtDialogServices::chooseFile(QWidget& owner, const FileRequest& request) {
+    QFileDialog chooser(&owner, QString::fromStdString(request.title), QString::fromStdString(request.folder),
+                        QString::fromStdString(qtNameFilter(request)));
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    // One file, which need not exist yet: the saver checks it when it starts.
+    chooser.setFileMode(QFileDialog::AnyFile);
+    chooser.setOption(QFileDialog::HideNameFilterDetails);
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+    return chooser.selectedFiles().first().toStdString();
+}
+
+void QtDialogServices::openAddress(const std::string& address) {
+    QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(address)));
+}
+
+void QtDialogServices::zoom(const ZoomRect& from, const ZoomRect& to) {
+    QtZoomOutline outline;
+    outline.play(from, to);
+}
+
+} // namespace mirevo

@@ -1,0 +1,290 @@
+#include "saver/settings_dialog/qt_settings_dialog.h"
+
+#include <algorithm>
+#include <map>
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include "saver/session/twips.h"
+#include "saver/settings_dialog/dialog_layout.h"
+#include "saver/settings_dialog/dialog_rules.h"
+#include "saver/settings_dialog/dialog_services.h"
+#include "saver/settings_dialog/qt_dialog_widgets.h"
+#include "saver/startup/tovik_b.h"
+
+namespace mirevo {
+namespace {
+
+int pixels(int16_t twips) {
+    return pixelsFromTwips(twips, float(kTwipsPerPixel));
+}
+
+QRect pixelRect(const ControlSpec& spec) {
+    return {pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height)};
+}
+
+QColor qtColour(uint32_t bgr) {
+    return QColor(int(bgr & 0xFF), int(bgr >> 8 & 0xFF), int(bgr >> 16 & 0xFF));
+}
+
+QFont dialogFont() {
+    QFont font(QString::fromUtf8(kDialogFontFace));
+    font.setPointSizeF(kDialogFontPoints);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+// The kind whose row a control belongs to: "Img_BGM(2)" and "lbl_BGM(2)" are row 2.
+int rowIndex(const char* name) {
+    const std::string text(name);
+    return text[text.size() - 2] - '0';
+}
+
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string& homePage,
+               DialogServices& services)
+    : state_(state), settingsFile_(std::move(settingsFile)), services_(services) {
+    setObjectName("Tovik_P");
+    setWindowTitle(QString::fromUtf8(kDialogTitle));
+    // A fixed single frame with a caption and only a close box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(pixels(kClientWidthTwips), pixels(kClientHeightTwips));
+    setFont(dialogFont());
+    QPalette silver = palette();
+    silver.setColor(QPalette::Window, qtColour(0x00C0C0C0));
+    setPalette(silver);
+    marks_ = {QPixmap::fromImage(qtImage(unselectedMark())), QPixmap::fromImage(qtImage(selectedMark()))};
+    createControls(homePage);
+}
+
+TovikP::~TovikP() = default;
+
+void TovikP::createControls(const std::string& homePage) {
+    std::map<int, QWidget*> tabOrder;
+    for (const ControlSpec& spec : kDialogControls) {
+        QWidget* parent = spec.place == Place::Window ? this : panel_;
+        QWidget* control = nullptr;
+        switch (spec.kind) {
+        case ControlKind::Panel:
+            control = panel_ = new QtGradientPanel(parent);
+            // Like a picture box it takes the focus, so no button starts out focused.
+            panel_->setFocusPolicy(Qt::StrongFocus);
+            break;
+        case ControlKind::Label:
+        case ControlKind::Link: {
+            QLabel* label =
+                std::string(spec.name) == "lbl_Fname(0)" ? new QtPathLabel(parent) : new QLabel(parent);
+            label->setText(spec.text ? QString::fromUtf8(spec.text) : qt(homePage));
+            label->setAlignment((spec.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                                Qt::AlignTop);
+            QPalette text = label->palette();
+            text.setColor(QPalette::WindowText, qtColour(spec.colour));
+            label->setPalette(text);
+            control = label;
+            if (spec.kind == ControlKind::Link) {
+                QFont underlined = font();
+                underlined.setUnderline(true);
+                label->setFont(underlined);
+                label->setCursor(
+                    QCursor(QPixmap::fromImage(qtImage(handCursor())), kHandHotSpotX, kHandHotSpotY));
+                link_ = label;
+            }
+            if (std::string(spec.name).rfind("lbl_BGM(", 0) == 0) kindLabels_[rowIndex(spec.name)] = label;
+            if (std::string(spec.name) == "lbl_Fname(0)") fileName_ = label;
+            break;
+        }
+        case ControlKind::Mark: {
+            QLabel* image = new QLabel(parent);
+            image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            markImages_[rowIndex(spec.name)] = image;
+            control = image;
+            break;
+        }
+        case ControlKind::Combo:
+            track_ = new QComboBox(parent);
+            track_->setEditable(true);
+            // Typing a number and Enter must not grow the list.
+            track_->setInsertPolicy(QComboBox::NoInsert);
+            track_->setFont(QGuiApplication::font());
+            {
+                QPalette white = track_->palette();
+                white.setColor(QPalette::Base, Qt::white);
+                track_->setPalette(white);
+            }
+            control = track_;
+            break;
+        case ControlKind::Outline: {
+            QFrame* frame = new QFrame(parent);
+            frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+            frame->setLineWidth(1);
+            QPalette black = frame->palette();
+            black.setColor(QPalette::WindowText, Qt::black);
+            frame->setPalette(black);
+            control = frame;
+            break;
+        }
+        case ControlKind::Button:
+            break;
+        }
+        if (!control) continue;
+        control->setObjectName(QString::fromUtf8(spec.name));
+        control->setGeometry(pixelRect(spec));
+        if (spec.autoSize) control->adjustSize();
+        if (spec.tab >= 0 && control->focusPolicy() != Qt::NoFocus) tabOrder[spec.tab] = control;
+    }
+    QWidget* previous = nullptr;
+    for (const auto& [tab, control] : tabOrder) {
+        if (previous) setTabOrder(previous, control);
+        previous = control;
+    }
+    for (QLabel* row : markImages_)
+        row->installEventFilter(this);
+    for (QLabel* row : kindLabels_)
+        row->installEventFilter(this);
+    link_->installEventFilter(this);
+}
+
+void TovikP::open() {
+    load();
+    show();
+}
+
+void TovikP::showModal() {
+    QEventLoop loop;
+    connect(this, &TovikP::closed, &loop, &QEventLoop::quit);
+    open();
+    if (isVisible()) loop.exec();
+}
+
+void TovikP::load() {
+    Settings& settings = state_.settings;
+    // Centred across the whole screen and a third of the way down, frame included.
+    const FrameMargins frame = services_.frameMargins(*this);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const ScreenPoint place =
+        dialogPosition(width() + frame.left + frame.right, height() + frame.top + frame.bottom,
+                       {screen.x(), screen.y(), screen.width(), screen.height()});
+    move(place.x, place.y);
+
+    showKind();
+    // The list first: the first item added to an empty combo would replace its text.
+    track_->clear();
+    for (const std::string& entry : trackList())
+        track_->addItem(qt(entry));
+    track_->setEditText(qt(trackText(settings.BgmRepeat)));
+    fileName_->setText(qt(settings.BgmFile));
+    fileName_->setToolTip(fileName_->text());
+
+    const auto pointer = services_.pointerPosition();
+    state_.LastApiResult = pointer ? 1 : 0;
+    zoomPointX_ = pointer ? int16_t(pointer->x) : 0;
+    zoomPointY_ = pointer ? int16_t(pointer->y) : 0;
+    const QRect outer = outerRect();
+    services_.zoom(pointRect(zoomPointX_, zoomPointY_),
+                   {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()});
+    zoomedOpen_ = true;
+
+    // The application's pointer back to the arrow, whatever was set before.
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void TovikP::selectKind(int16_t kind) {
+    state_.settings.BgmKind = kind;
+    showKind();
+}
+
+void TovikP::showKind() {
+    const KindControls controls = kindControls(state_.settings.BgmKind);
+    for (std::size_t kind = 0; kind < markImages_.size(); ++kind)
+        markImages_[kind]->setPixmap(marks_[controls.marked[kind] ? 1 : 0]);
+    track_->setEnabled(controls.trackEnabled);
+}
+
+void TovikP::chooseFile() {
+    Settings& settings = state_.settings;
+    const auto chosen = services_.chooseFile(*this, musicFileRequest(settings.BgmFolder));
+    state_.LastApiResult = chosen ? 1 : 0;
+    if (!chosen || chosen->empty()) return;
+    settings.BgmFile = *chosen;
+    fileName_->setText(qt(settings.BgmFile));
+    fileName_->setToolTip(fileName_->text());
+    // The next chooser opens where this file was found.
+    settings.BgmFolder = Path_Folder(settings.BgmFile);
+}
+
+void TovikP::confirm() {
+    Settings& settings = state_.settings;
+    settings.BgmRepeat = trackFromText(track_->currentText().toStdString());
+    for (const IniEntry& entry : settingsEntries(settings))
+        Ini_Write(kIniSection, entry.key, entry.value, settingsFile_, state_.LastApiResult);
+    close();
+}
+
+void TovikP::openLink() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    services_.openAddress(link_->text().toStdString());
+    QGuiApplication::restoreOverrideCursor();
+}
+
+QRect TovikP::outerRect() const {
+    if (isVisible()) return frameGeometry();
+    // Before the window is shown Qt does not know its frame yet.
+    const FrameMargins frame = services_.frameMargins(const_cast<TovikP&>(*this));
+    return QRect(pos(), size()).adjusted(0, 0, frame.left + frame.right, frame.top + frame.bottom);
+}
+
+void TovikP::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The window first, then the panel; each picture is kept and shown by every later paint.
+    background_ = qtGradientPixmap(size(), windowRowColour);
+    static_cast<QtGradientPanel*>(panel_)->paintBackground();
+    update();
+}
+
+void TovikP::paintEvent(QPaintEvent*) {
+    QPainter(this).drawPixmap(0, 0, background_);
+}
+
+void TovikP::closeEvent(QCloseEvent* event) {
+    // Back into the point the window came out of, whichever way it is closed; the close is never refused.
+    if (zoomedOpen_ && isVisible()) {
+        const QRect outer = outerRect();
+        services_.zoom(
+            {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()},
+            pointRect(zoomPointX_, zoomPointY_));
+    }
+    event->accept();
+    emit closed();
+}
+
+bool TovikP::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    // A kind row reacts to any mouse button, on the press, on its mark and on its label alike.
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+        for (int16_t kind = 0; kind < int16_t(markImages_.size()); ++kind)
+            if (watched == markImages_[kind] || watched == kindLabels_[kind]) selectKind(kind);
+    }
+    if (watched == link_ && type == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && link_->rect().contains(mouse->position().toPoint()))
+            openLink();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace mirevo

@@ -1,0 +1,71 @@
+#pragma once
+// The settings window Tovik_P on Qt: the music kind, the CD track to repeat, the music file, OK and Cancel,
+// and the link. It edits the program's settings in place; only OK writes them to the settings file.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include <QPixmap>
+#include <QWidget>
+
+#include "saver/startup/settings.h"
+
+class QComboBox;
+class QLabel;
+
+namespace mirevo {
+
+class DialogServices;
+
+class TovikP : public QWidget {
+    Q_OBJECT
+public:
+    // state, services outlive the window. settingsFile is where OK writes; homePage is the link's address.
+    TovikP(ProgramState& state, std::string settingsFile, const std::string& homePage,
+           DialogServices& services);
+    ~TovikP() override;
+
+    // Runs the load steps and shows the window.
+    void open();
+    // open(), then returns once the window has closed (OK, Cancel, the close box or close()).
+    void showModal();
+
+    // The point the window zooms out of and back into.
+    int16_t zoomPointX() const { return zoomPointX_; }
+    int16_t zoomPointY() const { return zoomPointY_; }
+
+signals:
+    void closed();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls(const std::string& homePage);
+    void load();
+    void selectKind(int16_t kind);
+    void showKind();
+    void chooseFile();
+    void confirm();
+    void openLink();
+    QRect outerRect() const;
+
+    ProgramState& state_;
+    std::string settingsFile_;
+    DialogServices& services_;
+    QPixmap background_;
+    std::array<QPixmap, 2> marks_; // Img_Ra(0) unselected, Img_Ra(1) selected
+    QWidget* panel_ = nullptr;
+    QComboBox* track_ = nullptr;
+    QLabel* fileName_ = nullptr;
+    QLabel* link_ = nullptr;
+    std::array<QLabel*, 3> markImages_{}; // Img_BGM by kind
+    std::array<QLabel*, 3> kindLabels_{}; // lbl_BGM by kind
+    int16_t zoomPointX_ = 0, zoomPointY_ = 0;
+    bool zoomedOpen_ = false;
+};
+
+} // namespace mirevo

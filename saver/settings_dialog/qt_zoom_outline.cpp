@@ -1,0 +1,51 @@
+#include "saver/settings_dialog/qt_zoom_outline.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QRegion>
+
+namespace mirevo {
+namespace {
+
+constexpr int kLine = 2; // a light line outside a dark one, seen on any desktop
+
+} // namespace
+
+QtZoomOutline::QtZoomOutline()
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
+                           Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::WindowTransparentForInput) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle("Mirevo zoom");
+}
+
+void QtZoomOutline::play(const ZoomRect& from, const ZoomRect& to) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    int frame = 0;
+    for (const ZoomRect& r : zoomFrames(from, to, kZoomFrameCount)) {
+        const QRect place(r.left, r.top, std::max(1, r.right - r.left), std::max(1, r.bottom - r.top));
+        setGeometry(place);
+        // Only the rim is part of the window, so the desktop shows through the middle.
+        const QRect inside = rect().adjusted(kLine, kLine, -kLine, -kLine);
+        setMask(inside.isEmpty() ? QRegion(rect()) : QRegion(rect()).subtracted(QRegion(inside)));
+        if (!isVisible()) show();
+        repaint();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(++frame * kZoomFrameMilliseconds));
+    }
+    hide();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtZoomOutline::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(rect().adjusted(1, 1, -1, -1), QColor(0, 0x3C, 0x74));
+}
+
+} // namespace mirevo

@@ -1,0 +1,116 @@
+// The settings dialog's arithmetic and rules that need no window.
+#include <gtest/gtest.h>
+
+#include "saver/settings_dialog/dialog_gradient.h"
+#include "saver/settings_dialog/dialog_pictures.h"
+#include "saver/settings_dialog/dialog_rules.h"
+#include "saver/settings_dialog/zoom_frames.h"
+
+namespace mirevo {
+namespace {
+
+TEST(DialogGradient, RowsOfA243PixelWindowRunDarkLightDark) {
+    const std::vector<uint8_t> v = gradientLevels(243);
+    ASSERT_EQ(v.size(), 244u); // rows 0 to 243, both included
+    EXPECT_EQ(std::vector<uint8_t>(v.begin(), v.begin() + 5), (std::vector<uint8_t>{0, 3, 6, 9, 11}));
+    for (int y = 117; y <= 126; ++y)
+        EXPECT_EQ(v[y], 220) << y;
+    EXPECT_EQ(std::vector<uint8_t>(v.begin() + 238, v.end()), (std::vector<uint8_t>{14, 11, 8, 6, 3, 0}));
+    EXPECT_EQ(windowRowColour(v[0]), (Rgb{0, 0, 30}));
+    EXPECT_EQ(panelRowColour(gradientLevels(165)[0]), (Rgb{30, 30, 30}));
+    EXPECT_TRUE(gradientLevels(0).empty());
+}
+
+TEST(DialogRules, WindowPlacedOnTheOuterSizeCentredAndAThirdDown) {
+    struct Case {
+        int outerWidth, outerHeight;
+        ScreenRect screen;
+        int left, top;
+    };
+    const Case cases[] = {
+        {496, 243, {0, 0, 1024, 768}, 264, 175},
+        {504, 271, {0, 0, 1024, 768}, 260, 165},      // with a window manager's frame
+        {496, 243, {1920, 0, 1280, 1024}, 2312, 260}, // a screen right of another
+        {600, 900, {0, 0, 500, 800}, -50, -33},       // larger than the screen: truncated toward zero
+    };
+    for (const Case& c : cases) {
+        const ScreenPoint p = dialogPosition(c.outerWidth, c.outerHeight, c.screen);
+        EXPECT_EQ(p.x, c.left);
+        EXPECT_EQ(p.y, c.top);
+    }
+}
+
+TEST(DialogRules, KindSelectsItsRowAndEnablesItsControl) {
+    struct Case {
+        int16_t kind;
+        std::array<bool, 3> marked;
+        bool track, file;
+    };
+    const Case cases[] = {
+        {0, {true, false, false}, false, false},   {1, {false, true, false}, true, false},
+        {2, {false, false, true}, false, true},    {5, {false, false, false}, false, false},
+        {-1, {false, false, false}, false, false},
+    };
+    for (const Case& c : cases) {
+        const KindControls controls = kindControls(c.kind);
+        EXPECT_EQ(controls.marked, c.marked) << c.kind;
+        EXPECT_EQ(controls.trackEnabled, c.track) << c.kind;
+        EXPECT_EQ(controls.fileEnabled, c.file) << c.kind;
+    }
+}
+
+TEST(DialogRules, TrackNumbersWrittenWithZeroAsEmptyAndReadBackRounded) {
+    const std::vector<std::string> list = trackList();
+    ASSERT_EQ(list.size(), 31u);
+    EXPECT_EQ(list[0], "");
+    EXPECT_EQ(list[1], "1");
+    EXPECT_EQ(list[30], "30");
+    EXPECT_EQ(trackText(-3), "-3");
+
+    // Forms beyond the ones the window test types.
+    const std::pair<const char*, int16_t> cases[] = {
+        {"+.5e1", 5},       {"12.", 12},    {"-2.5", -2},         {"0.5000001", 1}, {"25E-1", 2},
+        {"1e", 0},          {"e5", 0},      {"1e1x", 0},          {"1 2", 0},       {"32767", 32767},
+        {"-32768", -32768}, {"32767.5", 0}, {"-32768.5", -32768}, {"1e400", 0},     {"1e-400", 0},
+        {"0e999999", 0},    {"\t4\t", 4},
+    };
+    for (const auto& [text, track] : cases)
+        EXPECT_EQ(trackFromText(text), track) << '"' << text << '"';
+}
+
+TEST(DialogRules, ChooserAsksForMusicFilesWhateverTheCaseOfTheirEnding) {
+    const FileRequest request = musicFileRequest("/home/u/Music");
+    EXPECT_EQ(request.title, "ﾌｧｲﾙを開く");
+    EXPECT_EQ(request.filterName, "BGMﾌｧｲﾙ (MP3 WAV)");
+    EXPECT_EQ(request.patterns, (std::vector<std::string>{"*.[mM][pP]3", "*.[wW][aA][vV]"}));
+    EXPECT_EQ(request.folder, "/home/u/Music");
+}
+
+TEST(ZoomFrames, EdgesMoveLinearlyAndEndOnTheTarget) {
+    const ZoomRect point = pointRect(100, 50), window{264, 175, 760, 418};
+    const std::vector<ZoomRect> open = zoomFrames(point, window, 8);
+    ASSERT_EQ(open.size(), 8u);
+    EXPECT_EQ(open[0], (ZoomRect{120, 65, 182, 96}));
+    EXPECT_EQ(open[3], (ZoomRect{182, 112, 430, 234}));
+    EXPECT_EQ(open.back(), window);
+    EXPECT_EQ(zoomFrames(window, point, 8).back(), point);
+}
+
+TEST(DialogPictures, MarksAndHandAsDescribed) {
+    const Picture off = unselectedMark(), on = selectedMark(), hand = handCursor();
+    ASSERT_EQ(off.width * off.height, 144);
+    ASSERT_EQ(on.width * on.height, 144);
+    EXPECT_EQ(off.at(0, 0), 0xFF252525u);   // near-black frame
+    EXPECT_EQ(off.at(1, 1), 0xFFAAAAAAu);   // face from grey...
+    EXPECT_EQ(off.at(10, 10), 0xFFFFFFFFu); // ...to white
+    EXPECT_EQ(on.at(11, 11), 0xFF252525u);
+    EXPECT_EQ(on.at(5, 6), 0xFF31B1FFu); // bright blue in the middle
+    ASSERT_EQ(hand.width * hand.height, 32 * 32);
+    // The hot spot is the fingertip's outline, with the white finger right under it and nothing above.
+    EXPECT_EQ(hand.at(kHandHotSpotX, kHandHotSpotY), 0xFF000000u);
+    EXPECT_EQ(hand.at(kHandHotSpotX, kHandHotSpotY + 1), 0xFFFFFFFFu);
+    EXPECT_EQ(hand.at(kHandHotSpotX, kHandHotSpotY - 1), 0u);
+}
+
+} // namespace
+} // namespace mirevo

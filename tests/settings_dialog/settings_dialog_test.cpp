@@ -1,0 +1,190 @@
+// The settings window as a person uses it: the real widgets on a private X server, the file chooser, the
+// browser and the zoom answered by a stand-in, the settings file read back after OK, Cancel or the close box.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+
+#include "saver/settings_dialog/dialog_services.h"
+#include "saver/settings_dialog/qt_settings_dialog.h"
+#include "saver/startup/tovik_b.h"
+#include "tests/harness/scoped_env.h"
+#include "tests/harness/temp_dir.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb.h"
+
+namespace mirevo {
+namespace {
+
+using namespace test;
+
+struct QtOnXvfb : testing::Environment {
+    TempDir home;
+    std::unique_ptr<Xvfb> server;
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<XClient> x;
+    int argc = 1;
+    char name[16] = "settings_dialog";
+    char* argv[2] = {name, nullptr};
+
+    void SetUp() override {
+        server = std::make_unique<Xvfb>(1024, 768);
+        ASSERT_TRUE(server->ok());
+        for (const char* var : {"HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+            env.push_back(std::make_unique<ScopedEnv>(var, home.path()));
+        env.push_back(std::make_unique<ScopedEnv>("DISPLAY", server->display()));
+        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+        app = std::make_unique<QApplication>(argc, argv);
+        x = std::make_unique<XClient>(server->display());
+    }
+    void TearDown() override {
+        x.reset();
+        app.reset();
+        server.reset();
+    }
+};
+QtOnXvfb* qtEnv = static_cast<QtOnXvfb*>(testing::AddGlobalTestEnvironment(new QtOnXvfb));
+
+class FakeServices : public DialogServices {
+public:
+    std::optional<ScreenPoint> pointer = ScreenPoint{100, 50};
+    FrameMargins margins{4, 24, 4, 4};
+    std::optional<std::string> answer; // what the chooser returns
+    std::vector<FileRequest> requests;
+    std::vector<std::string> addresses;
+    bool busyWhileOpening = false;
+    std::vector<std::pair<ZoomRect, ZoomRect>> zooms;
+
+    std::optional<ScreenPoint> pointerPosition() override { return pointer; }
+    FrameMargins frameMargins(QWidget&) override { return margins; }
+    std::optional<std::string> chooseFile(QWidget&, const FileRequest& request) override {
+        requests.push_back(request);
+        return answer;
+    }
+    void openAddress(const std::string& address) override {
+        addresses.push_back(address);
+        busyWhileOpening =
+            QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    }
+    void zoom(const ZoomRect& from, const ZoomRect& to) override { zooms.emplace_back(from, to); }
+};
+
+struct SettingsWindow : testing::Test {
+    TempDir folder;
+    ProgramState state;
+    FakeServices services;
+    std::unique_ptr<TovikP> dialog;
+
+    void openWith(int16_t kind, int16_t repeat, const std::string& file) {
+        state.settings = {kind, repeat, file, folder.path()};
+        dialog = std::make_unique<TovikP>(state, settingsFile(), "file:///usr/share/doc/mirevo/README.md",
+                                          services);
+        dialog->open();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    std::string settingsFile() const { return folder / "Mirevo.ini"; }
+    template <typename T = QWidget> T* control(const char* name) {
+        T* found = dialog->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    // Which rows show the selected mark, by kind.
+    std::array<bool, 3> marked() {
+        std::array<bool, 3> rows{};
+        for (int kind = 0; kind < 3; ++kind) {
+            const std::string name = "Img_BGM(" + std::to_string(kind) + ")";
+            rows[kind] = control<QLabel>(name.c_str())->pixmap().toImage().pixel(5, 6) == 0xFF31B1FFu;
+        }
+        return rows;
+    }
+};
+
+TEST_F(SettingsWindow, LoadShowsTheStoredChoiceAndZoomsOutOfThePointer) {
+    struct Case {
+        int16_t kind, repeat;
+        std::array<bool, 3> marked;
+        bool trackEnabled;
+        const char* trackText;
+    };
+    const Case cases[] = {
+        {0, 0, {true, false, false}, false, ""},
+        {1, 0, {false, true, false}, true, ""},
+        {2, -3, {false, false, true}, false, "-3"},
+        {5, 12, {false, false, false}, false, "12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        openWith(c.kind, c.repeat, "/music/song.mp3");
+        EXPECT_EQ(dialog->windowTitle(), "<Mirevo>");
+        EXPECT_EQ(marked(), c.marked);
+        auto* track = control<QComboBox>("BGM_Repeat");
+        EXPECT_EQ(track->isEnabled(), c.trackEnabled);
+        EXPECT_EQ(track->currentText(), c.trackText);
+        ASSERT_EQ(track->count(), 31);
+        EXPECT_EQ(track->itemText(0), "");
+        EXPECT_EQ(track->itemText(30), "30");
+        EXPECT_EQ(control<QLabel>("lbl_Fname(0)")->text(), "/music/song.mp3");
+        // Centred and a third down on the 1024 x 768 screen, frame included.
+        EXPECT_EQ(dialog->pos(), QPoint(260, 165));
+        EXPECT_EQ(dialog->size(), QSize(496, 243));
+        ASSERT_EQ(services.zooms.size(), 1u);
+        EXPECT_EQ(services.zooms[0].first, pointRect(100, 50));
+        EXPECT_EQ(services.zooms[0].second, (ZoomRect{260, 165, 764, 436}));
+        dialog->close();
+        services.zooms.clear();
+    }
+}
+
+TEST_F(SettingsWindow, APressOfAnyButtonOnARowsMarkOrLabelSelectsItsKind) {
+    openWith(0, 7, "/music/song.mp3");
+    struct Press {
+        const char* control;
+        Qt::MouseButton button;
+        int16_t kind;
+    };
+    const Press presses[] = {{"lbl_BGM(1)", Qt::LeftButton, 1},
+                             {"Img_BGM(2)", Qt::RightButton, 2},
+                             {"Img_BGM(0)", Qt::LeftButton, 0},
+                             {"lbl_BGM(2)", Qt::MiddleButton, 2}};
+    for (const Press& p : presses) {
+        QTest::mousePress(control(p.control), p.button, {}, QPoint(3, 3));
+        EXPECT_EQ(state.settings.BgmKind, p.kind) << p.control;
+        EXPECT_EQ(marked(), kindControls(p.kind).marked) << p.control;
+        EXPECT_EQ(control("BGM_Repeat")->isEnabled(), p.kind == 1) << p.control;
+        QTest::mouseRelease(control(p.control), p.button, {}, QPoint(3, 3));
+    }
+    // The combo's text and the file stay as they were.
+    EXPECT_EQ(control<QComboBox>("BGM_Repeat")->currentText(), "7");
+    EXPECT_EQ(state.settings.BgmFile, "/music/song.mp3");
+}
+
+TEST_F(SettingsWindow, TheCloseBoxWritesNothingAndZoomsBackToTheLoadPoint) {
+    openWith(1, 0, "");
+    QTest::mousePress(control("lbl_BGM(2)"), Qt::LeftButton);
+    control<QComboBox>("BGM_Repeat")->setEditText("9");
+    services.pointer = ScreenPoint{900, 700};    // moving the pointer does not move the closing point
+    const QRect outer = dialog->frameGeometry(); // as it is now, not as it was planned at load
+    dialog->close();
+    EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+    ASSERT_EQ(services.zooms.size(), 2u);
+    EXPECT_EQ(services.zooms[1].first,
+              (ZoomRect{outer.left(), outer.top(), outer.right() + 1, outer.bottom() + 1}));
+    EXPECT_EQ(services.zooms[1].second, pointRect(100, 50));
+}
+
+TEST_F(SettingsWindow, TheLinkOpensItsOwnTextUnderTheBusyPointer) {
+    openWith(0, 0, "");
+    auto* link = control<QLabel>("lbl_URL");
+    EXPECT_TRUE(link->font().underline());
+    EXPECT_EQ(link->cursor().hotSpot(), QPoint(12, 10));
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(services.addresses, std::vector<std::string>{link->text().toStdString()});
+    EXPECT_TRUE(services.busyWhileOpening);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+} // namespace
+} // namespace mirevo
