@@ -19,6 +19,7 @@
 #include "saver/session/x11_screen_grab.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/process_use.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 
@@ -188,36 +189,6 @@ void startTable() {
     std::printf("%10s %10s %10s\n", "min", "median", "max");
     if (!delays.empty())
         std::printf("%10.1f %10.1f %10.1f\n\n", delays.front(), median(delays), delays.back());
-}
-
-struct ProcessUse {
-    double cpuSeconds = 0;
-    long rssKiB = 0, pssKiB = 0;
-};
-
-ProcessUse processUse(pid_t pid) {
-    ProcessUse use;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    // Fields after the command name (which may hold blanks) start after the last ')'.
-    std::vector<std::string> fields;
-    std::string field;
-    for (char c : text.substr(text.rfind(')') + 2)) {
-        if (c == ' ')
-            fields.push_back(field), field.clear();
-        else
-            field += c;
-    }
-    if (fields.size() > 13)
-        use.cpuSeconds =
-            double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(sysconf(_SC_CLK_TCK));
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) use.rssKiB = std::atol(line.c_str() + 6);
-    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    for (std::string line; std::getline(rollup, line);)
-        if (line.rfind("Pss:", 0) == 0) use.pssKiB = std::atol(line.c_str() + 4);
-    return use;
 }
 
 void idleTable() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -26,8 +27,12 @@ QtZoomOutline::QtZoomOutline()
 void QtZoomOutline::play(const ZoomRect& from, const ZoomRect& to) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
+    // The last frame is the window itself when opening and nothing when closing: it is not drawn, so the
+    // window shows (or the screen clears) right after the outline reaches it.
+    std::vector<ZoomRect> frames = zoomFrames(from, to, kZoomFrameCount);
+    frames.pop_back();
     int frame = 0;
-    for (const ZoomRect& r : zoomFrames(from, to, kZoomFrameCount)) {
+    for (const ZoomRect& r : frames) {
         const QRect place(r.left, r.top, std::max(1, r.right - r.left), std::max(1, r.bottom - r.top));
         setGeometry(place);
         // Only the rim is part of the window, so the desktop shows through the middle.

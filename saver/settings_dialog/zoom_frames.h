@@ -22,6 +22,6 @@ inline ZoomRect pointRect(int16_t x, int16_t y) {
 std::vector<ZoomRect> zoomFrames(const ZoomRect& from, const ZoomRect& to, int count);
 
 inline constexpr int kZoomFrameCount = 8;
-inline constexpr int kZoomFrameMilliseconds = 25; // about a fifth of a second in all
+inline constexpr int kZoomFrameMilliseconds = 25; // about a fifth of a second from point to window
 
 } // namespace mirevo
