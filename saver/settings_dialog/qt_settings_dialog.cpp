@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 #include "saver/session/twips.h"
 #include "saver/settings_dialog/dialog_layout.h"
@@ -172,13 +173,17 @@ void TovikP::showModal() {
 
 void TovikP::load() {
     Settings& settings = state_.settings;
+    create(); // the window exists from here on, and its title marks the program as running
     // Centred across the whole screen and a third of the way down, frame included.
     const FrameMargins frame = services_.frameMargins(*this);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int outerWidth = width() + frame.left + frame.right,
+              outerHeight = height() + frame.top + frame.bottom;
     const ScreenPoint place =
-        dialogPosition(width() + frame.left + frame.right, height() + frame.top + frame.bottom,
-                       {screen.x(), screen.y(), screen.width(), screen.height()});
-    move(place.x, place.y);
+        dialogPosition(outerWidth, outerHeight, {screen.x(), screen.y(), screen.width(), screen.height()});
+    // The frame's top-left, whatever frame the window manager draws (north-west gravity, a position the
+    // program chose).
+    windowHandle()->setFramePosition(QPoint(place.x, place.y));
 
     showKind();
     // The list first: the first item added to an empty combo would replace its text.
@@ -193,9 +198,9 @@ void TovikP::load() {
     state_.LastApiResult = pointer ? 1 : 0;
     zoomPointX_ = pointer ? int16_t(pointer->x) : 0;
     zoomPointY_ = pointer ? int16_t(pointer->y) : 0;
-    const QRect outer = outerRect();
+    // Not shown yet, so Qt does not know the frame: the rectangle the window is about to take.
     services_.zoom(pointRect(zoomPointX_, zoomPointY_),
-                   {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()});
+                   {place.x, place.y, place.x + outerWidth, place.y + outerHeight});
     zoomedOpen_ = true;
 
     // The application's pointer back to the arrow, whatever was set before.
@@ -241,11 +246,9 @@ void TovikP::openLink() {
     QGuiApplication::restoreOverrideCursor();
 }
 
-QRect TovikP::outerRect() const {
-    if (isVisible()) return frameGeometry();
-    // Before the window is shown Qt does not know its frame yet.
-    const FrameMargins frame = services_.frameMargins(const_cast<TovikP&>(*this));
-    return QRect(pos(), size()).adjusted(0, 0, frame.left + frame.right, frame.top + frame.bottom);
+ZoomRect TovikP::windowRect() const {
+    const QRect outer = frameGeometry();
+    return {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()};
 }
 
 void TovikP::resizeEvent(QResizeEvent* event) {
@@ -262,12 +265,7 @@ void TovikP::paintEvent(QPaintEvent*) {
 
 void TovikP::closeEvent(QCloseEvent* event) {
     // Back into the point the window came out of, whichever way it is closed; the close is never refused.
-    if (zoomedOpen_ && isVisible()) {
-        const QRect outer = outerRect();
-        services_.zoom(
-            {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()},
-            pointRect(zoomPointX_, zoomPointY_));
-    }
+    if (zoomedOpen_ && isVisible()) services_.zoom(windowRect(), pointRect(zoomPointX_, zoomPointY_));
     event->accept();
     emit closed();
 }

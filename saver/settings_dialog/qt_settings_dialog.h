@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "saver/settings_dialog/zoom_frames.h"
 #include "saver/startup/settings.h"
 
 class QComboBox;
@@ -51,7 +52,8 @@ private:
     void chooseFile();
     void confirm();
     void openLink();
-    QRect outerRect() const;
+    // The outer rectangle of the shown window, frame included.
+    ZoomRect windowRect() const;
 
     ProgramState& state_;
     std::string settingsFile_;

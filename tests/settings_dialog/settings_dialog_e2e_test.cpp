@@ -5,6 +5,9 @@
 #include <csignal>
 #include <filesystem>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include "saver/startup/tovik_b.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
@@ -83,6 +86,63 @@ TEST_F(ConfigureMode, ShowsThePaintedWindowRefusesASecondStartAndAStopSignalWrit
     EXPECT_TRUE(saver->running());
 
     kill(saver->pid(), SIGTERM);
+    EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0)) << saver->errors();
+    EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+}
+
+// A CARDINAL list property of a window; empty when it is not there.
+std::vector<long> cardinals(Display* display, unsigned long window, const char* name) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 16, False, XA_CARDINAL, &type,
+                       &format, &count, &after, &data);
+    std::vector<long> values;
+    if (data && format == 32) values.assign((long*)data, (long*)data + count);
+    if (data) XFree(data);
+    return values;
+}
+
+TEST_F(ConfigureMode, UnderAWindowManagerTheFrameIsCentredAndTheCloseBoxWritesNothing) {
+    ChildProcess manager({"/usr/bin/openbox"}, {{"DISPLAY", server.display()}, {"HOME", home.path()}});
+    Display* display = x.display();
+    ASSERT_TRUE(pollUntil(10s, [&] {
+        Window check = 0;
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, x.root(), XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1,
+                           False, XA_WINDOW, &type, &format, &count, &after, &data);
+        if (data) check = *(Window*)data, XFree(data);
+        return check != 0;
+    })) << manager.errors();
+
+    auto saver = start("/c");
+    const unsigned long window = waitForDialog(*saver);
+    ASSERT_NE(window, 0u);
+    const std::vector<long> frame =
+        cardinals(display, window, "_NET_FRAME_EXTENTS"); // left, right, top, bottom
+    ASSERT_EQ(frame.size(), 4u);
+    EXPECT_GT(frame[2], 0) << "no title bar";
+    const auto client = x.geometry(window);
+    ASSERT_TRUE(client);
+    const int outerWidth = client->width + int(frame[0] + frame[1]);
+    const int outerHeight = client->height + int(frame[2] + frame[3]);
+    EXPECT_EQ(client->x - frame[0], (1024 - outerWidth) / 2);
+    EXPECT_EQ(client->y - frame[2], (768 - outerHeight) / 3);
+
+    // Choose another kind, then close the window the way its close box does.
+    x.click(client->x + 12 + 50, client->y + 16 + 96 + 6);
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window;
+    close.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[1] = 2; // from a pager or a taskbar, as a user's click
+    XSendEvent(display, x.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &close);
+    x.sync();
     EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0)) << saver->errors();
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 }
