@@ -24,7 +24,7 @@ enum class ControlKind {
 enum class Place { Window, Panel };
 enum class Align { Left, Centre };
 
-struct ControlSpec {
+struct ControlEntry {
     const char* name;
     ControlKind kind;
     Place place;
@@ -42,7 +42,7 @@ inline constexpr uint32_t kBlack = 0x00000000;
 
 // Creation order: the Command buttons come as Cmd_Can, Cmd_Set, Cmd_File(0), the order in which the
 // window's load initialises them.
-inline constexpr ControlSpec kDialogControls[] = {
+inline constexpr ControlEntry kDialogControls[] = {
     {"Pic_C(0)", ControlKind::Panel, Place::Window, 180, 240, 7035, 2475, 1, nullptr, kBlack, false,
      Align::Left, 0, 0},
     {"lbl(7)", ControlKind::Label, Place::Window, 180, 2880, 2475, 195, 0, kVersionText, kWhite, true,

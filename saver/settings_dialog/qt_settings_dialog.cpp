@@ -28,8 +28,8 @@ int pixels(int16_t twips) {
     return pixelsFromTwips(twips, float(kTwipsPerPixel));
 }
 
-QRect pixelRect(const ControlSpec& spec) {
-    return {pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height)};
+QRect pixelRect(const ControlEntry& entry) {
+    return {pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height)};
 }
 
 QColor qtColour(uint32_t bgr) {
@@ -76,10 +76,10 @@ TovikP::~TovikP() = default;
 
 void TovikP::createControls(const std::string& homePage) {
     std::map<int, QWidget*> tabOrder;
-    for (const ControlSpec& spec : kDialogControls) {
-        QWidget* parent = spec.place == Place::Window ? this : panel_;
+    for (const ControlEntry& entry : kDialogControls) {
+        QWidget* parent = entry.place == Place::Window ? this : panel_;
         QWidget* control = nullptr;
-        switch (spec.kind) {
+        switch (entry.kind) {
         case ControlKind::Panel:
             control = panel_ = new QtGradientPanel(parent);
             // Like a picture box it takes the focus, so no button starts out focused.
@@ -88,15 +88,15 @@ void TovikP::createControls(const std::string& homePage) {
         case ControlKind::Label:
         case ControlKind::Link: {
             QLabel* label =
-                std::string(spec.name) == "lbl_Fname(0)" ? new QtPathLabel(parent) : new QLabel(parent);
-            label->setText(spec.text ? QString::fromUtf8(spec.text) : qt(homePage));
-            label->setAlignment((spec.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                std::string(entry.name) == "lbl_Fname(0)" ? new QtPathLabel(parent) : new QLabel(parent);
+            label->setText(entry.text ? QString::fromUtf8(entry.text) : qt(homePage));
+            label->setAlignment((entry.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                                 Qt::AlignTop);
             QPalette text = label->palette();
-            text.setColor(QPalette::WindowText, qtColour(spec.colour));
+            text.setColor(QPalette::WindowText, qtColour(entry.colour));
             label->setPalette(text);
             control = label;
-            if (spec.kind == ControlKind::Link) {
+            if (entry.kind == ControlKind::Link) {
                 QFont underlined = font();
                 underlined.setUnderline(true);
                 label->setFont(underlined);
@@ -104,14 +104,14 @@ void TovikP::createControls(const std::string& homePage) {
                     QCursor(QPixmap::fromImage(qtImage(handCursor())), kHandHotSpotX, kHandHotSpotY));
                 link_ = label;
             }
-            if (std::string(spec.name).rfind("lbl_BGM(", 0) == 0) kindLabels_[rowIndex(spec.name)] = label;
-            if (std::string(spec.name) == "lbl_Fname(0)") fileName_ = label;
+            if (std::string(entry.name).rfind("lbl_BGM(", 0) == 0) kindLabels_[rowIndex(entry.name)] = label;
+            if (std::string(entry.name) == "lbl_Fname(0)") fileName_ = label;
             break;
         }
         case ControlKind::Mark: {
             QLabel* image = new QLabel(parent);
             image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            markImages_[rowIndex(spec.name)] = image;
+            markImages_[rowIndex(entry.name)] = image;
             control = image;
             break;
         }
@@ -142,10 +142,10 @@ void TovikP::createControls(const std::string& homePage) {
             break;
         }
         if (!control) continue;
-        control->setObjectName(QString::fromUtf8(spec.name));
-        control->setGeometry(pixelRect(spec));
-        if (spec.autoSize) control->adjustSize();
-        if (spec.tab >= 0 && control->focusPolicy() != Qt::NoFocus) tabOrder[spec.tab] = control;
+        control->setObjectName(QString::fromUtf8(entry.name));
+        control->setGeometry(pixelRect(entry));
+        if (entry.autoSize) control->adjustSize();
+        if (entry.tab >= 0 && control->focusPolicy() != Qt::NoFocus) tabOrder[entry.tab] = control;
     }
     QWidget* previous = nullptr;
     for (const auto& [tab, control] : tabOrder) {
