@@ -26,10 +26,11 @@ std::optional<ScreenPoint> QtDialogServices::pointerPosition() {
 }
 
 FrameMargins QtDialogServices::frameMargins(QWidget& window) {
-    // Asked on the toolkit's own connection, so the window it has just made is known to the server.
+    // Asked on the toolkit's own connection, so the window it has just made is known to the server. A window
+    // manager answers within milliseconds; the deadline only matters for one that offers and never answers.
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11) return {};
-    return x11FrameExtents(x11->display(), window.winId(), std::chrono::milliseconds(100));
+    return x11FrameExtents(x11->display(), window.winId(), std::chrono::milliseconds(500));
 }
 
 std::optional<std::string> QtDialogServices::chooseFile(QWidget& owner, const FileRequest& request) {

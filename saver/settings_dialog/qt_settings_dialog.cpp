@@ -8,18 +8,26 @@
 #include <QEventLoop>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
+#include "saver/button/command.h"
+#include "saver/button/qt_font.h"
 #include "saver/session/twips.h"
 #include "saver/settings_dialog/dialog_layout.h"
 #include "saver/settings_dialog/dialog_rules.h"
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_dialog_widgets.h"
 #include "saver/startup/tovik_b.h"
+
+// The icon's registration lives in a static library; naming it here keeps the linker from dropping it.
+static void initDialogIcon() {
+    Q_INIT_RESOURCE(dialog_icon);
+}
 
 namespace mirevo {
 namespace {
@@ -36,12 +44,9 @@ QColor qtColour(uint32_t bgr) {
     return QColor(int(bgr & 0xFF), int(bgr >> 8 & 0xFF), int(bgr >> 16 & 0xFF));
 }
 
-QFont dialogFont() {
-    QFont font(QString::fromUtf8(kDialogFontFace));
-    font.setPointSizeF(kDialogFontPoints);
-    font.setWeight(QFont::Normal);
-    return font;
-}
+// Every label's and button's font, as the window definition stores it.
+const FontSpec kDialogFont{kDialogFontFace, kDialogFontPoints, kDialogFontWeight, false, false,
+                           false,           kShiftJisCharset};
 
 // The kind whose row a control belongs to: "Img_BGM(2)" and "lbl_BGM(2)" are row 2.
 int rowIndex(const char* name) {
@@ -64,7 +69,9 @@ TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string&
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(pixels(kClientWidthTwips), pixels(kClientHeightTwips));
-    setFont(dialogFont());
+    setFont(qtFont(kDialogFont));
+    initDialogIcon();
+    setWindowIcon(QIcon(":/mirevo/mirevo-32.png"));
     QPalette silver = palette();
     silver.setColor(QPalette::Window, qtColour(0x00C0C0C0));
     setPalette(silver);
@@ -138,8 +145,25 @@ void TovikP::createControls(const std::string& homePage) {
             control = frame;
             break;
         }
-        case ControlKind::Button:
+        case ControlKind::Button: {
+            auto* button = new Command(parent);
+            ButtonProperties stored;
+            stored.set("caption", entry.text);
+            stored.setFont("font", kDialogFont);
+            stored.set("_extentx", std::to_string(entry.extentX));
+            stored.set("_extenty", std::to_string(entry.extentY));
+            button->Load(stored);
+            const std::string name = entry.name;
+            if (name == "Cmd_Set") connect(button, &Command::Click, this, &TovikP::confirm);
+            if (name == "Cmd_Can") connect(button, &Command::Click, this, &TovikP::close);
+            if (name == "Cmd_File(0)") {
+                connect(button, &Command::Click, this, &TovikP::chooseFile);
+                fileButton_ = button;
+            }
+            buttons_.push_back(button);
+            control = button;
             break;
+        }
         }
         if (!control) continue;
         control->setObjectName(QString::fromUtf8(entry.name));
@@ -185,6 +209,8 @@ void TovikP::load() {
     // program chose).
     windowHandle()->setFramePosition(QPoint(place.x, place.y));
 
+    for (Command* button : buttons_)
+        button->Initialize();
     showKind();
     // The list first: the first item added to an empty combo would replace its text.
     track_->clear();
@@ -218,6 +244,7 @@ void TovikP::showKind() {
     for (std::size_t kind = 0; kind < markImages_.size(); ++kind)
         markImages_[kind]->setPixmap(marks_[controls.marked[kind] ? 1 : 0]);
     track_->setEnabled(controls.trackEnabled);
+    fileButton_->SetEnabled(controls.fileEnabled);
 }
 
 void TovikP::chooseFile() {

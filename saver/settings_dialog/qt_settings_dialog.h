@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <QPixmap>
 #include <QWidget>
@@ -16,6 +17,7 @@ class QLabel;
 
 namespace mirevo {
 
+class Command;
 class DialogServices;
 
 class TovikP : public QWidget {
@@ -64,6 +66,8 @@ private:
     QComboBox* track_ = nullptr;
     QLabel* fileName_ = nullptr;
     QLabel* link_ = nullptr;
+    std::vector<Command*> buttons_; // in the order they were made: Cmd_Can, Cmd_Set, Cmd_File(0)
+    Command* fileButton_ = nullptr;
     std::array<QLabel*, 3> markImages_{}; // Img_BGM by kind
     std::array<QLabel*, 3> kindLabels_{}; // lbl_BGM by kind
     int16_t zoomPointX_ = 0, zoomPointY_ = 0;

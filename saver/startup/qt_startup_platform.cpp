@@ -9,7 +9,7 @@
 #include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/startup/qt_toolkit.h"
-#include "saver/startup/tovik_b.h"
+#include "saver/startup/settings_location.h"
 
 namespace mirevo {
 
@@ -45,7 +45,7 @@ bool QtStartupPlatform::showPreview(int32_t hostHandle) {
 
 void QtStartupPlatform::showSettingsDialog() {
     QtDialogServices services;
-    TovikP dialog(state_, settingsFilePath(programFolder()), MIREVO_HOME_PAGE, services);
+    TovikP dialog(state_, settingsPaths(programFolder()).write, MIREVO_HOME_PAGE, services);
     // A stop signal closes the window like its close box: nothing is written.
     QtStopSignals stopSignals([&dialog] { dialog.close(); });
     dialog.showModal();

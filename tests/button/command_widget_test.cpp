@@ -9,40 +9,14 @@
 
 #include "saver/button/command.h"
 #include "saver/button/face_painter.h"
-#include "saver/startup/qt_toolkit.h"
-#include "tests/harness/scoped_env.h"
-#include "tests/harness/temp_dir.h"
-#include "tests/harness/x_client.h"
-#include "tests/harness/xvfb.h"
+#include "tests/harness/qt_on_xvfb.h"
 
 namespace mirevo {
 namespace {
 
 using namespace test;
 
-// One X server and one QApplication for the whole program (Qt allows one per process), with a private home.
-struct QtOnXvfb : testing::Environment {
-    TempDir home;
-    std::unique_ptr<Xvfb> server;
-    std::vector<std::unique_ptr<ScopedEnv>> env;
-    std::unique_ptr<QApplication> app;
-    std::unique_ptr<XClient> x;
-    int argc = 1;
-    char* argv[2] = {const_cast<char*>("command_widget_test"), nullptr};
-
-    void SetUp() override {
-        server = std::make_unique<Xvfb>(640, 240);
-        ASSERT_TRUE(server->ok());
-        for (const char* var : {"HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "DISPLAY"})
-            env.push_back(std::make_unique<ScopedEnv>(var, var[0] == 'D' ? server->display() : home.path()));
-        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
-        app = std::make_unique<QApplication>(argc, argv);
-        installFontSubstitutions();
-        x = std::make_unique<XClient>(server->display());
-    }
-    void TearDown() override { x.reset(), app.reset(), server.reset(); }
-};
-QtOnXvfb* qtEnv = static_cast<QtOnXvfb*>(testing::AddGlobalTestEnvironment(new QtOnXvfb));
+QtOnXvfb* qtEnv = QtOnXvfb::install("command_widget", 640, 240);
 
 std::array<uint8_t, 3> rgb(uint32_t c) {
     return {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};

@@ -2,6 +2,7 @@
 // start refused while it is open, and a music file chosen through the real file chooser and stored by OK.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
@@ -78,6 +79,9 @@ TEST_F(ConfigureMode, ShowsThePaintedWindowRefusesASecondStartAndAStopSignalWrit
     EXPECT_EQ(shot->at(12 + 28, 16 + 56), (Rgb{37, 37, 37}));           // the CD row's mark, framed
     EXPECT_EQ(shot->at(12 + 28 + 5, 16 + 76 + 6), (Rgb{49, 177, 255})); // "なし" selected on a first start
     EXPECT_EQ(shot->at(12 + 112 + 8, 16 + 52 + 10), (Rgb{255, 255, 255})); // the track combo's field
+    EXPECT_EQ(shot->at(324 + 38, 200 + 1), (Rgb{0x00, 0x3C, 0x74})); // "設定" and "ｷｬﾝｾﾙ", navy frames
+    EXPECT_EQ(shot->at(404 + 38, 200 + 1), (Rgb{0x00, 0x3C, 0x74}));
+    EXPECT_EQ(shot->at(12 + 28 + 20, 16 + 116 + 1), (Rgb{0xC9, 0xC7, 0xBA})); // "..." greyed out
 
     for (const char* again : {"/c", "/s", "/p 1"}) {
         auto second = start(again);
@@ -90,13 +94,46 @@ TEST_F(ConfigureMode, ShowsThePaintedWindowRefusesASecondStartAndAStopSignalWrit
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 }
 
-// A CARDINAL list property of a window; empty when it is not there.
-std::vector<long> cardinals(Display* display, unsigned long window, const char* name) {
-    Atom type = None;
+TEST_F(ConfigureMode, AFileChosenInTheRealChooserIsStoredByOk) {
+    const std::string music = home / "Music/song.mp3";
+    ASSERT_TRUE(writeFile(music, ""));
+    auto saver = start("/c");
+    const unsigned long window = waitForDialog(*saver);
+    ASSERT_NE(window, 0u);
+    const auto at = x.geometry(window);
+    ASSERT_TRUE(at);
+    x.click(at->x + 12 + 44 + 10, at->y + 16 + 96 + 6);   // "MP3、WAV"
+    x.click(at->x + 12 + 28 + 20, at->y + 16 + 116 + 10); // "..."
+    unsigned long chooser = 0;
+    ASSERT_TRUE(pollUntil(10s, [&] {
+        chooser = x.findWindow("ﾌｧｲﾙを開く");
+        return chooser && x.mapped(chooser);
+    })) << saver->errors();
+    x.focus(chooser);
+    ChildProcess typing({"/usr/bin/xdotool", "type", "--delay", "10", music},
+                        {{"DISPLAY", server.display()}});
+    EXPECT_EQ(typing.waitExit(20s), std::optional<int>(0));
+    // The first Return may only take the completion the chooser offers for the typed name.
+    bool accepted = false;
+    for (int press = 0; press < 3 && !accepted; ++press) {
+        x.sendKey("Return");
+        accepted = x.waitForNoWindow("ﾌｧｲﾙを開く", 3s);
+    }
+    ASSERT_TRUE(accepted);
+    x.click(at->x + 324 + 38, at->y + 200 + 12); // "設定"
+    EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0)) << saver->errors();
+    EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmKind, settingsFile()), "2");
+    EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmRepeat, settingsFile()), "0");
+    EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmFile, settingsFile()), music);
+}
+
+// A list property of 32-bit values (CARDINAL or ATOM) of a window; empty when it is not there.
+std::vector<long> longs(Display* display, unsigned long window, const char* name, Atom type) {
+    Atom actual = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 16, False, XA_CARDINAL, &type,
+    XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, type, &actual,
                        &format, &count, &after, &data);
     std::vector<long> values;
     if (data && format == 32) values.assign((long*)data, (long*)data + count);
@@ -107,23 +144,18 @@ std::vector<long> cardinals(Display* display, unsigned long window, const char* 
 TEST_F(ConfigureMode, UnderAWindowManagerTheFrameIsCentredAndTheCloseBoxWritesNothing) {
     ChildProcess manager({"/usr/bin/openbox"}, {{"DISPLAY", server.display()}, {"HOME", home.path()}});
     Display* display = x.display();
+    // Ready once it says it offers to tell a window's frame before the window shows.
+    const long request = long(XInternAtom(display, "_NET_REQUEST_FRAME_EXTENTS", False));
     ASSERT_TRUE(pollUntil(10s, [&] {
-        Window check = 0;
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(display, x.root(), XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1,
-                           False, XA_WINDOW, &type, &format, &count, &after, &data);
-        if (data) check = *(Window*)data, XFree(data);
-        return check != 0;
+        const std::vector<long> offered = longs(display, x.root(), "_NET_SUPPORTED", XA_ATOM);
+        return std::find(offered.begin(), offered.end(), request) != offered.end();
     })) << manager.errors();
 
     auto saver = start("/c");
     const unsigned long window = waitForDialog(*saver);
     ASSERT_NE(window, 0u);
     const std::vector<long> frame =
-        cardinals(display, window, "_NET_FRAME_EXTENTS"); // left, right, top, bottom
+        longs(display, window, "_NET_FRAME_EXTENTS", XA_CARDINAL); // left, right, top, bottom
     ASSERT_EQ(frame.size(), 4u);
     EXPECT_GT(frame[2], 0) << "no title bar";
     const auto client = x.geometry(window);

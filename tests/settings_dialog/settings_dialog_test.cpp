@@ -2,51 +2,22 @@
 // browser and the zoom answered by a stand-in, the settings file read back after OK, Cancel or the close box.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QTest>
+#include <filesystem>
 
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/startup/tovik_b.h"
-#include "tests/harness/scoped_env.h"
-#include "tests/harness/temp_dir.h"
-#include "tests/harness/x_client.h"
-#include "tests/harness/xvfb.h"
+#include "tests/harness/qt_on_xvfb.h"
 
 namespace mirevo {
 namespace {
 
 using namespace test;
 
-struct QtOnXvfb : testing::Environment {
-    TempDir home;
-    std::unique_ptr<Xvfb> server;
-    std::vector<std::unique_ptr<ScopedEnv>> env;
-    std::unique_ptr<QApplication> app;
-    std::unique_ptr<XClient> x;
-    int argc = 1;
-    char name[16] = "settings_dialog";
-    char* argv[2] = {name, nullptr};
-
-    void SetUp() override {
-        server = std::make_unique<Xvfb>(1024, 768);
-        ASSERT_TRUE(server->ok());
-        for (const char* var : {"HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
-            env.push_back(std::make_unique<ScopedEnv>(var, home.path()));
-        env.push_back(std::make_unique<ScopedEnv>("DISPLAY", server->display()));
-        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
-        app = std::make_unique<QApplication>(argc, argv);
-        x = std::make_unique<XClient>(server->display());
-    }
-    void TearDown() override {
-        x.reset();
-        app.reset();
-        server.reset();
-    }
-};
-QtOnXvfb* qtEnv = static_cast<QtOnXvfb*>(testing::AddGlobalTestEnvironment(new QtOnXvfb));
+QtOnXvfb* qtEnv = QtOnXvfb::install("settings_dialog", 1024, 768);
 
 class FakeServices : public DialogServices {
 public:
@@ -91,6 +62,18 @@ struct SettingsWindow : testing::Test {
         EXPECT_TRUE(found) << name;
         return found;
     }
+    // A real click of the mouse in the middle of a control, as a person makes it.
+    void click(const char* name) {
+        QWidget* target = control(name);
+        const QPoint at = target->mapToGlobal(target->rect().center());
+        qtEnv->x->click(at.x(), at.y());
+    }
+    // OK or Cancel by mouse: true once the window has closed.
+    bool clickToClose(const char* name) {
+        click(name);
+        return QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000);
+    }
+    std::string stored(const char* key) { return Ini_Read(kIniSection, key, settingsFile()); }
     // Which rows show the selected mark, by kind.
     std::array<bool, 3> marked() {
         std::array<bool, 3> rows{};
@@ -161,18 +144,66 @@ TEST_F(SettingsWindow, APressOfAnyButtonOnARowsMarkOrLabelSelectsItsKind) {
     EXPECT_EQ(state.settings.BgmFile, "/music/song.mp3");
 }
 
-TEST_F(SettingsWindow, TheCloseBoxWritesNothingAndZoomsBackToTheLoadPoint) {
-    openWith(1, 0, "");
-    QTest::mousePress(control("lbl_BGM(2)"), Qt::LeftButton);
-    control<QComboBox>("BGM_Repeat")->setEditText("9");
-    services.pointer = ScreenPoint{900, 700};    // moving the pointer does not move the closing point
-    const QRect outer = dialog->frameGeometry(); // as it is now, not as it was planned at load
-    dialog->close();
-    EXPECT_FALSE(std::filesystem::exists(settingsFile()));
-    ASSERT_EQ(services.zooms.size(), 2u);
-    EXPECT_EQ(services.zooms[1].first,
-              (ZoomRect{outer.left(), outer.top(), outer.right() + 1, outer.bottom() + 1}));
-    EXPECT_EQ(services.zooms[1].second, pointRect(100, 50));
+TEST_F(SettingsWindow, OkStoresAllThreeValuesWithTheTrackTakenFromTheComboText) {
+    struct Case {
+        int16_t kind;
+        const char* typed;
+        const char* repeat;
+    };
+    const Case cases[] = {{1, "7", "7"},   {1, "", "0"},     {1, "abc", "0"},   {1, "2.5", "2"},
+                          {1, "3.5", "4"}, {1, "1e1", "10"}, {1, " -3 ", "-3"}, {1, "40000", "0"},
+                          {0, "5", "5"},   {2, "", "0"}}; // the track is stored whatever the kind
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        std::filesystem::remove(settingsFile());
+        openWith(c.kind, 0, "/music/song.mp3");
+        control<QComboBox>("BGM_Repeat")->setEditText(QString::fromUtf8(c.typed));
+        ASSERT_TRUE(clickToClose("Cmd_Set"));
+        EXPECT_EQ(stored(kIniKeyBgmKind), std::to_string(c.kind));
+        EXPECT_EQ(stored(kIniKeyBgmRepeat), c.repeat);
+        EXPECT_EQ(stored(kIniKeyBgmFile), "/music/song.mp3"); // also with no file music chosen
+    }
+}
+
+TEST_F(SettingsWindow, CancelAndTheCloseBoxWriteNothingAndZoomBackToTheLoadPoint) {
+    for (bool cancel : {true, false}) {
+        openWith(1, 0, "");
+        QTest::mousePress(control("lbl_BGM(2)"), Qt::LeftButton);
+        control<QComboBox>("BGM_Repeat")->setEditText("9");
+        services.pointer = ScreenPoint{900, 700};    // moving the pointer does not move the closing point
+        const QRect outer = dialog->frameGeometry(); // as it is now, not as it was planned at load
+        if (cancel)
+            ASSERT_TRUE(clickToClose("Cmd_Can"));
+        else
+            dialog->close();
+        EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+        ASSERT_EQ(services.zooms.size(), 2u);
+        EXPECT_EQ(services.zooms[1].first,
+                  (ZoomRect{outer.left(), outer.top(), outer.right() + 1, outer.bottom() + 1}));
+        EXPECT_EQ(services.zooms[1].second, pointRect(100, 50));
+        services = FakeServices();
+    }
+}
+
+TEST_F(SettingsWindow, TheChooserOpensWhereTheLastFileWasAndItsCancelChangesNothing) {
+    openWith(0, 0, "");
+    click("Cmd_File(0)"); // disabled until file music is chosen
+    click("lbl_BGM(2)");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state.settings.BgmKind == BGM_FILE; }, 5000));
+    services.answer = "/home/u/Music/Song.Mp3";
+    click("Cmd_File(0)");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return services.requests.size() == 1; }, 5000));
+    EXPECT_EQ(services.requests[0].folder, folder.path());
+    EXPECT_EQ(services.requests[0].title, "ﾌｧｲﾙを開く");
+    EXPECT_EQ(control<QLabel>("lbl_Fname(0)")->text(), "/home/u/Music/Song.Mp3");
+    EXPECT_EQ(state.settings.BgmFolder, "/home/u/Music");
+
+    services.answer.reset(); // the user cancels
+    click("Cmd_File(0)");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return services.requests.size() == 2; }, 5000));
+    EXPECT_EQ(services.requests[1].folder, "/home/u/Music");
+    EXPECT_EQ(state.settings.BgmFile, "/home/u/Music/Song.Mp3");
+    EXPECT_EQ(control<QLabel>("lbl_Fname(0)")->text(), "/home/u/Music/Song.Mp3");
 }
 
 TEST_F(SettingsWindow, TheLinkOpensItsOwnTextUnderTheBusyPointer) {
