@@ -1,6 +1,7 @@
 #pragma once
 // What the settings dialog asks of the desktop beyond its own widgets. The program uses QtDialogServices;
 // tests put a stand-in here to answer the file chooser and watch the link and the zoom.
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,7 +29,8 @@ public:
     // Opens a web or file address in the user's browser or viewer; failures are not reported.
     virtual void openAddress(const std::string& address) = 0;
     // Draws the outline moving from one screen rectangle to the other; returns after its last frame.
-    virtual void zoom(const ZoomRect& from, const ZoomRect& to) = 0;
+    // meanwhile, when given, runs once the first frame is on the screen.
+    virtual void zoom(const ZoomRect& from, const ZoomRect& to, const std::function<void()>& meanwhile) = 0;
 };
 
 } // namespace mirevo

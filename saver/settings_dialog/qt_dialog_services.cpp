@@ -48,9 +48,10 @@ void QtDialogServices::openAddress(const std::string& address) {
     QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(address)));
 }
 
-void QtDialogServices::zoom(const ZoomRect& from, const ZoomRect& to) {
+void QtDialogServices::zoom(const ZoomRect& from, const ZoomRect& to,
+                            const std::function<void()>& meanwhile) {
     QtZoomOutline outline;
-    outline.play(from, to);
+    outline.play(from, to, meanwhile);
 }
 
 } // namespace mirevo

@@ -11,7 +11,7 @@ public:
     FrameMargins frameMargins(QWidget& window) override;
     std::optional<std::string> chooseFile(QWidget& owner, const FileRequest& request) override;
     void openAddress(const std::string& address) override;
-    void zoom(const ZoomRect& from, const ZoomRect& to) override;
+    void zoom(const ZoomRect& from, const ZoomRect& to, const std::function<void()>& meanwhile) override;
 };
 
 // Qt's form of the filter: "name (patterns)", the patterns hidden from the user by the chooser.

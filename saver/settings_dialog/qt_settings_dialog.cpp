@@ -62,7 +62,7 @@ QString qt(const std::string& text) {
 
 TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string& homePage,
                DialogServices& services)
-    : state_(state), settingsFile_(std::move(settingsFile)), services_(services) {
+    : state_(state), settingsFile_(std::move(settingsFile)), homePage_(homePage), services_(services) {
     setObjectName("Tovik_P");
     setWindowTitle(QString::fromUtf8(kDialogTitle));
     // A fixed single frame with a caption and only a close box.
@@ -76,12 +76,11 @@ TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string&
     silver.setColor(QPalette::Window, qtColour(0x00C0C0C0));
     setPalette(silver);
     marks_ = {QPixmap::fromImage(qtImage(unselectedMark())), QPixmap::fromImage(qtImage(selectedMark()))};
-    createControls(homePage);
 }
 
 TovikP::~TovikP() = default;
 
-void TovikP::createControls(const std::string& homePage) {
+void TovikP::createControls() {
     std::map<int, QWidget*> tabOrder;
     for (const ControlEntry& entry : kDialogControls) {
         QWidget* parent = entry.place == Place::Window ? this : panel_;
@@ -96,7 +95,7 @@ void TovikP::createControls(const std::string& homePage) {
         case ControlKind::Link: {
             QLabel* label =
                 std::string(entry.name) == "lbl_Fname(0)" ? new QtPathLabel(parent) : new QLabel(parent);
-            label->setText(entry.text ? QString::fromUtf8(entry.text) : qt(homePage));
+            label->setText(entry.text ? QString::fromUtf8(entry.text) : qt(homePage_));
             label->setAlignment((entry.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                                 Qt::AlignTop);
             QPalette text = label->palette();
@@ -196,7 +195,6 @@ void TovikP::showModal() {
 }
 
 void TovikP::load() {
-    Settings& settings = state_.settings;
     create(); // the window exists from here on, and its title marks the program as running
     // Centred across the whole screen and a third of the way down, frame included.
     const FrameMargins frame = services_.frameMargins(*this);
@@ -209,6 +207,26 @@ void TovikP::load() {
     // program chose).
     windowHandle()->setFramePosition(QPoint(place.x, place.y));
 
+    const auto pointer = services_.pointerPosition();
+    state_.LastApiResult = pointer ? 1 : 0;
+    zoomPointX_ = pointer ? int16_t(pointer->x) : 0;
+    zoomPointY_ = pointer ? int16_t(pointer->y) : 0;
+    // The window is not shown yet, so Qt does not know its frame: the rectangle it is about to take. The
+    // controls are made and set while the outline grows, so the window shows as soon as it has grown.
+    services_.zoom(pointRect(zoomPointX_, zoomPointY_),
+                   {place.x, place.y, place.x + outerWidth, place.y + outerHeight}, [this] {
+                       createControls();
+                       setControls();
+                   });
+    zoomedOpen_ = true;
+
+    // The application's pointer back to the arrow, whatever was set before.
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void TovikP::setControls() {
+    const Settings& settings = state_.settings;
     for (Command* button : buttons_)
         button->Initialize();
     showKind();
@@ -219,19 +237,6 @@ void TovikP::load() {
     track_->setEditText(qt(trackText(settings.BgmRepeat)));
     fileName_->setText(qt(settings.BgmFile));
     fileName_->setToolTip(fileName_->text());
-
-    const auto pointer = services_.pointerPosition();
-    state_.LastApiResult = pointer ? 1 : 0;
-    zoomPointX_ = pointer ? int16_t(pointer->x) : 0;
-    zoomPointY_ = pointer ? int16_t(pointer->y) : 0;
-    // Not shown yet, so Qt does not know the frame: the rectangle the window is about to take.
-    services_.zoom(pointRect(zoomPointX_, zoomPointY_),
-                   {place.x, place.y, place.x + outerWidth, place.y + outerHeight});
-    zoomedOpen_ = true;
-
-    // The application's pointer back to the arrow, whatever was set before.
-    while (QGuiApplication::overrideCursor())
-        QGuiApplication::restoreOverrideCursor();
 }
 
 void TovikP::selectKind(int16_t kind) {
@@ -292,7 +297,7 @@ void TovikP::paintEvent(QPaintEvent*) {
 
 void TovikP::closeEvent(QCloseEvent* event) {
     // Back into the point the window came out of, whichever way it is closed; the close is never refused.
-    if (zoomedOpen_ && isVisible()) services_.zoom(windowRect(), pointRect(zoomPointX_, zoomPointY_));
+    if (zoomedOpen_ && isVisible()) services_.zoom(windowRect(), pointRect(zoomPointX_, zoomPointY_), {});
     event->accept();
     emit closed();
 }

@@ -47,8 +47,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControls(const std::string& homePage);
+    void createControls();
     void load();
+    // What the load shows in the controls: the buttons started, the kind, the track and the file.
+    void setControls();
     void selectKind(int16_t kind);
     void showKind();
     void chooseFile();
@@ -59,6 +61,7 @@ private:
 
     ProgramState& state_;
     std::string settingsFile_;
+    std::string homePage_;
     DialogServices& services_;
     QPixmap background_;
     std::array<QPixmap, 2> marks_; // Img_Ra(0) unselected, Img_Ra(1) selected

@@ -40,7 +40,10 @@ public:
         busyWhileOpening =
             QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
     }
-    void zoom(const ZoomRect& from, const ZoomRect& to) override { zooms.emplace_back(from, to); }
+    void zoom(const ZoomRect& from, const ZoomRect& to, const std::function<void()>& meanwhile) override {
+        zooms.emplace_back(from, to);
+        if (meanwhile) meanwhile();
+    }
 };
 
 struct SettingsWindow : testing::Test {
