@@ -55,8 +55,8 @@ int autostart(const IdleOptions& options, const std::string& program) {
 
 int watch(const IdleOptions& options, const std::string& saverProgram) {
     int exitCode = 0;
-    std::unique_ptr<QtScreenSaverService> service;
     std::unique_ptr<IdleDaemon> daemon;
+    std::unique_ptr<QtScreenSaverService> service; // goes before the daemon it calls
     PosixSessionStarter starter(saverProgram, [&] { daemon->sessionEnded(); });
 
     auto opened =
