@@ -30,7 +30,8 @@ const std::vector<std::string> kInstalled{
     "share/icons/hicolor/32x32/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/64x64/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/128x128/apps/io.github.mirevo.Mirevo.png",
-    "share/icons/hicolor/256x256/apps/io.github.mirevo.Mirevo.png"};
+    "share/icons/hicolor/256x256/apps/io.github.mirevo.Mirevo.png",
+    "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz"};
 // clang-format on
 
 struct Result {
