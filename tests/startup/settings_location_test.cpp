@@ -72,9 +72,9 @@ TEST(SettingsLocation, LoadReadsAndWritesGoWhereTheUserCanKeepThem) {
         bool readOnly, programIni, userIni;
         int16_t loadedRepeat; // 3 from the program folder's file, 5 from the user's, 0 from none
     } const cases[]{
+        {false, true, true, 3},  // writable program folder, whatever the user has
         {true, true, false, 3},  // read-only program folder with its own Mirevo.ini
         {true, false, false, 0}, // read-only program folder without one
-        {false, true, true, 3},  // writable program folder, whatever the user has
         {true, true, true, 5},   // read-only program folder and an existing user's file
     };
     for (const auto& c : cases) {
