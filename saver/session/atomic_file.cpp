@@ -32,8 +32,8 @@ private:
     int fd_;
 };
 
-std::string failure(const std::string& what, int error) {
-    return what + ": " + std::strerror(error);
+WriteResult failure(const std::string& what, int error) {
+    return {false, what + ": " + std::strerror(error), error == ENOSPC || error == EDQUOT};
 }
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
@@ -67,9 +67,9 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
     for (unsigned attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temporary = temporaryName(path, attempt);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) return {false, failure(temporary, errno)};
+        if (fd < 0 && errno != EEXIST) return failure(temporary, errno);
     }
-    if (fd < 0) return {false, failure(temporary, EEXIST)};
+    if (fd < 0) return failure(temporary, EEXIST);
 
     FileDescriptor file(fd);
     int error = 0;
@@ -84,13 +84,13 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
     }
     if (!written) {
         ::unlink(temporary.c_str());
-        return {false, error ? failure(temporary, error) : std::string("nothing to write")};
+        return error ? failure(temporary, error) : WriteResult{false, "nothing to write"};
     }
     // rename never follows a link at the destination: it replaces the link itself.
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         error = errno;
         ::unlink(temporary.c_str());
-        return {false, failure(path, error)};
+        return failure(path, error);
     }
     return {true, {}};
 }

@@ -10,7 +10,8 @@ namespace mirevo {
 
 struct WriteResult {
     bool ok = false;
-    std::string reason; // why it failed, for one line of diagnostics
+    std::string reason;      // why it failed, for one line of diagnostics
+    bool outOfSpace = false; // it failed for lack of room on the disk (or of the user's quota)
 };
 
 // Writes the contents to a fresh file beside path (mode 0600, created exclusively, never through a link) and

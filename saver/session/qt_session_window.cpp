@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -55,6 +58,17 @@ WriteResult QtSessionWindow::writeSnapshot(const FileContents& contents) {
     const std::string path = snapshotPath(true);
     if (path.empty()) return {false, "no private folder for it"};
     return writeFileAtomically(path, contents);
+}
+
+bool QtSessionWindow::snapshotExists() {
+    const std::string path = snapshotPath(false);
+    struct stat info {};
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void QtSessionWindow::removeSnapshot() {
+    const std::string path = snapshotPath(false);
+    if (!path.empty()) ::unlink(path.c_str());
 }
 
 bool QtSessionWindow::startProgram(const std::string& path) {

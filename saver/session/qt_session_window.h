@@ -31,6 +31,8 @@ public:
 
     std::unique_ptr<RowSource> grabScreen() override;
     WriteResult writeSnapshot(const FileContents& contents) override;
+    bool snapshotExists() override;
+    void removeSnapshot() override;
     bool startProgram(const std::string& path) override;
     bool startedProgramEnded() override;
     void endStartedProgram() override;

@@ -35,6 +35,8 @@ public:
     virtual std::unique_ptr<RowSource> grabScreen() = 0;
     // Replaces the snapshot file with what contents writes; on failure the old file is left untouched.
     virtual WriteResult writeSnapshot(const FileContents& contents) = 0;
+    virtual bool snapshotExists() = 0;
+    virtual void removeSnapshot() = 0;
     // Starts the program directly (no shell, no arguments); false when it could not be started.
     virtual bool startProgram(const std::string& path) = 0;
     // Has the program started last ended? Collects its exit status.

@@ -48,12 +48,23 @@ public:
     WriteResult writeSnapshot(const FileContents& contents) override {
         log_.push_back("writeSnapshot");
         if (!writable) return {false, "read-only"};
-        snapshot.clear();
-        bool complete = contents([this](const uint8_t* data, size_t size) {
-            snapshot.insert(snapshot.end(), data, data + size);
+        // The new file goes beside the old one until it replaces it.
+        if ((snapshotOnDisk ? 2 : 1) > room) return {false, "No space left on device", true};
+        std::vector<uint8_t> written;
+        bool complete = contents([&](const uint8_t* data, size_t size) {
+            written.insert(written.end(), data, data + size);
             return true;
         });
+        if (complete) {
+            snapshot = written;
+            snapshotOnDisk = true;
+        }
         return {complete, complete ? "" : "nothing to write"};
+    }
+    bool snapshotExists() override { return snapshotOnDisk; }
+    void removeSnapshot() override {
+        log_.push_back("removeSnapshot");
+        snapshotOnDisk = false;
     }
     bool startProgram(const std::string& path) override {
         log_.push_back("startProgram " + path);
@@ -77,6 +88,8 @@ public:
     std::vector<uint32_t> screen = std::vector<uint32_t>(6, 0x00102030);
     bool screenReadable = true;
     bool writable = true;
+    int room = 2; // snapshots the disk holds side by side
+    bool snapshotOnDisk = false;
     bool programStarts = true;
     bool programEnded = false;
     std::map<std::string, int> windows;

@@ -1,6 +1,8 @@
 // Mirevo.scr as the screen-saver machinery runs it, on a private X server with a known desktop picture.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -181,6 +184,52 @@ TEST_F(SaverSession, ReadOnlyRuntimeFolderAndNoHomeStillGiveASnapshot) {
     pressKeyIn(viewer, "Escape");
     EXPECT_EQ(saver.waitExit(10s), std::optional<int>(0));
     EXPECT_EQ(saver.errors().find("Mirevo.scr"), std::string::npos) << saver.errors();
+}
+
+// A small file system of its own, unmounted when it goes.
+class SmallTmpfs {
+public:
+    SmallTmpfs(const std::string& folder, const std::string& options) : folder_(folder) {
+        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+        error_ = errno;
+    }
+    ~SmallTmpfs() {
+        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    bool mounted() const { return mounted_; }
+    int error() const { return error_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+    int error_ = 0;
+};
+
+// The fresh snapshot is written beside the old one before it replaces it; on a disk with room for only one,
+// every run after the first used to fail and the viewer showed the first desktop for ever.
+TEST_F(SaverSession, DiskWithRoomForOneSnapshotGetsAFreshOneEachRun) {
+    const std::string folder = runtime / "small";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    // One 1023 x 767 snapshot takes 2.25 MiB.
+    SmallTmpfs disk(folder, "size=4m,mode=0700");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(disk.error());
+    auto env = environment();
+    env["XDG_RUNTIME_DIR"] = folder;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run + 1));
+        const Image picture = run == 0 ? desktop : makeImage(kWidth, kHeight, [](int x, int y) {
+            return std::array<uint8_t, 3>{uint8_t(y * 255 / (kHeight - 1)), uint8_t(x & 0xff), 40};
+        });
+        client.setRootPicture(picture);
+        ChildProcess saver({kSaver, "/s"}, env);
+        ASSERT_NE(client.waitForWindow("Tovik_VC", 30s), 0u) << saver.errors();
+        EXPECT_EQ(snapshotDifference(readBytes(folder + "/Tovik.bmp"), picture), "");
+        kill(saver.pid(), SIGTERM);
+        EXPECT_EQ(saver.waitExit(5s), std::optional<int>(0));
+        EXPECT_EQ(saver.errors().find("Mirevo.scr"), std::string::npos) << saver.errors();
+    }
 }
 
 // An empty command line runs a session too, here from a folder whose name a shell would mangle.

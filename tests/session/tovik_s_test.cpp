@@ -53,26 +53,48 @@ TEST(TovikS, SnapshotIsWrittenBeforeTheViewerStarts) {
     EXPECT_TRUE(s.platform.reports.empty());
 }
 
-TEST(TovikS, ScreenOrFileFailuresAreReportedAndTheViewerStillStarts) {
+// A disk with room for one snapshot used to keep the first one for ever: every later write failed for lack of
+// room beside it.
+TEST(TovikS, FailuresAreReportedNeverLeaveAStalePictureOnAFullDiskAndTheViewerStillStarts) {
     struct Case {
+        const char* name;
         bool readable, writable;
-        Log expected;
+        int room;
+        bool oldSnapshot;
+        Log expected;       // up to the viewer's start
+        bool fresh;         // the new picture is on disk
+        std::string report; // empty: none
     };
+    const Log once = {"grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"};
+    const Log twice = {"grabScreen", "writeSnapshot", "removeSnapshot", "writeSnapshot",
+                       "startProgram /opt/mirevo/Mirevo.dll"};
+    const std::string notWritten = "Mirevo.scr: the snapshot cannot be written (";
+    const std::string unreadable = "Mirevo.scr: the screen cannot be read; ";
+    const std::string previous = "the viewer shows the previous snapshot.";
+    const std::string none = "there is no snapshot; the viewer shows a plain floor.";
     const Case cases[] = {
-        {false, true, {"grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"}},
-        {true, false, {"grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"}},
+        {"room for one", true, true, 1, true, twice, true, ""},
+        {"room for none", true, true, 0, true, twice, false,
+         notWritten + "No space left on device); " + none},
+        {"room for none, no old one", true, true, 0, false, twice, false,
+         notWritten + "No space left on device); " + none},
+        {"room for two", true, true, 2, true, once, true, ""},
+        {"read-only", true, false, 2, true, once, false, notWritten + "read-only); " + previous},
+        {"read-only, no old one", true, false, 2, false, once, false, notWritten + "read-only); " + none},
+        {"screen unreadable", false, true, 2, true, once, false, unreadable + previous},
+        {"screen unreadable, no old one", false, true, 2, false, once, false, unreadable + none},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Session s;
         s.platform.screenReadable = c.readable;
         s.platform.writable = c.writable;
+        s.platform.room = c.room;
+        s.platform.snapshotOnDisk = c.oldSnapshot;
         s.tovik.load();
         EXPECT_EQ(s.take(), c.expected);
-        ASSERT_EQ(s.platform.reports.size(), 1u);
-        EXPECT_THAT(s.platform.reports[0],
-                    ::testing::StartsWith(c.readable ? "Mirevo.scr: the snapshot cannot be written"
-                                                     : "Mirevo.scr: the screen cannot be read"));
-        EXPECT_EQ(s.platform.reports[0].find('\n'), std::string::npos);
+        EXPECT_EQ(!s.platform.snapshot.empty(), c.fresh);
+        EXPECT_EQ(s.platform.reports, c.report.empty() ? Log{} : Log{c.report});
     }
 }
 
