@@ -10,7 +10,7 @@
 #include "viewer/frame_pacer.h"
 #include "viewer/gl_scene.h"
 #include "viewer/key_state.h"
-#include "viewer/linux_parent_death.h"
+#include "viewer/linux_end_signals.h"
 #include "viewer/scene_motion.h"
 #include "viewer/scene_texture.h"
 #include "viewer/sdl_window.h"
@@ -50,8 +50,8 @@ double counterSeconds(uint64_t ticks, uint64_t frequency) {
     return static_cast<double>(static_cast<long double>(ticks) / static_cast<long double>(frequency));
 }
 
-// While the snapshot loads the window still answers: Escape, a close request or a signal (SDL turns SIGTERM
-// and SIGINT into a quit event) end the viewer before its first frame.
+// While the snapshot loads the window still answers: Escape, a close request, SIGTERM or SIGINT end the
+// viewer before its first frame.
 class LoadingWindow {
 public:
     LoadingWindow(KeyState& keys, X11KeyboardFocus& focus) : keys_(keys), focus_(focus) {}
@@ -64,7 +64,7 @@ public:
             while (!quit_ && SDL_PollEvent(&event));
         }
         focus_.retry(Trace::monotonicSeconds());
-        return !quit_ && !keys_.quitRequested();
+        return !quit_ && !keys_.quitRequested() && !endRequested();
     }
     // Waits for the snapshot; false when asked to quit first.
     bool waitFor(SnapshotPreload& snapshot) {
@@ -100,13 +100,13 @@ bool setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& s
 }
 
 // The message loop: events first, a frame whenever none is waiting (and pacing does not hold it back), until
-// Escape or a close request. Returns the number of frames drawn.
+// Escape, a close request, SIGTERM or SIGINT. Returns the number of frames drawn.
 unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock,
                         uint64_t frequency, KeyState& keys, X11KeyboardFocus& focus, const Trace& trace) {
     SceneMotion motion;
     FramePacer pacer(viewer.refreshRate());
     unsigned long frames = 0;
-    for (;;) {
+    while (!endRequested()) {
         SDL_Event event;
         bool gotEvent = SDL_PollEvent(&event) != 0;
         if (!gotEvent) {
