@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "tests/harness/temp_dir.h"
@@ -57,6 +58,14 @@ inline std::vector<uint8_t> makeBmp(int width, int height, const std::function<R
         }
     }
     return b;
+}
+
+// A bitmap whose pixel rows are a hole in the file: black, and written at once whatever its size.
+inline bool writeSparseBmp(const std::string& path, int width, int height) {
+    auto header = makeBmp(1, 1, [](int, int) { return Rgb{}; });
+    header.resize(54);
+    put32(header, 18, uint32_t(width)), put32(header, 22, uint32_t(height)), put32(header, 34, 0);
+    return writeFile(path, header) && truncate(path.c_str(), off_t(54 + bmpRowBytes(width) * height)) == 0;
 }
 
 // Four quadrants: top-left red, top-right green, bottom-left blue, bottom-right yellow.

@@ -35,14 +35,13 @@ const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255
 
 class ViewerRun {
 public:
-    ViewerRun(const Xvfb& server, const TempDir& runtime, bool trace = false)
+    ViewerRun(const Xvfb& server, const TempDir& runtime)
         : started_(std::chrono::steady_clock::now()),
-          process_({kViewer},
-                   {{"DISPLAY", server.display()},
-                    {"XDG_RUNTIME_DIR", runtime.path()},
-                    {"LIBGL_ALWAYS_SOFTWARE", "1"},
-                    {"SDL_VIDEODRIVER", "dummy"}, // must not keep the window off X
-                    {"MIREVO_VIEWER_TRACE", trace ? std::optional<std::string>("1") : std::nullopt}}) {}
+          process_({kViewer}, {{"DISPLAY", server.display()},
+                               {"XDG_RUNTIME_DIR", runtime.path()},
+                               {"LIBGL_ALWAYS_SOFTWARE", "1"},
+                               {"SDL_VIDEODRIVER", "dummy"}, // must not keep the window off X
+                               {"MIREVO_VIEWER_TRACE", "1"}}) {}
     ChildProcess& process() { return process_; }
     double secondsSinceStart() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
@@ -53,34 +52,21 @@ private:
     ChildProcess process_;
 };
 
-// Waits for the viewer's window to be mapped and a frame drawn on it (anything but black at the centre).
+// Waits for the viewer's window to be mapped and a frame drawn on it: the floor at the centre (anything but
+// black) in black space (a corner), not the desktop the screen showed before.
 unsigned long waitForFirstFrame(XClient& client, ChildProcess& process) {
     unsigned long window = 0;
     pollUntil(30s, [&] {
         window = client.findWindow("Tovik_VC");
         if (!window || !client.mapped(window) || !process.running()) return !process.running();
         auto shot = client.screenshot(window);
-        return shot && colourDistance(shot->at(kWidth / 2, kHeight / 2 + 60), kBlack) > kTolerance;
+        return shot && colourDistance(shot->at(kWidth / 2, kHeight / 2 + 60), kBlack) > kTolerance &&
+               colourDistance(shot->at(5, 5), kBlack) <= kTolerance;
     });
     return window;
 }
 unsigned long waitForFirstFrame(XClient& client, ViewerRun& run) {
     return waitForFirstFrame(client, run.process());
-}
-
-long cardinalProperty(Display* display, unsigned long window, const char* name) {
-    Atom actualType = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    long value = -1;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, XA_CARDINAL,
-                           &actualType, &format, &count, &after, &data) == Success &&
-        data) {
-        if (count == 1 && format == 32) value = *reinterpret_cast<long*>(data);
-        XFree(data);
-    }
-    return value;
 }
 
 std::string textProperty(Display* display, unsigned long window, const char* name, Atom type) {
@@ -142,16 +128,49 @@ int matchingSamples(const Image& shot, double t, int& visible) {
     return matches;
 }
 
+// openbox as a desktop runs it, except that a new window never takes the focus by itself (the way window
+// managers keep keys in the window the user is typing in); a click focuses a window.
+constexpr const char* kOpenboxConfig = R"(<openbox_config xmlns="http://openbox.org/3.4/rc">
+<focus><focusNew>no</focusNew><followMouse>no</followMouse></focus><mouse><context name="Client">
+<mousebind button="Left" action="Press"><action name="Focus"/></mousebind></context></mouse></openbox_config>)";
+
+// Each test's own X server, and the test's connection to it.
+class Viewer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.ok());
+        ASSERT_TRUE(client.ok());
+    }
+    Xvfb server{kWidth, kHeight};
+    XClient client{server.display()};
+};
+// The same with the saver as the screen-saver machinery starts it, from a folder of its own that is also the
+// home of everything the test starts.
+class ViewerAndSaver : public Viewer {
+protected:
+    std::map<std::string, std::optional<std::string>> environment() const {
+        return {{"DISPLAY", server.display()},         {"HOME", home.path()},
+                {"XDG_RUNTIME_DIR", home / "runtime"}, {"XDG_CONFIG_HOME", home / "config"},
+                {"XDG_CACHE_HOME", home / "cache"},    {"LIBGL_ALWAYS_SOFTWARE", "1"}};
+    }
+    // The desktop it photographs shows the four quadrant colours, so that the floor can be told from black.
+    std::unique_ptr<ChildProcess> startSaver() {
+        client.setRootPicture(
+            makeImage(kWidth, kHeight, [](int x, int y) { return quadrantColour(x, y, kWidth, kHeight); }));
+        copyPrograms(home.path(), {"Mirevo.scr", "Mirevo.dll"});
+        mkdir((home / "runtime").c_str(), 0700);
+        return std::make_unique<ChildProcess>(std::vector<std::string>{home / "Mirevo.scr", "/s"},
+                                              environment());
+    }
+    TempDir home;
+};
+
 } // namespace
 
-TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
-    Xvfb server(kWidth, kHeight);
-    ASSERT_TRUE(server.ok());
+TEST_F(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
     TempDir runtime;
     ASSERT_TRUE(writeFile(runtime / "Tovik.bmp",
                           makeBmp(640, 480, [](int x, int y) { return quadrantColour(x, y, 640, 480); })));
-    XClient client(server.display());
-    ASSERT_TRUE(client.ok());
     ViewerRun run(server, runtime);
     unsigned long window = waitForFirstFrame(client, run);
     ASSERT_NE(window, 0u) << run.process().errors();
@@ -217,31 +236,10 @@ TEST(Viewer, ShowsTheSnapshotOnTheMovingFloorAndEndsOnEscape) {
     EXPECT_TRUE(client.waitForNoWindow("Tovik_VC", 2s));
 }
 
-// A bitmap whose pixel rows are a hole in the file: written at once whatever its size, and black.
-void writeSparseBmp(const std::string& path, int width, int height) {
-    auto bytes = makeBmp(1, 1, [](int, int) { return kBlack; });
-    bytes.resize(54);
-    put32(bytes, 18, uint32_t(width));
-    put32(bytes, 22, uint32_t(height));
-    put32(bytes, 34, 0);
-    ASSERT_TRUE(writeFile(path, bytes));
-    ASSERT_EQ(truncate(path.c_str(), off_t(54 + bmpRowBytes(width) * size_t(height))), 0);
-}
-
-// The most memory the process has held so far, in MiB, from the kernel's own count.
-long peakResidentMiB(pid_t pid) {
-    std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
-    auto at = status.find("VmHWM:");
-    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6) / 1024;
-}
-
-TEST(Viewer, AHugeSnapshotIsReducedWhileReadAndEscapeEndsItEvenDuringTheLoad) {
-    Xvfb server(kWidth, kHeight);
-    ASSERT_TRUE(server.ok());
-    XClient client(server.display());
-    ASSERT_TRUE(client.ok());
+TEST_F(Viewer, AHugeSnapshotIsReducedWhileReadAndEscapeEndsItEvenDuringTheLoad) {
     TempDir runtime;
-    writeSparseBmp(runtime / "Tovik.bmp", 16385, 16385); // a side above the GL's largest texture, 768 MiB
+    // A side above the GL's largest texture, 768 MiB.
+    ASSERT_TRUE(writeSparseBmp(runtime / "Tovik.bmp", 16385, 16385));
 
     {
         SCOPED_TRACE("Escape while the picture is being read");
@@ -253,32 +251,27 @@ TEST(Viewer, AHugeSnapshotIsReducedWhileReadAndEscapeEndsItEvenDuringTheLoad) {
     }
     {
         SCOPED_TRACE("read to the end");
-        ViewerRun run(server, runtime, true);
+        ViewerRun run(server, runtime);
         ASSERT_TRUE(pollUntil(90s, [&] {
             return run.process().errors().find("first-frame") != std::string::npos ||
                    !run.process().running();
         }));
         ASSERT_TRUE(run.process().running()) << run.process().errors();
-        EXPECT_LT(peakResidentMiB(run.process().pid()), 1024);
+        // The most memory it has held so far, from the kernel's own count.
+        std::string status = readFile("/proc/" + std::to_string(run.process().pid()) + "/status");
+        EXPECT_LT(std::atol(status.c_str() + status.find("VmHWM:") + 6), 1 << 20) << "kB";
         // The black picture lies on the floor, not the plain white of a refused one, at half its size.
         std::string errors = run.process().errors();
         EXPECT_NE(errors.find("accepted 8193x8193"), std::string::npos) << errors;
         auto shot = client.screenshot(client.findWindow("Tovik_VC"));
         ASSERT_TRUE(shot);
-        int brightest = 0;
-        for (size_t i = 0; i < shot->rgb.size(); ++i)
-            brightest = std::max<int>(brightest, shot->rgb[i]);
-        EXPECT_LE(brightest, kTolerance);
+        EXPECT_LE(*std::max_element(shot->rgb.begin(), shot->rgb.end()), kTolerance);
         client.sendKey("Escape");
         EXPECT_EQ(run.process().waitExit(1s), 0);
     }
 }
 
-TEST(Viewer, AMissingOrUnreadableSnapshotGivesAPlainWhiteFloor) {
-    Xvfb server(kWidth, kHeight);
-    ASSERT_TRUE(server.ok());
-    XClient client(server.display());
-    ASSERT_TRUE(client.ok());
+TEST_F(Viewer, AMissingOrUnreadableSnapshotGivesAPlainWhiteFloor) {
     auto good = makeBmp(64, 64, [](int, int) { return kRed; });
     auto truncated = good;
     truncated.resize(truncated.size() - 10);
@@ -318,11 +311,7 @@ TEST(Viewer, AMissingOrUnreadableSnapshotGivesAPlainWhiteFloor) {
     }
 }
 
-TEST(Viewer, TheWindowManagersCloseRequestEndsItWithCodeZero) {
-    Xvfb server(kWidth, kHeight);
-    ASSERT_TRUE(server.ok());
-    XClient client(server.display());
-    ASSERT_TRUE(client.ok());
+TEST_F(Viewer, TheWindowManagersCloseRequestEndsItWithCodeZero) {
     TempDir runtime;
     ViewerRun run(server, runtime);
     unsigned long window = waitForFirstFrame(client, run);
@@ -339,7 +328,7 @@ TEST(Viewer, TheWindowManagersCloseRequestEndsItWithCodeZero) {
     EXPECT_EQ(run.process().waitExit(2s), 0);
 }
 
-TEST(Viewer, WithoutAnXServerItSaysSoInOneLineAndFails) {
+TEST(ViewerWithoutAnXServer, SaysSoInOneLineAndFails) {
     TempDir runtime;
     for (std::optional<std::string> display :
          {std::optional<std::string>(), std::optional<std::string>(":999")}) {
@@ -354,104 +343,32 @@ TEST(Viewer, WithoutAnXServerItSaysSoInOneLineAndFails) {
     }
 }
 
-// The saver as the screen-saver machinery starts it, from a folder of its own, with its own home and runtime
-// folders.
-class SaverRun {
-public:
-    // The desktop it photographs shows the four quadrant colours, so that the floor can be told from black.
-    SaverRun(const Xvfb& server, XClient& client) {
-        client.setRootPicture(
-            makeImage(kWidth, kHeight, [](int x, int y) { return quadrantColour(x, y, kWidth, kHeight); }));
-        copyPrograms(folder_.path(), {"Mirevo.scr", "Mirevo.dll"});
-        mkdir((folder_ / "runtime").c_str(), 0700);
-        process_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{folder_ / "Mirevo.scr", "/s"},
-            std::map<std::string, std::optional<std::string>>{{"DISPLAY", server.display()},
-                                                              {"HOME", folder_.path()},
-                                                              {"XDG_RUNTIME_DIR", folder_ / "runtime"},
-                                                              {"XDG_CONFIG_HOME", folder_ / "config"},
-                                                              {"XDG_CACHE_HOME", folder_ / "cache"},
-                                                              {"LIBGL_ALWAYS_SOFTWARE", "1"}});
-    }
-    ChildProcess& process() { return *process_; }
-
-private:
-    TempDir folder_;
-    std::unique_ptr<ChildProcess> process_;
-};
-
-TEST(ViewerAndSaver, TheViewerEndsWithItsSaverAndOnSignals) {
-    Xvfb server(kWidth, kHeight);
-    ASSERT_TRUE(server.ok());
-    XClient client(server.display());
-    ASSERT_TRUE(client.ok());
-    {
-        SCOPED_TRACE("SIGKILL to the saver");
-        // The orphaned viewer comes to this process, so that its end and its exit code can be seen.
-        ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-        SaverRun saver(server, client);
-        unsigned long window = waitForFirstFrame(client, saver.process());
-        ASSERT_NE(window, 0u) << saver.process().errors();
-        const pid_t viewer = pid_t(cardinalProperty(client.display(), window, "_NET_WM_PID"));
-        ASSERT_GT(viewer, 0);
-        kill(saver.process().pid(), SIGKILL);
-        ASSERT_TRUE(saver.process().waitExit(2s));
-        int status = 0;
-        const bool ended = pollUntil(2s, [&] { return waitpid(viewer, &status, WNOHANG) == viewer; });
-        EXPECT_TRUE(ended) << "the viewer outlived its saver";
-        EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-        EXPECT_EQ(client.findWindow("Tovik_VC"), 0u);
-        prctl(PR_SET_CHILD_SUBREAPER, 0);
-        if (!ended) kill(viewer, SIGKILL), waitpid(viewer, &status, 0);
-    }
-    for (int signal : {SIGTERM, SIGINT}) {
-        SCOPED_TRACE(strsignal(signal));
-        TempDir runtime;
-        ViewerRun run(server, runtime);
-        ASSERT_NE(waitForFirstFrame(client, run), 0u);
-        kill(run.process().pid(), signal);
-        EXPECT_EQ(run.process().waitExit(2s), 0);
-    }
+TEST_F(ViewerAndSaver, TheViewerEndsWithItsSaverEvenAKilledOne) {
+    // The orphaned viewer comes to this process, so that its end and its exit code can be seen.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    auto saver = startSaver();
+    ASSERT_NE(waitForFirstFrame(client, *saver), 0u) << saver->errors();
+    const std::string saverPid = std::to_string(saver->pid());
+    const pid_t viewer = std::atoi(readFile("/proc/" + saverPid + "/task/" + saverPid + "/children").c_str());
+    ASSERT_GT(viewer, 0);
+    kill(saver->pid(), SIGKILL);
+    ASSERT_TRUE(saver->waitExit(2s));
+    int status = 0;
+    const bool ended = pollUntil(2s, [&] { return waitpid(viewer, &status, WNOHANG) == viewer; });
+    EXPECT_TRUE(ended) << "the viewer outlived its saver";
+    EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(client.findWindow("Tovik_VC"), 0u);
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    if (!ended) kill(viewer, SIGKILL), waitpid(viewer, &status, 0);
 }
 
-// openbox as a desktop runs it, except that a new window never takes the focus by itself (the way window
-// managers keep keys in the window the user is typing in); a click focuses a window.
-constexpr const char* kOpenboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
-<openbox_config xmlns="http://openbox.org/3.4/rc">
-  <focus><focusNew>no</focusNew><followMouse>no</followMouse></focus>
-  <mouse><context name="Client">
-    <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
-  </context></mouse>
-</openbox_config>
-)";
+TEST_F(ViewerAndSaver, EscapeReachesTheViewerUnderAWindowManagerThatKeepsTheFocusWhereTheUserTyped) {
+    ASSERT_TRUE(writeFile(home / "rc.xml", std::string(kOpenboxConfig)));
+    ChildProcess windowManager({"/usr/bin/openbox", "--config-file", home / "rc.xml", "--sm-disable"},
+                               environment());
 
-TEST(ViewerAndSaver, EscapeReachesTheViewerUnderAWindowManagerThatKeepsTheFocusWhereTheUserTyped) {
-    Xvfb server(kWidth, kHeight);
-    ASSERT_TRUE(server.ok());
-    XClient client(server.display());
-    ASSERT_TRUE(client.ok());
-    TempDir desk;
-    ASSERT_TRUE(writeFile(desk / "rc.xml", std::string(kOpenboxConfig)));
-    const std::map<std::string, std::optional<std::string>> environment{{"DISPLAY", server.display()},
-                                                                        {"HOME", desk.path()},
-                                                                        {"XDG_CONFIG_HOME", desk / "config"},
-                                                                        {"XDG_CACHE_HOME", desk / "cache"}};
-    ChildProcess windowManager({"/usr/bin/openbox", "--config-file", desk / "rc.xml", "--sm-disable"},
-                               environment);
-    Atom check = XInternAtom(client.display(), "_NET_SUPPORTING_WM_CHECK", False);
-    ASSERT_TRUE(pollUntil(10s, [&] {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(client.display(), client.root(), check, 0, 1, False, XA_WINDOW, &type, &format,
-                           &count, &after, &data);
-        if (data) XFree(data);
-        return count == 1;
-    })) << windowManager.errors();
-
-    // The window the user is typing in: focused by a click.
-    ChildProcess terminal({"/usr/bin/xev", "-geometry", "400x300+50+50"}, environment);
+    // The window the user is typing in, focused by a click (once openbox runs).
+    ChildProcess terminal({"/usr/bin/xev", "-geometry", "400x300+50+50"}, environment());
     const unsigned long typing = client.waitForWindow("Event Tester", 10s);
     ASSERT_NE(typing, 0u);
     ASSERT_TRUE(pollUntil(10s, [&] {
@@ -462,8 +379,8 @@ TEST(ViewerAndSaver, EscapeReachesTheViewerUnderAWindowManagerThatKeepsTheFocusW
         return focus == typing;
     }));
 
-    SaverRun saver(server, client);
-    ASSERT_NE(waitForFirstFrame(client, saver.process()), 0u) << saver.process().errors();
+    auto saver = startSaver();
+    ASSERT_NE(waitForFirstFrame(client, *saver), 0u) << saver->errors();
     client.sendKey("Escape");
-    EXPECT_EQ(saver.process().waitExit(3s), 0) << "Escape did not reach the viewer";
+    EXPECT_EQ(saver->waitExit(3s), 0) << "Escape did not reach the viewer";
 }
