@@ -1,5 +1,7 @@
 #include "saver/startup/qt_startup_platform.h"
 
+#include <QApplication>
+
 #include "common/snapshot_path.h"
 #include "saver/session/preview_window.h"
 #include "saver/session/qt_session_window.h"
@@ -46,8 +48,13 @@ bool QtStartupPlatform::showPreview(int32_t hostHandle) {
 void QtStartupPlatform::showSettingsDialog() {
     QtDialogServices services;
     TovikP dialog(state_, settingsPaths(programFolder()).write, MIREVO_HOME_PAGE, services);
-    // A stop signal closes the window like its close box: nothing is written.
-    QtStopSignals stopSignals([&dialog] { dialog.close(); });
+    // A stop signal closes the window like its close box (nothing is written), and the file chooser first
+    // when it is open over it.
+    QtStopSignals stopSignals([&dialog] {
+        QWidget* chooser = QApplication::activeModalWidget();
+        if (chooser && chooser != &dialog) chooser->close();
+        dialog.close();
+    });
     dialog.showModal();
 }
 

@@ -2,13 +2,13 @@
 // start refused while it is open, and a music file chosen through the real file chooser and stored by OK.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "saver/settings_dialog/x11_frame_extents.h"
 #include "saver/startup/tovik_b.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
@@ -51,13 +51,24 @@ protected:
         return window;
     }
     std::string settingsFile() const { return settingsFilePath(programs.path()); }
+    // Chooses "MP3、WAV", then "...": the file chooser's window, or 0 when it did not show.
+    unsigned long openChooser(const Geometry& dialog) {
+        x.click(dialog.x + 12 + 44 + 10, dialog.y + 16 + 96 + 6);
+        x.click(dialog.x + 12 + 28 + 20, dialog.y + 16 + 116 + 10);
+        unsigned long chooser = 0;
+        pollUntil(10s, [&] {
+            chooser = x.findWindow("ﾌｧｲﾙを開く");
+            return chooser && x.mapped(chooser);
+        });
+        return chooser;
+    }
 
     Xvfb server{1024, 768};
     XClient x{server.display()};
     TempDir programs, home;
 };
 
-TEST_F(ConfigureMode, ShowsThePaintedWindowRefusesASecondStartAndAStopSignalWritesNothing) {
+TEST_F(ConfigureMode, ShowsThePaintedWindowRefusesASecondStartAndEndsOnAStopSignalWritingNothing) {
     auto saver = start("/c");
     const unsigned long window = waitForDialog(*saver);
     ASSERT_NE(window, 0u);
@@ -89,6 +100,8 @@ TEST_F(ConfigureMode, ShowsThePaintedWindowRefusesASecondStartAndAStopSignalWrit
     }
     EXPECT_TRUE(saver->running());
 
+    // Asked to end while the file chooser is open over it.
+    ASSERT_NE(openChooser(*place), 0u);
     kill(saver->pid(), SIGTERM);
     EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0)) << saver->errors();
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
@@ -102,13 +115,8 @@ TEST_F(ConfigureMode, AFileChosenInTheRealChooserIsStoredByOk) {
     ASSERT_NE(window, 0u);
     const auto at = x.geometry(window);
     ASSERT_TRUE(at);
-    x.click(at->x + 12 + 44 + 10, at->y + 16 + 96 + 6);   // "MP3、WAV"
-    x.click(at->x + 12 + 28 + 20, at->y + 16 + 116 + 10); // "..."
-    unsigned long chooser = 0;
-    ASSERT_TRUE(pollUntil(10s, [&] {
-        chooser = x.findWindow("ﾌｧｲﾙを開く");
-        return chooser && x.mapped(chooser);
-    })) << saver->errors();
+    const unsigned long chooser = openChooser(*at);
+    ASSERT_NE(chooser, 0u) << saver->errors();
     x.focus(chooser);
     ChildProcess typing({"/usr/bin/xdotool", "type", "--delay", "10", music},
                         {{"DISPLAY", server.display()}});
@@ -144,12 +152,10 @@ std::vector<long> longs(Display* display, unsigned long window, const char* name
 TEST_F(ConfigureMode, UnderAWindowManagerTheFrameIsCentredAndTheCloseBoxWritesNothing) {
     ChildProcess manager({"/usr/bin/openbox"}, {{"DISPLAY", server.display()}, {"HOME", home.path()}});
     Display* display = x.display();
-    // Ready once it says it offers to tell a window's frame before the window shows.
-    const long request = long(XInternAtom(display, "_NET_REQUEST_FRAME_EXTENTS", False));
-    ASSERT_TRUE(pollUntil(10s, [&] {
-        const std::vector<long> offered = longs(display, x.root(), "_NET_SUPPORTED", XA_ATOM);
-        return std::find(offered.begin(), offered.end(), request) != offered.end();
-    })) << manager.errors();
+    // Ready once it answers what frame a window would get.
+    const Window probe = XCreateSimpleWindow(display, x.root(), 0, 0, 10, 10, 0, 0, 0);
+    ASSERT_TRUE(pollUntil(10s, [&] { return x11FrameExtents(display, probe, 200ms).top > 0; }))
+        << manager.errors();
 
     auto saver = start("/c");
     const unsigned long window = waitForDialog(*saver);
