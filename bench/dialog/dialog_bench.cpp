@@ -16,6 +16,7 @@
 #include "saver/startup/qt_toolkit.h"
 #include "tests/harness/scoped_env.h"
 
+#include "tests/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/process_use.h"
@@ -29,10 +30,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
 
 struct Pixel {
     int x, y;
@@ -99,10 +96,10 @@ void startTable() {
         painted.size(), kRuns);
     std::printf("%-28s %10s %10s %10s\n", "", "min", "median", "max");
     if (painted.empty()) return;
-    std::printf("%-28s %10.1f %10.1f %10.1f\n", "window made (title found)", found.front(),
-                found[found.size() / 2], found.back());
-    std::printf("%-28s %10.1f %10.1f %10.1f\n\n", "first complete paint", painted.front(),
-                painted[painted.size() / 2], painted.back());
+    std::printf("%-28s %10.1f %10.1f %10.1f\n", "window made (title found)", found.front(), median(found),
+                found.back());
+    std::printf("%-28s %10.1f %10.1f %10.1f\n\n", "first complete paint", painted.front(), median(painted),
+                painted.back());
 }
 
 void idleTable() {

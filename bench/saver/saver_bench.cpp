@@ -17,6 +17,7 @@
 #include "saver/session/snapshot_bitmap.h"
 #include "saver/session/x11_display.h"
 #include "saver/session/x11_screen_grab.h"
+#include "tests/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/process_use.h"
@@ -33,15 +34,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 // On tmpfs where there is one, as XDG_RUNTIME_DIR is on a desktop.
 struct TempFolder {

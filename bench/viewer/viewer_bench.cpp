@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/test_bitmap.h"
@@ -28,6 +29,7 @@
 #include "viewer/trace.h"
 
 using namespace mirevo;
+using mirevo::test::median;
 using namespace std::chrono_literals;
 
 namespace {
@@ -38,12 +40,6 @@ struct Size {
     int width, height;
 };
 const Size kSizes[] = {{1920, 1080}, {3840, 2160}};
-
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 std::optional<viewer::MipmapPath> pathNamed(const std::string& name) {
     for (auto path : {viewer::MipmapPath::Glu, viewer::MipmapPath::GlGenerate, viewer::MipmapPath::CpuLevels})

@@ -1,5 +1,7 @@
 #include "saver/startup/decimal_number.h"
 
+#include <algorithm>
+
 namespace mirevo {
 namespace {
 
@@ -21,6 +23,50 @@ std::optional<int64_t> wholePart(const DecimalNumber& number) {
     for (char c : number.wholeDigits)
         value = value * 10 + (c - '0');
     return value;
+}
+
+bool onlyBlanksFrom(const std::string& text, std::size_t from) {
+    while (from < text.size() && isBlank(text[from]))
+        ++from;
+    return from == text.size();
+}
+
+// From this far on an exponent puts any digit beyond every whole number our callers take, or far below one
+// half; larger ones are held here rather than counted.
+constexpr int kExponentLimit = 100000;
+
+// "e" or "E", an optional sign and at least one digit, read from `at`; nothing when there is no exponent
+// there.
+std::optional<int> readExponent(const std::string& text, std::size_t& at) {
+    std::size_t i = at;
+    if (i >= text.size() || (text[i] != 'e' && text[i] != 'E')) return std::nullopt;
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i >= text.size() || !isDigit(text[i])) return std::nullopt;
+    int value = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i)
+        if (value < kExponentLimit) value = value * 10 + (text[i] - '0');
+    at = i;
+    return negative ? -value : value;
+}
+
+// The point moved by `exponent` places, every digit kept.
+DecimalNumber scaled(const DecimalNumber& number, int exponent) {
+    std::string digits = number.wholeDigits + number.fractionDigits;
+    long point = long(number.wholeDigits.size()) + exponent;
+    if (point < 0) {
+        digits.insert(0, std::size_t(-point), '0');
+        point = 0;
+    }
+    if (point > long(digits.size())) digits.append(std::size_t(point) - digits.size(), '0');
+    DecimalNumber result;
+    result.negative = number.negative;
+    result.wholeDigits = digits.substr(0, std::size_t(point));
+    result.fractionDigits = digits.substr(std::size_t(point));
+    const std::size_t firstNonZero = result.wholeDigits.find_first_not_of('0');
+    result.wholeDigits.erase(0, std::min(firstNonZero, result.wholeDigits.size()));
+    return result;
 }
 
 } // namespace
@@ -56,10 +102,21 @@ std::optional<DecimalNumber> readDecimalPrefix(const std::string& text, std::siz
 std::optional<DecimalNumber> readDecimal(const std::string& text) {
     std::size_t end = 0;
     auto number = readDecimalPrefix(text, 0, end);
+    if (!number || !onlyBlanksFrom(text, end)) return std::nullopt;
+    return number;
+}
+
+std::optional<DecimalNumber> readDecimalWithExponent(const std::string& text) {
+    std::size_t end = 0;
+    auto number = readDecimalPrefix(text, 0, end);
     if (!number) return std::nullopt;
-    while (end < text.size() && isBlank(text[end]))
-        ++end;
-    if (end != text.size()) return std::nullopt;
+    if (auto exponent = readExponent(text, end)) {
+        // A mantissa of zeros stays zero however far the point moves.
+        if (!anyNonZero(number->wholeDigits + number->fractionDigits, 0)) *exponent = 0;
+        if (*exponent >= kExponentLimit) return std::nullopt;
+        number = scaled(*number, std::max(*exponent, -kExponentLimit));
+    }
+    if (!onlyBlanksFrom(text, end)) return std::nullopt;
     return number;
 }
 
