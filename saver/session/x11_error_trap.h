@@ -22,6 +22,13 @@ private:
     unsigned long errorsBefore_;
 };
 
+// For what Xlib hands out to be freed with XFree: std::unique_ptr<T, XFreeDeleter>.
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p) XFree(p);
+    }
+};
+
 // Xlib's default handler ends the process on any error, and a window may vanish while it is looked at: from
 // now on errors are counted, on every connection of the process.
 void x11CountErrorsFromNowOn();

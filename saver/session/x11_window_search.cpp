@@ -12,12 +12,6 @@
 namespace mirevo {
 namespace {
 
-struct XFreeDeleter {
-    void operator()(void* p) const {
-        if (p) XFree(p);
-    }
-};
-
 bool propertyEquals(Display* display, Window window, Atom property, Atom type, const std::string& title) {
     Atom actualType = None;
     int format = 0;

@@ -54,6 +54,12 @@ int rowIndex(const char* name) {
     return text[text.size() - 2] - '0';
 }
 
+void setColour(QWidget& widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget.palette();
+    palette.setColor(role, colour);
+    widget.setPalette(palette);
+}
+
 QString qt(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -72,9 +78,7 @@ TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string&
     setFont(qtFont(kDialogFont));
     initDialogIcon();
     setWindowIcon(QIcon(":/mirevo/mirevo-32.png"));
-    QPalette silver = palette();
-    silver.setColor(QPalette::Window, qtColour(0x00C0C0C0));
-    setPalette(silver);
+    setColour(*this, QPalette::Window, qtColour(0x00C0C0C0));
     marks_ = {QPixmap::fromImage(qtImage(unselectedMark())), QPixmap::fromImage(qtImage(selectedMark()))};
 }
 
@@ -98,9 +102,7 @@ void TovikP::createControls() {
             label->setText(entry.text ? QString::fromUtf8(entry.text) : qt(homePage_));
             label->setAlignment((entry.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                                 Qt::AlignTop);
-            QPalette text = label->palette();
-            text.setColor(QPalette::WindowText, qtColour(entry.colour));
-            label->setPalette(text);
+            setColour(*label, QPalette::WindowText, qtColour(entry.colour));
             control = label;
             if (entry.kind == ControlKind::Link) {
                 QFont underlined = font();
@@ -127,20 +129,14 @@ void TovikP::createControls() {
             // Typing a number and Enter must not grow the list.
             track_->setInsertPolicy(QComboBox::NoInsert);
             track_->setFont(QGuiApplication::font());
-            {
-                QPalette white = track_->palette();
-                white.setColor(QPalette::Base, Qt::white);
-                track_->setPalette(white);
-            }
+            setColour(*track_, QPalette::Base, Qt::white);
             control = track_;
             break;
         case ControlKind::Outline: {
             QFrame* frame = new QFrame(parent);
             frame->setFrameStyle(QFrame::Box | QFrame::Plain);
             frame->setLineWidth(1);
-            QPalette black = frame->palette();
-            black.setColor(QPalette::WindowText, Qt::black);
-            frame->setPalette(black);
+            setColour(*frame, QPalette::WindowText, Qt::black);
             control = frame;
             break;
         }

@@ -12,42 +12,32 @@
 namespace mirevo {
 namespace {
 
-struct XFreeDeleter {
-    void operator()(void* p) const {
-        if (p) XFree(p);
-    }
-};
-using XData = std::unique_ptr<unsigned char, XFreeDeleter>;
-
-// A CARDINAL or ATOM list property: its values, empty when missing.
-std::vector<long> longs(Display* display, Window window, Atom property, Atom type) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 4096, False, type, &actualType, &format, &count,
-                           &after, &raw) != Success)
-        return {};
-    XData data(raw);
-    if (!data || format != 32 || actualType != type) return {};
-    const long* values = reinterpret_cast<const long*>(data.get());
-    return std::vector<long>(values, values + count);
-}
-
 bool managerOffersRequest(Display* display, Atom request) {
-    const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
-    for (long atom : longs(display, DefaultRootWindow(display), supported, XA_ATOM))
+    for (long atom : x11LongList(display, DefaultRootWindow(display), "_NET_SUPPORTED", XA_ATOM))
         if (Atom(atom) == request) return true;
     return false;
 }
 
 } // namespace
 
+std::vector<long> x11LongList(Display* display, unsigned long window, const char* name, unsigned long type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 4096, False, type,
+                           &actualType, &format, &count, &after, &raw) != Success)
+        return {};
+    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
+    if (!data || format != 32 || actualType != type) return {};
+    const long* values = reinterpret_cast<const long*>(data.get());
+    return std::vector<long>(values, values + count);
+}
+
 FrameMargins x11FrameExtents(Display* display, unsigned long window, std::chrono::milliseconds deadline) {
     if (!display || !window) return {};
     X11ErrorTrap trap(display);
     const Atom request = XInternAtom(display, "_NET_REQUEST_FRAME_EXTENTS", False);
-    const Atom extents = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
     if (!managerOffersRequest(display, request)) return {};
 
     XEvent message{};
@@ -63,7 +53,7 @@ FrameMargins x11FrameExtents(Display* display, unsigned long window, std::chrono
     // event queue.
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
-        const std::vector<long> values = longs(display, window, extents, XA_CARDINAL);
+        const std::vector<long> values = x11LongList(display, window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
         if (values.size() == 4) return {int(values[0]), int(values[2]), int(values[1]), int(values[3])};
         if (trap.failed() || std::chrono::steady_clock::now() >= end) return {};
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

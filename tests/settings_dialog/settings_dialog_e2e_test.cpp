@@ -135,20 +135,6 @@ TEST_F(ConfigureMode, AFileChosenInTheRealChooserIsStoredByOk) {
     EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmFile, settingsFile()), music);
 }
 
-// A list property of 32-bit values (CARDINAL or ATOM) of a window; empty when it is not there.
-std::vector<long> longs(Display* display, unsigned long window, const char* name, Atom type) {
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, type, &actual,
-                       &format, &count, &after, &data);
-    std::vector<long> values;
-    if (data && format == 32) values.assign((long*)data, (long*)data + count);
-    if (data) XFree(data);
-    return values;
-}
-
 TEST_F(ConfigureMode, UnderAWindowManagerTheFrameIsCentredAndTheCloseBoxWritesNothing) {
     ChildProcess manager({"/usr/bin/openbox"}, {{"DISPLAY", server.display()}, {"HOME", home.path()}});
     Display* display = x.display();
@@ -161,7 +147,7 @@ TEST_F(ConfigureMode, UnderAWindowManagerTheFrameIsCentredAndTheCloseBoxWritesNo
     const unsigned long window = waitForDialog(*saver);
     ASSERT_NE(window, 0u);
     const std::vector<long> frame =
-        longs(display, window, "_NET_FRAME_EXTENTS", XA_CARDINAL); // left, right, top, bottom
+        x11LongList(display, window, "_NET_FRAME_EXTENTS", XA_CARDINAL); // left, right, top, bottom
     ASSERT_EQ(frame.size(), 4u);
     EXPECT_GT(frame[2], 0) << "no title bar";
     const auto client = x.geometry(window);
