@@ -40,33 +40,7 @@ TEST(DialogRules, WindowPlacedOnTheOuterSizeCentredAndAThirdDown) {
     }
 }
 
-TEST(DialogRules, KindSelectsItsRowAndEnablesItsControl) {
-    struct Case {
-        int16_t kind;
-        std::array<bool, 3> marked;
-        bool track, file;
-    };
-    const Case cases[] = {
-        {0, {true, false, false}, false, false},   {1, {false, true, false}, true, false},
-        {2, {false, false, true}, false, true},    {5, {false, false, false}, false, false},
-        {-1, {false, false, false}, false, false},
-    };
-    for (const Case& c : cases) {
-        const KindControls controls = kindControls(c.kind);
-        EXPECT_EQ(controls.marked, c.marked) << c.kind;
-        EXPECT_EQ(controls.trackEnabled, c.track) << c.kind;
-        EXPECT_EQ(controls.fileEnabled, c.file) << c.kind;
-    }
-}
-
-TEST(DialogRules, TrackNumbersWrittenWithZeroAsEmptyAndReadBackRounded) {
-    const std::vector<std::string> list = trackList();
-    ASSERT_EQ(list.size(), 31u);
-    EXPECT_EQ(list[0], "");
-    EXPECT_EQ(list[1], "1");
-    EXPECT_EQ(list[30], "30");
-    EXPECT_EQ(trackText(-3), "-3");
-
+TEST(DialogRules, TrackNumbersReadRoundedHalfToEvenWithExponentsAndOnlyIn16Bits) {
     // Forms beyond the ones the window test types.
     const std::pair<const char*, int16_t> cases[] = {
         {"+.5e1", 5},       {"12.", 12},    {"-2.5", -2},         {"0.5000001", 1}, {"25E-1", 2},
@@ -79,11 +53,7 @@ TEST(DialogRules, TrackNumbersWrittenWithZeroAsEmptyAndReadBackRounded) {
 }
 
 TEST(DialogRules, ChooserAsksForMusicFilesWhateverTheCaseOfTheirEnding) {
-    const FileRequest request = musicFileRequest("/home/u/Music");
-    EXPECT_EQ(request.title, "ﾌｧｲﾙを開く");
-    EXPECT_EQ(request.filterName, "BGMﾌｧｲﾙ (MP3 WAV)");
-    EXPECT_EQ(request.patterns, (std::vector<std::string>{"*.[mM][pP]3", "*.[wW][aA][vV]"}));
-    EXPECT_EQ(request.folder, "/home/u/Music");
+    EXPECT_EQ(musicFileRequest("/m").patterns, (std::vector<std::string>{"*.[mM][pP]3", "*.[wW][aA][vV]"}));
 }
 
 TEST(ZoomFrames, EdgesMoveLinearlyAndEndOnTheTarget) {
