@@ -48,17 +48,13 @@ public:
     WriteResult writeSnapshot(const FileContents& contents) override {
         log_.push_back("writeSnapshot");
         if (!writable) return {false, "read-only"};
-        // The new file goes beside the old one until it replaces it.
         if ((snapshotOnDisk ? 2 : 1) > room) return {false, "No space left on device", true};
-        std::vector<uint8_t> written;
-        bool complete = contents([&](const uint8_t* data, size_t size) {
-            written.insert(written.end(), data, data + size);
+        snapshot.clear();
+        bool complete = contents([this](const uint8_t* data, size_t size) {
+            snapshot.insert(snapshot.end(), data, data + size);
             return true;
         });
-        if (complete) {
-            snapshot = written;
-            snapshotOnDisk = true;
-        }
+        snapshotOnDisk = snapshotOnDisk || complete;
         return {complete, complete ? "" : "nothing to write"};
     }
     bool snapshotExists() override { return snapshotOnDisk; }

@@ -1,10 +1,7 @@
 // Mirevo.scr as the screen-saver machinery runs it, on a private X server with a known desktop picture.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,21 +73,6 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return std::make_unique<ChildProcess>(argv, environment());
     }
-    // The viewer's floor shows the picture's colours, not the plain white of a missing one.
-    bool floorShowsThePicture() {
-        return pollUntil(10s, [&] {
-            auto shot = client.screenshot(client.root()); // the viewer's window is larger than this screen
-            if (!shot) return false;
-            int strong = 0;
-            for (int y = 0; y < shot->height; y += 4)
-                for (int x = 0; x < shot->width; x += 4) {
-                    auto c = shot->at(x, y);
-                    int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
-                    if (hi - lo > 80) ++strong;
-                }
-            return strong > 100;
-        });
-    }
     void pressKeyIn(unsigned long window, const std::string& key) {
         ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(window); })) << "window never shown";
         client.focus(window);
@@ -114,8 +96,21 @@ TEST_F(SaverSession, RunWritesTheMirroredDesktopStartsTheViewerAndEndsAfterIt) {
     ASSERT_EQ(lstat((runtime / "Tovik.bmp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    // The viewer found that file.
-    EXPECT_TRUE(floorShowsThePicture());
+    // The viewer found that file: its floor shows the picture's colours, not the plain white of a missing
+    // one.
+    bool coloured = pollUntil(10s, [&] {
+        auto shot = client.screenshot(client.root()); // the viewer's window is larger than this screen
+        if (!shot) return false;
+        int strong = 0;
+        for (int y = 0; y < shot->height; y += 4)
+            for (int x = 0; x < shot->width; x += 4) {
+                auto c = shot->at(x, y);
+                int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
+                if (hi - lo > 80) ++strong;
+            }
+        return strong > 100;
+    });
+    EXPECT_TRUE(coloured);
 
     // The hidden session window marks the running session and is never shown.
     const unsigned long session = client.findWindow("Tovik_Main");
@@ -168,67 +163,27 @@ TEST_F(SaverSession, SessionWaitsForASlowViewerOnABusyMachine) {
     EXPECT_EQ(saver->waitExit(15s), std::optional<int>(0)) << saver->errors();
 }
 
-// A runtime folder the user may not write in, and no HOME: both programs take the cache folder instead.
-TEST_F(SaverSession, ReadOnlyRuntimeFolderAndNoHomeStillGiveASnapshot) {
-    ASSERT_EQ(chmod(runtime.path().c_str(), 0500), 0);
-    TempDir cache;
-    auto env = environment();
-    env["HOME"] = std::nullopt;
-    env["XDG_CACHE_HOME"] = cache.path();
-    ChildProcess saver({kSaver, "/s"}, env);
-    const unsigned long viewer = client.waitForWindow("Tovik_VC", 30s);
-    ASSERT_NE(viewer, 0u) << saver.errors();
-    EXPECT_EQ(snapshotDifference(readBytes(cache / "mirevo/Tovik.bmp"), desktop), "");
-    EXPECT_FALSE(std::filesystem::exists(runtime / "Tovik.bmp"));
-    EXPECT_TRUE(floorShowsThePicture());
-    pressKeyIn(viewer, "Escape");
-    EXPECT_EQ(saver.waitExit(10s), std::optional<int>(0));
-    EXPECT_EQ(saver.errors().find("Mirevo.scr"), std::string::npos) << saver.errors();
-}
-
-// A small file system of its own, unmounted when it goes.
-class SmallTmpfs {
-public:
-    SmallTmpfs(const std::string& folder, const std::string& options) : folder_(folder) {
-        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
-        error_ = errno;
-    }
-    ~SmallTmpfs() {
-        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
-    }
-    SmallTmpfs(const SmallTmpfs&) = delete;
-    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
-    bool mounted() const { return mounted_; }
-    int error() const { return error_; }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-    int error_ = 0;
-};
-
-// The fresh snapshot is written beside the old one before it replaces it; on a disk with room for only one,
-// every run after the first used to fail and the viewer showed the first desktop for ever.
+// The new snapshot is written beside the old one, so on a disk with room for one every run after the first
+// used to fail, and the viewer showed the first desktop for ever.
 TEST_F(SaverSession, DiskWithRoomForOneSnapshotGetsAFreshOneEachRun) {
-    const std::string folder = runtime / "small";
-    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    // One 1023 x 767 snapshot takes 2.25 MiB.
-    SmallTmpfs disk(folder, "size=4m,mode=0700");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(disk.error());
+    const std::string disk = runtime / "small"; // room for one 1023 x 767 snapshot (2.25 MiB), not two
+    ASSERT_EQ(mkdir(disk.c_str(), 0700), 0);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    std::unique_ptr<const char, void (*)(const char*)> unmount(disk.c_str(),
+                                                               [](const char* f) { umount2(f, MNT_DETACH); });
     auto env = environment();
-    env["XDG_RUNTIME_DIR"] = folder;
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE("run " + std::to_string(run + 1));
-        const Image picture = run == 0 ? desktop : makeImage(kWidth, kHeight, [](int x, int y) {
-            return std::array<uint8_t, 3>{uint8_t(y * 255 / (kHeight - 1)), uint8_t(x & 0xff), 40};
-        });
-        client.setRootPicture(picture);
+    env["XDG_RUNTIME_DIR"] = disk;
+    Image second = makeImage(kWidth, kHeight, [](int x, int y) {
+        return std::array<uint8_t, 3>{uint8_t(y), uint8_t(x), 40};
+    });
+    for (const Image* picture : {&desktop, &second}) {
+        client.setRootPicture(*picture);
         ChildProcess saver({kSaver, "/s"}, env);
         ASSERT_NE(client.waitForWindow("Tovik_VC", 30s), 0u) << saver.errors();
-        EXPECT_EQ(snapshotDifference(readBytes(folder + "/Tovik.bmp"), picture), "");
+        EXPECT_EQ(snapshotDifference(readBytes(disk + "/Tovik.bmp"), *picture), "");
         kill(saver.pid(), SIGTERM);
-        EXPECT_EQ(saver.waitExit(5s), std::optional<int>(0));
-        EXPECT_EQ(saver.errors().find("Mirevo.scr"), std::string::npos) << saver.errors();
+        EXPECT_EQ(saver.waitExit(5s), std::optional<int>(0)) << saver.errors();
     }
 }
 
@@ -246,26 +201,20 @@ TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
     EXPECT_EQ(saver->waitExit(10s), std::optional<int>(0)) << saver->errors();
 }
 
-// The processes the saver started, from the kernel's list of its children.
-std::vector<pid_t> childrenOf(pid_t parent) {
-    std::vector<pid_t> children;
-    std::istringstream list(
-        readFile("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children"));
-    for (pid_t child = 0; list >> child;)
-        children.push_back(child);
-    return children;
-}
-
-// A launcher or a logout ends the saver with a signal; its viewer used to stay up without it.
-TEST_F(SaverSession, TerminationEndsTheViewerWithTheSession) {
-    auto saver = startSaver(kSaver, {"/s"});
-    ASSERT_NE(client.waitForWindow("Tovik_VC", 30s), 0u) << saver->errors();
-    const std::vector<pid_t> viewer = childrenOf(saver->pid());
-    ASSERT_EQ(viewer.size(), 1u);
-    kill(saver->pid(), SIGTERM);
-    EXPECT_TRUE(pollUntil(2s, [&] { return kill(viewer[0], 0) != 0; })) << "the viewer ends with its saver";
-    EXPECT_EQ(client.findWindow("Tovik_VC"), 0u);
-    EXPECT_EQ(saver->waitExit(5s), std::optional<int>(0)) << "the close request ends the session normally";
+// A runtime folder the user may not write in and no HOME used to give no snapshot; a launcher or a logout
+// ending the saver with a signal used to leave its viewer up without it.
+TEST_F(SaverSession, ReadOnlyRuntimeFolderWithoutHomeGivesASnapshotAndTerminationEndsTheViewer) {
+    ASSERT_EQ(chmod(runtime.path().c_str(), 0500), 0);
+    TempDir cache;
+    auto env = environment();
+    env["HOME"] = std::nullopt;
+    env["XDG_CACHE_HOME"] = cache.path();
+    ChildProcess saver({kSaver, "/s"}, env);
+    ASSERT_NE(client.waitForWindow("Tovik_VC", 30s), 0u) << saver.errors();
+    EXPECT_EQ(snapshotDifference(readBytes(cache / "mirevo/Tovik.bmp"), desktop), "");
+    kill(saver.pid(), SIGTERM);
+    EXPECT_TRUE(client.waitForNoWindow("Tovik_VC", 2s)) << "the viewer ends with its saver";
+    EXPECT_EQ(saver.waitExit(5s), std::optional<int>(0)) << "the close request ends the session normally";
     EXPECT_EQ(client.findWindow("Tovik_Main"), 0u);
 }
 
@@ -295,32 +244,25 @@ TEST_F(SaverSession, MissingViewerShowsTheMessageAndEndsOnOk) {
     }
 }
 
-// Two runs started at the same instant once gave two sessions and two viewers: now each pair gives one, and
-// the other start ends at once.
+// Two runs started at the same instant could both become sessions: now one does, the other ends at once.
 TEST(SaverStartedTwiceAtOnce, GivesOneSessionEachTime) {
     Xvfb server(320, 240);
-    ASSERT_TRUE(server.ok());
-    XClient client(server.display());
     TempDir programs, runtime;
     ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr"}));
-    // A viewer stand-in that says when it has started (the session's load has run by then); this test is
-    // about the saver's start, not the picture.
-    const std::string started = programs / "viewer-started";
+    // A stand-in viewer that says when it has started, so the saver's load is known to be done.
+    const std::string started = programs / "started";
     ASSERT_TRUE(writeFile(programs / "Mirevo.dll", "#!/bin/sh\ntouch '" + started + "'\nexec sleep 30\n"));
     ASSERT_EQ(chmod((programs / "Mirevo.dll").c_str(), 0700), 0);
     const std::map<std::string, std::optional<std::string>> env{{"DISPLAY", server.display()},
                                                                 {"XDG_RUNTIME_DIR", runtime.path()}};
     for (int pair = 0; pair < 20; ++pair) {
-        SCOPED_TRACE("pair " + std::to_string(pair));
         std::remove(started.c_str());
         ChildProcess a({programs / "Mirevo.scr", "/s"}, env), b({programs / "Mirevo.scr", "/s"}, env);
-        ASSERT_TRUE(pollUntil(10s, [&] { return !a.running() || !b.running(); })) << "two sessions";
+        ASSERT_TRUE(pollUntil(10s, [&] { return !a.running() || !b.running(); }))
+            << "two sessions, pair " << pair;
         ChildProcess& session = a.running() ? a : b;
-        ChildProcess& other = a.running() ? b : a;
-        EXPECT_EQ(other.waitExit(0ms), std::optional<int>(0)) << other.errors();
+        EXPECT_EQ((a.running() ? b : a).waitExit(0ms), std::optional<int>(0));
         ASSERT_TRUE(pollUntil(10s, [&] { return access(started.c_str(), F_OK) == 0; })) << session.errors();
-        EXPECT_TRUE(session.running());
-        EXPECT_NE(client.findWindow("Tovik_Main"), 0u);
         kill(session.pid(), SIGTERM);
         ASSERT_EQ(session.waitExit(5s), std::optional<int>(0)) << session.errors();
     }

@@ -1,8 +1,16 @@
 #include "saver/session/tovik_s.h"
 
+#include <cerrno>
+#include <csignal>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "saver/session/posix_program.h"
+#include "tests/harness/poll.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/session/fake_session.h"
 
 namespace mirevo::test {
@@ -53,48 +61,37 @@ TEST(TovikS, SnapshotIsWrittenBeforeTheViewerStarts) {
     EXPECT_TRUE(s.platform.reports.empty());
 }
 
-// A disk with room for one snapshot used to keep the first one for ever: every later write failed for lack of
-// room beside it.
-TEST(TovikS, FailuresAreReportedNeverLeaveAStalePictureOnAFullDiskAndTheViewerStillStarts) {
+// A disk with room for one snapshot kept the first for ever: each later one failed for lack of room beside
+// it.
+TEST(TovikS, FailuresAreReportedNeverLeaveAStalePictureAndTheViewerStillStarts) {
     struct Case {
-        const char* name;
         bool readable, writable;
-        int room;
-        bool oldSnapshot;
-        Log expected;       // up to the viewer's start
-        bool fresh;         // the new picture is on disk
-        std::string report; // empty: none
+        int room; // snapshots the disk holds side by side
+        bool old, twice, fresh;
+        std::string report;
     };
-    const Log once = {"grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"};
-    const Log twice = {"grabScreen", "writeSnapshot", "removeSnapshot", "writeSnapshot",
-                       "startProgram /opt/mirevo/Mirevo.dll"};
-    const std::string notWritten = "Mirevo.scr: the snapshot cannot be written (";
-    const std::string unreadable = "Mirevo.scr: the screen cannot be read; ";
-    const std::string previous = "the viewer shows the previous snapshot.";
     const std::string none = "there is no snapshot; the viewer shows a plain floor.";
     const Case cases[] = {
-        {"room for one", true, true, 1, true, twice, true, ""},
-        {"room for none", true, true, 0, true, twice, false,
-         notWritten + "No space left on device); " + none},
-        {"room for none, no old one", true, true, 0, false, twice, false,
-         notWritten + "No space left on device); " + none},
-        {"room for two", true, true, 2, true, once, true, ""},
-        {"read-only", true, false, 2, true, once, false, notWritten + "read-only); " + previous},
-        {"read-only, no old one", true, false, 2, false, once, false, notWritten + "read-only); " + none},
-        {"screen unreadable", false, true, 2, true, once, false, unreadable + previous},
-        {"screen unreadable, no old one", false, true, 2, false, once, false, unreadable + none},
+        {true, true, 1, true, true, true, ""},
+        {true, true, 0, true, true, false,
+         "the snapshot cannot be written (No space left on device); " + none},
+        {true, false, 2, true, false, false,
+         "the snapshot cannot be written (read-only); the viewer shows the previous snapshot."},
+        {false, true, 2, false, false, false, "the screen cannot be read; " + none},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.report);
         Session s;
         s.platform.screenReadable = c.readable;
         s.platform.writable = c.writable;
         s.platform.room = c.room;
-        s.platform.snapshotOnDisk = c.oldSnapshot;
+        s.platform.snapshotOnDisk = c.old;
         s.tovik.load();
-        EXPECT_EQ(s.take(), c.expected);
-        EXPECT_EQ(!s.platform.snapshot.empty(), c.fresh);
-        EXPECT_EQ(s.platform.reports, c.report.empty() ? Log{} : Log{c.report});
+        Log expected{"grabScreen", "writeSnapshot", "startProgram /opt/mirevo/Mirevo.dll"};
+        if (c.twice) expected.insert(expected.begin() + 2, {"removeSnapshot", "writeSnapshot"});
+        EXPECT_EQ(s.take(), expected);
+        EXPECT_EQ(s.platform.snapshot.size() == bitmapFileSize(3, 2), c.fresh);
+        EXPECT_EQ(s.platform.reports, c.report.empty() ? Log{} : Log{"Mirevo.scr: " + c.report});
     }
 }
 
@@ -106,7 +103,6 @@ TEST(TovikS, MusicIsChosenByKindAndFileEnding) {
         Log atShutdown; // the query-unload handler, cursor shown, end
     };
     const Log cd = {"CD_Open", "Timer2 on"};
-    // The viewer still runs at each shutdown here, so the shutdown ends it first.
     const Log cdEnd = {"endStartedProgram", "Timer2 off", "CD_Close", "showCursor", "endProgram"};
     const Log wav = {"WAV_Play"};
     const Log wavEnd = {"endStartedProgram", "WAV_Stop", "showCursor", "endProgram"};
@@ -246,6 +242,23 @@ TEST(TovikS, WatchEndsWhenTheViewerWindowIsGoneOrTheViewerIsDone) {
              {{500ms, false, false, false}, {9999ms, false, false, false}, {10000ms, false, false, true}});
     // It could not be started at all: the first tick ends the session.
     runWatch("not started", false, {{500ms, false, false, true}});
+}
+
+// A viewer deaf to SIGTERM is killed a grace period later and collected (the e2e test ends a willing one).
+TEST(StartedProgram, EndingKillsAProgramThatIgnoresTheRequestAndCollectsIt) {
+    TempDir dir;
+    const std::string path = dir / "viewer", ready = path + ".ready";
+    ASSERT_TRUE(
+        writeFile(path, "#!/bin/sh\ntrap '' TERM\ntouch '" + ready + "'\nwhile :; do sleep 1; done\n"));
+    ASSERT_EQ(::chmod(path.c_str(), 0700), 0);
+    StartedProgram program;
+    ASSERT_TRUE(program.start(path));
+    ASSERT_TRUE(pollUntil(10s, [&] { return ::access(ready.c_str(), F_OK) == 0; }));
+    const auto start = std::chrono::steady_clock::now();
+    program.end();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, StartedProgram::kEndGrace);
+    EXPECT_TRUE(program.ended());
+    EXPECT_TRUE(::kill(program.pid(), 0) == -1 && errno == ESRCH) << "no zombie is left";
 }
 
 } // namespace

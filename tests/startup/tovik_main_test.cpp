@@ -105,44 +105,6 @@ TEST(Main, RunningSessionOrOpenDialogEndsEveryStartSilently) {
     }
 }
 
-// Two runs started at the same instant could both pass the title test before either had made its window; the
-// lock, taken first in run mode only, lets one through.
-TEST(Main, RunModeTakesTheSessionLockBeforeTheTitleTest) {
-    struct Case {
-        std::string text;
-        bool lockFree;
-        MainOutcome outcome;
-        std::vector<std::string> calls; // the first ones
-    };
-    const std::string titleTest = std::string("windowExists ") + kSessionWindowTitle;
-    const Case cases[] = {
-        {"/s", false, MainOutcome::End, {"takeSessionLock"}},
-        {"", false, MainOutcome::End, {"takeSessionLock"}},
-        {"/s", true, MainOutcome::RunEventLoop, {"takeSessionLock", titleTest}},
-        {"", true, MainOutcome::RunEventLoop, {"takeSessionLock", titleTest}},
-        {"/c", false, MainOutcome::End, {titleTest}},
-        {"/p 1", false, MainOutcome::RunEventLoop, {titleTest}},
-        {"/a", false, MainOutcome::End, {titleTest}},
-        {"s", false, MainOutcome::End, {titleTest}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("\"" + c.text + "\", lock " + (c.lockFree ? "free" : "held"));
-        TempDir folder;
-        test::writeFile(folder / "Mirevo.dll", "viewer");
-        FakeStartupPlatform platform;
-        platform.folder = folder.path();
-        platform.sessionLockFree = c.lockFree;
-        ProgramState state;
-        EXPECT_EQ(Main(c.text, platform, state), c.outcome);
-        const auto first = c.calls.size();
-        ASSERT_GE(platform.calls.size(), first);
-        EXPECT_EQ(std::vector<std::string>(platform.calls.begin(), platform.calls.begin() + first), c.calls);
-        if (!c.lockFree && c.calls[0] == "takeSessionLock") {
-            EXPECT_EQ(platform.calls.size(), 1u) << "ends at once";
-        }
-    }
-}
-
 TEST(Main, RunningPreviewDoesNotBlockAStart) {
     TempDir folder;
     test::writeFile(folder / "Mirevo.dll", "viewer");
