@@ -2,12 +2,14 @@
 
 #include <filesystem>
 
+#include "common/program_names.h"
+
 namespace mirevo {
 
 std::vector<std::string> saverCandidates(const std::string& ownFolder) {
     const std::filesystem::path folder(ownFolder);
-    return {(folder / "Mirevo.scr").lexically_normal().string(),
-            (folder / ".." / "lib" / "mirevo" / "Mirevo.scr").lexically_normal().string()};
+    return {(folder / kSaverFileName).lexically_normal().string(),
+            (folder / ".." / "lib" / "mirevo" / kSaverFileName).lexically_normal().string()};
 }
 
 std::optional<std::string> findSaverProgram(const std::string& ownFolder,

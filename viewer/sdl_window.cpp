@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "common/program_names.h"
 #include "viewer/x11_errors.h"
 
 namespace mirevo::viewer {
@@ -24,7 +25,7 @@ std::unique_ptr<SdlViewerWindow> SdlViewerWindow::open(OpenFailure& failure, std
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     // Hidden at creation, so the title is on the window before anyone can see it mapped.
-    self->window_ = SDL_CreateWindow(kViewerTitle, 0, 0, kViewerWidth, kViewerHeight,
+    self->window_ = SDL_CreateWindow(kViewerWindowTitle, 0, 0, kViewerWidth, kViewerHeight,
                                      SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (self->window_) self->context_ = SDL_GL_CreateContext(self->window_);
     if (!self->context_) {

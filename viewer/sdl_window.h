@@ -8,7 +8,6 @@ struct SDL_Window;
 
 namespace mirevo::viewer {
 
-inline constexpr const char* kViewerTitle = "Tovik_VC";
 inline constexpr int kViewerWidth = 1024;
 inline constexpr int kViewerHeight = 768;
 

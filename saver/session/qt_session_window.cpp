@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "common/program_names.h"
 #include "common/snapshot_path.h"
 #include "saver/session/qt_stop_signals.h"
 #include "saver/session/x11_cursor.h"
@@ -17,8 +18,6 @@
 namespace mirevo {
 namespace {
 
-constexpr const char* kSessionTitle = "Tovik_Main";
-
 int slot(SessionTimer timer) {
     return static_cast<int>(timer);
 }
@@ -27,7 +26,7 @@ int slot(SessionTimer timer) {
 
 QtSessionWindow::QtSessionWindow(Display* display, const Settings& settings, int32_t& lastApiResult,
                                  std::string programFolder, bool cursorHidden)
-    : display_(display), music_(makeMusic(settings, lastApiResult)), window_(display, kSessionTitle),
+    : display_(display), music_(makeMusic(settings, lastApiResult)), window_(display, kSessionWindowTitle),
       session_(*this, *music_, settings, std::move(programFolder), cursorHidden) {
     for (SessionTimer timer : {SessionTimer::Timer1, SessionTimer::Timer2, SessionTimer::Timer3}) {
         auto& qtimer = timers_[slot(timer)];

@@ -7,15 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "common/program_names.h"
 #include "saver/music/music.h"
 #include "saver/session/atomic_file.h"
 #include "saver/session/snapshot_bitmap.h"
 #include "saver/startup/settings.h"
 
 namespace mirevo {
-
-inline constexpr const char* kViewerWindowTitle = "Tovik_VC";
-inline constexpr const char* kViewerFileName = "Mirevo.dll";
 
 enum class SessionTimer { Timer1, Timer2, Timer3 };
 

@@ -5,7 +5,6 @@
 
 namespace mirevo {
 
-inline constexpr const char* kDialogTitle = "<Mirevo>";
 inline constexpr int16_t kClientWidthTwips = 7440;  // 496 pixels
 inline constexpr int16_t kClientHeightTwips = 3645; // 243 pixels
 inline constexpr int kTwipsPerPixel = 15;

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "common/program_names.h"
 #include "saver/button/command.h"
 #include "saver/button/qt_font.h"
 #include "saver/session/twips.h"
@@ -70,7 +71,7 @@ TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string&
                DialogServices& services)
     : state_(state), settingsFile_(std::move(settingsFile)), homePage_(homePage), services_(services) {
     setObjectName("Tovik_P");
-    setWindowTitle(QString::fromUtf8(kDialogTitle));
+    setWindowTitle(QString::fromUtf8(kSettingsDialogTitle));
     // A fixed single frame with a caption and only a close box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);

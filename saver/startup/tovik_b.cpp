@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "common/program_names.h"
 #include "saver/startup/decimal_number.h"
 #include "saver/startup/profile_file.h"
 #include "saver/startup/settings_location.h"
@@ -94,7 +95,7 @@ std::string programFilePath(const std::string& programFolder, const std::string&
 }
 
 std::string settingsFilePath(const std::string& programFolder) {
-    return programFilePath(programFolder, "Mirevo.ini");
+    return programFilePath(programFolder, kSettingsFileName);
 }
 
 } // namespace mirevo

@@ -22,7 +22,7 @@ MainOutcome Main(const std::string& argumentText, StartupPlatform& platform, Pro
     // Every other switch, unknown ones included, loads the settings and needs the viewer first.
     const std::string programFolder = platform.programFolder();
     Settings_Load(state, programFolder);
-    if (!File_Exists(programFilePath(programFolder, "Mirevo.dll"))) {
+    if (!File_Exists(programFilePath(programFolder, kViewerFileName))) {
         platform.showMessageBox(kMissingViewerMessage, kAppTitle);
         return MainOutcome::End;
     }

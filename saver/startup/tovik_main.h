@@ -2,6 +2,7 @@
 // The saver's start-up procedure: single-instance test, then the mode chosen by the switch letter.
 #include <string>
 
+#include "common/program_names.h"
 #include "saver/startup/settings.h"
 #include "saver/startup/startup_platform.h"
 
@@ -11,10 +12,6 @@ enum class MainOutcome { End, RunEventLoop };
 
 inline constexpr const char* kAppTitle = "Mirevo (ScreenSaver)";
 inline constexpr const char* kMissingViewerMessage = "Mirevo.dll が同じﾌｫﾙﾀﾞに見つかりません！";
-
-// Window titles that mark a running instance: the session window and the settings dialog.
-inline constexpr const char* kSessionWindowTitle = "Tovik_Main";
-inline constexpr const char* kSettingsDialogTitle = "<Mirevo>";
 
 // End: the program ends now. RunEventLoop: a preview or session window lives on and ends the program itself.
 MainOutcome Main(const std::string& argumentText, StartupPlatform& platform, ProgramState& state);
