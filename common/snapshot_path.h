@@ -10,15 +10,13 @@
 // viewer never creates anything.
 
 #include <cerrno>
-#include <cstdlib>
-#include <functional>
 #include <string>
-#include <vector>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include "common/user_folders.h"
 
 namespace mirevo {
 
@@ -50,54 +48,19 @@ inline bool makePrivateFolder(const std::string& path) {
     return isPrivateFolder(path);
 }
 
-inline std::string envText(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
-// The user's home folder as the user database has it; empty when it has none.
-inline std::string userDatabaseHome() {
-    const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(suggested > 0 ? size_t(suggested) : 16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    while (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
-           buffer.size() < (size_t(1) << 20))
-        buffer.resize(buffer.size() * 2);
-    return found && found->pw_dir ? std::string(found->pw_dir) : std::string();
-}
-
-inline std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
 } // namespace snapshot_detail
-
-// The cache folder the picture falls back to: xdgCacheHome, else home + "/.cache", else the user database's
-// home + "/.cache" (asked only then), each only when it is an absolute path. Empty when there is none.
-inline std::string snapshotCacheHome(const std::string& xdgCacheHome, const std::string& home,
-                                     const std::function<std::string()>& userDatabaseHome) {
-    using snapshot_detail::withoutTrailingSlashes;
-    if (!xdgCacheHome.empty() && xdgCacheHome[0] == '/') return withoutTrailingSlashes(xdgCacheHome);
-    std::string base = home;
-    if (base.empty() || base[0] != '/') base = userDatabaseHome();
-    if (base.empty() || base[0] != '/') return {};
-    base = withoutTrailingSlashes(base);
-    return (base == "/" ? "" : base) + "/.cache";
-}
 
 // The folder that holds the snapshot, or empty text when no private folder can be had.
 // With create false nothing is made on disk (the viewer only reads).
 inline std::string snapshotFolder(bool create) {
     using namespace snapshot_detail;
-    const std::string runtime = withoutTrailingSlashes(envText("XDG_RUNTIME_DIR"));
+    const std::string runtime = withoutTrailingSlashes(environmentText("XDG_RUNTIME_DIR"));
     if (isPrivateFolder(runtime)) return runtime;
 
-    const std::string cache = snapshotCacheHome(envText("XDG_CACHE_HOME"), envText("HOME"), userDatabaseHome);
+    const std::string cache =
+        userBaseFolder(environmentText("XDG_CACHE_HOME"), environmentText("HOME"), ".cache");
     if (cache.empty()) return {};
-    std::string folder = (cache == "/" ? "" : cache) + "/mirevo";
+    const std::string folder = inFolder(cache, "mirevo");
     if (isPrivateFolder(folder)) return folder;
     if (create && makePrivateFolder(folder)) return folder;
     return {};

@@ -5,14 +5,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/user_folders.h"
 #include "saver/session/atomic_file.h"
 
 namespace mirevo {
 namespace {
-
-bool absolute(const std::optional<std::string>& folder) {
-    return folder && !folder->empty() && (*folder)[0] == '/';
-}
 
 bool hasControl(const std::string& text) {
     return std::any_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
@@ -28,16 +25,9 @@ std::string stringValue(const std::string& text) {
 
 } // namespace
 
-std::optional<std::string> autostartEntryPath(const std::optional<std::string>& xdgConfigHome,
-                                              const std::optional<std::string>& home) {
-    std::string config;
-    if (absolute(xdgConfigHome))
-        config = *xdgConfigHome;
-    else if (absolute(home))
-        config = *home + "/.config";
-    else
-        return std::nullopt;
-    return config + "/autostart/mirevo-idle.desktop";
+std::string autostartEntryPath(const std::string& xdgConfigHome, const std::string& home) {
+    const std::string config = userBaseFolder(xdgConfigHome, home, ".config", nullptr);
+    return config.empty() ? config : inFolder(config, "autostart/mirevo-idle.desktop");
 }
 
 std::string execArgument(const std::string& argument) {

@@ -7,10 +7,9 @@
 
 namespace mirevo {
 
-// From the values of XDG_CONFIG_HOME and HOME (nothing when unset); a relative XDG_CONFIG_HOME is ignored, as
-// the base-directory rules say. Nothing when neither gives an absolute folder.
-std::optional<std::string> autostartEntryPath(const std::optional<std::string>& xdgConfigHome,
-                                              const std::optional<std::string>& home);
+// From the values of XDG_CONFIG_HOME and HOME (empty when unset), by userBaseFolder. The user database is not
+// asked: with neither set, the command says so rather than guess where the login session looks.
+std::string autostartEntryPath(const std::string& xdgConfigHome, const std::string& home);
 
 // One argument of an Exec line, quoted where it needs to be and escaped for a desktop-entry string.
 std::string execArgument(const std::string& argument);

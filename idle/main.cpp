@@ -1,6 +1,5 @@
 // mirevo-idle: starts the Mirevo screen saver when the user is idle, and stays out of the way of video.
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,6 +8,7 @@
 #include <QDBusConnection>
 #include <unistd.h>
 
+#include "common/user_folders.h"
 #include "idle/autostart_entry.h"
 #include "idle/idle_command_line.h"
 #include "idle/idle_daemon.h"
@@ -28,11 +28,6 @@ void printLine(FILE* stream, const std::string& line) {
     std::fflush(stream);
 }
 
-std::optional<std::string> environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::optional<std::string>(value) : std::nullopt;
-}
-
 // This program's own file, links resolved, so that a link in bin/ still finds ../lib/mirevo/.
 std::string ownProgram(const char* argv0) {
     std::error_code error;
@@ -42,13 +37,12 @@ std::string ownProgram(const char* argv0) {
 }
 
 int autostart(const IdleOptions& options, const std::string& program) {
-    const auto path = autostartEntryPath(environment("XDG_CONFIG_HOME"), environment("HOME"));
-    if (!path) {
+    const std::string path = autostartEntryPath(environmentText("XDG_CONFIG_HOME"), environmentText("HOME"));
+    if (path.empty()) {
         printLine(stderr, "mirevo-idle: neither HOME nor XDG_CONFIG_HOME names a folder for the login entry");
         return 1;
     }
-    const AutostartResult result =
-        setAutostart(*options.autostart, *path, program, timeoutArguments(options));
+    const AutostartResult result = setAutostart(*options.autostart, path, program, timeoutArguments(options));
     printLine(result.ok ? stdout : stderr, result.line);
     return result.ok ? 0 : 1;
 }

@@ -1,44 +1,23 @@
 #include "saver/startup/settings_location.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
+#include "common/program_names.h"
+#include "common/user_folders.h"
 #include "saver/startup/tovik_b.h"
 
 namespace mirevo {
 namespace {
 
-constexpr const char* kUserSettingsTail = "/mirevo/Mirevo.ini";
-
-// An absolute folder without trailing "/", or empty when the text is no absolute folder.
-std::string absoluteFolder(std::string folder) {
-    if (folder.empty() || folder.front() != '/') return std::string();
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder == "/" ? std::string() : folder;
-}
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string homeFromPasswordDatabase() {
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
-        !found->pw_dir)
-        return std::string();
-    return found->pw_dir;
+// The root folder is no folder of one's own: a home or XDG_CONFIG_HOME of "/" counts as none.
+std::string ownFolder(const std::string& folder) {
+    return withoutTrailingSlashes(folder) == "/" ? std::string() : folder;
 }
 
 // The access test with the effective ids, which are the ones the write will run with. Unlike a test of
@@ -49,12 +28,11 @@ bool accessible(const std::string& path, int mode) {
 
 } // namespace
 
-std::string userSettingsFile(const std::string& xdgConfigHome, const std::string& home) {
-    const std::string config = absoluteFolder(xdgConfigHome);
-    if (!config.empty()) return config + kUserSettingsTail;
-    const std::string homeFolder = absoluteFolder(home);
-    if (!homeFolder.empty()) return homeFolder + "/.config" + kUserSettingsTail;
-    return std::string();
+std::string userSettingsFile(const std::string& xdgConfigHome, const std::string& home,
+                             const std::function<std::string()>& databaseHome) {
+    const std::string config = userBaseFolder(ownFolder(xdgConfigHome), ownFolder(home), ".config",
+                                              [&] { return ownFolder(databaseHome()); });
+    return config.empty() ? config : config + "/mirevo/" + kSettingsFileName;
 }
 
 SettingsPaths chooseSettingsPaths(const std::string& programFile, const std::string& userFile,
@@ -64,9 +42,7 @@ SettingsPaths chooseSettingsPaths(const std::string& programFile, const std::str
 }
 
 std::string userSettingsFileOfThisUser() {
-    std::string home = environment("HOME");
-    if (absoluteFolder(home).empty()) home = homeFromPasswordDatabase();
-    return userSettingsFile(environment("XDG_CONFIG_HOME"), home);
+    return userSettingsFile(environmentText("XDG_CONFIG_HOME"), environmentText("HOME"), userDatabaseHome);
 }
 
 SettingsPaths settingsPaths(const std::string& programFolder) {

@@ -3,6 +3,7 @@
 // folder, a portable copy) keeps Mirevo.ini beside the programs. An installed program folder belongs to
 // root, so the user's choices go to ${XDG_CONFIG_HOME:-$HOME/.config}/mirevo/Mirevo.ini; until that file
 // exists the program folder's Mirevo.ini, if an administrator put one there, is read as the default.
+#include <functional>
 #include <string>
 
 namespace mirevo {
@@ -18,9 +19,10 @@ struct SettingsFacts {
     bool userFileExists = false;      // the user's own Mirevo.ini is there to read
 };
 
-// The user's own settings file: under XDG_CONFIG_HOME when that is an absolute path, else under
-// home + "/.config"; empty when neither gives an absolute folder.
-std::string userSettingsFile(const std::string& xdgConfigHome, const std::string& home);
+// The user's own settings file: mirevo/Mirevo.ini in the user's configuration folder (userBaseFolder), where
+// "/" counts as no folder; empty when there is none.
+std::string userSettingsFile(const std::string& xdgConfigHome, const std::string& home,
+                             const std::function<std::string()>& databaseHome);
 
 // The decision itself. An empty userFile leaves everything in the program folder, as there is nowhere else.
 SettingsPaths chooseSettingsPaths(const std::string& programFile, const std::string& userFile,
@@ -29,7 +31,7 @@ SettingsPaths chooseSettingsPaths(const std::string& programFile, const std::str
 // The paths for this user and this program folder, from the environment and the file system now.
 SettingsPaths settingsPaths(const std::string& programFolder);
 
-// userSettingsFile for this process: XDG_CONFIG_HOME, then HOME, then the password database's home folder.
+// userSettingsFile for this process: XDG_CONFIG_HOME, then HOME, then the user database's home folder.
 std::string userSettingsFileOfThisUser();
 
 // Can this user replace the file at path (its folder takes a new file; the file, when there, is writable)?

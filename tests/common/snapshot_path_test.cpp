@@ -88,19 +88,4 @@ TEST_F(SnapshotPath, CacheHomeDefaultsToDotCacheUnderHomeAndMustBeAbsolute) {
     EXPECT_EQ(mirevo::snapshotPath(true), top_ + "/home/.cache/mirevo/Tovik.bmp");
 }
 
-// A session started without HOME (a bare service, a cleared environment) used to have no folder at all.
-TEST(SnapshotCacheHome, WithoutHomeTheUserDatabaseSaysWhereHomeIs) {
-    struct Case {
-        std::string xdgCache, home, databaseHome, expected;
-    };
-    const Case cases[] = {
-        {"", "relative", "/home/u/", "/home/u/.cache"},
-        {"", "", "relative", ""},
-        {"relative", "/h/", "", "/h/.cache"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(mirevo::snapshotCacheHome(c.xdgCache, c.home, [&] { return c.databaseHome; }), c.expected)
-            << c.xdgCache << " | " << c.home << " | " << c.databaseHome;
-}
-
 } // namespace

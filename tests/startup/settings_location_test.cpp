@@ -19,11 +19,10 @@ namespace {
 using test::ScopedEnv;
 using test::TempDir;
 
-TEST(SettingsLocation, UserFileFollowsXdgConfigHomeThenHome) {
-    EXPECT_EQ(userSettingsFile("/cfg//", "/home/u"), "/cfg/mirevo/Mirevo.ini");
-    // A relative XDG_CONFIG_HOME is ignored; without a home worth the name there is nowhere of one's own.
-    EXPECT_EQ(userSettingsFile("cfg", "/home/u/"), "/home/u/.config/mirevo/Mirevo.ini");
-    EXPECT_EQ(userSettingsFile("", "/"), "");
+// "/" is no folder of one's own, whether XDG_CONFIG_HOME, HOME or the user database names it.
+TEST(SettingsLocation, UserFileIsMirevoIniInTheConfigFolderButNeverInTheRootFolder) {
+    EXPECT_EQ(userSettingsFile("/", "//", [] { return "/home/u/"; }), "/home/u/.config/mirevo/Mirevo.ini");
+    EXPECT_EQ(userSettingsFile("", "relative", [] { return "/"; }), "");
 }
 
 TEST(SettingsLocation, ProgramFolderWhenWritableElseTheUsersFile) {
