@@ -9,7 +9,6 @@
 // takes the home folder from the user database. Both programs decide alike, from the same facts, and the
 // viewer never creates anything.
 
-#include <cerrno>
 #include <string>
 
 #include <sys/stat.h>
@@ -38,16 +37,6 @@ inline bool isPrivateFolder(const std::string& path) {
     return statvfs(path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY) == 0;
 }
 
-// mkdir -p for the parents; the last folder is made 0700.
-inline bool makePrivateFolder(const std::string& path) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        std::string parent = path.substr(0, slash);
-        if (mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    return isPrivateFolder(path);
-}
-
 } // namespace snapshot_detail
 
 // The folder that holds the snapshot, or empty text when no private folder can be had.
@@ -62,7 +51,7 @@ inline std::string snapshotFolder(bool create) {
     if (cache.empty()) return {};
     const std::string folder = inFolder(cache, "mirevo");
     if (isPrivateFolder(folder)) return folder;
-    if (create && makePrivateFolder(folder)) return folder;
+    if (create && makeUserFolders(folder) && isPrivateFolder(folder)) return folder;
     return {};
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mirevo {
@@ -35,6 +36,15 @@ inline std::string withoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;
+}
+
+// mkdir -p, each folder made 0700 as the user's folders are nobody else's business; one already there is
+// left as it is. False when one could not be made.
+inline bool makeUserFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) return true;
+    }
 }
 
 // name inside folder; the root folder gives "/name", not "//name".

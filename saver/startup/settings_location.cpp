@@ -71,11 +71,7 @@ bool canWriteSettingsFile(const std::string& path) {
 bool makeUserSettingsFolder(const std::string& path) {
     if (path.empty() || path != userSettingsFileOfThisUser()) return true;
     const std::string folder = Path_Folder(path);
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string step = folder.substr(0, slash);
-        if (::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
+    if (!makeUserFolders(folder)) return false;
     struct stat info {};
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
