@@ -63,7 +63,7 @@ public:
                 quit_ = handleEvent(event, keys_) == EventOutcome::Quit;
             while (!quit_ && SDL_PollEvent(&event));
         }
-        focus_.retry(Trace::monotonicSeconds());
+        focus_.poll(keys_);
         return !quit_ && !keys_.quitRequested() && !endRequested();
     }
     // Waits for the snapshot; false when asked to quit first.
@@ -122,7 +122,7 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
             if (handleEvent(event, keys) == EventOutcome::Quit) break;
             continue;
         }
-        focus.retry(Trace::monotonicSeconds());
+        focus.poll(keys);
 
         uint64_t now = SDL_GetPerformanceCounter();
         FrameTimes times = clock.tick(now);
@@ -168,7 +168,7 @@ int main() {
     clearScreen();
     viewer->swap();
     // Under a window manager that leaves the focus where the user was typing, Escape must still come here.
-    X11KeyboardFocus focus(viewer->window(), Trace::monotonicSeconds());
+    X11KeyboardFocus focus(viewer->window());
     int width = kViewerWidth, height = kViewerHeight;
     viewer->drawableSize(width, height);
     const uint64_t frequency = SDL_GetPerformanceFrequency();

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace mirevo::viewer {
 
@@ -51,7 +52,13 @@ void askWindowManagerForFocus(Display* display, Window window, Time time) {
 
 } // namespace
 
-X11KeyboardFocus::X11KeyboardFocus(SDL_Window* window, double nowSeconds) {
+int keyCodeOfKeysym(unsigned long keysym) {
+    if (keysym == XK_Escape) return KeyState::kEscape;
+    if (keysym >= 0x20 && keysym <= 0xFF) return static_cast<int>(keysym);
+    return -1;
+}
+
+X11KeyboardFocus::X11KeyboardFocus(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
@@ -64,28 +71,40 @@ X11KeyboardFocus::X11KeyboardFocus(SDL_Window* window, double nowSeconds) {
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(display_, window_, &attributes) && attributes.map_state == IsViewable)
         XSetInputFocus(display_, window_, RevertToParent, time);
-    tryGrab(time, nowSeconds);
+    XFlush(display_);
+    grabbing_ = XOpenDisplay(DisplayString(display_));
+    if (!grabbing_) return;
+    // The end of the grab (the window unmapped by someone) shows as a focus change with mode NotifyUngrab.
+    XSelectInput(grabbing_, window_, FocusChangeMask);
+    tryGrab(time);
 }
 
 X11KeyboardFocus::~X11KeyboardFocus() {
-    if (!grabbed_) return;
-    XUngrabKeyboard(display_, CurrentTime);
-    XFlush(display_);
+    if (!grabbing_) return;
+    XUngrabKeyboard(grabbing_, CurrentTime);
+    XCloseDisplay(grabbing_);
 }
 
-void X11KeyboardFocus::retry(double nowSeconds) {
-    if (display_ && retry_.due(nowSeconds)) tryGrab(CurrentTime, nowSeconds);
-}
-
-void X11KeyboardFocus::tryGrab(unsigned long time, double nowSeconds) {
-    // Every key comes to this window, wherever the focus is, until the viewer ends.
-    if (XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, time) == GrabSuccess) {
-        grabbed_ = true;
-        retry_.succeeded();
-    } else {
-        retry_.failed(nowSeconds);
+void X11KeyboardFocus::poll(KeyState& keys) {
+    if (!grabbing_) return;
+    if (!grabbed_) tryGrab(CurrentTime);
+    while (XPending(grabbing_) > 0) {
+        XEvent event;
+        XNextEvent(grabbing_, &event);
+        if (event.type == KeyPress || event.type == KeyRelease) {
+            const int code = keyCodeOfKeysym(XLookupKeysym(&event.xkey, 0));
+            if (event.type == KeyPress) keys.press(code);
+            else keys.release(code);
+        }
+        if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.mode == NotifyUngrab)
+            grabbed_ = false;
     }
-    XFlush(display_);
+}
+
+void X11KeyboardFocus::tryGrab(unsigned long time) {
+    // Every key comes to this window, wherever the focus is, until the viewer ends.
+    grabbed_ = XGrabKeyboard(grabbing_, window_, False, GrabModeAsync, GrabModeAsync, time) == GrabSuccess;
+    XFlush(grabbing_);
 }
 
 } // namespace mirevo::viewer

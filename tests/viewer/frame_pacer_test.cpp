@@ -1,13 +1,11 @@
 // Frame pacing, run against a simulated display: the loop waits as the viewer does (whole milliseconds), and
-// the swap either returns at once or waits for the display's next refresh. And when a failed keyboard grab is
-// tried again.
+// the swap either returns at once or waits for the display's next refresh.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
 #include "viewer/frame_pacer.h"
-#include "viewer/grab_retry.h"
 
 using namespace mirevo::viewer;
 
@@ -102,14 +100,4 @@ TEST(FramePacer, StopsPacingWhenTheSwapStartsWaitingForTheDisplay) {
         pacer.frameDone(now, now + 1.0 / 60);
     EXPECT_FALSE(pacer.pacing());
     EXPECT_EQ(pacer.secondsUntilDue(now), 0);
-}
-
-TEST(GrabRetry, AFailingGrabIsTriedAFewTimesFurtherApartThenNeverAgain) {
-    GrabRetry retry;
-    std::vector<double> attempts;
-    for (double now = 0; now < 30; now += 0.01)
-        if (retry.due(now)) attempts.push_back(now), retry.failed(now);
-    ASSERT_EQ(attempts.size(), 6u);
-    EXPECT_NEAR(attempts[1], 0.1, 0.015);
-    EXPECT_NEAR(attempts.back(), 3.1, 0.05);
 }

@@ -384,3 +384,51 @@ TEST_F(ViewerAndSaver, EscapeReachesTheViewerUnderAWindowManagerThatKeepsTheFocu
     client.sendKey("Escape");
     EXPECT_EQ(saver->waitExit(3s), 0) << "Escape did not reach the viewer";
 }
+
+// Another program's window mapped or activated while the viewer runs must not take the keyboard from it: the
+// viewer holds it for the whole run, so a third client cannot grab it, and Escape still ends the run.
+TEST_F(ViewerAndSaver, EscapeEndsItWhateverWindowAppearsOrTakesTheFocus) {
+    for (const bool withWindowManager : {true, false}) {
+        SCOPED_TRACE(withWindowManager ? "under openbox" : "with no window manager");
+        std::unique_ptr<ChildProcess> windowManager;
+        if (withWindowManager) {
+            ASSERT_TRUE(writeFile(home / "rc.xml", std::string(kOpenboxConfig)));
+            windowManager = std::make_unique<ChildProcess>(
+                std::vector<std::string>{"/usr/bin/openbox", "--config-file", home / "rc.xml", "--sm-disable"},
+                environment());
+        }
+        auto saver = startSaver();
+        ASSERT_NE(waitForFirstFrame(client, *saver), 0u) << saver->errors();
+
+        Display* display = client.display();
+        const auto othersGrabFails = [&] {
+            const int result =
+                XGrabKeyboard(display, client.root(), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+            if (result == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+            XSync(display, False);
+            return result == AlreadyGrabbed;
+        };
+        EXPECT_TRUE(pollUntil(5s, othersGrabFails)) << "the viewer never took the keyboard";
+
+        ChildProcess message({"/usr/bin/xmessage", "-geometry", "+60+60", "hi"}, environment());
+        const unsigned long popup = client.waitForWindow("xmessage", 10s);
+        ASSERT_NE(popup, 0u);
+        ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(popup); }));
+        EXPECT_TRUE(othersGrabFails()) << "a new window took the keyboard";
+        // Activated as a taskbar would (a window manager's business), or focused directly where there is none.
+        ChildProcess activate({"/usr/bin/xdotool", withWindowManager ? "windowactivate" : "windowfocus",
+                               std::to_string(popup)},
+                              environment());
+        EXPECT_EQ(activate.waitExit(10s), 0) << activate.errors();
+        EXPECT_TRUE(pollUntil(5s, [&] {
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(display, &focus, &revert);
+            return focus == popup;
+        })) << "the focus never moved to the new window";
+        EXPECT_TRUE(othersGrabFails()) << "an activated window took the keyboard";
+
+        client.sendKey("Escape");
+        EXPECT_EQ(saver->waitExit(5s), 0) << "Escape did not reach the viewer";
+    }
+}
