@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "common/snapshot_path.h"
 #include "saver/session/preview_window.h"
 #include "saver/session/qt_session_window.h"
 #include "saver/session/qt_stop_signals.h"
@@ -20,13 +19,17 @@ QtStartupPlatform::QtStartupPlatform(Display* display, ProgramState& state)
 
 QtStartupPlatform::~QtStartupPlatform() = default;
 
-bool QtStartupPlatform::takeSessionLock() {
-    sessionLock_ = SessionLock::take(snapshotFolder(true));
-    return sessionLock_->state() != SessionLockState::HeldElsewhere;
+bool QtStartupPlatform::takeInstanceLock() {
+    instanceLock_ = std::make_unique<X11InstanceLock>(display_);
+    return instanceLock_->state() != X11InstanceLock::State::HeldElsewhere;
 }
 
 bool QtStartupPlatform::windowExists(const std::string& title) {
     return x11WindowExists(display_, title);
+}
+
+void QtStartupPlatform::bringToFront(const std::string& title) {
+    x11BringToFront(display_, x11FindWindow(display_, title));
 }
 
 std::string QtStartupPlatform::programFolder() {
@@ -34,6 +37,11 @@ std::string QtStartupPlatform::programFolder() {
 }
 
 void QtStartupPlatform::showMessageBox(const std::string& text, const std::string& caption) {
+    if (stopRequested()) return;
+    // A stop signal answers the box as OK does.
+    QtStopSignals stopSignals([] {
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
     mirevo::showMessageBox(text, caption);
 }
 
@@ -46,6 +54,7 @@ bool QtStartupPlatform::showPreview(int32_t hostHandle) {
 }
 
 void QtStartupPlatform::showSettingsDialog() {
+    if (stopRequested()) return; // asked to end before there was a dialog to close
     QtDialogServices services;
     TovikP dialog(state_, settingsPaths(programFolder()).write, MIREVO_HOME_PAGE, services);
     // A stop signal closes the window like its close box (nothing is written), and the file chooser first

@@ -1,9 +1,8 @@
 #pragma once
 // What Main needs from the desktop, on Qt and X11.
 #include <memory>
-#include <optional>
 
-#include "saver/startup/session_lock.h"
+#include "saver/startup/x11_instance_lock.h"
 #include "saver/startup/settings.h"
 #include "saver/startup/startup_platform.h"
 
@@ -19,8 +18,9 @@ public:
     QtStartupPlatform(Display* display, ProgramState& state);
     ~QtStartupPlatform() override;
 
-    bool takeSessionLock() override;
+    bool takeInstanceLock() override;
     bool windowExists(const std::string& title) override;
+    void bringToFront(const std::string& title) override;
     std::string programFolder() override;
     void showMessageBox(const std::string& text, const std::string& caption) override;
     void hideCursor() override;
@@ -31,7 +31,7 @@ public:
 private:
     Display* display_;
     ProgramState& state_;
-    std::optional<SessionLock> sessionLock_;
+    std::unique_ptr<X11InstanceLock> instanceLock_;
     std::unique_ptr<QtSessionWindow> session_;
 };
 

@@ -8,11 +8,15 @@ namespace mirevo {
 class StartupPlatform {
 public:
     virtual ~StartupPlatform() = default;
-    // Takes the per-user session lock and holds it for the life of the process. False when another session
-    // holds it; true also when there is no lock to be had (the title test alone decides then).
-    virtual bool takeSessionLock() = 0;
+    // Takes the display's one lock for a session and the settings dialog and holds it for the life of the
+    // process. False when another session or dialog holds it; true also when there is no lock to be had (the
+    // title test alone decides then).
+    virtual bool takeInstanceLock() = 0;
     // Is there a top-level window, hidden ones included, with exactly this title?
     virtual bool windowExists(const std::string& title) = 0;
+    // Brings the top-level window with this title, when there is one, to the front: un-minimised, raised,
+    // focused.
+    virtual void bringToFront(const std::string& title) = 0;
     // Folder of the running Mirevo.scr, without a trailing "/".
     virtual std::string programFolder() = 0;
     // Modal box, OK only, no icon; returns when it is closed.

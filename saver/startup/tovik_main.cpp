@@ -6,17 +6,23 @@
 namespace mirevo {
 
 MainOutcome Main(const std::string& argumentText, StartupPlatform& platform, ProgramState& state) {
-    // Two runs started at the same instant could both pass the title test before either has made its window;
-    // the lock lets one through. The title test stays: it also stands for the settings dialog.
-    const bool runMode = argumentText.empty() || switchLetter(argumentText) == 'S';
-    if (runMode && !platform.takeSessionLock()) return MainOutcome::End;
+    // Two starts at the same instant could both pass the title test before either has made its window; the
+    // display's lock lets one through. A preview runs beside anything and takes none.
+    const bool preview = switchLetter(argumentText) == 'P';
+    // A user who lost the dialog behind other windows, or minimised it, and starts the saver again finds it.
+    const auto endShowingTheDialog = [&] {
+        if (!preview) platform.bringToFront(kSettingsDialogTitle);
+        return MainOutcome::End;
+    };
+    if (!preview && !platform.takeInstanceLock()) return endShowingTheDialog();
 
-    // Both titles are looked up: a running session and an open settings dialog each block a new start.
+    // Both titles are looked up: a running session and an open settings dialog each block a new start, also
+    // one of a build that knows no lock.
     const bool sessionRunning = platform.windowExists(kSessionWindowTitle);
     const bool dialogOpen = platform.windowExists(kSettingsDialogTitle);
-    if (sessionRunning || dialogOpen) return MainOutcome::End;
+    if (sessionRunning || dialogOpen) return endShowingTheDialog();
 
-    if (switchLetter(argumentText) == 'P')
+    if (preview)
         return platform.showPreview(hostHandle(argumentText)) ? MainOutcome::RunEventLoop : MainOutcome::End;
 
     // Every other switch, unknown ones included, loads the settings and needs the viewer first.

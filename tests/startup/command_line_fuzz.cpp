@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace mirevo;
-    // The first byte picks which instance windows exist and whether another session holds the lock; the rest
+    // The first byte picks which instance windows exist and whether another start holds the lock; the rest
     // is the argument text.
     const uint8_t flags = size > 0 ? data[0] : 0;
     const std::string text = size > 0 ? std::string(reinterpret_cast<const char*>(data) + 1, size - 1) : "";
@@ -26,19 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (flags & 1) platform.windows.insert(kSessionWindowTitle);
     if (flags & 2) platform.windows.insert(kSettingsDialogTitle);
     platform.previewShows = (flags & 4) != 0;
-    platform.sessionLockFree = (flags & 8) == 0;
+    platform.instanceLockFree = (flags & 8) == 0;
     ProgramState state;
     const MainOutcome outcome = Main(text, platform, state);
 
-    // Run mode takes the lock before the title test; held elsewhere, it ends the start before anything else.
-    const bool runMode = text.empty() || letter == 'S';
-    if (runMode != (platform.calls.front() == "takeSessionLock")) std::abort();
-    if (runMode && !platform.sessionLockFree) {
-        if (outcome != MainOutcome::End || platform.calls.size() != 1) std::abort();
+    // Every start but a preview takes the lock before the title test; held elsewhere, it ends the start after
+    // showing the dialog.
+    const bool locking = letter != 'P';
+    if (locking != (platform.calls.front() == "takeInstanceLock")) std::abort();
+    if (locking && !platform.instanceLockFree) {
+        if (outcome != MainOutcome::End || platform.calls.size() != 2) std::abort();
         return 0;
     }
     const bool blocked = (flags & 3) != 0;
-    if (blocked && (outcome != MainOutcome::End || platform.calls.size() != (runMode ? 3u : 2u)))
+    if (blocked && (outcome != MainOutcome::End || platform.calls.size() != (locking ? 4u : 2u)))
         std::abort();
     if (!blocked && letter == 'P' && platform.calls.back() != "showPreview " + std::to_string(handle))
         std::abort();

@@ -14,20 +14,21 @@ public:
     std::set<std::string> windows; // titles of the top-level windows that exist
     std::string folder;
     bool previewShows = true;
-    bool sessionLockFree = true;
+    bool instanceLockFree = true;
     const ProgramState* state = nullptr; // looked at when the message box appears
 
     std::vector<std::string> calls;
     int16_t bgmKindAtMessageBox = -1;
 
-    bool takeSessionLock() override {
-        calls.push_back("takeSessionLock");
-        return sessionLockFree;
+    bool takeInstanceLock() override {
+        calls.push_back("takeInstanceLock");
+        return instanceLockFree;
     }
     bool windowExists(const std::string& title) override {
         calls.push_back("windowExists " + title);
         return windows.count(title) > 0;
     }
+    void bringToFront(const std::string& title) override { calls.push_back("bringToFront " + title); }
     std::string programFolder() override {
         calls.push_back("programFolder");
         return folder;

@@ -16,13 +16,15 @@ using test::TempDir;
 
 const std::string kMessage = std::string("messageBox ") + kMissingViewerMessage + " | " + kAppTitle;
 
-// The calls after the single-instance test (the session lock and the title test, checked on their own below).
+// The calls after the single-instance test (the lock and the title test, checked on their own below).
 std::vector<std::string> callsAfterInstanceTest(const FakeStartupPlatform& platform) {
     std::vector<std::string> calls;
     for (const auto& call : platform.calls)
-        if (call.rfind("windowExists ", 0) != 0 && call != "takeSessionLock") calls.push_back(call);
+        if (call.rfind("windowExists ", 0) != 0 && call != "takeInstanceLock") calls.push_back(call);
     return calls;
 }
+
+const std::string kBringDialog = std::string("bringToFront ") + kSettingsDialogTitle;
 
 struct GrammarCase {
     std::string text;
@@ -99,8 +101,33 @@ TEST(Main, RunningSessionOrOpenDialogEndsEveryStartSilently) {
             EXPECT_EQ(Main(text, platform, state), MainOutcome::End);
             std::vector<std::string> expected{std::string("windowExists ") + kSessionWindowTitle,
                                               std::string("windowExists ") + kSettingsDialogTitle};
-            if (text == "/s" || text.empty()) expected.insert(expected.begin(), "takeSessionLock");
+            // Every start but a preview takes the lock first, and shows the user the dialog it finds.
+            if (text != "/p 1234") {
+                expected.insert(expected.begin(), "takeInstanceLock");
+                expected.push_back(kBringDialog);
+            }
             EXPECT_EQ(platform.calls, expected);
+        }
+    }
+}
+
+// The lock held by another session or dialog ends every start but a preview before it looks for windows.
+TEST(Main, LockHeldElsewhereEndsEveryStartButAPreviewShowingTheDialog) {
+    for (const std::string text : {"/s", "", "/c", "/c:99", "/a", "/p 1234"}) {
+        SCOPED_TRACE("argument text \"" + text + "\"");
+        TempDir folder;
+        test::writeFile(folder / "Mirevo.dll", "viewer");
+        FakeStartupPlatform platform;
+        platform.folder = folder.path();
+        platform.instanceLockFree = false;
+        ProgramState state;
+        const MainOutcome outcome = Main(text, platform, state);
+        if (text == "/p 1234") {
+            EXPECT_EQ(outcome, MainOutcome::RunEventLoop);
+            EXPECT_EQ(platform.calls.back(), "showPreview 1234");
+        } else {
+            EXPECT_EQ(outcome, MainOutcome::End);
+            EXPECT_EQ(platform.calls, (std::vector<std::string>{"takeInstanceLock", kBringDialog}));
         }
     }
 }
