@@ -11,16 +11,38 @@ namespace {
 
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 int pipeEnds[2] = {-1, -1};
+volatile std::sig_atomic_t requested = 0;
 
 void onSignal(int) {
+    requested = 1;
     const char byte = 1;
     [[maybe_unused]] ssize_t ignored = ::write(pipeEnds[1], &byte, 1);
 }
 
 } // namespace
 
+void catchStopSignals() {
+    if (pipeEnds[0] >= 0) return;
+    if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        pipeEnds[0] = pipeEnds[1] = -1;
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
+}
+
+bool stopRequested() {
+    return requested != 0;
+}
+
 QtStopSignals::QtStopSignals(std::function<void()> onStop) : onStop_(std::move(onStop)) {
-    if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    catchStopSignals();
+    if (pipeEnds[0] < 0) return;
+    // A byte already in the pipe (a stop before this) wakes the notifier at the first turn of the loop.
     notifier_ = std::make_unique<QSocketNotifier>(pipeEnds[0], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
         char buffer[16];
@@ -28,12 +50,6 @@ QtStopSignals::QtStopSignals(std::function<void()> onStop) : onStop_(std::move(o
         }
         if (onStop_) onStop_();
     });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : kStopSignals)
-        sigaction(signal, &action, nullptr);
 }
 
 QtStopSignals::~QtStopSignals() {
@@ -44,6 +60,7 @@ QtStopSignals::~QtStopSignals() {
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
     pipeEnds[0] = pipeEnds[1] = -1;
+    requested = 0;
 }
 
 } // namespace mirevo

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include "saver/session/qt_stop_signals.h"
 #include "saver/session/x11_display.h"
 #include "saver/startup/command_line.h"
 #include "saver/startup/qt_startup_platform.h"
@@ -12,6 +13,8 @@
 
 int main(int argc, char** argv) {
     const std::string arguments = mirevo::argumentText(argc, argv);
+    // The settings dialog takes a while to come up; a stop asked for meanwhile must still close it.
+    if (mirevo::switchLetter(arguments) == 'C') mirevo::catchStopSignals();
 
     // The desktop picture and the window search need X; under Wayland that means XWayland, never Qt's
     // Wayland plugin. Without a display say so once and end, before Qt would abort.
