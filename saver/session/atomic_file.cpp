@@ -60,7 +60,7 @@ std::string temporaryName(const std::string& path, unsigned attempt) {
 
 } // namespace
 
-WriteResult writeFileAtomically(const std::string& path, const FileContents& contents) {
+WriteResult writeFileAtomically(const std::string& path, const FileContents& contents, unsigned mode) {
     if (path.empty()) return {false, "no file name"};
     std::string temporary;
     int fd = -1;
@@ -72,6 +72,12 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
     if (fd < 0) return failure(temporary, EEXIST);
 
     FileDescriptor file(fd);
+    // The umask has no say over a mode asked for explicitly.
+    if (mode != 0600 && ::fchmod(file.get(), mode & 07777) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return failure(temporary, error);
+    }
     int error = 0;
     bool written = contents([&](const uint8_t* data, size_t size) {
         if (writeAll(file.get(), data, size)) return true;
@@ -95,8 +101,8 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
     return {true, {}};
 }
 
-WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
-    return writeFileAtomically(path, [&](const ByteSink& sink) { return sink(data, size); });
+WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size, unsigned mode) {
+    return writeFileAtomically(path, [&](const ByteSink& sink) { return sink(data, size); }, mode);
 }
 
 } // namespace mirevo

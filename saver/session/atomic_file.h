@@ -14,10 +14,12 @@ struct WriteResult {
     bool outOfSpace = false; // it failed for lack of room on the disk (or of the user's quota)
 };
 
-// Writes the contents to a fresh file beside path (mode 0600, created exclusively, never through a link) and
-// renames it over path. A link at path itself is replaced, not followed. On failure (contents returning
-// false included) path is left as it was and the fresh file is removed.
-WriteResult writeFileAtomically(const std::string& path, const FileContents& contents);
-WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size);
+// Writes the contents to a fresh file beside path (created exclusively, never through a link, with the mode
+// given: 0600 unless a file replaced keeps its own) and renames it over path. A link at path itself is
+// replaced, not followed. On failure (contents returning false included) path is left as it was and the fresh
+// file is removed.
+WriteResult writeFileAtomically(const std::string& path, const FileContents& contents, unsigned mode = 0600);
+WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size,
+                                unsigned mode = 0600);
 
 } // namespace mirevo

@@ -26,6 +26,8 @@ public:
     virtual FrameMargins frameMargins(QWidget& window) = 0;
     // The file chooser, modal over owner: the chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> chooseFile(QWidget& owner, const FileRequest& request) = 0;
+    // One message box, modal over owner, OK only; returns when it is closed.
+    virtual void showMessage(QWidget& owner, const std::string& text) = 0;
     // Opens a web or file address in the user's browser or viewer; failures are not reported.
     virtual void openAddress(const std::string& address) = 0;
     // Draws the outline moving from one screen rectangle to the other; returns after its last frame.

@@ -6,10 +6,12 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QUrl>
 
 #include "saver/settings_dialog/qt_zoom_outline.h"
 #include "saver/settings_dialog/x11_frame_extents.h"
+#include "saver/startup/tovik_main.h"
 
 namespace mirevo {
 
@@ -42,6 +44,15 @@ std::optional<std::string> QtDialogServices::chooseFile(QWidget& owner, const Fi
     chooser.setOption(QFileDialog::HideNameFilterDetails);
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
     return chooser.selectedFiles().first().toStdString();
+}
+
+void QtDialogServices::showMessage(QWidget& owner, const std::string& text) {
+    QMessageBox box(&owner);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QString::fromUtf8(kAppTitle));
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
 }
 
 void QtDialogServices::openAddress(const std::string& address) {

@@ -10,6 +10,7 @@ public:
     std::optional<ScreenPoint> pointerPosition() override;
     FrameMargins frameMargins(QWidget& window) override;
     std::optional<std::string> chooseFile(QWidget& owner, const FileRequest& request) override;
+    void showMessage(QWidget& owner, const std::string& text) override;
     void openAddress(const std::string& address) override;
     void zoom(const ZoomRect& from, const ZoomRect& to, const std::function<void()>& meanwhile) override;
 };

@@ -23,6 +23,7 @@
 #include "saver/settings_dialog/dialog_rules.h"
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_dialog_widgets.h"
+#include "saver/settings_dialog/settings_store.h"
 #include "saver/startup/tovik_b.h"
 
 // The icon's registration lives in a static library; naming it here keeps the linker from dropping it.
@@ -180,15 +181,17 @@ void TovikP::createControls() {
 }
 
 void TovikP::open() {
+    closed_ = false;
     load();
-    show();
+    // Closed while it was growing (a stop signal meanwhile): it stays closed.
+    if (!closed_) show();
 }
 
 void TovikP::showModal() {
     QEventLoop loop;
     connect(this, &TovikP::closed, &loop, &QEventLoop::quit);
     open();
-    if (isVisible()) loop.exec();
+    if (!closed_ && isVisible()) loop.exec();
 }
 
 void TovikP::load() {
@@ -264,8 +267,13 @@ void TovikP::chooseFile() {
 void TovikP::confirm() {
     Settings& settings = state_.settings;
     settings.BgmRepeat = trackFromText(track_->currentText().toStdString());
-    for (const IniEntry& entry : settingsEntries(settings))
-        Ini_Write(kIniSection, entry.key, entry.value, settingsFile_, state_.LastApiResult);
+    const StoreOutcome outcome = storeSettings(settingsFile_, settings);
+    state_.LastApiResult = outcome.failure == StoreFailure::None ? 1 : 0;
+    // A choice that was not stored is said so, and the dialog stays for another try or Cancel.
+    if (outcome.failure != StoreFailure::None) {
+        services_.showMessage(*this, storeFailureMessage(outcome));
+        return;
+    }
     close();
 }
 
@@ -296,6 +304,7 @@ void TovikP::closeEvent(QCloseEvent* event) {
     // Back into the point the window came out of, whichever way it is closed; the close is never refused.
     if (zoomedOpen_ && isVisible()) services_.zoom(windowRect(), pointRect(zoomPointX_, zoomPointY_), {});
     event->accept();
+    closed_ = true;
     emit closed();
 }
 

@@ -75,6 +75,7 @@ private:
     std::array<QLabel*, 3> kindLabels_{}; // lbl_BGM by kind
     int16_t zoomPointX_ = 0, zoomPointY_ = 0;
     bool zoomedOpen_ = false;
+    bool closed_ = false;
 };
 
 } // namespace mirevo

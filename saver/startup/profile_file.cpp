@@ -243,4 +243,14 @@ std::optional<std::string> profileTextWithValue(const std::string& bytes, const 
     return out;
 }
 
+std::optional<std::string> profileTextWithValues(const std::string& bytes, const std::string& section,
+                                                 const std::vector<ProfileValue>& values) {
+    std::optional<std::string> text = bytes;
+    for (const ProfileValue& entry : values) {
+        text = profileTextWithValue(*text, section, entry.key, entry.value);
+        if (!text) return std::nullopt;
+    }
+    return text;
+}
+
 } // namespace mirevo

@@ -9,8 +9,14 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mirevo {
+
+struct ProfileValue {
+    std::string key;
+    std::string value;
+};
 
 // Larger files are left alone: far beyond any settings file, yet small enough to read whole.
 inline constexpr std::size_t kMaxProfileFileBytes = 64 * 1024 * 1024;
@@ -30,13 +36,40 @@ std::optional<std::string> profileTextValue(const std::string& bytes, const std:
 std::optional<std::string> profileTextWithValue(const std::string& bytes, const std::string& section,
                                                 const std::string& key, const std::string& value);
 
+// The same for several values of one section, applied in order; nullopt when any one of them is.
+std::optional<std::string> profileTextWithValues(const std::string& bytes, const std::string& section,
+                                                 const std::vector<ProfileValue>& values);
+
 // Stand-ins for GetPrivateProfileString / WritePrivateProfileString. A missing or unreadable file reads as
 // nullopt; so does one larger than kMaxProfileFileBytes, which is named once on standard error. Writing
-// creates the file, section or key as needed and replaces the file atomically; false when the file could not
-// be written or is too large to edit (nothing is changed then).
+// creates the file, section or key as needed and replaces the file atomically (a new file is made 0600); false
+// when the file could not be written, is too large to edit or was made read-only (nothing is changed then).
 std::optional<std::string> readProfileString(const std::string& path, const std::string& section,
                                              const std::string& key);
 bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);
+
+
+// Why an edit of the file on disk cannot go ahead.
+enum class ProfileEditRefusal {
+    None,
+    ValueUnfit, // a name or a value that a line cannot hold (a line break, for one)
+    ReadOnly,   // the file is there and made read-only: its owner wants it left as it is
+    TooLarge,   // larger than kMaxProfileFileBytes
+    Unreadable, // not a regular file, not readable, or a link that leads nowhere
+};
+
+// An edit prepared but not yet written: the file a write must replace (a symbolic link's target, so the link
+// stays), its new bytes, and the mode it has now (nothing when it is new).
+struct ProfileEdit {
+    ProfileEditRefusal refusal = ProfileEditRefusal::None;
+    std::string target;
+    std::string bytes;
+    std::optional<unsigned> mode;
+};
+
+// Reads the file at path and sets the values in its section, writing nothing.
+ProfileEdit editProfileFile(const std::string& path, const std::string& section,
+                            const std::vector<ProfileValue>& values);
 
 } // namespace mirevo

@@ -118,8 +118,8 @@ bool replaceFile(const std::string& target, const std::string& bytes, const stru
     UniqueFd fd;
     for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
         temp = tempPathFor(target);
-        // 0666 lets the umask decide a new file's mode, as for any file the program creates.
-        fd = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        // The user's choices are nobody else's business: a new file is the user's alone.
+        fd = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd.valid() && errno != EEXIST) return false;
     }
     if (!fd.valid()) return false;
@@ -151,17 +151,49 @@ std::optional<std::string> readProfileString(const std::string& path, const std:
     return profileTextValue(file.bytes, section, key);
 }
 
+ProfileEdit editProfileFile(const std::string& path, const std::string& section,
+                            const std::vector<ProfileValue>& values) {
+    ProfileEdit edit;
+    const auto target = path.empty() ? std::nullopt : writeTarget(path);
+    if (!target) {
+        edit.refusal = ProfileEditRefusal::Unreadable;
+        return edit;
+    }
+    edit.target = *target;
+    const FileBytes file = readBounded(edit.target);
+    if (file.status == ReadStatus::TooLarge) {
+        reportTooLarge(edit.target);
+        edit.refusal = ProfileEditRefusal::TooLarge;
+        return edit;
+    }
+    if (file.status != ReadStatus::Ok && file.status != ReadStatus::Missing) {
+        edit.refusal = ProfileEditRefusal::Unreadable;
+        return edit;
+    }
+    if (file.status == ReadStatus::Ok) {
+        edit.mode = file.info.st_mode & 07777;
+        // Read-only for its owner (root included, who may write anything) or refused to us: left alone.
+        if ((file.info.st_mode & 0222) == 0 || ::access(edit.target.c_str(), W_OK) != 0) {
+            edit.refusal = ProfileEditRefusal::ReadOnly;
+            return edit;
+        }
+    }
+    auto edited = profileTextWithValues(file.bytes, section, values);
+    if (!edited) {
+        edit.refusal = ProfileEditRefusal::ValueUnfit;
+        return edit;
+    }
+    edit.bytes = std::move(*edited);
+    return edit;
+}
+
 bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
-    if (path.empty()) return false;
-    const auto target = writeTarget(path);
-    if (!target) return false;
-    const FileBytes file = readBounded(*target);
-    if (file.status == ReadStatus::TooLarge) reportTooLarge(*target);
-    if (file.status != ReadStatus::Ok && file.status != ReadStatus::Missing) return false;
-    const auto edited = profileTextWithValue(file.bytes, section, key, value);
-    if (!edited) return false;
-    return replaceFile(*target, *edited, file.status == ReadStatus::Ok ? &file.info : nullptr);
+    const ProfileEdit edit = editProfileFile(path, section, {{key, value}});
+    if (edit.refusal != ProfileEditRefusal::None) return false;
+    struct stat existing {};
+    const bool replacing = ::stat(edit.target.c_str(), &existing) == 0;
+    return replaceFile(edit.target, edit.bytes, replacing ? &existing : nullptr);
 }
 
 } // namespace mirevo

@@ -47,6 +47,8 @@ TEST(DialogRules, TrackNumbersReadRoundedHalfToEvenWithExponentsAndOnlyIn16Bits)
         {"1e", 0},          {"e5", 0},      {"1e1x", 0},          {"1 2", 0},       {"32767", 32767},
         {"-32768", -32768}, {"32767.5", 0}, {"-32768.5", -32768}, {"1e400", 0},     {"1e-400", 0},
         {"0e999999", 0},    {"\t4\t", 4},
+        // Below the range as above it: 0, never a number wrapped into 16 bits.
+        {"-32769", 0},      {"-40000", 0},  {"-1e5", 0},          {"40000", 0},     {"65536", 0},
     };
     for (const auto& [text, track] : cases)
         EXPECT_EQ(trackFromText(text), track) << '"' << text << '"';

@@ -7,6 +7,9 @@
 #include <QTest>
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/startup/tovik_b.h"
@@ -28,6 +31,7 @@ public:
     std::vector<std::string> addresses;
     bool busyWhileOpening = false;
     std::vector<std::pair<ZoomRect, ZoomRect>> zooms;
+    std::vector<std::string> messages;
 
     std::optional<ScreenPoint> pointerPosition() override { return pointer; }
     FrameMargins frameMargins(QWidget&) override { return margins; }
@@ -35,6 +39,7 @@ public:
         requests.push_back(request);
         return answer;
     }
+    void showMessage(QWidget&, const std::string& text) override { messages.push_back(text); }
     void openAddress(const std::string& address) override {
         addresses.push_back(address);
         busyWhileOpening =
@@ -203,6 +208,58 @@ TEST_F(SettingsWindow, TheChooserOpensWhereTheLastFileWasAndItsCancelChangesNoth
     EXPECT_EQ(services.requests[1].folder, "/home/u/Music");
     EXPECT_EQ(state.settings.BgmFile, "/home/u/Music/Song.Mp3");
     EXPECT_EQ(control<QLabel>("lbl_Fname(0)")->text(), "/home/u/Music/Song.Mp3");
+}
+
+// OK stores the three keys together or not at all; a choice it cannot store is said so in one message and the
+// dialog stays open, the file as it was.
+TEST_F(SettingsWindow, AChoiceThatCannotBeStoredIsSaidSoAndNothingIsWritten) {
+    const std::string before = "[Section]\nBGM区分=1\nBGMﾘﾋﾟｰﾄ=3\nBGMﾌｧｲﾙ=/music/old.mp3\n";
+    struct Case {
+        const char* name;
+        const char* file;   // the chosen music file
+        unsigned fileMode;  // 0: no settings file yet
+        unsigned folderMode;
+        const char* said;   // in the message; nullptr: stored
+    };
+    const Case cases[] = {
+        {"line break in the file name", "/music/new\nsong.mp3", 0600, 0700, "改行"},
+        {"read-only settings file", "/music/new.mp3", 0444, 0700, "読み取り専用"},
+        {"folder that cannot be written", "/music/new.mp3", 0600, 0500, "書き込めません"},
+        {"a first save", "/music/new.mp3", 0, 0700, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.folderMode == 0500 && ::geteuid() == 0) continue; // root writes into any folder
+        ::chmod(folder.path().c_str(), 0700);
+        std::filesystem::remove(settingsFile());
+        if (c.fileMode) {
+            ASSERT_TRUE(writeFile(settingsFile(), before));
+            ::chmod(settingsFile().c_str(), c.fileMode);
+        }
+        ::chmod(folder.path().c_str(), c.folderMode);
+        services.messages.clear();
+        openWith(2, 0, c.file);
+        click("Cmd_Set");
+        if (c.said) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !services.messages.empty(); }, 5000));
+            EXPECT_EQ(services.messages.size(), 1u);
+            EXPECT_NE(services.messages[0].find("設定を保存できません"), std::string::npos) << services.messages[0];
+            EXPECT_NE(services.messages[0].find(c.said), std::string::npos) << services.messages[0];
+            EXPECT_TRUE(dialog->isVisible());
+            EXPECT_EQ(readFile(settingsFile()), before);
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
+                << "something left beside the settings file";
+            dialog->close();
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000));
+            EXPECT_TRUE(services.messages.empty());
+            EXPECT_EQ(readFile(settingsFile()), "[Section]\nBGM区分=2\nBGMﾘﾋﾟｰﾄ=0\nBGMﾌｧｲﾙ=/music/new.mp3\n");
+            struct stat info {};
+            ASSERT_EQ(::stat(settingsFile().c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0600u) << "a new settings file is the user's alone";
+        }
+    }
+    ::chmod(folder.path().c_str(), 0700);
 }
 
 TEST_F(SettingsWindow, TheLinkOpensItsOwnTextUnderTheBusyPointer) {
