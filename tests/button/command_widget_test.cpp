@@ -113,6 +113,32 @@ TEST_F(ButtonWindow, FacesShowTheSkinBorderAroundTheGradientAndTheCaption) {
     EXPECT_TRUE(waitFor(big, 38, 2, 0xF3F3EE));
 }
 
+// Counts the ticks of a widget's timers as they arrive.
+struct TickCounter : QObject {
+    int ticks = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Timer) ++ticks;
+        return false;
+    }
+};
+
+TEST_F(ButtonWindow, TheHoverLookStaysWhileThePointerRestsOnTheButton) {
+    TickCounter polls;
+    big->installEventFilter(&polls);
+    // On the caption in the middle, and on the face near a corner.
+    for (QPoint at : {big->rect().center(), QPoint(3, 3), QPoint(big->width() - 4, big->height() - 4)}) {
+        SCOPED_TRACE(at.x());
+        pointerTo(big->mapToGlobal(at));
+        ASSERT_TRUE(waitFor(big, 38, 2, 0xFFF0CF));
+        const int before = polls.ticks;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return polls.ticks >= before + 3; }, 5000)) << "the poll never ran";
+        EXPECT_EQ(big->State(), ButtonState::Hot);
+        EXPECT_EQ(shot(big)->at(38, 2), rgb(0xFFF0CF));
+        pointerTo({600, 200});
+        ASSERT_TRUE(waitFor(big, 38, 2, 0xF3F3EE));
+    }
+}
+
 TEST_F(ButtonWindow, ClickRaisesClickOnceAndDragOffRaisesNone) {
     QSignalSpy bigClicks(big, &Command::Click), smallClicks(small, &Command::Click);
     pointerTo(centreOnScreen(big));
