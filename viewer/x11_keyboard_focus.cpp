@@ -93,8 +93,10 @@ void X11KeyboardFocus::poll(KeyState& keys) {
         XNextEvent(grabbing_, &event);
         if (event.type == KeyPress || event.type == KeyRelease) {
             const int code = keyCodeOfKeysym(XLookupKeysym(&event.xkey, 0));
-            if (event.type == KeyPress) keys.press(code);
-            else keys.release(code);
+            if (event.type == KeyPress)
+                keys.press(code);
+            else
+                keys.release(code);
         }
         if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.mode == NotifyUngrab)
             grabbed_ = false;

@@ -31,7 +31,7 @@ public:
 private:
     void tryGrab(unsigned long time);
 
-    _XDisplay* display_ = nullptr; // SDL's
+    _XDisplay* display_ = nullptr;  // SDL's
     _XDisplay* grabbing_ = nullptr; // ours, for the grab and its keys
     unsigned long window_ = 0;
     bool grabbed_ = false;

@@ -102,7 +102,8 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
 }
 
 WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size, unsigned mode) {
-    return writeFileAtomically(path, [&](const ByteSink& sink) { return sink(data, size); }, mode);
+    return writeFileAtomically(
+        path, [&](const ByteSink& sink) { return sink(data, size); }, mode);
 }
 
 } // namespace mirevo

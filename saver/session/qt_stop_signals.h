@@ -9,9 +9,9 @@ class QSocketNotifier;
 
 namespace mirevo {
 
-// From now on the stop signals are only noted, for the QtStopSignals made later to act on, so that a stop that
-// comes before the window that answers it exists is not lost. Call it first thing in main for a mode that
-// makes one; QtStopSignals calls it itself.
+// From now on the stop signals are only noted, for the QtStopSignals made later to act on, so that a stop
+// that comes before the window that answers it exists is not lost. Call it first thing in main for a mode
+// that makes one; QtStopSignals calls it itself.
 void catchStopSignals();
 // Whether a stop signal has come since they were caught.
 bool stopRequested();

@@ -37,9 +37,9 @@ StoreOutcome storeSettings(const std::string& path, const Settings& settings) {
         return outcome;
     }
     outcome.path = edit.target;
-    const WriteResult written = writeFileAtomically(
-        edit.target, reinterpret_cast<const uint8_t*>(edit.bytes.data()), edit.bytes.size(),
-        edit.mode.value_or(0600));
+    const WriteResult written =
+        writeFileAtomically(edit.target, reinterpret_cast<const uint8_t*>(edit.bytes.data()),
+                            edit.bytes.size(), edit.mode.value_or(0600));
     if (!written.ok) {
         outcome.failure = StoreFailure::CannotWrite;
         outcome.reason = written.reason;

@@ -9,10 +9,10 @@ namespace mirevo {
 
 enum class StoreFailure {
     None,
-    ValueUnfit,   // a value the file cannot hold: a file name with a line break
-    ReadOnly,     // the settings file was made read-only
-    Unreadable,   // the file there is not one the program can read and edit (too large, not a file, refused)
-    CannotWrite,  // its folder could not be made or written, or the disk refused the file
+    ValueUnfit,  // a value the file cannot hold: a file name with a line break
+    ReadOnly,    // the settings file was made read-only
+    Unreadable,  // the file there is not one the program can read and edit (too large, not a file, refused)
+    CannotWrite, // its folder could not be made or written, or the disk refused the file
 };
 
 struct StoreOutcome {

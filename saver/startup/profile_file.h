@@ -42,13 +42,13 @@ std::optional<std::string> profileTextWithValues(const std::string& bytes, const
 
 // Stand-ins for GetPrivateProfileString / WritePrivateProfileString. A missing or unreadable file reads as
 // nullopt; so does one larger than kMaxProfileFileBytes, which is named once on standard error. Writing
-// creates the file, section or key as needed and replaces the file atomically (a new file is made 0600); false
-// when the file could not be written, is too large to edit or was made read-only (nothing is changed then).
+// creates the file, section or key as needed and replaces the file atomically (a new file is made 0600);
+// false when the file could not be written, is too large to edit or was made read-only (nothing is changed
+// then).
 std::optional<std::string> readProfileString(const std::string& path, const std::string& section,
                                              const std::string& key);
 bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);
-
 
 // Why an edit of the file on disk cannot go ahead.
 enum class ProfileEditRefusal {

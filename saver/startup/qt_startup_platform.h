@@ -2,9 +2,9 @@
 // What Main needs from the desktop, on Qt and X11.
 #include <memory>
 
-#include "saver/startup/x11_instance_lock.h"
 #include "saver/startup/settings.h"
 #include "saver/startup/startup_platform.h"
+#include "saver/startup/x11_instance_lock.h"
 
 typedef struct _XDisplay Display;
 

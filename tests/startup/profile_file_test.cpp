@@ -272,25 +272,6 @@ TEST(ProfileFile, AFileOfExactlyTheLimitIsReadAndEdited) {
     EXPECT_EQ(std::filesystem::file_size(ini), kMaxProfileFileBytes);
 }
 
-// A file its owner made read-only is left as it is; a new one is the user's alone.
-TEST(ProfileFile, ReadOnlyFileIsLeftAloneAndNewFilesAreTheUsers) {
-    TempDir dir;
-    const std::string ini = dir / "Mirevo.ini";
-    test::writeFile(ini, "[Section]\nk=1\n");
-    ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
-    EXPECT_FALSE(writeProfileString(ini, "Section", "k", "2"));
-    EXPECT_EQ(test::readFile(ini), "[Section]\nk=1\n");
-    EXPECT_EQ(editProfileFile(ini, "Section", {{"k", "2"}}).refusal, ProfileEditRefusal::ReadOnly);
-
-    const std::string fresh = dir / "new.ini";
-    const mode_t umaskBefore = ::umask(022);
-    EXPECT_TRUE(writeProfileString(fresh, "Section", "k", "1"));
-    ::umask(umaskBefore);
-    struct stat info {};
-    ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
-}
-
 TEST(ProfileFile, ReadOnlyFolderFailsCleanly) {
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     TempDir dir;

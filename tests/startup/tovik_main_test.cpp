@@ -88,46 +88,27 @@ TEST(Main, PreviewWithNothingToShowItInEnds) {
     EXPECT_EQ(callsAfterInstanceTest(platform), std::vector<std::string>{"showPreview 99"});
 }
 
-TEST(Main, RunningSessionOrOpenDialogEndsEveryStartSilently) {
-    for (const std::string title : {kSessionWindowTitle, kSettingsDialogTitle}) {
+// A running session, an open dialog or the lock held by either ends every start; each start but a preview
+// takes the lock first and shows the user the dialog it finds.
+TEST(Main, RunningSessionOrOpenDialogEndsEveryStart) {
+    for (const std::string blocker : {kSessionWindowTitle, kSettingsDialogTitle, "lock"}) {
         for (const std::string text : {"/s", "", "/c", "/p 1234", "/a"}) {
-            SCOPED_TRACE("window \"" + title + "\", argument text \"" + text + "\"");
-            TempDir folder;
-            test::writeFile(folder / "Mirevo.dll", "viewer");
+            SCOPED_TRACE(blocker + ", argument text \"" + text + "\"");
             FakeStartupPlatform platform;
-            platform.folder = folder.path();
-            platform.windows = {title};
+            platform.instanceLockFree = blocker != "lock";
+            if (platform.instanceLockFree) platform.windows = {blocker};
             ProgramState state;
-            EXPECT_EQ(Main(text, platform, state), MainOutcome::End);
-            std::vector<std::string> expected{std::string("windowExists ") + kSessionWindowTitle,
-                                              std::string("windowExists ") + kSettingsDialogTitle};
-            // Every start but a preview takes the lock first, and shows the user the dialog it finds.
-            if (text != "/p 1234") {
-                expected.insert(expected.begin(), "takeInstanceLock");
-                expected.push_back(kBringDialog);
-            }
+            const std::vector<std::string> titleTest{std::string("windowExists ") + kSessionWindowTitle,
+                                                     std::string("windowExists ") + kSettingsDialogTitle};
+            std::vector<std::string> expected{"takeInstanceLock", kBringDialog};
+            if (platform.instanceLockFree)
+                expected.insert(expected.begin() + 1, titleTest.begin(), titleTest.end());
+            const bool preview = text == "/p 1234", previewRuns = preview && !platform.instanceLockFree;
+            if (preview) expected = titleTest;
+            if (previewRuns) expected.push_back("showPreview 1234");
+            EXPECT_EQ(Main(text, platform, state),
+                      previewRuns ? MainOutcome::RunEventLoop : MainOutcome::End);
             EXPECT_EQ(platform.calls, expected);
-        }
-    }
-}
-
-// The lock held by another session or dialog ends every start but a preview before it looks for windows.
-TEST(Main, LockHeldElsewhereEndsEveryStartButAPreviewShowingTheDialog) {
-    for (const std::string text : {"/s", "", "/c", "/c:99", "/a", "/p 1234"}) {
-        SCOPED_TRACE("argument text \"" + text + "\"");
-        TempDir folder;
-        test::writeFile(folder / "Mirevo.dll", "viewer");
-        FakeStartupPlatform platform;
-        platform.folder = folder.path();
-        platform.instanceLockFree = false;
-        ProgramState state;
-        const MainOutcome outcome = Main(text, platform, state);
-        if (text == "/p 1234") {
-            EXPECT_EQ(outcome, MainOutcome::RunEventLoop);
-            EXPECT_EQ(platform.calls.back(), "showPreview 1234");
-        } else {
-            EXPECT_EQ(outcome, MainOutcome::End);
-            EXPECT_EQ(platform.calls, (std::vector<std::string>{"takeInstanceLock", kBringDialog}));
         }
     }
 }

@@ -393,9 +393,10 @@ TEST_F(ViewerAndSaver, EscapeEndsItWhateverWindowAppearsOrTakesTheFocus) {
         std::unique_ptr<ChildProcess> windowManager;
         if (withWindowManager) {
             ASSERT_TRUE(writeFile(home / "rc.xml", std::string(kOpenboxConfig)));
-            windowManager = std::make_unique<ChildProcess>(
-                std::vector<std::string>{"/usr/bin/openbox", "--config-file", home / "rc.xml", "--sm-disable"},
-                environment());
+            windowManager =
+                std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/openbox", "--config-file",
+                                                                        home / "rc.xml", "--sm-disable"},
+                                               environment());
         }
         auto saver = startSaver();
         ASSERT_NE(waitForFirstFrame(client, *saver), 0u) << saver->errors();
@@ -415,10 +416,11 @@ TEST_F(ViewerAndSaver, EscapeEndsItWhateverWindowAppearsOrTakesTheFocus) {
         ASSERT_NE(popup, 0u);
         ASSERT_TRUE(pollUntil(10s, [&] { return client.mapped(popup); }));
         EXPECT_TRUE(othersGrabFails()) << "a new window took the keyboard";
-        // Activated as a taskbar would (a window manager's business), or focused directly where there is none.
-        ChildProcess activate({"/usr/bin/xdotool", withWindowManager ? "windowactivate" : "windowfocus",
-                               std::to_string(popup)},
-                              environment());
+        // Activated as a taskbar would (a window manager's business), or focused directly where there is
+        // none.
+        ChildProcess activate(
+            {"/usr/bin/xdotool", withWindowManager ? "windowactivate" : "windowfocus", std::to_string(popup)},
+            environment());
         EXPECT_EQ(activate.waitExit(10s), 0) << activate.errors();
         EXPECT_TRUE(pollUntil(5s, [&] {
             Window focus = 0;
