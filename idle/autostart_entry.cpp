@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "common/user_folders.h"
-#include "saver/session/atomic_file.h"
+#include "common/posix/atomic_file.h"
 
 namespace mirevo {
 namespace {

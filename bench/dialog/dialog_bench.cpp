@@ -13,7 +13,7 @@
 #include <X11/Xutil.h>
 
 #include "saver/button/command.h"
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_toolkit.h"
 #include "tests/harness/scoped_env.h"
 
 #include "tests/harness/bench_numbers.h"

@@ -13,9 +13,9 @@
 #include <sys/shm.h>
 #include <unistd.h>
 
-#include "saver/session/atomic_file.h"
+#include "common/posix/atomic_file.h"
 #include "saver/session/snapshot_bitmap.h"
-#include "saver/session/x11_display.h"
+#include "common/x11/x11_display.h"
 #include "saver/session/x11_screen_grab.h"
 #include "tests/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"

@@ -10,10 +10,10 @@
 
 #include "common/program_names.h"
 #include "common/snapshot_path.h"
-#include "saver/session/qt_stop_signals.h"
+#include "common/qt/qt_stop_signals.h"
 #include "saver/session/x11_cursor.h"
 #include "saver/session/x11_screen_grab.h"
-#include "saver/session/x11_window_search.h"
+#include "common/x11/x11_window_search.h"
 
 namespace mirevo {
 namespace {

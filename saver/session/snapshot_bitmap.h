@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "saver/session/byte_sink.h"
+#include "common/posix/byte_sink.h"
 
 namespace mirevo {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <limits>
 
-#include "saver/startup/decimal_number.h"
+#include "saver/settings/decimal_number.h"
 #include "saver/startup/tovik_b.h"
 
 namespace mirevo {

@@ -14,7 +14,7 @@
 #include <set>
 
 #include "saver/startup/profile_file.h"
-#include "saver/startup/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 namespace mirevo {
 namespace {

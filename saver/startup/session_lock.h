@@ -4,7 +4,7 @@
 // through. It lives beside the snapshot, in the folder only this user can touch.
 #include <string>
 
-#include "saver/startup/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 namespace mirevo {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 namespace mirevo {
 

@@ -1,4 +1,4 @@
-#include "saver/session/preview_window.h"
+#include "saver/preview/preview_window.h"
 
 #include <memory>
 
@@ -8,8 +8,8 @@
 #include <QScreen>
 #include <QSocketNotifier>
 
-#include "saver/session/preview_x11_window.h"
-#include "saver/session/twips.h"
+#include "saver/preview/preview_x11_window.h"
+#include "saver/preview/twips.h"
 
 // The resource registration lives in a static library; naming it here keeps the linker from dropping it.
 static void initPreviewResources() {

@@ -1,4 +1,4 @@
-#include "saver/session/preview_pixel_format.h"
+#include "common/x11/pixel_format.h"
 
 #include <cstddef>
 

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "saver/startup/session_lock.h"
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 #include "saver/startup/startup_platform.h"
 
 typedef struct _XDisplay Display;

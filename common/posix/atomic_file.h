@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "saver/session/byte_sink.h"
+#include "common/posix/byte_sink.h"
 
 namespace mirevo {
 

@@ -1,7 +1,7 @@
 // The picture's RGB packed for visuals of different layouts.
 #include <gtest/gtest.h>
 
-#include "saver/session/preview_pixel_format.h"
+#include "common/x11/pixel_format.h"
 
 using namespace mirevo;
 

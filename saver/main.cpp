@@ -4,10 +4,10 @@
 
 #include <QApplication>
 
-#include "saver/session/x11_display.h"
+#include "common/x11/x11_display.h"
 #include "saver/startup/command_line.h"
-#include "saver/startup/qt_startup_platform.h"
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_startup_platform.h"
+#include "saver/qt_toolkit.h"
 #include "saver/startup/tovik_main.h"
 
 int main(int argc, char** argv) {

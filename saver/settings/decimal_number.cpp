@@ -1,4 +1,4 @@
-#include "saver/startup/decimal_number.h"
+#include "saver/settings/decimal_number.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "saver/session/preview_x11_window.h"
+#include "saver/preview/preview_x11_window.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,8 +7,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "saver/session/preview_layout.h"
-#include "saver/session/preview_pixel_format.h"
+#include "saver/preview/preview_layout.h"
+#include "common/x11/pixel_format.h"
 
 namespace mirevo {
 

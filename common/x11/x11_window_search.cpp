@@ -1,6 +1,6 @@
-#include "saver/session/x11_window_search.h"
+#include "common/x11/x11_window_search.h"
 
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/x11_error_trap.h"
 
 #include <memory>
 #include <vector>

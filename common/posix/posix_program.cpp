@@ -1,4 +1,4 @@
-#include "saver/session/posix_program.h"
+#include "common/posix/posix_program.h"
 
 #include <cerrno>
 #include <csignal>

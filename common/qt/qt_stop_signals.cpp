@@ -1,4 +1,4 @@
-#include "saver/session/qt_stop_signals.h"
+#include "common/qt/qt_stop_signals.h"
 
 #include <csignal>
 

@@ -1,4 +1,4 @@
-#include "saver/session/twips.h"
+#include "saver/preview/twips.h"
 
 #include "common/round_half_even.h"
 

@@ -1,16 +1,16 @@
-#include "saver/startup/qt_startup_platform.h"
+#include "saver/qt_startup_platform.h"
 
 #include <QApplication>
 
 #include "common/snapshot_path.h"
-#include "saver/session/preview_window.h"
+#include "saver/preview/preview_window.h"
 #include "saver/session/qt_session_window.h"
-#include "saver/session/qt_stop_signals.h"
+#include "common/qt/qt_stop_signals.h"
 #include "saver/session/x11_cursor.h"
-#include "saver/session/x11_window_search.h"
+#include "common/x11/x11_window_search.h"
 #include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_toolkit.h"
 #include "saver/startup/settings_location.h"
 
 namespace mirevo {

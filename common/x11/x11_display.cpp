@@ -1,8 +1,8 @@
-#include "saver/session/x11_display.h"
+#include "common/x11/x11_display.h"
 
 #include <cstdlib>
 
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/x11_error_trap.h"
 
 namespace mirevo {
 

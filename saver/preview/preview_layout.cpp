@@ -1,6 +1,6 @@
-#include "saver/session/preview_layout.h"
+#include "saver/preview/preview_layout.h"
 
-#include "saver/session/twips.h"
+#include "saver/preview/twips.h"
 
 namespace mirevo {
 

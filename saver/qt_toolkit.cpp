@@ -1,4 +1,4 @@
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_toolkit.h"
 
 #include <vector>
 

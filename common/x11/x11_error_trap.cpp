@@ -1,4 +1,4 @@
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/x11_error_trap.h"
 
 #include <atomic>
 

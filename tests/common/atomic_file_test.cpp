@@ -1,4 +1,4 @@
-#include "saver/session/atomic_file.h"
+#include "common/posix/atomic_file.h"
 
 #include <filesystem>
 #include <string>
