@@ -1,5 +1,6 @@
 #pragma once
-// The saver program's settings values and its program-wide last platform result.
+// The saver program's settings values, the names they are kept under in the settings file, and its
+// program-wide last platform result.
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,12 @@ namespace mirevo {
 constexpr int16_t BGM_NONE = 0;
 constexpr int16_t BGM_CD = 1;
 constexpr int16_t BGM_FILE = 2;
+
+// The settings file's section and key names.
+inline constexpr const char* kIniSection = "Section";
+inline constexpr const char* kIniKeyBgmKind = "BGM区分";
+inline constexpr const char* kIniKeyBgmRepeat = "BGMﾘﾋﾟｰﾄ";
+inline constexpr const char* kIniKeyBgmFile = "BGMﾌｧｲﾙ";
 
 struct Settings {
     int16_t BgmKind = BGM_NONE;

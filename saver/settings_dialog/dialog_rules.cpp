@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "saver/settings/decimal_number.h"
-#include "saver/startup/tovik_b.h"
 
 namespace mirevo {
 
