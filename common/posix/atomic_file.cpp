@@ -9,28 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/posix/unique_fd.h"
+
 namespace mirevo {
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // Close now, reporting the error a delayed write may only show here.
-    bool close() {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 WriteResult failure(const std::string& what, int error) {
     return {false, what + ": " + std::strerror(error), error == ENOSPC || error == EDQUOT};
@@ -47,6 +29,13 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
 // A name nobody else is likely to pick; O_EXCL settles the rest.
 std::string temporaryName(const std::string& path, unsigned attempt) {
     auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -60,24 +49,39 @@ std::string temporaryName(const std::string& path, unsigned attempt) {
 
 } // namespace
 
-WriteResult writeFileAtomically(const std::string& path, const FileContents& contents) {
+WriteResult writeFileAtomically(const std::string& path, const FileContents& contents,
+                                const ReplaceOptions& options) {
     if (path.empty()) return {false, "no file name"};
     std::string temporary;
     int fd = -1;
     for (unsigned attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temporary = temporaryName(path, attempt);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, options.mode);
         if (fd < 0 && errno != EEXIST) return failure(temporary, errno);
     }
     if (fd < 0) return failure(temporary, EEXIST);
 
-    FileDescriptor file(fd);
+    UniqueFd file(fd);
     int error = 0;
+    if (const struct stat* old = options.keepModeOf) {
+        // Only root can hand the file back to its owner; anyone else already is the owner or can't.
+        if (::fchmod(file.get(), old->st_mode & 07777) != 0 ||
+            (::geteuid() == 0 && ::fchown(file.get(), old->st_uid, old->st_gid) != 0)) {
+            error = errno;
+            file.reset();
+            ::unlink(temporary.c_str());
+            return failure(temporary, error);
+        }
+    }
     bool written = contents([&](const uint8_t* data, size_t size) {
         if (writeAll(file.get(), data, size)) return true;
         error = errno;
         return false;
     });
+    if (written && options.durable && ::fsync(file.get()) != 0) {
+        written = false;
+        error = errno;
+    }
     if (!file.close() && written) {
         written = false;
         error = errno;
@@ -92,11 +96,16 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
         ::unlink(temporary.c_str());
         return failure(path, error);
     }
+    if (options.durable) {
+        UniqueFd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.valid()) ::fsync(folder.get());
+    }
     return {true, {}};
 }
 
-WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
-    return writeFileAtomically(path, [&](const ByteSink& sink) { return sink(data, size); });
+WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size,
+                                const ReplaceOptions& options) {
+    return writeFileAtomically(path, [&](const ByteSink& sink) { return sink(data, size); }, options);
 }
 
 } // namespace mirevo

@@ -1,5 +1,5 @@
 #pragma once
-// A file descriptor closed when it goes out of scope.
+// A file descriptor closed when it goes out of scope: the one owner of descriptors in every program.
 #include <unistd.h>
 
 #include <utility>
@@ -29,6 +29,9 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    // Closes now, reporting the error a delayed write may only show here; false also when there was nothing
+    // to close.
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
 private:
     int fd_ = -1;

@@ -6,25 +6,32 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/posix/unique_fd.h"
+
 namespace mirevo {
 namespace {
 
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
-int pipeEnds[2] = {-1, -1};
+// Where the handler can reach them.
+UniqueFd readEnd;
+UniqueFd writeEnd;
 
 void onSignal(int) {
     const char byte = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(pipeEnds[1], &byte, 1);
+    [[maybe_unused]] ssize_t ignored = ::write(writeEnd.get(), &byte, 1);
 }
 
 } // namespace
 
 QtStopSignals::QtStopSignals(std::function<void()> onStop) : onStop_(std::move(onStop)) {
-    if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    notifier_ = std::make_unique<QSocketNotifier>(pipeEnds[0], QSocketNotifier::Read);
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    readEnd = UniqueFd(ends[0]);
+    writeEnd = UniqueFd(ends[1]);
+    notifier_ = std::make_unique<QSocketNotifier>(readEnd.get(), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
         char buffer[16];
-        while (::read(pipeEnds[0], buffer, sizeof buffer) > 0) {
+        while (::read(readEnd.get(), buffer, sizeof buffer) > 0) {
         }
         if (onStop_) onStop_();
     });
@@ -37,13 +44,12 @@ QtStopSignals::QtStopSignals(std::function<void()> onStop) : onStop_(std::move(o
 }
 
 QtStopSignals::~QtStopSignals() {
-    if (pipeEnds[0] < 0) return;
+    if (!readEnd.valid()) return;
     for (int signal : kStopSignals)
         std::signal(signal, SIG_DFL);
     notifier_.reset();
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
-    pipeEnds[0] = pipeEnds[1] = -1;
+    readEnd.reset();
+    writeEnd.reset();
 }
 
 } // namespace mirevo
