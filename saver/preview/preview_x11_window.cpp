@@ -7,47 +7,15 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "saver/preview/preview_layout.h"
 #include "common/x11/pixel_format.h"
+#include "common/x11/x11_error_trap.h"
+#include "saver/preview/preview_layout.h"
 
 namespace mirevo {
 
 namespace {
 
 constexpr const char* kTitle = "Preview Window";
-
-// The host belongs to another program and may go at any moment; requests about it then fail
-// asynchronously. Xlib's default handler would print and exit, so errors on our connection are counted
-// instead, and errors on any other connection go on to whichever handler was there before.
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display) {
-        display_ = display;
-        errors_ = 0;
-        previous_ = XSetErrorHandler(handle);
-    }
-    ~ErrorTrap() {
-        XSetErrorHandler(previous_);
-        display_ = nullptr;
-    }
-    ErrorTrap(const ErrorTrap&) = delete;
-    ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-    static int errors() { return errors_; }
-
-private:
-    static int handle(Display* display, XErrorEvent* event) {
-        if (display == display_) {
-            ++errors_;
-            return 0;
-        }
-        return previous_ ? previous_(display, event) : 0;
-    }
-
-    static inline Display* display_ = nullptr;
-    static inline int errors_ = 0;
-    static inline XErrorHandler previous_ = nullptr;
-};
 
 struct DisplayCloser {
     // Closing the connection also destroys the windows and the pixmap made on it.
@@ -103,9 +71,11 @@ Pixmap makePicturePixmap(Display* display, Window parent, const XWindowAttribute
 } // namespace
 
 struct PreviewX11Window::Connection {
-    // Declared first so that it is removed last, after the connection has closed.
-    std::unique_ptr<ErrorTrap> trap;
     std::unique_ptr<Display, DisplayCloser> display;
+    // The host belongs to another program and may go at any moment; requests about it then fail
+    // asynchronously, and Xlib's default handler would print and exit. Declared after the display so that
+    // it is removed first, while the connection is still there to be synchronised.
+    std::unique_ptr<X11ErrorTrap> trap;
     Window host = None;
     Window window = None;
     bool gone = false;
@@ -123,11 +93,11 @@ std::unique_ptr<PreviewX11Window> PreviewX11Window::open(unsigned long host, con
     c->display.reset(XOpenDisplay(nullptr));
     if (!c->display) return nullptr;
     Display* display = c->display.get();
-    c->trap = std::make_unique<ErrorTrap>(display);
+    c->trap = std::make_unique<X11ErrorTrap>(display);
     c->host = host;
 
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(display, host, &attributes) || ErrorTrap::errors() > 0 ||
+    if (!XGetWindowAttributes(display, host, &attributes) || c->trap->failed() ||
         attributes.c_class != InputOutput)
         return nullptr;
     // Watched before anything else is made, so that a host that goes from here on is seen going.
@@ -165,8 +135,7 @@ std::unique_ptr<PreviewX11Window> PreviewX11Window::open(unsigned long host, con
     if (visible) XMapWindow(display, c->window);
 
     // Any failure so far means the host vanished on the way (or refused a child): nothing to wait for.
-    XSync(display, False);
-    if (ErrorTrap::errors() > 0) return nullptr;
+    if (c->trap->failed()) return nullptr;
     return std::unique_ptr<PreviewX11Window>(new PreviewX11Window(std::move(c)));
 }
 
