@@ -16,10 +16,10 @@
 #include "saver/qt_toolkit.h"
 #include "tests/harness/scoped_env.h"
 
-#include "tests/harness/bench_numbers.h"
+#include "bench/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
-#include "tests/harness/process_use.h"
+#include "bench/harness/process_use.h"
 #include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"

@@ -17,10 +17,10 @@
 #include "saver/session/snapshot_bitmap.h"
 #include "common/x11/x11_display.h"
 #include "saver/session/x11_screen_grab.h"
-#include "tests/harness/bench_numbers.h"
+#include "bench/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
-#include "tests/harness/process_use.h"
+#include "bench/harness/process_use.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 
