@@ -15,7 +15,7 @@ namespace mirevo {
 namespace {
 
 WriteResult failure(const std::string& what, int error) {
-    return {false, what + ": " + std::strerror(error), error == ENOSPC || error == EDQUOT};
+    return writeFailure(what + ": " + std::strerror(error), error == ENOSPC || error == EDQUOT);
 }
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
@@ -51,7 +51,7 @@ std::string temporaryName(const std::string& path, unsigned attempt) {
 
 WriteResult writeFileAtomically(const std::string& path, const FileContents& contents,
                                 const ReplaceOptions& options) {
-    if (path.empty()) return {false, "no file name"};
+    if (path.empty()) return writeFailure("no file name");
     std::string temporary;
     int fd = -1;
     for (unsigned attempt = 0; attempt < 16 && fd < 0; ++attempt) {
@@ -88,7 +88,7 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
     }
     if (!written) {
         ::unlink(temporary.c_str());
-        return error ? failure(temporary, error) : WriteResult{false, "nothing to write"};
+        return error ? failure(temporary, error) : writeFailure("nothing to write");
     }
     // rename never follows a link at the destination: it replaces the link itself.
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -100,7 +100,7 @@ WriteResult writeFileAtomically(const std::string& path, const FileContents& con
         UniqueFd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (folder.valid()) ::fsync(folder.get());
     }
-    return {true, {}};
+    return {};
 }
 
 WriteResult writeFileAtomically(const std::string& path, const uint8_t* data, size_t size,

@@ -7,14 +7,19 @@
 #include <sys/stat.h>
 
 #include "common/posix/byte_sink.h"
+#include "common/result.h"
 
 namespace mirevo {
 
-struct WriteResult {
-    bool ok = false;
-    std::string reason;      // why it failed, for one line of diagnostics
-    bool outOfSpace = false; // it failed for lack of room on the disk (or of the user's quota)
+struct WriteFailure {
+    std::string why;         // for one line of diagnostics
+    bool outOfSpace = false; // for lack of room on the disk (or of the user's quota)
 };
+using WriteResult = Result<void, WriteFailure>;
+
+inline Failure<WriteFailure> writeFailure(std::string why, bool outOfSpace = false) {
+    return Failure(WriteFailure{std::move(why), outOfSpace});
+}
 
 // How the fresh file is made. The defaults suit a private file that is made again at every run (the
 // snapshot).

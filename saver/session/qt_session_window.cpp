@@ -55,7 +55,7 @@ std::unique_ptr<RowSource> QtSessionWindow::grabScreen() {
 
 WriteResult QtSessionWindow::writeSnapshot(const FileContents& contents) {
     const std::string path = snapshotPath(true);
-    if (path.empty()) return {false, "no private folder for it"};
+    if (path.empty()) return writeFailure("no private folder for it");
     return writeFileAtomically(path, contents);
 }
 

@@ -112,7 +112,7 @@ bool writeProfileString(const std::string& path, const std::string& section, con
     options.keepModeOf = file.status == ReadStatus::Ok ? &file.info : nullptr;
     options.durable = true;
     const auto* bytes = reinterpret_cast<const uint8_t*>(edited->data());
-    return writeFileAtomically(*target, bytes, edited->size(), options).ok;
+    return writeFileAtomically(*target, bytes, edited->size(), options).ok();
 }
 
 } // namespace mirevo

@@ -29,7 +29,7 @@ TEST(AtomicFile, ReplacesTheFilePrivatelyAndLeavesNothingElse) {
     const std::string target = folder / "Tovik.bmp";
     for (const std::string& text : {std::string("first picture"), std::string("second"), std::string()}) {
         WriteResult result = write(target, text);
-        ASSERT_TRUE(result.ok) << result.reason;
+        ASSERT_TRUE(result) << result.reason().why;
         EXPECT_EQ(readFile(target), text);
         struct stat st {};
         ASSERT_EQ(lstat(target.c_str(), &st), 0);
@@ -46,7 +46,7 @@ TEST(AtomicFile, NeverWritesThroughALink) {
     const std::string target = folder / "Tovik.bmp";
     ASSERT_EQ(symlink(victim.c_str(), target.c_str()), 0);
 
-    ASSERT_TRUE(write(target, "picture").ok);
+    ASSERT_TRUE(write(target, "picture"));
     EXPECT_EQ(readFile(victim), "precious");
     struct stat st {};
     ASSERT_EQ(lstat(target.c_str(), &st), 0);
@@ -78,8 +78,8 @@ TEST(AtomicFile, FailureLeavesTheOldFileAndNoFreshOne) {
             const uint8_t half[] = {'n', 'e', 'w'};
             return sink(half, sizeof half) && !c.contentsFail;
         });
-        EXPECT_FALSE(result.ok);
-        EXPECT_FALSE(result.reason.empty());
+        ASSERT_FALSE(result);
+        EXPECT_FALSE(result.reason().why.empty());
         if (c.contentsFail) {
             EXPECT_EQ(readFile(target), "old picture");
         }
@@ -88,7 +88,7 @@ TEST(AtomicFile, FailureLeavesTheOldFileAndNoFreshOne) {
                                                : std::vector<std::string>{});
         if (c.folderInPlace) rmdir(target.c_str());
     }
-    EXPECT_FALSE(write("", "picture").ok);
+    EXPECT_FALSE(write("", "picture"));
 }
 
 } // namespace
