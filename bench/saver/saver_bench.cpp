@@ -99,7 +99,7 @@ double snapshotOnce(Display* display, GrabMethod method, const std::string& path
     auto screen = openScreenRows(display, primaryScreenArea(display), method);
     if (!screen) return -1;
     writeFileAtomically(path, [&](const ByteSink& sink) {
-        return writeMirroredBitmap(*screen, sink) == MirrorResult::Written;
+        return writeMirroredBitmap(*screen, sink).ok();
     });
     return ms(Clock::now() - start);
 }

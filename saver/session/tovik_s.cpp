@@ -28,7 +28,7 @@ void TovikS::takeSnapshot() {
         if (!screen) return writeFailure("no screen");
         return platform_.writeSnapshot([&](const ByteSink& sink) {
             mirrored = writeMirroredBitmap(*screen, sink);
-            return mirrored == MirrorResult::Written;
+            return mirrored->ok();
         });
     };
     WriteResult written = write();
@@ -42,7 +42,7 @@ void TovikS::takeSnapshot() {
     const std::string shown = platform_.snapshotExists()
                                   ? "the viewer shows the previous snapshot."
                                   : "there is no snapshot; the viewer shows a plain floor.";
-    if (!screen || mirrored == MirrorResult::PictureUnreadable || mirrored == MirrorResult::EmptyPicture)
+    if (!screen || (mirrored && !*mirrored && mirrored->reason() != MirrorFailure::SinkFailed))
         platform_.report("Mirevo.scr: the screen cannot be read; " + shown);
     else
         platform_.report("Mirevo.scr: the snapshot cannot be written (" + written.reason().why + "); " + shown);
