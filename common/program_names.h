@@ -14,4 +14,8 @@ inline constexpr const char* kSaverFileName = "Mirevo.scr";
 inline constexpr const char* kViewerFileName = "Mirevo.dll";
 inline constexpr const char* kSettingsFileName = "Mirevo.ini";
 
+// Where an install puts the program folder, below its prefix, beside bin/ (not the multiarch library folder:
+// nothing links against the programs). CMakeLists.txt reads it from here.
+inline constexpr const char* kInstallProgramFolder = "lib/mirevo";
+
 } // namespace mirevo

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "common/user_folders.h"
-#include "saver/session/atomic_file.h"
+#include "common/posix/atomic_file.h"
 
 namespace mirevo {
 namespace {
@@ -84,7 +84,7 @@ AutostartResult setAutostart(bool on, const std::string& entryPath, const std::s
         return {false, "mirevo-idle: cannot make the folder for " + entryPath + ": " + error.message()};
     const WriteResult written =
         writeFileAtomically(entryPath, reinterpret_cast<const uint8_t*>(text->data()), text->size());
-    if (!written.ok) return {false, "mirevo-idle: cannot write " + entryPath + ": " + written.reason};
+    if (!written) return {false, "mirevo-idle: cannot write " + entryPath + ": " + written.reason().why};
     return {true, "mirevo-idle: starts with your next login (wrote " + entryPath +
                       "); run mirevo-idle now to start it in this session"};
 }

@@ -12,13 +12,6 @@ public:
     virtual void resetIdleTimer() = 0;
 };
 
-// For running the logic with no display.
-class NullIdleSource : public IdleSource {
-public:
-    void suspend(bool) override {}
-    void resetIdleTimer() override {}
-};
-
 // Starts the screen-saver session (Mirevo.scr /s); it reports the session's end to IdleDaemon::sessionEnded.
 class SessionStarter {
 public:

@@ -17,7 +17,7 @@
 #include "idle/qt_screensaver_service.h"
 #include "idle/saver_location.h"
 #include "idle/x11_idle_source.h"
-#include "saver/session/qt_stop_signals.h"
+#include "common/qt/qt_stop_signals.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "idle/idle_source.h"
-#include "saver/session/posix_program.h"
-#include "saver/startup/unique_fd.h"
+#include "common/posix/posix_program.h"
+#include "common/posix/unique_fd.h"
 
 class QSocketNotifier;
 

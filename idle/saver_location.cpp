@@ -9,7 +9,7 @@ namespace mirevo {
 std::vector<std::string> saverCandidates(const std::string& ownFolder) {
     const std::filesystem::path folder(ownFolder);
     return {(folder / kSaverFileName).lexically_normal().string(),
-            (folder / ".." / "lib" / "mirevo" / kSaverFileName).lexically_normal().string()};
+            (folder / ".." / kInstallProgramFolder / kSaverFileName).lexically_normal().string()};
 }
 
 std::optional<std::string> findSaverProgram(const std::string& ownFolder,

@@ -6,7 +6,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/x11_error_trap.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/posix/unique_fd.h"
 #include "viewer/box_reduce.h"
 
 namespace mirevo::viewer {
@@ -28,20 +29,6 @@ int32_t le32s(const uint8_t* p) {
     std::memcpy(&s, &u, sizeof s);
     return s;
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads up to size bytes at offset, through short reads and interruptions; the count that arrived.
 size_t readAt(int fd, uint8_t* into, size_t size, uint64_t offset) {
@@ -186,7 +173,7 @@ BmpResult<BmpImage> loadBmpFile(const std::string& path, const SideLimit& maxSid
     using R = BmpResult<BmpImage>;
     if (path.empty()) return R::refuse(BmpRefusal::CannotOpen);
     // Non-blocking so that a FIFO planted at the path cannot hang the viewer before the type check.
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (file.get() < 0 || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return R::refuse(BmpRefusal::CannotOpen);

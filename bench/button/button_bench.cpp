@@ -19,7 +19,7 @@
 
 #include "saver/button/command.h"
 #include "saver/button/face_painter.h"
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_toolkit.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"

@@ -13,13 +13,13 @@
 #include <X11/Xutil.h>
 
 #include "saver/button/command.h"
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_toolkit.h"
 #include "tests/harness/scoped_env.h"
 
-#include "tests/harness/bench_numbers.h"
+#include "bench/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
-#include "tests/harness/process_use.h"
+#include "bench/harness/process_use.h"
 #include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"
@@ -105,20 +105,13 @@ void startTable() {
 void idleTable() {
     constexpr int kSeconds = 10;
     std::printf("The saver while the settings window is open and idle (over %d s)\n", kSeconds);
-    std::printf("%12s %12s %12s\n", "CPU %", "RSS MiB", "PSS MiB");
+    printWaitingCostHeading();
     Xvfb server(1024, 768);
     XClient x(server.display());
     SaverFolder folder;
     auto saver = folder.start(server.display());
     pollUntil(10s, [&] { return x.findWindow("<Mirevo>") != 0; });
-    std::this_thread::sleep_for(1s); // let the start-up settle before measuring the waiting alone
-    const ProcessUse before = processUse(saver->pid());
-    const auto start = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(kSeconds));
-    const ProcessUse after = processUse(saver->pid());
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("%12.3f %12.1f %12.1f\n\n", 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
-                after.rssKiB / 1024.0, after.pssKiB / 1024.0);
+    printWaitingCost(saver->pid(), kSeconds);
     saver->terminate();
 }
 

@@ -13,14 +13,14 @@
 #include <sys/shm.h>
 #include <unistd.h>
 
-#include "saver/session/atomic_file.h"
+#include "common/posix/atomic_file.h"
 #include "saver/session/snapshot_bitmap.h"
-#include "saver/session/x11_display.h"
+#include "common/x11/x11_display.h"
 #include "saver/session/x11_screen_grab.h"
-#include "tests/harness/bench_numbers.h"
+#include "bench/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
-#include "tests/harness/process_use.h"
+#include "bench/harness/process_use.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
 
@@ -99,7 +99,7 @@ double snapshotOnce(Display* display, GrabMethod method, const std::string& path
     auto screen = openScreenRows(display, primaryScreenArea(display), method);
     if (!screen) return -1;
     writeFileAtomically(path, [&](const ByteSink& sink) {
-        return writeMirroredBitmap(*screen, sink) == MirrorResult::Written;
+        return writeMirroredBitmap(*screen, sink).ok();
     });
     return ms(Clock::now() - start);
 }
@@ -186,7 +186,7 @@ void startTable() {
 void idleTable() {
     constexpr int kSeconds = 10;
     std::printf("The saver while the viewer runs (1920x1080, over %d s)\n", kSeconds);
-    std::printf("%12s %12s %12s\n", "CPU %", "RSS MiB", "PSS MiB");
+    printWaitingCostHeading();
     Xvfb server(1920, 1080);
     XClient painter(server.display());
     painter.setRootPicture(noisyPicture(1920, 1080));
@@ -196,14 +196,7 @@ void idleTable() {
                                             {"MIREVO_BENCH_HOLD", std::to_string(kSeconds + 5)}});
     XClient watcher(server.display());
     pollUntil(10s, [&] { return watcher.findWindow("Tovik_VC") != 0; });
-    std::this_thread::sleep_for(1s); // let the start-up settle before measuring the waiting alone
-    ProcessUse before = processUse(saver.pid());
-    auto start = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(kSeconds));
-    ProcessUse after = processUse(saver.pid());
-    double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("%12.2f %12.1f %12.1f\n\n", 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
-                after.rssKiB / 1024.0, after.pssKiB / 1024.0);
+    printWaitingCost(saver.pid(), kSeconds);
     saver.terminate();
 }
 

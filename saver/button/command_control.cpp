@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "saver/startup/decimal_number.h"
+#include "saver/settings/decimal_number.h"
 
 namespace mirevo {
 

@@ -97,9 +97,10 @@ int32_t MciInterpreter::open(const std::string& device, const std::vector<std::s
     std::error_code ec;
     if (!type || !std::filesystem::is_regular_file(device, ec)) return mci_error::FILE_NOT_FOUND;
     if (!backends_.loadMusic) return mci_error::CANNOT_LOAD_DRIVER;
-    MusicLoader::Result loaded = backends_.loadMusic(device);
-    if (!loaded.stream) return loaded.error ? loaded.error : mci_error::INVALID_FILE;
-    devices_.emplace(name, std::make_unique<MpegVideoDevice>(std::move(loaded.stream)));
+    MusicLoad loaded = backends_.loadMusic(device);
+    if (!loaded) return loaded.reason() ? loaded.reason() : mci_error::INVALID_FILE;
+    if (!*loaded) return mci_error::INVALID_FILE;
+    devices_.emplace(name, std::make_unique<MpegVideoDevice>(std::move(*loaded)));
     return 0;
 }
 

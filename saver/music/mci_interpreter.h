@@ -27,7 +27,7 @@ namespace mirevo {
 
 struct MciBackends {
     std::function<std::unique_ptr<CdDrive>()> openCdDrive; // empty result: no drive
-    std::function<MusicLoader::Result(const std::string& path)> loadMusic;
+    std::function<MusicLoad(const std::string& path)> loadMusic;
 };
 
 class MciDevice;

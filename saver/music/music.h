@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 namespace mirevo {
 

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "saver/startup/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 namespace mirevo {
 namespace {

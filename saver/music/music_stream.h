@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "common/result.h"
+
 namespace mirevo {
 
 class MusicStream {
@@ -18,14 +20,7 @@ public:
     virtual int64_t lengthMs() = 0;
 };
 
-class MusicLoader {
-public:
-    virtual ~MusicLoader() = default;
-    struct Result {
-        std::unique_ptr<MusicStream> stream;
-        int32_t error = 0; // an mci_error code when stream is empty
-    };
-    virtual Result load(const std::string& path) = 0;
-};
+// A loaded file's stream, or the mci_error code that says why there is none.
+using MusicLoad = Result<std::unique_ptr<MusicStream>, int32_t>;
 
 } // namespace mirevo

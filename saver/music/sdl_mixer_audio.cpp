@@ -139,11 +139,11 @@ void SdlMixerAudio::detach(PcmSource&) {
     if (open_) Mix_SetPostMix(nullptr, nullptr);
 }
 
-MusicLoader::Result SdlMixerAudio::loadMusic(const std::string& path) {
-    if (!ensureOpen()) return {nullptr, mci_error::CANNOT_LOAD_DRIVER};
+MusicLoad SdlMixerAudio::loadMusic(const std::string& path) {
+    if (!ensureOpen()) return Failure(mci_error::CANNOT_LOAD_DRIVER);
     Mix_Music* music = loadStream(path);
-    if (!music) return {nullptr, mci_error::INVALID_FILE};
-    return {std::make_unique<SdlMusicStream>(music), 0};
+    if (!music) return Failure(mci_error::INVALID_FILE);
+    return std::unique_ptr<MusicStream>(std::make_unique<SdlMusicStream>(music));
 }
 
 } // namespace mirevo

@@ -28,7 +28,7 @@ public:
     bool attach(PcmSource& source) override;
     void detach(PcmSource& source) override;
 
-    MusicLoader::Result loadMusic(const std::string& path);
+    MusicLoad loadMusic(const std::string& path);
 
     struct MusicFree {
         void operator()(_Mix_Music* music) const;

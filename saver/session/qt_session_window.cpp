@@ -10,10 +10,10 @@
 
 #include "common/program_names.h"
 #include "common/snapshot_path.h"
-#include "saver/session/qt_stop_signals.h"
+#include "common/qt/qt_stop_signals.h"
 #include "saver/session/x11_cursor.h"
 #include "saver/session/x11_screen_grab.h"
-#include "saver/session/x11_window_search.h"
+#include "common/x11/x11_window_search.h"
 
 namespace mirevo {
 namespace {
@@ -55,7 +55,7 @@ std::unique_ptr<RowSource> QtSessionWindow::grabScreen() {
 
 WriteResult QtSessionWindow::writeSnapshot(const FileContents& contents) {
     const std::string path = snapshotPath(true);
-    if (path.empty()) return {false, "no private folder for it"};
+    if (path.empty()) return writeFailure("no private folder for it");
     return writeFileAtomically(path, contents);
 }
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "saver/music/music.h"
-#include "saver/session/posix_program.h"
+#include "common/posix/posix_program.h"
 #include "saver/session/tovik_s.h"
 #include "saver/session/x11_hidden_window.h"
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 class QTimer;
 typedef struct _XDisplay Display;

@@ -112,11 +112,11 @@ std::optional<PixelView> PixelViewRows::readRows(int top, int count) {
 
 MirrorResult writeMirroredBitmap(RowSource& picture, const ByteSink& sink) {
     const int w = picture.width(), h = picture.height();
-    if (w <= 0 || h <= 0) return MirrorResult::EmptyPicture;
+    if (w <= 0 || h <= 0) return Failure(MirrorFailure::EmptyPicture);
     const size_t rowSize = bitmapRowSize(w);
     uint8_t headers[kBitmapHeaderSize];
     writeHeaders(headers, w, h, rowSize * size_t(h));
-    if (!sink(headers, sizeof headers)) return MirrorResult::SinkFailed;
+    if (!sink(headers, sizeof headers)) return Failure(MirrorFailure::SinkFailed);
 
     const RowMirror mirror = fastestRowMirror();
     const int band = std::max(1, std::min(picture.bandHeight(), h));
@@ -124,15 +124,15 @@ MirrorResult writeMirroredBitmap(RowSource& picture, const ByteSink& sink) {
     for (int bottom = h; bottom > 0;) {
         const int top = std::max(0, bottom - band), rows = bottom - top;
         std::optional<PixelView> view = picture.readRows(top, rows);
-        if (!view || view->width != w || view->height != rows) return MirrorResult::PictureUnreadable;
+        if (!view || view->width != w || view->height != rows) return Failure(MirrorFailure::PictureUnreadable);
         // The band's lowest row comes first in the file.
         for (int i = 0; i < rows; ++i)
             mirror(view->data + size_t(rows - 1 - i) * view->stride, w, piece.data() + size_t(i) * rowSize,
                    rowSize);
-        if (!sink(piece.data(), size_t(rows) * rowSize)) return MirrorResult::SinkFailed;
+        if (!sink(piece.data(), size_t(rows) * rowSize)) return Failure(MirrorFailure::SinkFailed);
         bottom = top;
     }
-    return MirrorResult::Written;
+    return {};
 }
 
 } // namespace mirevo

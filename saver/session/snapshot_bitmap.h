@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "saver/session/byte_sink.h"
+#include "common/posix/byte_sink.h"
+#include "common/result.h"
 
 namespace mirevo {
 
@@ -56,7 +57,8 @@ constexpr size_t bitmapFileSize(int width, int height) {
     return kBitmapHeaderSize + bitmapRowSize(width) * static_cast<size_t>(height);
 }
 
-enum class MirrorResult { Written, EmptyPicture, PictureUnreadable, SinkFailed };
+enum class MirrorFailure { EmptyPicture, PictureUnreadable, SinkFailed };
+using MirrorResult = Result<void, MirrorFailure>;
 
 // The file of the picture mirrored left to right (column x lands in column width - 1 - x), rows not flipped:
 // the first row in the file is the picture's bottom row, as bottom-up bitmaps have it. The picture is read

@@ -25,27 +25,27 @@ void TovikS::takeSnapshot() {
     std::unique_ptr<RowSource> screen = platform_.grabScreen();
     std::optional<MirrorResult> mirrored; // stays empty when the file could not even be begun
     const auto write = [&]() -> WriteResult {
-        if (!screen) return {false, "no screen"};
+        if (!screen) return writeFailure("no screen");
         return platform_.writeSnapshot([&](const ByteSink& sink) {
             mirrored = writeMirroredBitmap(*screen, sink);
-            return mirrored == MirrorResult::Written;
+            return mirrored->ok();
         });
     };
     WriteResult written = write();
-    if (!written.ok && written.outOfSpace) {
+    if (!written && written.reason().outOfSpace) {
         // The new picture is written beside the old one before it replaces it, so both must fit. On a disk
         // with room for one, the old one goes first: better no picture than yesterday's desktop for ever.
         platform_.removeSnapshot();
         written = write();
     }
-    if (written.ok) return;
+    if (written) return;
     const std::string shown = platform_.snapshotExists()
                                   ? "the viewer shows the previous snapshot."
                                   : "there is no snapshot; the viewer shows a plain floor.";
-    if (!screen || mirrored == MirrorResult::PictureUnreadable || mirrored == MirrorResult::EmptyPicture)
+    if (!screen || (mirrored && !*mirrored && mirrored->reason() != MirrorFailure::SinkFailed))
         platform_.report("Mirevo.scr: the screen cannot be read; " + shown);
     else
-        platform_.report("Mirevo.scr: the snapshot cannot be written (" + written.reason + "); " + shown);
+        platform_.report("Mirevo.scr: the snapshot cannot be written (" + written.reason().why + "); " + shown);
 }
 
 void TovikS::load() {

@@ -9,9 +9,9 @@
 
 #include "common/program_names.h"
 #include "saver/music/music.h"
-#include "saver/session/atomic_file.h"
+#include "common/posix/atomic_file.h"
 #include "saver/session/snapshot_bitmap.h"
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 namespace mirevo {
 

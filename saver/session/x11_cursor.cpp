@@ -1,6 +1,6 @@
 #include "saver/session/x11_cursor.h"
 
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/x11_error_trap.h"
 
 #include <X11/extensions/Xfixes.h>
 

@@ -1,6 +1,6 @@
 #include "saver/session/x11_hidden_window.h"
 
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/x11_error_trap.h"
 
 #include <X11/Xatom.h>
 

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <vector>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/pixel_format.h"
+#include "common/x11/x11_error_trap.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -29,49 +29,25 @@ struct ImageDeleter {
 };
 using ImagePtr = std::unique_ptr<XImage, ImageDeleter>;
 
-bool hostIsLittleEndian() {
-    const uint16_t probe = 1;
-    uint8_t first = 0;
-    std::memcpy(&first, &probe, 1);
-    return first == 1;
+ImageLayout layoutOf(const XImage& image) {
+    return {image.bits_per_pixel, image.byte_order == MSBFirst,
+            PixelFormat{uint32_t(image.red_mask), uint32_t(image.green_mask), uint32_t(image.blue_mask)}};
 }
 
-// 32-bit 0x00RRGGBB in this machine's byte order: what the bitmap writer reads straight from the image.
-bool isNativeRgb32(const XImage& image) {
-    return image.bits_per_pixel == 32 && image.red_mask == 0xff0000 && image.green_mask == 0xff00 &&
-           image.blue_mask == 0xff && image.byte_order == (hostIsLittleEndian() ? LSBFirst : MSBFirst);
-}
-
-int shiftOf(unsigned long mask) {
-    int shift = 0;
-    while (mask && !(mask & 1))
-        mask >>= 1, ++shift;
-    return shift;
-}
-
-unsigned scaleTo8Bits(unsigned long pixel, unsigned long mask) {
-    if (!mask) return 0;
-    const unsigned long value = (pixel & mask) >> shiftOf(mask);
-    const unsigned long max = mask >> shiftOf(mask);
-    return unsigned(value * 255 / max);
-}
-
-// Rows firstRow .. firstRow + rows - 1 of the image as 0x00RRGGBB pixels. Other visuals (16-bit colour,
-// other byte orders) are rare and converted pixel by pixel into converted.
-PixelView viewOf(XImage& image, int firstRow, int rows, std::vector<uint32_t>& converted) {
-    if (isNativeRgb32(image))
-        return {reinterpret_cast<const uint8_t*>(image.data) +
-                    size_t(firstRow) * size_t(image.bytes_per_line),
-                image.width, rows, size_t(image.bytes_per_line)};
+// Rows firstRow .. firstRow + rows - 1 of the image as 0x00RRGGBB pixels. Other layouts (16-bit colour,
+// other byte orders) are rare and converted into converted; nothing for a layout that cannot be.
+std::optional<PixelView> viewOf(XImage& image, int firstRow, int rows, std::vector<uint32_t>& converted) {
+    const ImageLayout layout = layoutOf(image);
+    const uint8_t* first =
+        reinterpret_cast<const uint8_t*>(image.data) + size_t(firstRow) * size_t(image.bytes_per_line);
+    if (isNativeRgb32(layout)) return PixelView{first, image.width, rows, size_t(image.bytes_per_line)};
     converted.resize(size_t(image.width) * size_t(rows));
     for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const unsigned long p = XGetPixel(&image, x, firstRow + y);
-            converted[size_t(y) * size_t(image.width) + size_t(x)] =
-                uint32_t(scaleTo8Bits(p, image.red_mask) << 16 | scaleTo8Bits(p, image.green_mask) << 8 |
-                         scaleTo8Bits(p, image.blue_mask));
-        }
-    return {reinterpret_cast<const uint8_t*>(converted.data()), image.width, rows, size_t(image.width) * 4};
+        if (!unpackRow(layout, first + size_t(y) * size_t(image.bytes_per_line), image.width,
+                       converted.data() + size_t(y) * size_t(image.width)))
+            return std::nullopt;
+    return PixelView{reinterpret_cast<const uint8_t*>(converted.data()), image.width, rows,
+                     size_t(image.width) * 4};
 }
 
 int bandFor(const ScreenArea& area) {
@@ -166,32 +142,32 @@ private:
 
 } // namespace
 
-ScreenArea primaryScreenArea(Display* display) {
-    const int screen = DefaultScreen(display);
-    ScreenArea whole{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
+std::optional<ScreenArea> primaryMonitor(Display* display) {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor) ||
         (major == 1 && minor < 3))
-        return whole;
+        return std::nullopt;
 
     X11ErrorTrap trap(display);
-    Window root = RootWindow(display, screen);
+    Window root = DefaultRootWindow(display);
     RROutput primary = XRRGetOutputPrimary(display, root);
-    if (!primary) return whole;
+    if (!primary) return std::nullopt;
     std::unique_ptr<XRRScreenResources, void (*)(XRRScreenResources*)> resources(
         XRRGetScreenResourcesCurrent(display, root), XRRFreeScreenResources);
-    if (!resources) return whole;
+    if (!resources) return std::nullopt;
     std::unique_ptr<XRROutputInfo, void (*)(XRROutputInfo*)> output(
         XRRGetOutputInfo(display, resources.get(), primary), XRRFreeOutputInfo);
-    if (!output || !output->crtc) return whole;
+    if (!output || !output->crtc) return std::nullopt;
     std::unique_ptr<XRRCrtcInfo, void (*)(XRRCrtcInfo*)> crtc(
         XRRGetCrtcInfo(display, resources.get(), output->crtc), XRRFreeCrtcInfo);
-    if (!crtc || crtc->width == 0 || crtc->height == 0 || trap.failed()) return whole;
-    ScreenArea area{crtc->x, crtc->y, int(crtc->width), int(crtc->height)};
-    // A monitor reaching outside the root (a panning set-up) cannot be read whole: take the root instead.
-    if (area.x < 0 || area.y < 0 || area.x + area.width > whole.width || area.y + area.height > whole.height)
-        return whole;
-    return area;
+    if (!crtc || trap.failed()) return std::nullopt;
+    return ScreenArea{crtc->x, crtc->y, int(crtc->width), int(crtc->height)};
+}
+
+ScreenArea primaryScreenArea(Display* display) {
+    const int screen = DefaultScreen(display);
+    return chooseScreenArea(DisplayWidth(display, screen), DisplayHeight(display, screen),
+                            primaryMonitor(display));
 }
 
 std::unique_ptr<RowSource> openScreenRows(Display* display, const ScreenArea& area, GrabMethod method) {

@@ -3,17 +3,14 @@
 // segment where the server offers one, with plain image requests otherwise.
 #include <memory>
 
+#include "common/x11/screen_area.h"
 #include "saver/session/snapshot_bitmap.h"
 
 typedef struct _XDisplay Display;
 
 namespace mirevo {
 
-struct ScreenArea {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-// The primary monitor's area of the root window (the whole root when RandR names no primary monitor).
+// The part of the root window to read: the primary monitor that RandR names, chosen by chooseScreenArea.
 ScreenArea primaryScreenArea(Display* display);
 
 enum class GrabMethod { Fastest, PlainImage };

@@ -3,8 +3,7 @@
 #include <cctype>
 #include <limits>
 
-#include "saver/startup/decimal_number.h"
-#include "saver/startup/tovik_b.h"
+#include "saver/settings/decimal_number.h"
 
 namespace mirevo {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 namespace mirevo {
 

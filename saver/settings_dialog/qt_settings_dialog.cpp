@@ -18,7 +18,7 @@
 #include "common/program_names.h"
 #include "saver/button/command.h"
 #include "saver/button/qt_font.h"
-#include "saver/session/twips.h"
+#include "saver/preview/twips.h"
 #include "saver/settings_dialog/dialog_layout.h"
 #include "saver/settings_dialog/dialog_rules.h"
 #include "saver/settings_dialog/dialog_services.h"

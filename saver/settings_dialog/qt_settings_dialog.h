@@ -10,7 +10,7 @@
 #include <QWidget>
 
 #include "saver/settings_dialog/zoom_frames.h"
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 class QComboBox;
 class QLabel;

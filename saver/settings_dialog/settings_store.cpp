@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "saver/session/atomic_file.h"
 #include "saver/settings_dialog/dialog_rules.h"
 #include "saver/startup/profile_file.h"
 #include "saver/startup/settings_location.h"
@@ -37,12 +36,10 @@ StoreOutcome storeSettings(const std::string& path, const Settings& settings) {
         return outcome;
     }
     outcome.path = edit.target;
-    const WriteResult written =
-        writeFileAtomically(edit.target, reinterpret_cast<const uint8_t*>(edit.bytes.data()),
-                            edit.bytes.size(), edit.mode.value_or(0600));
-    if (!written.ok) {
+    const WriteResult written = writeProfileEdit(edit);
+    if (!written) {
         outcome.failure = StoreFailure::CannotWrite;
-        outcome.reason = written.reason;
+        outcome.reason = written.reason().why;
     }
     return outcome;
 }

@@ -3,7 +3,7 @@
 // file, or not at all; when they cannot, the user is told why in the dialog's words.
 #include <string>
 
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 namespace mirevo {
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/posix/atomic_file.h"
+
 namespace mirevo {
 
 struct ProfileValue {
@@ -60,16 +62,19 @@ enum class ProfileEditRefusal {
 };
 
 // An edit prepared but not yet written: the file a write must replace (a symbolic link's target, so the link
-// stays), its new bytes, and the mode it has now (nothing when it is new).
+// stays) and its new bytes.
 struct ProfileEdit {
     ProfileEditRefusal refusal = ProfileEditRefusal::None;
     std::string target;
     std::string bytes;
-    std::optional<unsigned> mode;
 };
 
 // Reads the file at path and sets the values in its section, writing nothing.
 ProfileEdit editProfileFile(const std::string& path, const std::string& section,
                             const std::vector<ProfileValue>& values);
+
+// Writes a prepared edit in one replacement: a new file is the user's alone (0600), a replaced one keeps its
+// mode and owner, and both reach the disk before it returns.
+WriteResult writeProfileEdit(const ProfileEdit& edit);
 
 } // namespace mirevo

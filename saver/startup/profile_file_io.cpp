@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,8 +12,9 @@
 #include <mutex>
 #include <set>
 
+#include "common/posix/atomic_file.h"
+#include "common/posix/unique_fd.h"
 #include "saver/startup/profile_file.h"
-#include "saver/startup/unique_fd.h"
 
 namespace mirevo {
 namespace {
@@ -74,17 +74,6 @@ void reportTooLarge(const std::string& path) {
                  path.c_str(), kMaxProfileFileBytes >> 20);
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 // The file a write must replace: a symbolic link's target, so the link itself stays.
 std::optional<std::string> writeTarget(const std::string& path) {
     struct stat linkInfo {};
@@ -94,51 +83,6 @@ std::optional<std::string> writeTarget(const std::string& path) {
     std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
     if (!resolved) return std::nullopt; // a dangling link: don't guess where it meant to point
     return std::string(resolved.get());
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string tempPathFor(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    return folder + "." + name + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-}
-
-// Writes the bytes beside the target and renames them over it, so a reader sees the old file or the new
-// one, never half of either.
-bool replaceFile(const std::string& target, const std::string& bytes, const struct stat* existing) {
-    std::string temp;
-    UniqueFd fd;
-    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
-        temp = tempPathFor(target);
-        // The user's choices are nobody else's business: a new file is the user's alone.
-        fd = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!fd.valid() && errno != EEXIST) return false;
-    }
-    if (!fd.valid()) return false;
-    bool ok = true;
-    if (existing) {
-        ok = ::fchmod(fd.get(), existing->st_mode & 07777) == 0;
-        // Only root can hand the file back to its owner; anyone else already is the owner or can't.
-        if (ok && ::geteuid() == 0) ok = ::fchown(fd.get(), existing->st_uid, existing->st_gid) == 0;
-    }
-    ok = ok && writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    fd.reset();
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    UniqueFd folder(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid()) ::fsync(folder.get());
-    return true;
 }
 
 } // namespace
@@ -171,7 +115,6 @@ ProfileEdit editProfileFile(const std::string& path, const std::string& section,
         return edit;
     }
     if (file.status == ReadStatus::Ok) {
-        edit.mode = file.info.st_mode & 07777;
         // Read-only for its owner (root included, who may write anything) or refused to us: left alone.
         if ((file.info.st_mode & 0222) == 0 || ::access(edit.target.c_str(), W_OK) != 0) {
             edit.refusal = ProfileEditRefusal::ReadOnly;
@@ -190,10 +133,18 @@ ProfileEdit editProfileFile(const std::string& path, const std::string& section,
 bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
     const ProfileEdit edit = editProfileFile(path, section, {{key, value}});
-    if (edit.refusal != ProfileEditRefusal::None) return false;
+    return edit.refusal == ProfileEditRefusal::None && writeProfileEdit(edit).ok();
+}
+
+WriteResult writeProfileEdit(const ProfileEdit& edit) {
     struct stat existing {};
     const bool replacing = ::stat(edit.target.c_str(), &existing) == 0;
-    return replaceFile(edit.target, edit.bytes, replacing ? &existing : nullptr);
+    ReplaceOptions options;
+    options.mode = 0600;
+    options.keepModeOf = replacing ? &existing : nullptr;
+    options.durable = true;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(edit.bytes.data());
+    return writeFileAtomically(edit.target, bytes, edit.bytes.size(), options);
 }
 
 } // namespace mirevo

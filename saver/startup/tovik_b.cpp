@@ -7,10 +7,10 @@
 #include <optional>
 
 #include "common/program_names.h"
-#include "saver/startup/decimal_number.h"
+#include "saver/settings/decimal_number.h"
 #include "saver/startup/profile_file.h"
 #include "saver/startup/settings_location.h"
-#include "saver/startup/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 namespace mirevo {
 namespace {

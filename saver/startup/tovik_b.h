@@ -4,14 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "saver/startup/settings.h"
+#include "saver/settings/settings.h"
 
 namespace mirevo {
-
-inline constexpr const char* kIniSection = "Section";
-inline constexpr const char* kIniKeyBgmKind = "BGM区分";
-inline constexpr const char* kIniKeyBgmRepeat = "BGMﾘﾋﾟｰﾄ";
-inline constexpr const char* kIniKeyBgmFile = "BGMﾌｧｲﾙ";
 
 // Room for one ini value, like a path buffer of the platform (PATH_MAX): values read back hold at most
 // kIniValueBuffer - 1 bytes, so any path the platform accepts survives a write and a read.

@@ -13,7 +13,7 @@
 #include <QWindow>
 
 #include "saver/button/command.h"
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_toolkit.h"
 
 using namespace mirevo;
 

@@ -12,7 +12,7 @@
 
 #include <QApplication>
 
-#include "saver/startup/qt_toolkit.h"
+#include "saver/qt_toolkit.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"

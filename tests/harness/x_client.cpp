@@ -8,7 +8,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include "saver/session/x11_window_search.h"
+#include "common/x11/x11_window_search.h"
 #include "tests/harness/poll.h"
 
 namespace mirevo::test {

@@ -155,7 +155,7 @@ protected:
         static QCoreApplication application(argc, argv);
     }
     ~IdleWatchOnABus() override {
-        for (const char* name : {"a", "b", "owner"})
+        for (const char* name : {"a", "owner"})
             QDBusConnection::disconnectFromBus(name);
     }
     std::unique_ptr<QDBusConnection> peer(const char* name) {
@@ -173,38 +173,26 @@ protected:
     DBusSession bus;
 };
 
-TEST_F(IdleWatchOnABus, InhibitHoldsTheSaverOffUntilEveryCookieIsReturnedOrItsCallerLeaves) {
+// The cookies, the callers that leave and the signal in detail: tests/idle/idle_dbus_test.cpp. Here the
+// whole program, with the server's timer: held off while a player holds an inhibit, started soon after.
+TEST_F(IdleWatchOnABus, AnInhibitHoldsTheSaverOffUntilItIsReturned) {
     ASSERT_TRUE(bus.ok());
     setIdleSeconds(1);
     auto idle = startIdle(program, environment(bus.address()));
     ChildProcess monitor({"/usr/bin/dbus-monitor", "--address", bus.address(),
                           "type='signal',interface='org.freedesktop.ScreenSaver'"});
 
-    auto a = peer("a"), b = peer("b");
-    const uint first = QDBusReply<uint>(call(*a, "/ScreenSaver", "Inhibit", {"player", "video"})).value();
-    const uint second =
-        QDBusReply<uint>(call(*a, "/org/freedesktop/ScreenSaver", "Inhibit", {"player", "video"})).value();
-    EXPECT_TRUE(first && second && first != second);
-    EXPECT_EQ(call(*b, "/ScreenSaver", "UnInhibit", {first}).errorName(),
-              "org.freedesktop.DBus.Error.AccessDenied");
-    EXPECT_EQ(call(*a, "/ScreenSaver", "UnInhibit", {first}).type(), QDBusMessage::ReplyMessage);
+    auto a = peer("a");
+    const uint cookie = QDBusReply<uint>(call(*a, "/ScreenSaver", "Inhibit", {"player", "video"})).value();
+    EXPECT_NE(cookie, 0u);
     userInput();
-    EXPECT_FALSE(nextStart(2000ms)) << "started with one of two inhibits held";
-    auto released = Clock::now();
-    call(*a, "/ScreenSaver", "UnInhibit", {second});
+    EXPECT_FALSE(nextStart(2000ms)) << "started with an inhibit held";
+    const auto released = Clock::now();
+    EXPECT_EQ(call(*a, "/ScreenSaver", "UnInhibit", {cookie}).type(), QDBusMessage::ReplyMessage);
     EXPECT_LT(nextStart(5s).value_or(released + 1h) - released, 3000ms) << idle->errors();
     EXPECT_TRUE(QDBusReply<bool>(call(*a, "/ScreenSaver", "GetActive")).value());
     EXPECT_TRUE(pollUntil(5s, [&] { return monitor.output().find("boolean true") != std::string::npos; }))
         << "no ActiveChanged(true)";
-
-    // A player that dies with its inhibit held.
-    EXPECT_NE(QDBusReply<uint>(call(*b, "/ScreenSaver", "Inhibit", {"player", "video"})).value(), 0u);
-    userInput();
-    EXPECT_FALSE(nextStart(2000ms)) << "started with an inhibit held";
-    released = Clock::now();
-    b.reset(); // its last handle: the connection closes
-    QDBusConnection::disconnectFromBus("b");
-    EXPECT_LT(nextStart(5s).value_or(released + 1h) - released, 3000ms) << idle->errors();
 }
 
 TEST_F(IdleWatchOnABus, AnotherOwnerOfTheServiceKeepsItAndTheServersTimerStillStartsTheSaver) {

@@ -7,6 +7,7 @@
 #include "idle/idle_daemon.h"
 #include "idle/idle_timeout.h"
 #include "idle/saver_location.h"
+#include "tests/idle/fake_idle.h"
 
 namespace mirevo {
 namespace {
@@ -40,18 +41,6 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
         EXPECT_EQ(read, expected) << ::testing::PrintToString(arguments);
     }
 }
-
-struct RecordingSource : IdleSource {
-    std::vector<bool> suspends;
-    int resets = 0;
-    void suspend(bool suspended) override { suspends.push_back(suspended); }
-    void resetIdleTimer() override { ++resets; }
-};
-struct CountingStarter : SessionStarter {
-    int started = 0;
-    bool works = true;
-    bool startSession() override { return started += works, works; }
-};
 
 TEST(IdleDaemon, InhibitsSuspendTheTimerUntilTheLastIsReleasedOrItsOwnerLeaves) {
     RecordingSource source;

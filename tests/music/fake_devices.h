@@ -91,9 +91,9 @@ inline MciBackends fakeBackends(FakeDisc* disc, FakeSong* song) {
         if (!disc) return nullptr;
         return std::make_unique<FakeCdDrive>(*disc);
     };
-    b.loadMusic = [song](const std::string&) -> MusicLoader::Result {
-        if (!song || !song->loadable) return {nullptr, 296};
-        return {std::make_unique<FakeMusicStream>(*song), 0};
+    b.loadMusic = [song](const std::string&) -> MusicLoad {
+        if (!song || !song->loadable) return Failure(296);
+        return std::unique_ptr<MusicStream>(std::make_unique<FakeMusicStream>(*song));
     };
     return b;
 }

@@ -4,7 +4,7 @@
 
 #include <QGuiApplication>
 
-#include "saver/session/preview_window.h"
+#include "saver/preview/preview_window.h"
 
 int main(int argc, char** argv) {
     QGuiApplication application(argc, argv);

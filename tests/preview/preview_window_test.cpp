@@ -30,7 +30,7 @@ const std::array<uint8_t, 3> kHostColour{255, 0, 255};
 constexpr int kTolerance = 8;
 
 Image committedPicture() {
-    QImage q(QString::fromUtf8(MIREVO_SOURCE_DIR "/saver/session/resources/preview.png"));
+    QImage q(QString::fromUtf8(MIREVO_SOURCE_DIR "/saver/preview/resources/preview.png"));
     q = q.convertToFormat(QImage::Format_RGB888);
     Image image{q.width(), q.height(), {}};
     for (int y = 0; y < q.height(); ++y) {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "saver/session/preview_layout.h"
-#include "saver/session/twips.h"
+#include "saver/preview/preview_layout.h"
+#include "saver/preview/twips.h"
 
 using namespace mirevo;
 

@@ -47,15 +47,16 @@ public:
     }
     WriteResult writeSnapshot(const FileContents& contents) override {
         log_.push_back("writeSnapshot");
-        if (!writable) return {false, "read-only"};
-        if ((snapshotOnDisk ? 2 : 1) > room) return {false, "No space left on device", true};
+        if (!writable) return writeFailure("read-only");
+        if ((snapshotOnDisk ? 2 : 1) > room) return writeFailure("No space left on device", true);
         snapshot.clear();
         bool complete = contents([this](const uint8_t* data, size_t size) {
             snapshot.insert(snapshot.end(), data, data + size);
             return true;
         });
         snapshotOnDisk = snapshotOnDisk || complete;
-        return {complete, complete ? "" : "nothing to write"};
+        if (!complete) return writeFailure("nothing to write");
+        return {};
     }
     bool snapshotExists() override { return snapshotOnDisk; }
     void removeSnapshot() override {

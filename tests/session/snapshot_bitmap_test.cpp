@@ -55,8 +55,14 @@ private:
 
 struct File {
     std::vector<uint8_t> bytes;
-    MirrorResult result = MirrorResult::EmptyPicture;
+    MirrorResult result;
 };
+
+// Why the write failed; nothing when the file was written.
+std::optional<MirrorFailure> failureOf(const MirrorResult& result) {
+    if (result) return std::nullopt;
+    return result.reason();
+}
 
 File collect(RowSource& rows) {
     File file;
@@ -85,7 +91,7 @@ TEST(SnapshotBitmap, HeadersAndPixelsFollowTheBottomUpMirroredLayout) {
         Screen screen(c.width, c.height, c.extra);
         RecordingRows rows(screen.view(), c.band);
         File file = collect(rows);
-        ASSERT_EQ(file.result, MirrorResult::Written);
+        ASSERT_TRUE(file.result);
         ASSERT_EQ(bitmapRowSize(c.width), c.rowSize);
         ASSERT_EQ(file.bytes.size(), 54 + c.rowSize * size_t(c.height));
         ASSERT_EQ(bitmapFileSize(c.width, c.height), file.bytes.size());
@@ -140,7 +146,7 @@ TEST(SnapshotBitmap, StopsAtTheFirstBandThatCannotBeReadOrTaken) {
     for (int refuseFrom : {0, 1, 3}) {
         RecordingRows rows(screen.view(), 10, refuseFrom);
         File file = collect(rows);
-        EXPECT_EQ(file.result, MirrorResult::PictureUnreadable);
+        EXPECT_EQ(failureOf(file.result), MirrorFailure::PictureUnreadable);
         EXPECT_EQ(rows.reads.size(), size_t(refuseFrom + 1)) << "no read after the refused one";
     }
     for (int refuseAt : {1, 2, 5}) {
@@ -148,7 +154,7 @@ TEST(SnapshotBitmap, StopsAtTheFirstBandThatCannotBeReadOrTaken) {
         int pieces = 0;
         MirrorResult result =
             writeMirroredBitmap(rows, [&](const uint8_t*, size_t) { return ++pieces < refuseAt; });
-        EXPECT_EQ(result, MirrorResult::SinkFailed);
+        EXPECT_EQ(failureOf(result), MirrorFailure::SinkFailed);
         EXPECT_EQ(pieces, refuseAt);
     }
 }
@@ -156,15 +162,15 @@ TEST(SnapshotBitmap, StopsAtTheFirstBandThatCannotBeReadOrTaken) {
 TEST(SnapshotBitmap, EmptyOrUnreadablePictureGivesNoFile) {
     uint32_t pixel = 0;
     const uint8_t* one = reinterpret_cast<uint8_t*>(&pixel);
-    const std::pair<PixelView, MirrorResult> cases[] = {
-        {{nullptr, 4, 4, 16}, MirrorResult::PictureUnreadable},
-        {{one, 0, 1, 4}, MirrorResult::EmptyPicture},
-        {{one, 1, 0, 4}, MirrorResult::EmptyPicture},
+    const std::pair<PixelView, MirrorFailure> cases[] = {
+        {{nullptr, 4, 4, 16}, MirrorFailure::PictureUnreadable},
+        {{one, 0, 1, 4}, MirrorFailure::EmptyPicture},
+        {{one, 1, 0, 4}, MirrorFailure::EmptyPicture},
     };
     for (const auto& [view, expected] : cases) {
         PixelViewRows rows(view);
         File file = collect(rows);
-        EXPECT_EQ(file.result, expected);
+        EXPECT_EQ(failureOf(file.result), expected);
         EXPECT_LE(file.bytes.size(), kBitmapHeaderSize);
     }
 }

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "saver/session/posix_program.h"
+#include "common/posix/posix_program.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/session/fake_session.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "saver/session/x11_display.h"
+#include "common/x11/x11_display.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"

@@ -1,0 +1,71 @@
+#include "common/x11/x11_window_search.h"
+
+#include "common/x11/x11_error_trap.h"
+
+#include <memory>
+#include <vector>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace mirevo {
+namespace {
+
+bool propertyEquals(Display* display, Window window, Atom property, Atom type, const std::string& title) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count,
+                           &after, &raw) != Success)
+        return false;
+    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
+    if (!data || format != 8 || actualType == None) return false;
+    return std::string(reinterpret_cast<char*>(data.get()), count) == title;
+}
+
+bool hasTitle(Display* display, Window window, const std::string& title, Atom netWmName, Atom utf8) {
+    return propertyEquals(display, window, netWmName, utf8, title) ||
+           propertyEquals(display, window, XA_WM_NAME, AnyPropertyType, title);
+}
+
+std::vector<Window> children(Display* display, Window window) {
+    Window root = 0, parent = 0, *raw = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &raw, &count)) return {};
+    std::unique_ptr<Window, XFreeDeleter> list(raw);
+    return std::vector<Window>(raw, raw + count);
+}
+
+// Top-level windows are the root's children; with a reparenting window manager the client window sits one or
+// two levels below a frame, so the frames' descendants are searched too.
+Window search(Display* display, Window window, const std::string& title, Atom netWmName, Atom utf8,
+              int depth) {
+    for (Window child : children(display, window)) {
+        if (hasTitle(display, child, title, netWmName, utf8)) return child;
+        if (depth > 0) {
+            if (Window found = search(display, child, title, netWmName, utf8, depth - 1)) return found;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+unsigned long x11FindWindow(Display* display, const std::string& title) {
+    if (!display) return 0;
+    X11ErrorTrap trap(display); // a window can be destroyed between listing and asking
+    Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Window found = 0;
+    for (int screen = 0; screen < ScreenCount(display) && !found; ++screen)
+        found = search(display, RootWindow(display, screen), title, netWmName, utf8, 2);
+    return found;
+}
+
+bool x11WindowExists(Display* display, const std::string& title) {
+    return x11FindWindow(display, title) != 0;
+}
+
+} // namespace mirevo

@@ -1,0 +1,38 @@
+#include "saver/qt_toolkit.h"
+
+#include <vector>
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <unistd.h>
+
+namespace mirevo {
+
+std::string programFolderOfExecutable() {
+    std::vector<char> buffer(4096);
+    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (length <= 0) return ".";
+    std::string path(buffer.data(), size_t(length));
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+void showMessageBox(const std::string& text, const std::string& caption) {
+    QMessageBox box;
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+void installFontSubstitutions() {
+    // fonts-ipafont-gothic's proportional face; its metrics are close to the font the layouts were made with.
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+}
+
+} // namespace mirevo

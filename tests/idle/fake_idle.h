@@ -1,0 +1,21 @@
+#pragma once
+// Stand-ins for the X server's timer and the session starter: they note what the daemon asks of them.
+#include <vector>
+
+#include "idle/idle_source.h"
+
+namespace mirevo {
+
+struct RecordingSource : IdleSource {
+    std::vector<bool> suspends;
+    int resets = 0;
+    void suspend(bool suspended) override { suspends.push_back(suspended); }
+    void resetIdleTimer() override { ++resets; }
+};
+struct CountingStarter : SessionStarter {
+    int started = 0;
+    bool works = true;
+    bool startSession() override { return started += works, works; }
+};
+
+} // namespace mirevo
