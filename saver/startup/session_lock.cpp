@@ -7,9 +7,9 @@
 
 namespace mirevo {
 
-SessionLock SessionLock::take(const std::string& folder) {
+SessionLock SessionLock::take(const std::string& folder, const char* fileName) {
     if (folder.empty()) return {SessionLockState::Unavailable, UniqueFd()};
-    const std::string path = folder + "/" + kSessionLockFileName;
+    const std::string path = folder + "/" + fileName;
     // O_CLOEXEC: the viewer must not carry the lock on after its saver has gone.
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) return {SessionLockState::Unavailable, UniqueFd()};

@@ -18,9 +18,9 @@ enum class SessionLockState {
 
 class SessionLock {
 public:
-    // Takes the lock on folder/Tovik.lock without waiting; the file is made (mode 0600) when missing and
-    // never followed through a link.
-    static SessionLock take(const std::string& folder);
+    // Takes the lock on folder/Tovik.lock (or another file of the folder) without waiting; the file is made
+    // (mode 0600) when missing and never followed through a link.
+    static SessionLock take(const std::string& folder, const char* fileName = kSessionLockFileName);
 
     SessionLockState state() const { return state_; }
 
