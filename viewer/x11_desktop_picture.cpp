@@ -73,11 +73,31 @@ BmpImage readPixmap(Display* display, Pixmap pixmap, const Area& area, int maxSi
                            reductionFactor(layout.width, layout.height, maxSide));
 }
 
+// The part of a screen-sized pixmap under the window; the whole pixmap when it is the window's own size.
+BmpImage partUnder(Display* display, Pixmap pixmap, Window window, int maxSide) {
+    const auto whole = drawableArea(display, pixmap);
+    XWindowAttributes attributes{};
+    Window child = 0;
+    int x = 0, y = 0;
+    if (!whole || !XGetWindowAttributes(display, window, &attributes) ||
+        !XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child))
+        return {};
+    if (whole->width == attributes.width && whole->height == attributes.height)
+        return readPixmap(display, pixmap, *whole, maxSide);
+    Area area;
+    area.x = std::max(x, 0);
+    area.y = std::max(y, 0);
+    area.width = std::min(x + attributes.width, whole->width) - area.x;
+    area.height = std::min(y + attributes.height, whole->height) - area.y;
+    return readPixmap(display, pixmap, area, maxSide);
+}
+
+// xscreensaver names its screenshot on the window it gives the hack, or on one above it.
 BmpImage screenshotAbove(Display* display, Window window, int maxSide) {
     const Window root = DefaultRootWindow(display);
     for (Window w = window; w && w != root;) {
         if (auto pixmap = pixmapProperty(display, w, "_SCREENSAVER_SCREENSHOT"))
-            if (auto area = drawableArea(display, *pixmap)) return readPixmap(display, *pixmap, *area, maxSide);
+            return partUnder(display, *pixmap, window, maxSide);
         Window parent = 0, rootReturn = 0;
         Window* children = nullptr;
         unsigned count = 0;
@@ -92,21 +112,7 @@ BmpImage wallpaperUnder(Display* display, Window window, int maxSide) {
     const Window root = DefaultRootWindow(display);
     std::optional<Pixmap> pixmap = pixmapProperty(display, root, "_XROOTPMAP_ID");
     if (!pixmap) pixmap = pixmapProperty(display, root, "ESETROOT_PMAP_ID");
-    if (!pixmap) return {};
-    auto whole = drawableArea(display, *pixmap);
-    XWindowAttributes attributes{};
-    Window child = 0;
-    int x = 0, y = 0;
-    if (!whole || !XGetWindowAttributes(display, window, &attributes) ||
-        !XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child))
-        return {};
-    // The part under the window, within the pixmap.
-    Area area;
-    area.x = std::max(x, 0);
-    area.y = std::max(y, 0);
-    area.width = std::min(x + attributes.width, whole->width) - area.x;
-    area.height = std::min(y + attributes.height, whole->height) - area.y;
-    return readPixmap(display, *pixmap, area, maxSide);
+    return pixmap ? partUnder(display, *pixmap, window, maxSide) : BmpImage{};
 }
 
 } // namespace
