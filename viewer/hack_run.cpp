@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <future>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "common/user_folders.h"
@@ -21,6 +23,7 @@
 #include "viewer/resuming_clock.h"
 #include "viewer/scene_motion.h"
 #include "viewer/scene_texture.h"
+#include "viewer/snapshot_preload.h"
 #include "viewer/trace.h"
 #include "viewer/x11_desktop_picture.h"
 #include "viewer/x11_hack_window.h"
@@ -54,18 +57,33 @@ uint64_t monotonicNanoseconds() {
     return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
 }
 
-// The picture, with its smaller levels averaged here only where the GL will want them so.
-PreparedSnapshot preparedFor(BmpImage picture) {
-    const GlCapabilities caps = currentGlCapabilities();
-    if (chooseMipmapPath(caps, picture.width, picture.height) == MipmapPath::CpuLevels)
-        return preparePicture(std::move(picture));
-    return {BmpResult<BmpImage>{std::move(picture), BmpRefusal::None}, {}};
+struct PreparedPicture {
+    PreparedSnapshot prepared;
+    PictureSource source = PictureSource::BuiltIn;
+};
+
+// The desktop picture and its smaller levels, on a thread of its own while the GL is set up. A picture
+// larger than the GL's largest texture (rare beyond kSideEveryGlTakes) is reduced again by the upload.
+std::future<PreparedPicture> startPicture(unsigned long window) {
+    auto take = [window] {
+        DesktopPicture picture =
+            takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes);
+        return PreparedPicture{preparePicture(std::move(picture.image)), picture.source};
+    };
+    try {
+        return std::async(std::launch::async, take);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, take);
+    }
 }
 
 int runHack(const ViewerArguments& arguments) {
     if (!linuxEndWithParent()) return 0;
     Trace trace;
     trace.mark("start");
+    // Two threads talk to the X server, each on its own connection.
+    X11HackWindow::allowThreads();
+    auto pictureJob = startPicture(arguments.window);
     X11HackWindow::OpenFailure failure = X11HackWindow::OpenFailure::Nothing;
     std::string error;
     auto window = X11HackWindow::open(arguments.window, failure, error);
@@ -77,14 +95,14 @@ int runHack(const ViewerArguments& arguments) {
     const double startSeconds = Trace::monotonicSeconds();
     {
         SceneTexture texture;
-        DesktopPicture picture = takeDesktopPicture(window->display(), window->target(), userAllowsDesktopImages(),
-                                                    currentGlCapabilities().maxTextureSize);
-        if (trace.on())
+        trace.mark("context");
+        const PreparedPicture picture = pictureJob.get();
+        if (trace.on() && picture.prepared.image)
             trace.mark("picture", std::string(describe(picture.source)) + " " +
-                                      std::to_string(picture.image.width) + "x" +
-                                      std::to_string(picture.image.height));
-        InitScene(window->width(), window->height(), texture, describe(picture.source),
-                  preparedFor(std::move(picture.image)), [] { return !endRequested(); });
+                                      std::to_string(picture.prepared.image.value->width) + "x" +
+                                      std::to_string(picture.prepared.image.value->height));
+        InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
+                  [] { return !endRequested(); });
         resizeScene(window->width(), window->height());
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());

@@ -139,4 +139,14 @@ DesktopPicture takeDesktopPicture(Display* display, unsigned long window, bool s
             PictureSource::BuiltIn};
 }
 
+DesktopPicture takeDesktopPictureOnOwnConnection(unsigned long window, bool screenshotAllowed, int maxSide) {
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    if (!display) {
+        const int factor = reductionFactor(kBuiltInWidth, kBuiltInHeight, maxSide);
+        return {builtInPicture(reducedSide(kBuiltInWidth, factor), reducedSide(kBuiltInHeight, factor)),
+                PictureSource::BuiltIn};
+    }
+    return takeDesktopPicture(display.get(), window, screenshotAllowed, maxSide);
+}
+
 } // namespace mirevo::viewer

@@ -49,6 +49,10 @@ VisualInfoPtr chooseGlVisual(Display* display, int screen) {
 
 } // namespace
 
+void X11HackWindow::allowThreads() {
+    XInitThreads();
+}
+
 std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFailure& failure,
                                                    std::string& error) {
     ignoreX11ProtocolErrors();

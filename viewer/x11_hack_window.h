@@ -14,6 +14,9 @@ class X11HackWindow {
 public:
     enum class OpenFailure { Nothing, NoDisplay, NoWindow, NoGl };
 
+    // Before any other X call, when another thread will use a connection of its own.
+    static void allowThreads();
+
     // Connects to $DISPLAY and makes a GL context current on the window. Losing the server from then on ends
     // the process with code 0, as the manager that owned the window has gone with it.
     static std::unique_ptr<X11HackWindow> open(unsigned long window, OpenFailure& failure, std::string& error);
