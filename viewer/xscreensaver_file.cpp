@@ -165,7 +165,8 @@ ProgramsEditResult addHackToPrograms(const std::string& text, const std::string&
     if (headerContinues) afterColon.pop_back();
     // Only a header that holds no entry of its own can take the new one right after it.
     if (!trim(afterColon).empty()) return {ProgramsEdit::NoList, text};
-    std::string entry = "  GL: \t\t\t\t" + command + " --root\t\t\t\t\t    \\n";
+    // Named, as the settings list a hack without a name of its own by its command.
+    std::string entry = "  GL: \t\t\t\"Mirevo\" " + command + " --root\t\t\t\t    \\n";
     if (headerContinues || block->end - block->first > 1)
         entry += "\\";
     else

@@ -31,7 +31,7 @@ struct ProgramsEditResult {
     std::string text; // the whole file; equal to the input unless Changed
 };
 
-// Adds "GL: <command> --root" as the first entry of the programs list, every other byte kept. The hack is
+// Adds 'GL: "Mirevo" <command> --root' as the first entry of the programs list, every other byte kept. The hack is
 // known by the last path component of its command's first word (hackName).
 ProgramsEditResult addHackToPrograms(const std::string& text, const std::string& command,
                                      const std::string& hackName);

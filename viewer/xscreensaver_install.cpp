@@ -27,22 +27,30 @@ bool isExecutable(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
 }
 
+std::string thisProgram() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+std::string lastComponent(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
 // The command xscreensaver is to run: the bare name where it finds it in its own folder, else the installed
-// link by its full path, else this very program (a build folder).
+// link by its full path, else this very program (a build folder, a copy).
 std::string hackCommand() {
     const std::string folder = programFolderOfThisProcess();
-    const std::string installed = folder + "/../../libexec/xscreensaver/" + kHackName;
-    char resolved[PATH_MAX];
+    const std::string installedFolder = folder + "/../../libexec/xscreensaver";
+    char resolved[PATH_MAX], system[PATH_MAX], linkFolder[PATH_MAX];
+    const std::string installed = installedFolder + "/" + kHackName;
     if (isExecutable(installed) && realpath(installed.c_str(), resolved)) {
-        char system[PATH_MAX];
         const std::string systemHack = std::string(kSystemHackFolder) + "/" + kHackName;
         if (realpath(systemHack.c_str(), system) && std::string(system) == resolved) return kHackName;
         // The link itself, not its target, so that the settings find the hack by its name.
-        char linkFolder[PATH_MAX];
-        const std::string installedFolder = folder + "/../../libexec/xscreensaver";
         if (realpath(installedFolder.c_str(), linkFolder)) return std::string(linkFolder) + "/" + kHackName;
     }
-    return folder + "/Mirevo.dll";
+    return thisProgram();
 }
 
 std::optional<std::string> readWhole(const std::string& path) {
@@ -80,13 +88,13 @@ int editXscreensaverPrograms(bool add) {
     ProgramsEditResult edit{ProgramsEdit::NotThere, *text};
     if (add) {
         // Listed already by either name (an entry for a build folder's viewer counts too).
-        if (removeHackFromPrograms(*text, "Mirevo.dll").outcome == ProgramsEdit::Changed)
+        if (removeHackFromPrograms(*text, lastComponent(thisProgram())).outcome == ProgramsEdit::Changed)
             edit = {ProgramsEdit::AlreadyThere, *text};
         else
             edit = addHackToPrograms(*text, hackCommand(), kHackName);
     } else {
         edit = removeHackFromPrograms(*text, kHackName);
-        auto second = removeHackFromPrograms(edit.text, "Mirevo.dll");
+        auto second = removeHackFromPrograms(edit.text, lastComponent(thisProgram()));
         if (second.outcome == ProgramsEdit::Changed) edit = {ProgramsEdit::Changed, second.text};
     }
     switch (edit.outcome) {

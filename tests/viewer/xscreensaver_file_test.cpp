@@ -81,7 +81,7 @@ TEST(XscreensaverFile, TheUsersSettingThenTheSystemsThenNo) {
 }
 
 TEST(XscreensaverFile, TheHackGoesInFirstAndComesOutLeavingEveryOtherByte) {
-    const std::string entry = "  GL: \t\t\t\tmirevo-hack --root\t\t\t\t\t    \\n\\";
+    const std::string entry = "  GL: \t\t\t\"Mirevo\" mirevo-hack --root\t\t\t\t    \\n\\";
     auto added = addHackToPrograms(kUserFile, "mirevo-hack", "mirevo-hack");
     ASSERT_EQ(added.outcome, ProgramsEdit::Changed);
     EXPECT_EQ(added.text, withEntry(entry));
@@ -93,7 +93,7 @@ TEST(XscreensaverFile, TheHackGoesInFirstAndComesOutLeavingEveryOtherByte) {
 
     // A full path goes in as it is; the entry is known by the name at its end.
     auto byPath = addHackToPrograms(kUserFile, "/usr/local/libexec/xscreensaver/mirevo-hack", "mirevo-hack");
-    EXPECT_NE(byPath.text.find("  GL: \t\t\t\t/usr/local/libexec/xscreensaver/mirevo-hack --root"),
+    EXPECT_NE(byPath.text.find("  GL: \t\t\t\"Mirevo\" /usr/local/libexec/xscreensaver/mirevo-hack --root"),
               std::string::npos);
     EXPECT_EQ(removeHackFromPrograms(byPath.text, "mirevo-hack").text, kUserFile);
 }
