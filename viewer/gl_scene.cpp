@@ -84,3 +84,44 @@ void DrawScene(const FramePose& pose, const SceneTexture& texture) {
 }
 
 } // namespace mirevo::viewer
+
+namespace mirevo::viewer {
+
+void resizeScene(int width, int height) {
+    if (height <= 0) height = 1;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(kFieldOfViewDegrees, static_cast<double>(width) / static_cast<double>(height), kNearPlane,
+                   kFarPlane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void drawCells(const std::vector<FigureCell>& cells, int width, int height, int cellPixels) {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, width, height, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(1, 1, 0);
+    glBegin(GL_QUADS);
+    for (const FigureCell& cell : cells) {
+        const int x = cellPixels * (cell.column + 1), y = cellPixels * (cell.row + 1);
+        glVertex2i(x, y);
+        glVertex2i(x + cellPixels, y);
+        glVertex2i(x + cellPixels, y + cellPixels);
+        glVertex2i(x, y + cellPixels);
+    }
+    glEnd();
+    glEnable(GL_DEPTH_TEST);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+} // namespace mirevo::viewer

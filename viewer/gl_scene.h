@@ -2,7 +2,9 @@
 // The scene in OpenGL 1.1 calls: set-up once, then one frame of the moving floor per call. The context must
 // be current.
 #include <string>
+#include <vector>
 
+#include "viewer/fps_figure.h"
 #include "viewer/scene_motion.h"
 #include "viewer/scene_texture.h"
 
@@ -22,5 +24,15 @@ void setViewport(int width, int height);
 void DrawScene(const FramePose& pose, const SceneTexture& texture);
 // The floor's transform pushed onto the model-view matrix: tilt, drift, spin, lowering.
 void applyFloorTransform(const FramePose& pose);
+
+} // namespace mirevo::viewer
+
+namespace mirevo::viewer {
+
+// For a window whose size changes under the viewer (a hack's): the viewport and the projection follow it,
+// so the floor keeps the window's own aspect. The model-view matrix is left as it is.
+void resizeScene(int width, int height);
+// Squares of cellPixels at the window's top-left corner, one per lit cell (the frame-rate figure).
+void drawCells(const std::vector<FigureCell>& cells, int width, int height, int cellPixels);
 
 } // namespace mirevo::viewer

@@ -8,9 +8,10 @@
 
 namespace mirevo::viewer {
 
-PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSide,
-                                 const std::atomic<bool>* cancelled) {
-    PreparedSnapshot prepared{loadBmpFile(path, maxSide, cancelled), {}};
+namespace {
+
+// Level 1 down to 1 x 1 beside the picture; refused as OutOfMemory (or Cancelled) instead.
+PreparedSnapshot withSmallerLevels(PreparedSnapshot prepared, const std::atomic<bool>* cancelled) {
     if (!prepared.image) return prepared;
     try {
         // Each level halves from the one before it, so the count is known: no reallocation moves them.
@@ -30,6 +31,18 @@ PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSi
         return {BmpResult<BmpImage>::refuse(BmpRefusal::OutOfMemory), {}};
     }
     return prepared;
+}
+
+} // namespace
+
+PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSide,
+                                 const std::atomic<bool>* cancelled) {
+    return withSmallerLevels({loadBmpFile(path, maxSide, cancelled), {}}, cancelled);
+}
+
+PreparedSnapshot preparePicture(BmpImage picture) {
+    if (picture.width <= 0 || picture.height <= 0) return {BmpResult<BmpImage>::refuse(BmpRefusal::BadWidth), {}};
+    return withSmallerLevels({BmpResult<BmpImage>{std::move(picture), BmpRefusal::None}, {}}, nullptr);
 }
 
 SnapshotPreload::SnapshotPreload(const std::string& path) : path_(path) {

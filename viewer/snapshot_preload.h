@@ -27,6 +27,8 @@ struct PreparedSnapshot {
 // Refused as OutOfMemory when the picture or its levels find no room.
 PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSide = {},
                                  const std::atomic<bool>* cancelled = nullptr);
+// The same for a picture already in memory (one taken from the X server).
+PreparedSnapshot preparePicture(BmpImage picture);
 
 class SnapshotPreload {
 public:

@@ -9,6 +9,7 @@
 #include "viewer/frame_clock.h"
 #include "viewer/frame_pacer.h"
 #include "viewer/gl_scene.h"
+#include "viewer/hack_run.h"
 #include "viewer/key_state.h"
 #include "viewer/linux_end_signals.h"
 #include "viewer/scene_motion.h"
@@ -140,7 +141,9 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // Arguments make it a saver manager's hack; without them it is the saver's viewer.
+    if (argc > 1) return runWithArguments(argc, argv);
     // Before anything else, so that a saver ending from now on ends the viewer too.
     if (!linuxEndWithParent()) return 0;
     Trace trace;

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "bench/harness/bench_numbers.h"
+#include "bench/viewer/trace_lines.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/test_bitmap.h"
@@ -29,6 +30,8 @@
 #include "viewer/trace.h"
 
 using namespace mirevo;
+using mirevo::bench::TraceLine;
+using mirevo::bench::traceLine;
 using mirevo::test::median;
 using namespace std::chrono_literals;
 
@@ -73,26 +76,6 @@ int textureMode(const std::string& display, const std::string& file, const std::
     }
     std::printf("%.2f %.2f %.2f %s\n", (t1 - t0) * 1000, builds[0], builds[1], viewer::describe(used));
     return 0;
-}
-
-struct TraceLine {
-    bool found = false;
-    double seconds = 0, cpu = 0;
-    std::string detail;
-};
-
-TraceLine traceLine(const std::string& errors, const std::string& event) {
-    TraceLine line;
-    std::string key = "mirevo-trace " + event + " ";
-    auto at = errors.find(key);
-    if (at == std::string::npos) return line;
-    std::istringstream in(errors.substr(at + key.size(), errors.find('\n', at) - at - key.size()));
-    std::string cpu;
-    in >> line.seconds >> cpu;
-    line.cpu = std::atof(cpu.c_str() + 4);
-    std::getline(in, line.detail);
-    line.found = true;
-    return line;
 }
 
 std::string makeSnapshotFolder(Size size) {

@@ -31,7 +31,10 @@ const std::vector<std::string> kInstalled{
     "share/icons/hicolor/64x64/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/128x128/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/256x256/apps/io.github.mirevo.Mirevo.png",
-    "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz"};
+    "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz",
+    // the hack and its entries for xscreensaver and for mate- and xfce4-screensaver
+    "libexec/xscreensaver/mirevo-hack", "share/xscreensaver/config/mirevo-hack.xml",
+    "share/applications/screensavers/mirevo-hack.desktop"};
 // clang-format on
 
 struct Result {
@@ -76,6 +79,13 @@ TEST(Install, LaysOutACommandAMenuEntryAndAManualThatWork) {
     for (const auto& file : kInstalled)
         EXPECT_TRUE(fs::exists(usr + "/" + file)) << file;
     EXPECT_EQ(fs::read_symlink(usr + "/bin/mirevo"), "../lib/mirevo/Mirevo.scr");
+    EXPECT_EQ(fs::read_symlink(usr + "/libexec/xscreensaver/mirevo-hack"), "../../lib/mirevo/Mirevo.dll");
+    const Result hackDesktop = run({"/usr/bin/desktop-file-validate", usr + "/share/applications/screensavers/mirevo-hack.desktop"});
+    EXPECT_EQ(hackDesktop.code, 0) << hackDesktop.output;
+    const std::string hackConfig = readFile(usr + "/share/xscreensaver/config/mirevo-hack.xml");
+    EXPECT_NE(hackConfig.find("<screensaver name=\"mirevo-hack\" _label=\"Mirevo\" gl=\"yes\">"), std::string::npos);
+    const Result xml = run({"/usr/bin/xmllint", "--noout", usr + "/share/xscreensaver/config/mirevo-hack.xml"});
+    EXPECT_EQ(xml.code, 0) << xml.output;
 
     const Result desktop = run({"/usr/bin/desktop-file-validate", usr + "/" + kInstalled[3]});
     EXPECT_EQ(desktop.code, 0) << desktop.output;
@@ -118,6 +128,8 @@ TEST(Install, DebianPackageHoldsTheTreeNamesItsDependenciesAndRunsUnpacked) {
     for (const auto& file : kInstalled)
         EXPECT_NE(contents.output.find(" ./usr/" + file), std::string::npos) << file;
     EXPECT_NE(contents.output.find("./usr/bin/mirevo -> ../lib/mirevo/Mirevo.scr"), std::string::npos);
+    EXPECT_NE(contents.output.find("./usr/libexec/xscreensaver/mirevo-hack -> ../../lib/mirevo/Mirevo.dll"),
+              std::string::npos);
 
     const Result unpack = run({"/usr/bin/dpkg", "-x", deb, work / "root"});
     ASSERT_EQ(unpack.code, 0) << unpack.output;

@@ -1,0 +1,67 @@
+// The viewer's command line: which mode, which window, and what is refused.
+#include <gtest/gtest.h>
+
+#include "viewer/hack_arguments.h"
+
+using namespace mirevo::viewer;
+
+namespace {
+
+struct ArgumentCase {
+    std::vector<std::string> args;
+    std::optional<std::string> environmentWindow;
+    ViewerMode mode;
+    unsigned long window;
+    bool fps;
+};
+
+const ArgumentCase kArgumentCases[] = {
+    {{}, std::nullopt, ViewerMode::Standalone, 0, false},
+    {{}, "0x400007", ViewerMode::Standalone, 0, false},
+    {{"-root"}, "0x400007", ViewerMode::Hack, 0x400007, false},
+    {{"--root"}, "4194311", ViewerMode::Hack, 4194311, false},
+    {{"--root", "--fps"}, "0X1a", ViewerMode::Hack, 0x1a, true},
+    {{"-fps", "-root"}, "77", ViewerMode::Hack, 77, true},
+    {{"--window-id", "0x2c00003"}, std::nullopt, ViewerMode::Hack, 0x2c00003, false},
+    {{"-window-id", "123"}, std::nullopt, ViewerMode::Hack, 123, false},
+    // the window named on the command line wins over the environment's
+    {{"--root", "--window-id", "0x10"}, "0x20", ViewerMode::Hack, 0x10, false},
+    {{"--window-id", "0x10", "--root"}, "0x20", ViewerMode::Hack, 0x10, false},
+    {{"--install-xscreensaver"}, std::nullopt, ViewerMode::InstallXscreensaver, 0, false},
+    {{"-uninstall-xscreensaver"}, std::nullopt, ViewerMode::UninstallXscreensaver, 0, false},
+    // refused
+    {{"--root"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--root"}, "", ViewerMode::Usage, 0, false},
+    {{"--root"}, "window", ViewerMode::Usage, 0, false},
+    {{"--root"}, "0", ViewerMode::Usage, 0, false},
+    {{"--fps"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--window-id"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--window-id", "-5"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--window-id", "0x"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--window-id", "12abc"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--window-id", "99999999999999999999999"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--window-id", "0x40000000"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"/s"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"root"}, "0x10", ViewerMode::Usage, 0, false},
+    {{"--root", "--delay"}, "0x10", ViewerMode::Usage, 0, false},
+    {{"---root"}, "0x10", ViewerMode::Usage, 0, false},
+    {{"--install-xscreensaver", "--root"}, "0x10", ViewerMode::Usage, 0, false},
+    {{"--install-xscreensaver", "--uninstall-xscreensaver"}, std::nullopt, ViewerMode::Usage, 0, false},
+};
+
+} // namespace
+
+TEST(ViewerArguments, ModeWindowAndRefusals) {
+    for (const ArgumentCase& c : kArgumentCases) {
+        std::string line;
+        for (const auto& arg : c.args) line += arg + " ";
+        SCOPED_TRACE(line + "XSCREENSAVER_WINDOW=" + c.environmentWindow.value_or("(unset)"));
+        const ViewerArguments parsed = parseViewerArguments(c.args, c.environmentWindow);
+        EXPECT_EQ(parsed.mode, c.mode);
+        if (c.mode == ViewerMode::Hack) {
+            EXPECT_EQ(parsed.window, c.window);
+            EXPECT_EQ(parsed.showFps, c.fps);
+        }
+        EXPECT_EQ(parsed.problem.empty(), c.mode != ViewerMode::Usage) << parsed.problem;
+    }
+}

@@ -1,0 +1,325 @@
+// Mirevo.dll as a saver manager's hack, on a private Xvfb with no manager: the test plays the manager's part
+// (a window, xscreensaver's screenshot property, the wallpaper, the user's setting) and checks what the hack
+// draws there and how it ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <set>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "tests/harness/child_process.h"
+#include "tests/harness/poll.h"
+#include "tests/harness/programs.h"
+#include "tests/harness/temp_dir.h"
+#include "tests/harness/test_bitmap.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb.h"
+#include "tests/viewer/scene_math.h"
+
+using namespace mirevo::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kViewer = builtProgram("Mirevo.dll");
+constexpr int kScreenWidth = 640, kScreenHeight = 480;
+constexpr int kTolerance = 40;
+const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0}, kBlack{0, 0, 0},
+    kMagenta{255, 0, 255};
+
+struct Sample {
+    double s, t; // on the floor: s = 0 its left edge, t = 0 the bottom of the picture
+    Rgb expected;
+};
+
+// A picture whose quadrants are red, green (top) and blue, yellow (bottom), shown mirrored: red top-right.
+const Sample kMirroredQuadrants[] = {
+    {0.75, 0.75, kRed}, {0.25, 0.75, kGreen}, {0.75, 0.25, kBlue}, {0.25, 0.25, kYellow},
+    {0.5, -0.15, kBlack}, {0.5, 1.15, kBlack}, {-0.15, 0.5, kBlack}, {1.15, 0.5, kBlack},
+};
+// One colour over the whole floor.
+std::vector<Sample> plainFloor(Rgb colour) {
+    return {{0.25, 0.25, colour}, {0.75, 0.75, colour}, {0.25, 0.75, colour}, {0.75, 0.25, colour},
+            {0.5, -0.15, kBlack}, {0.5, 1.15, kBlack}};
+}
+
+// Whether some moment of the first `seconds` explains the shot: every sample inside the window where the
+// projection at that moment puts it, with at least `minimumVisible` of them inside.
+template <typename Samples>
+bool frameMatches(const Image& shot, const Samples& samples, double seconds, int minimumVisible = 5) {
+    for (double t = 0; t <= seconds; t += 0.002) {
+        const double spin = std::fmod(30.0 * t, 360.0);
+        int visible = 0, matches = 0;
+        for (const Sample& sample : samples) {
+            WindowPoint p = projectFloorPoint(t, spin, -2.25 + 4.5 * sample.s, -2.25 + 4.5 * sample.t, shot.width,
+                                              shot.height);
+            const int x = int(std::lround(p.x)), y = int(std::lround(p.y));
+            if (x < 2 || y < 2 || x >= shot.width - 2 || y >= shot.height - 2) continue;
+            ++visible;
+            matches += colourDistance(shot.at(x, y), sample.expected) <= kTolerance;
+        }
+        if (visible >= minimumVisible && matches == visible) return true;
+    }
+    return false;
+}
+
+class HackRun {
+public:
+    HackRun(const Xvfb& server, const TempDir& home, std::vector<std::string> args,
+            std::optional<unsigned long> xscreensaverWindow = std::nullopt)
+        : started_(std::chrono::steady_clock::now()), process_(withProgram(std::move(args)), environment(server, home, xscreensaverWindow)) {}
+    ChildProcess& process() { return process_; }
+    double seconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    }
+
+private:
+    static std::vector<std::string> withProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), kViewer);
+        return args;
+    }
+    static std::map<std::string, std::optional<std::string>> environment(const Xvfb& server, const TempDir& home,
+                                                                         std::optional<unsigned long> window) {
+        std::map<std::string, std::optional<std::string>> env{{"DISPLAY", server.display()},
+                                                              {"HOME", home.path()},
+                                                              {"XDG_RUNTIME_DIR", home.path()},
+                                                              {"XDG_CONFIG_HOME", home / "config"},
+                                                              {"LIBGL_ALWAYS_SOFTWARE", "1"},
+                                                              {"MIREVO_VIEWER_TRACE", "1"},
+                                                              {"XSCREENSAVER_WINDOW", std::nullopt}};
+        if (window) env["XSCREENSAVER_WINDOW"] = std::to_string(*window);
+        return env;
+    }
+    std::chrono::steady_clock::time_point started_;
+    ChildProcess process_;
+};
+
+class Hack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.ok());
+        ASSERT_TRUE(client.ok());
+        display = client.display();
+    }
+    // A window as a manager makes one: override-redirect, mapped, the screen's default visual.
+    Window makeWindow(Window parent, int x, int y, int width, int height) {
+        XSetWindowAttributes set{};
+        set.override_redirect = True;
+        set.background_pixel = BlackPixel(display, DefaultScreen(display));
+        Window window = XCreateWindow(display, parent, x, y, width, height, 0, CopyFromParent, InputOutput,
+                                      CopyFromParent, CWOverrideRedirect | CWBackPixel, &set);
+        XMapWindow(display, window);
+        client.sync();
+        return window;
+    }
+    Pixmap makePixmap(const Image& picture) {
+        const int screen = DefaultScreen(display);
+        Pixmap pixmap = XCreatePixmap(display, client.root(), picture.width, picture.height,
+                                      DefaultDepth(display, screen));
+        XImage* image = XCreateImage(display, DefaultVisual(display, screen), DefaultDepth(display, screen),
+                                     ZPixmap, 0, nullptr, picture.width, picture.height, 32, 0);
+        image->data = static_cast<char*>(std::malloc(size_t(image->bytes_per_line) * picture.height));
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                auto c = picture.at(x, y);
+                XPutPixel(image, x, y, (unsigned long)c[0] << 16 | (unsigned long)c[1] << 8 | c[2]);
+            }
+        GC gc = XCreateGC(display, pixmap, 0, nullptr);
+        XPutImage(display, pixmap, gc, image, 0, 0, 0, 0, picture.width, picture.height);
+        XFreeGC(display, gc);
+        XDestroyImage(image);
+        client.sync();
+        return pixmap;
+    }
+    void setPixmapProperty(Window window, const char* name, Pixmap pixmap) {
+        const unsigned long value = pixmap;
+        XChangeProperty(display, window, XInternAtom(display, name, False), XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&value), 1);
+        client.sync();
+    }
+    static Image quadrants(int width, int height) {
+        return makeImage(width, height, [&](int x, int y) { return quadrantColour(x, y, width, height); });
+    }
+    static Image plain(int width, int height, Rgb colour) {
+        return makeImage(width, height, [&](int, int) { return colour; });
+    }
+    // The wallpaper as desktops leave it: a pixmap named on the root window (the root itself stays black).
+    void setWallpaper(const Image& picture) { setPixmapProperty(client.root(), "_XROOTPMAP_ID", makePixmap(picture)); }
+    void setUsersChoice(const char* allowed) {
+        ASSERT_TRUE(writeFile(home / ".xscreensaver", std::string("timeout:\t0:10:00\ngrabDesktopImages:\t") +
+                                                         allowed + "\nlock:\tFalse\n"));
+    }
+    std::set<Window> topLevelWindows() {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(display, client.root(), &root, &parent, &children, &count);
+        std::set<Window> windows(children, children + count);
+        if (children) XFree(children);
+        return windows;
+    }
+    // Polls until a screenshot of the window matches the samples at some moment since the start.
+    template <typename Samples>
+    bool waitForFloor(Window window, HackRun& run, const Samples& samples, int minimumVisible = 5) {
+        return pollUntil(30s, [&] {
+            if (!run.process().running()) return true;
+            auto shot = client.screenshot(window);
+            return shot && frameMatches(*shot, samples, run.seconds() + 0.05, minimumVisible);
+        }) && run.process().running();
+    }
+
+    Xvfb server{kScreenWidth, kScreenHeight};
+    XClient client{server.display()};
+    Display* display = nullptr;
+    TempDir home;
+};
+
+} // namespace
+
+TEST_F(Hack, ShowsXscreensaversScreenshotMirroredWithoutAWindowOfItsOwnAndEndsOnSigterm) {
+    setUsersChoice("True");
+    setWallpaper(plain(kScreenWidth, kScreenHeight, kMagenta));
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    setPixmapProperty(saver, "_SCREENSAVER_SCREENSHOT", makePixmap(quadrants(kScreenWidth, kScreenHeight)));
+    const auto before = topLevelWindows();
+
+    HackRun run(server, home, {"-root"}, saver);
+    EXPECT_TRUE(waitForFloor(saver, run, kMirroredQuadrants)) << run.process().errors();
+    EXPECT_EQ(topLevelWindows(), before) << "the hack made a window of its own";
+    EXPECT_NE(run.process().errors().find("picture") , std::string::npos);
+    EXPECT_NE(run.process().errors().find("screenshot 640x480"), std::string::npos) << run.process().errors();
+
+    kill(run.process().pid(), SIGTERM);
+    EXPECT_EQ(run.process().waitExit(1s), 0);
+}
+
+TEST_F(Hack, InASmallChildWindowItShowsTheWallpaperUnderItAndFollowsItsSize) {
+    // A settings dialog's preview: a child of a top-level window, centred on the screen, so that the
+    // wallpaper under it holds all four quadrants.
+    setWallpaper(quadrants(kScreenWidth, kScreenHeight));
+    const Window dialog = makeWindow(client.root(), 120, 90, 400, 300);
+    const Window preview = makeWindow(dialog, 40, 30, 320, 240);
+    const auto before = topLevelWindows();
+
+    HackRun run(server, home, {"--window-id", "0x" + [&] {
+                                   char hex[32];
+                                   std::snprintf(hex, sizeof hex, "%lx", preview);
+                                   return std::string(hex);
+                               }()});
+    EXPECT_TRUE(waitForFloor(preview, run, kMirroredQuadrants)) << run.process().errors();
+    EXPECT_NE(run.process().errors().find("wallpaper 320x240"), std::string::npos) << run.process().errors();
+    EXPECT_EQ(topLevelWindows(), before);
+    auto geometry = client.geometry(preview);
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->x, 160);
+    EXPECT_EQ(geometry->width, 320);
+
+    // The manager makes it wider: the floor keeps the window's own aspect.
+    XResizeWindow(display, preview, 360, 160);
+    client.sync();
+    EXPECT_TRUE(waitForFloor(preview, run, kMirroredQuadrants, 4)) << run.process().errors();
+
+    XDestroyWindow(display, preview);
+    client.sync();
+    EXPECT_EQ(run.process().waitExit(1s), 0);
+}
+
+TEST_F(Hack, TheUsersSettingForbidsTheScreenshotAndWithoutWallpaperABuiltInPictureShows) {
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    setPixmapProperty(saver, "_SCREENSAVER_SCREENSHOT", makePixmap(plain(kScreenWidth, kScreenHeight, kMagenta)));
+    setUsersChoice("False");
+    {
+        SCOPED_TRACE("forbidden: the wallpaper instead");
+        setWallpaper(plain(kScreenWidth, kScreenHeight, kGreen));
+        HackRun run(server, home, {"--root"}, saver);
+        EXPECT_TRUE(waitForFloor(saver, run, plainFloor(kGreen), 4)) << run.process().errors();
+        run.process().terminate();
+    }
+    {
+        SCOPED_TRACE("no wallpaper either: the built-in picture, never a black floor");
+        XDeleteProperty(display, client.root(), XInternAtom(display, "_XROOTPMAP_ID", False));
+        client.sync();
+        HackRun run(server, home, {"--root", "--fps"}, saver);
+        ASSERT_TRUE(pollUntil(30s, [&] {
+            return run.process().errors().find("first-frame") != std::string::npos || !run.process().running();
+        }));
+        EXPECT_NE(run.process().errors().find("built-in"), std::string::npos) << run.process().errors();
+        EXPECT_TRUE(pollUntil(10s, [&] {
+            auto shot = client.screenshot(saver);
+            const WindowPoint centre = projectFloorPoint(run.seconds(), 0, 0, 0, kScreenWidth, kScreenHeight);
+            return shot && colourDistance(shot->at(int(centre.x), int(centre.y)), kBlack) > kTolerance &&
+                   colourDistance(shot->at(int(centre.x), int(centre.y)), kMagenta) > kTolerance;
+        }));
+        run.process().terminate();
+    }
+}
+
+TEST(HackWithoutItsServer, LosingTheXServerEndsItWithCodeZero) {
+    Xvfb server{kScreenWidth, kScreenHeight};
+    ASSERT_TRUE(server.ok());
+    TempDir home;
+    Window window = 0;
+    {
+        // The window outlives this connection, which must be gone before the server (it would end the test).
+        XClient client(server.display());
+        ASSERT_TRUE(client.ok());
+        XSetCloseDownMode(client.display(), RetainPermanent);
+        window = XCreateSimpleWindow(client.display(), client.root(), 0, 0, kScreenWidth, kScreenHeight, 0, 0, 0);
+        XMapWindow(client.display(), window);
+        client.sync();
+    }
+    HackRun run(server, home, {"--root"}, window);
+    ASSERT_TRUE(pollUntil(30s, [&] {
+        return run.process().errors().find("first-frame") != std::string::npos || !run.process().running();
+    })) << run.process().errors();
+    kill(server.pid(), SIGKILL);
+    EXPECT_EQ(run.process().waitExit(1s), 0);
+}
+
+TEST_F(Hack, AStoppedHackGoesOnWhereItStopped) {
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    HackRun run(server, home, {"--root"}, saver);
+    ASSERT_TRUE(pollUntil(30s, [&] {
+        return run.process().errors().find("first-frame") != std::string::npos || !run.process().running();
+    }));
+    auto pose = [&] {
+        client.sync();
+        return client.screenshot(saver);
+    };
+    kill(run.process().pid(), SIGSTOP);
+    // Stopped long enough for a catching-up floor to turn a quarter turn.
+    ASSERT_TRUE(pollUntil(10s, [&, start = std::chrono::steady_clock::now()] {
+        return std::chrono::steady_clock::now() - start > 3s;
+    }));
+    auto stopped = pose();
+    kill(run.process().pid(), SIGCONT);
+    // The first frames after it look like the last one before it, not a quarter turn on.
+    ASSERT_TRUE(stopped);
+    int changed = 0, compared = 0;
+    pollUntil(2s, [&] {
+        auto now = pose();
+        if (!now || now->rgb == stopped->rgb) return false;
+        for (size_t i = 0; i < now->rgb.size(); i += 3 * 97, ++compared)
+            changed += std::abs(int(now->rgb[i]) - int(stopped->rgb[i])) > kTolerance;
+        return true;
+    });
+    ASSERT_GT(compared, 0) << "no frame after SIGCONT";
+    EXPECT_LT(changed, compared / 10) << "the floor jumped ahead after the stop";
+    kill(run.process().pid(), SIGTERM);
+    EXPECT_EQ(run.process().waitExit(1s), 0);
+}
+
+TEST(HackArguments, AnythingElseGivesOneUsageLineAndCodeOne) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"--bogus"}, {"--root"}, {"--window-id", "x"}}) {
+        args.insert(args.begin(), kViewer);
+        ChildProcess viewer(args, {{"XSCREENSAVER_WINDOW", std::nullopt}, {"DISPLAY", std::nullopt}});
+        EXPECT_EQ(viewer.waitExit(10s), 1);
+        const std::string errors = viewer.errors();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_NE(errors.find("usage: mirevo-hack"), std::string::npos) << errors;
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The window a saver manager gives its hack, drawn into with GLX. The hack never maps, moves, resizes,
+// raises or grabs it, nor takes the focus: it only listens for its size and its end. When the window's own
+// visual has no double-buffered GL, the hack draws into a child window of its own that covers it.
+#include <memory>
+#include <string>
+
+struct _XDisplay;
+struct __GLXcontextRec;
+
+namespace mirevo::viewer {
+
+class X11HackWindow {
+public:
+    enum class OpenFailure { Nothing, NoDisplay, NoWindow, NoGl };
+
+    // Before any other X call, when another thread will use a connection of its own.
+    static void allowThreads();
+
+    // Connects to $DISPLAY and makes a GL context current on the window. Losing the server from then on ends
+    // the process with code 0, as the manager that owned the window has gone with it.
+    static std::unique_ptr<X11HackWindow> open(unsigned long window, OpenFailure& failure, std::string& error);
+    ~X11HackWindow();
+    X11HackWindow(const X11HackWindow&) = delete;
+    X11HackWindow& operator=(const X11HackWindow&) = delete;
+
+    _XDisplay* display() const { return display_; }
+    unsigned long target() const { return target_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int visualId() const { return visualId_; }
+    int depth() const { return depth_; }
+
+    // Takes what the server has sent. False once the window has been destroyed; resized tells whether its
+    // size changed.
+    bool handleEvents(bool& resized);
+    // Until the server sends something, a signal comes, or timeoutMs passes.
+    void waitForEvents(int timeoutMs);
+    void swap();
+    // Made non-current and deleted; safe to call twice.
+    void deleteContext();
+
+private:
+    X11HackWindow() = default;
+
+    _XDisplay* display_ = nullptr;
+    unsigned long target_ = 0;
+    unsigned long drawable_ = 0; // the target, or the child made for GL
+    unsigned long child_ = 0;
+    unsigned long colormap_ = 0;
+    __GLXcontextRec* context_ = nullptr;
+    int width_ = 0, height_ = 0;
+    int visualId_ = 0, depth_ = 0;
+};
+
+} // namespace mirevo::viewer
