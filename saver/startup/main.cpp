@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include "common/session_bus.h"
 #include "saver/session/x11_display.h"
 #include "saver/startup/command_line.h"
 #include "saver/startup/qt_startup_platform.h"
@@ -12,6 +13,8 @@
 
 int main(int argc, char** argv) {
     const std::string arguments = mirevo::argumentText(argc, argv);
+    // Before Qt (and the viewer, which inherits it) could ask for a session bus that is not there.
+    mirevo::forbidSessionBusAutolaunch();
 
     // The desktop picture and the window search need X; under Wayland that means XWayland, never Qt's
     // Wayland plugin. Without a display say so once and end, before Qt would abort.
