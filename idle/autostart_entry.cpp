@@ -52,16 +52,18 @@ Found foundEntry(const std::string& path, std::string& why) {
     size_t total = 0;
     for (ssize_t got; total < text.size(); total += size_t(got)) {
         got = ::read(fd.get(), text.data() + total, text.size() - total);
-        if (got < 0 && errno == EINTR) got = 0;
-        else if (got <= 0) break;
+        if (got < 0 && errno == EINTR)
+            got = 0;
+        else if (got <= 0)
+            break;
     }
     text.resize(total);
     return isOwnAutostartEntry(text) ? Found::Ours : Found::Theirs;
 }
 
 std::string notOurs(const std::string& path, const std::string& why) {
-    return "mirevo-idle: " + path + " was not written by mirevo-idle" + (why.empty() ? "" : " (" + why + ")") +
-           "; it is left as it is";
+    return "mirevo-idle: " + path + " was not written by mirevo-idle" +
+           (why.empty() ? "" : " (" + why + ")") + "; it is left as it is";
 }
 
 } // namespace
@@ -130,7 +132,8 @@ AutostartResult setAutostart(bool on, const std::string& entryPath, const std::s
     if (!on) {
         if (found == Found::Nothing)
             return {true, "mirevo-idle: autostart was already off (there is no " + entryPath + ")"};
-        if (!fs::remove(entryPath, error) || error) return {false, "mirevo-idle: cannot remove " + entryPath + ": " + error.message()};
+        if (!fs::remove(entryPath, error) || error)
+            return {false, "mirevo-idle: cannot remove " + entryPath + ": " + error.message()};
         return {true, "mirevo-idle: autostart is off (removed " + entryPath + ")"};
     }
     const auto text = autostartEntryText(program, arguments);

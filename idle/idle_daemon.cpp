@@ -72,8 +72,9 @@ std::vector<HeldInhibit> IdleDaemon::heldInhibits() const {
     std::vector<HeldInhibit> held;
     const auto now = now_();
     for (const Inhibit& inhibit : book_.list())
-        held.push_back({inhibit.application, inhibit.reason,
-                        uint32_t(std::chrono::duration_cast<std::chrono::seconds>(now - inhibit.since).count())});
+        held.push_back(
+            {inhibit.application, inhibit.reason,
+             uint32_t(std::chrono::duration_cast<std::chrono::seconds>(now - inhibit.since).count())});
     return held;
 }
 

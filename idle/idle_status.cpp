@@ -36,7 +36,8 @@ std::string inhibitTakenLine(const std::string& application, const std::string& 
 }
 
 std::string inhibitReleasedLine(const std::string& application, const std::string& reason) {
-    return "mirevo-idle: " + named(application) + " no longer holds the screen saver off (\"" + reason + "\")";
+    return "mirevo-idle: " + named(application) + " no longer holds the screen saver off (\"" + reason +
+           "\")";
 }
 
 std::string inhibitOwnerLeftLine(const std::string& application, const std::string& reason) {
@@ -60,10 +61,11 @@ std::string spanText(uint32_t seconds) {
 }
 
 std::string statusText(const IdleStatus& status, std::time_t now) {
-    std::string text = "idle time: " + (status.timeoutSeconds > 0
-                                            ? spanText(uint32_t(status.timeoutSeconds))
-                                            : std::string("none (the screen saver never starts by itself)")) +
-                       "\n";
+    std::string text =
+        "idle time: " +
+        (status.timeoutSeconds > 0 ? spanText(uint32_t(status.timeoutSeconds))
+                                   : std::string("none (the screen saver never starts by itself)")) +
+        "\n";
     text += "screen saver: " +
             (status.active ? "active for " + spanText(status.activeSeconds) : std::string("not active")) +
             "\n";

@@ -53,7 +53,8 @@ std::vector<Inhibit> InhibitBook::list() const {
     all.reserve(cookies_.size());
     for (const auto& entry : cookies_)
         all.push_back(entry.second);
-    std::stable_sort(all.begin(), all.end(), [](const Inhibit& a, const Inhibit& b) { return a.since < b.since; });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Inhibit& a, const Inhibit& b) { return a.since < b.since; });
     return all;
 }
 

@@ -25,8 +25,8 @@ public:
         return c.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
                          SLOT(disconnected())) &&
-               c.connect(QString(), QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
-                         QStringLiteral("NameOwnerChanged"), this,
+               c.connect(QString(), QStringLiteral("/org/freedesktop/DBus"),
+                         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
                          SLOT(nameOwnerChanged(QString, QString, QString)));
     }
 
@@ -50,15 +50,17 @@ void QtIdleBus::LinkDeleter::operator()(Link* link) const {
 
 QtIdleBus::QtIdleBus(std::string address, IdleDaemon& daemon, std::function<int()> timeoutSeconds,
                      std::function<void(const std::string&)> line, Timing timing)
-    : address_(std::move(address)), daemon_(daemon), line_(std::move(line)), timing_(timing) {
+    : address_(std::move(address)), daemon_(daemon), line_(std::move(line)), timing_(timing),
+      nextRetry_(timing.retry) {
     registerStatusTypes();
     for (auto& object : screenSavers_)
         object = std::make_unique<QtScreenSaverObject>(daemon_);
     status_ = std::make_unique<QtIdleStatusObject>(daemon_, std::move(timeoutSeconds));
     deadline_.setSingleShot(true);
     retry_.setSingleShot(true);
-    connect(&deadline_, &QTimer::timeout, this,
-            [this] { giveUp("the session bus did not answer within " + deadlineText(timing_.deadline)); });
+    connect(&deadline_, &QTimer::timeout, this, [this] {
+        giveUp("the session bus did not answer within " + deadlineText(timing_.deadline), true);
+    });
     connect(&retry_, &QTimer::timeout, this, &QtIdleBus::attempt);
 }
 
@@ -79,8 +81,8 @@ void QtIdleBus::setState(State state) {
 void QtIdleBus::attempt() {
     link_.reset(new Link(*this, address_, ++tries_));
     state_ = State::Connecting;
-    if (auto why = link_->bus.openError()) return giveUp(*why);
-    if (!link_->listen()) return giveUp("cannot listen to the session bus");
+    if (auto why = link_->bus.openError()) return giveUp(*why, false);
+    if (!link_->listen()) return giveUp("cannot listen to the session bus", false);
     deadline_.start(timing_.deadline);
     auto* hello = new QDBusPendingCallWatcher(link_->bus.helloAsync(timing_.deadline), link_.get());
     connect(hello, &QDBusPendingCallWatcher::finished, this, &QtIdleBus::registered);
@@ -89,7 +91,8 @@ void QtIdleBus::attempt() {
 void QtIdleBus::registered(QDBusPendingCallWatcher* hello) {
     hello->deleteLater();
     if (state_ != State::Connecting || hello->parent() != link_.get()) return;
-    if (hello->isError()) return giveUp(peerBusError(hello->reply(), timing_.deadline));
+    if (hello->isError())
+        return giveUp(peerBusError(hello->reply(), timing_.deadline), timedOut(hello->reply()));
     QDBusConnection& c = link_->bus.connection();
     const auto exported = QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals;
     // The objects before the names, so that no caller who sees a name finds nothing behind it.
@@ -102,12 +105,12 @@ void QtIdleBus::registered(QDBusPendingCallWatcher* hello) {
     servesScreenSaver_ = false;
     auto ask = [&](const QString& method, const QList<QVariant>& arguments,
                    std::function<void(const QDBusPendingCall&)> then) {
-        auto* watcher =
-            new QDBusPendingCallWatcher(link_->bus.callBusAsync(method, arguments, timing_.deadline), link_.get());
+        auto* watcher = new QDBusPendingCallWatcher(
+            link_->bus.callBusAsync(method, arguments, timing_.deadline), link_.get());
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, then](QDBusPendingCallWatcher* w) {
             w->deleteLater();
             if (state_ != State::Connecting || w->parent() != link_.get()) return; // a try given up
-            if (w->isError()) return giveUp(peerBusError(w->reply(), timing_.deadline));
+            if (w->isError()) return giveUp(peerBusError(w->reply(), timing_.deadline), timedOut(w->reply()));
             then(*w);
             answered();
         });
@@ -140,10 +143,11 @@ void QtIdleBus::answered() {
               (servesScreenSaver_ ? std::string("; serving ") + kScreenSaverService : std::string()));
     failedSinceServing_ = false;
     reported_ = true;
+    nextRetry_ = timing_.retry;
     setState(State::Serving);
 }
 
-void QtIdleBus::giveUp(const std::string& why) {
+void QtIdleBus::giveUp(const std::string& why, bool stuck) {
     if (state_ != State::Connecting) return;
     deadline_.stop();
     pending_ = 0;
@@ -151,16 +155,17 @@ void QtIdleBus::giveUp(const std::string& why) {
     if (const size_t dropped = daemon_.busLost()) line_(busLostLine(dropped));
     if (!reported_)
         line_("mirevo-idle: cannot use the session bus at " + address_ + ": " + why +
-              "; only the X server's timer is used, and the bus is tried again every " +
-              deadlineText(timing_.retry));
+              "; only the X server's timer is used, and the bus is tried again after " +
+              deadlineText(timing_.retry) + (stuck ? " and then less and less often" : ""));
     reported_ = failedSinceServing_ = true;
-    retry_.start(timing_.retry);
+    retry_.start(nextRetry_);
+    if (stuck) nextRetry_ = std::min(nextRetry_ * 2, timing_.retry * 64);
     setState(State::Waiting);
 }
 
 void QtIdleBus::lost(Link* link) {
     if (link != link_.get()) return; // one given up already
-    if (state_ == State::Connecting) return giveUp("the session bus closed the connection");
+    if (state_ == State::Connecting) return giveUp("the session bus closed the connection", false);
     link_.reset();
     servesScreenSaver_ = false;
     line_(busLostLine(daemon_.busLost()));

@@ -3,7 +3,9 @@
 // own status service, drops a caller's inhibits when it leaves the bus, and all of them when the bus goes
 // (their callers can no longer release them). Every call to the bus is due within a deadline; a bus that
 // does not answer in time, or goes away, leaves the X server's timer alone in charge, and the bus is tried
-// again every retry interval until one answers.
+// again after the retry interval until one answers. A bus that is there but stuck is tried less and less
+// often (up to 64 intervals apart): each try leaves a connection waiting in its socket's queue, and once
+// that queue is full, connecting would wait for good.
 #include <array>
 #include <chrono>
 #include <functional>
@@ -54,7 +56,7 @@ private:
     void attempt();
     void registered(QDBusPendingCallWatcher* hello);
     void answered(); // one more of the calls after Hello
-    void giveUp(const std::string& why);
+    void giveUp(const std::string& why, bool stuck);
     void lost(Link* link);
     void ownerLeft(const QString& owner);
     void setState(State state);
@@ -69,6 +71,7 @@ private:
     QTimer deadline_, retry_;
     State state_ = State::Waiting;
     int tries_ = 0, pending_ = 0;
+    std::chrono::milliseconds nextRetry_;
     bool servesScreenSaver_ = false, reported_ = false, failedSinceServing_ = false;
 };
 

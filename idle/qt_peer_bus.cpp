@@ -21,9 +21,9 @@ std::optional<std::string> QtPeerBus::openError() const {
 
 QDBusPendingCall QtPeerBus::callBusAsync(const QString& method, const QList<QVariant>& arguments,
                                          std::chrono::milliseconds deadline) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), method);
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                       QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"), method);
     call.setArguments(arguments);
     return connection_.asyncCall(call, int(deadline.count()));
 }
@@ -44,12 +44,16 @@ std::string deadlineText(std::chrono::milliseconds deadline) {
     return spanText(uint32_t((deadline.count() + 999) / 1000));
 }
 
+bool timedOut(const QDBusMessage& reply) {
+    const QString name = reply.errorName();
+    return name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.Timeout") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.TimedOut");
+}
+
 std::string peerBusError(const QDBusMessage& reply, std::chrono::milliseconds deadline) {
     const QString name = reply.errorName();
-    if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
-        name == QLatin1String("org.freedesktop.DBus.Error.Timeout") ||
-        name == QLatin1String("org.freedesktop.DBus.Error.TimedOut"))
-        return "the session bus did not answer within " + deadlineText(deadline);
+    if (timedOut(reply)) return "the session bus did not answer within " + deadlineText(deadline);
     if (name == QLatin1String("org.freedesktop.DBus.Error.Disconnected"))
         return "the session bus closed the connection";
     return reply.errorMessage().toStdString();

@@ -39,6 +39,8 @@ private:
     QDBusConnection connection_;
 };
 
+// Whether an error reply says the call ran out of time (the bus stuck, rather than gone).
+bool timedOut(const QDBusMessage& reply);
 // An error reply as a reason: "did not answer within N seconds" for a call that ran out of time.
 std::string peerBusError(const QDBusMessage& reply, std::chrono::milliseconds deadline);
 std::string deadlineText(std::chrono::milliseconds deadline);

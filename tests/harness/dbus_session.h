@@ -17,9 +17,12 @@ public:
     explicit DBusSession(std::string socket = {}) : socket_(socket.empty() ? folder_ / "bus" : socket) {
         using namespace std::chrono_literals;
         ::unlink(socket_.c_str());
-        daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-            "/usr/bin/dbus-daemon", "--session", "--nofork", "--nosyslog", "--address=unix:path=" + socket_});
-        if (!pollUntil(10s, [&] { return ::access(socket_.c_str(), F_OK) == 0; })) daemon_.reset();
+        daemon_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--nosyslog",
+                                     "--print-address", "--address=unix:path=" + socket_});
+        // It prints its address once it listens (the socket's file is there a moment before).
+        if (!pollUntil(10s, [&] { return daemon_->output().find('\n') != std::string::npos; }))
+            daemon_.reset();
     }
     bool ok() const { return daemon_ != nullptr; }
     std::string address() const { return "unix:path=" + socket_; }

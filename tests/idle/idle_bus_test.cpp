@@ -54,7 +54,8 @@ protected:
             QtIdleBus::Timing{deadline, 200ms});
         service->start();
     }
-    template <typename Condition> bool waitFor(Condition condition, std::chrono::milliseconds deadline = 15s) {
+    template <typename Condition>
+    bool waitFor(Condition condition, std::chrono::milliseconds deadline = 15s) {
         return pollUntil(deadline, [&] {
             QCoreApplication::processEvents();
             return condition();
@@ -159,7 +160,8 @@ UniqueFd silentSocket(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd.get(), 16) != 0)
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd.get(), 16) != 0)
         return UniqueFd();
     return fd;
 }

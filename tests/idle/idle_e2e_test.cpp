@@ -92,7 +92,8 @@ protected:
         if (machine.empty()) machine = readFile("/var/lib/dbus/machine-id");
         machine = machine.substr(0, machine.find('\n'));
         const passwd* user = getpwuid(getuid());
-        const std::string name = "_DBUS_SESSION_BUS_SELECTION_" + std::string(user ? user->pw_name : "") + "_" + machine;
+        const std::string name =
+            "_DBUS_SESSION_BUS_SELECTION_" + std::string(user ? user->pw_name : "") + "_" + machine;
         return XGetSelectionOwner(client.display(), XInternAtom(client.display(), name.c_str(), False));
     }
 
@@ -245,8 +246,10 @@ TEST_F(IdleWatchOnABus, StatusListsEachInhibitorAndTheLogNamesEachInhibitTakenAn
     setIdleSeconds(600);
     auto idle = startIdle(program, environment(bus.address()));
     auto a = peer("a"), b = peer("b");
-    const uint cookie = QDBusReply<uint>(call(*a, "/ScreenSaver", "Inhibit", {"mpv", "Playing video"})).value();
-    EXPECT_NE(QDBusReply<uint>(call(*b, "/ScreenSaver", "Inhibit", {"Firefox", "audio-playing"})).value(), 0u);
+    const uint cookie =
+        QDBusReply<uint>(call(*a, "/ScreenSaver", "Inhibit", {"mpv", "Playing video"})).value();
+    EXPECT_NE(QDBusReply<uint>(call(*b, "/ScreenSaver", "Inhibit", {"Firefox", "audio-playing"})).value(),
+              0u);
 
     ChildProcess status({program, "--status"}, environment(bus.address()));
     ASSERT_EQ(status.waitExit(15s), std::optional<int>(0)) << status.errors();
@@ -259,9 +262,10 @@ TEST_F(IdleWatchOnABus, StatusListsEachInhibitorAndTheLogNamesEachInhibitTakenAn
 
     call(*a, "/ScreenSaver", "UnInhibit", {cookie});
     EXPECT_TRUE(pollUntil(5s, [&] { return idle->errors().find("no longer") != std::string::npos; }));
-    EXPECT_EQ(idle->errors(), "mirevo-idle: \"mpv\" holds the screen saver off: \"Playing video\"\n"
-                              "mirevo-idle: \"Firefox\" holds the screen saver off: \"audio-playing\"\n"
-                              "mirevo-idle: \"mpv\" no longer holds the screen saver off (\"Playing video\")\n");
+    EXPECT_EQ(idle->errors(),
+              "mirevo-idle: \"mpv\" holds the screen saver off: \"Playing video\"\n"
+              "mirevo-idle: \"Firefox\" holds the screen saver off: \"audio-playing\"\n"
+              "mirevo-idle: \"mpv\" no longer holds the screen saver off (\"Playing video\")\n");
 
     ChildProcess none({program, "--status"}, environment(std::nullopt));
     EXPECT_EQ(none.waitExit(15s), std::optional<int>(1));
@@ -280,7 +284,8 @@ TEST_F(IdleWatch, ABusThatNeverAnswersCostsOneLineAndTheServersTimerStillStartsT
     setIdleSeconds(1);
     auto idle = startIdle(program, environment("unix:path=" + socketPath));
     const std::string errors = idle->errors();
-    EXPECT_NE(errors.find("did not answer within 5 seconds; only the X server's timer is used"), std::string::npos)
+    EXPECT_NE(errors.find("did not answer within 5 seconds; only the X server's timer is used"),
+              std::string::npos)
         << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     userInput();

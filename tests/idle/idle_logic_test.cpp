@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "common/session_bus.h"
 #include "idle/autostart_entry.h"
 #include "idle/idle_command_line.h"
 #include "idle/idle_daemon.h"
+#include "idle/idle_status.h"
 #include "idle/idle_timeout.h"
 #include "idle/saver_location.h"
-#include "common/session_bus.h"
-#include "idle/idle_status.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 
@@ -101,7 +101,8 @@ TEST(InhibitBook, ThreeHundredCallersAtTheirBoundKeepTheirOwnCookies) {
     for (size_t i = 0; i < InhibitBook::kMaxPerOwner; ++i)
         for (size_t caller = 0; caller < cookies.size(); ++caller) {
             uint32_t cookie = 0;
-            ASSERT_EQ(book.add({":1." + std::to_string(caller), "app", "why", t0 + std::chrono::seconds(i)}, cookie),
+            ASSERT_EQ(book.add({":1." + std::to_string(caller), "app", "why", t0 + std::chrono::seconds(i)},
+                               cookie),
                       InhibitOutcome::Held);
             cookies[caller].push_back(cookie);
         }
@@ -145,7 +146,8 @@ TEST(IdleDaemon, LogsEachInhibitAndDropsThemAllWithTheBus) {
                          "mirevo-idle: \"firefox\" holds the screen saver off: \"audio\"",
                          "mirevo-idle: \"firefox\" no longer holds the screen saver off (\"audio\")",
                          "mirevo-idle: a program without a name left the session bus; its hold on the screen "
-                         "saver (\"" + std::string(kMaxCallerText, 'r') + "\") is dropped",
+                         "saver (\"" +
+                             std::string(kMaxCallerText, 'r') + "\") is dropped",
                      }));
     const auto held = daemon.heldInhibits();
     ASSERT_EQ(held.size(), 1u);
@@ -171,15 +173,18 @@ TEST(IdleStatus, ListsTheIdleTimeTheSaverAndEachInhibitWithItsTimeOfDay) {
                                        "held off by 2 inhibits:\n"
                                        "  \"mpv\": \"Playing video\" since 17:04:38 (12 seconds)\n"
                                        "  \"firefox\": \"audio\" since 14:02:50 (3 hours 2 minutes)\n");
-    EXPECT_EQ(statusText({0, true, 61, {}}, now), "idle time: none (the screen saver never starts by itself)\n"
-                                                  "screen saver: active for 1 minute\n"
-                                                  "held off by: nothing\n");
+    EXPECT_EQ(statusText({0, true, 61, {}}, now),
+              "idle time: none (the screen saver never starts by itself)\n"
+              "screen saver: active for 1 minute\n"
+              "held off by: nothing\n");
     tzset();
 }
 
 TEST(SessionBus, OnlyTheBusTheEnvironmentNamesNeverOneStartedForIt) {
     const std::string sockets[] = {"/run/user/1000/bus", "/tmp/a b%/bus"};
-    auto isSocket = [&](const std::string& p) { return std::count(std::begin(sockets), std::end(sockets), p) > 0; };
+    auto isSocket = [&](const std::string& p) {
+        return std::count(std::begin(sockets), std::end(sockets), p) > 0;
+    };
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"unix:path=/x", "/run/user/1000", "unix:path=/x"},
         {"", "/run/user/1000", "unix:path=/run/user/1000/bus"},
@@ -228,7 +233,8 @@ TEST(IdleSaverLocation, TheSaverBesideTheProgramElseTheInstalledOne) {
 
 TEST(IdleAutostart, EntryPathAndExecQuoting) {
     auto database = [] { return std::string("/home/db"); };
-    EXPECT_EQ(autostartEntryPath("relative", "/home/u", database), "/home/u/.config/autostart/mirevo-idle.desktop");
+    EXPECT_EQ(autostartEntryPath("relative", "/home/u", database),
+              "/home/u/.config/autostart/mirevo-idle.desktop");
     EXPECT_EQ(autostartEntryPath("", "", database), "/home/db/.config/autostart/mirevo-idle.desktop");
     EXPECT_EQ(autostartEntryPath("", "", [] { return std::string(); }), "");
 
