@@ -46,9 +46,12 @@ std::string inhibitOwnerLeftLine(const std::string& application, const std::stri
 }
 
 std::string busLostLine(size_t dropped) {
-    const std::string what = dropped == 0 ? std::string("no inhibit was held over it")
-                                          : "dropped the " + count(uint32_t(dropped), "inhibit") +
-                                                " held over it, as their programs can no longer release them";
+    const std::string what =
+        dropped == 0 ? std::string("no inhibit was held over it")
+        : dropped == 1
+            ? std::string("dropped the inhibit held over it, as its program can no longer release it")
+            : "dropped the " + count(uint32_t(dropped), "inhibit") +
+                  " held over it, as their programs can no longer release them";
     return "mirevo-idle: lost the session bus (" + what +
            "); only the X server's timer counts until a bus comes back";
 }
