@@ -1,15 +1,26 @@
 #pragma once
 // The login entry that starts mirevo-idle with every desktop session:
-// ${XDG_CONFIG_HOME:-$HOME/.config}/autostart/mirevo-idle.desktop.
+// ${XDG_CONFIG_HOME:-$HOME/.config}/autostart/mirevo-idle.desktop. The entry carries a marker key, and only
+// an entry with it is replaced or removed: one of the same name that the user or another program wrote is
+// theirs.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/user_folders.h"
+
 namespace mirevo {
 
-// From the values of XDG_CONFIG_HOME and HOME (empty when unset), by userBaseFolder. The user database is not
-// asked: with neither set, the command says so rather than guess where the login session looks.
-std::string autostartEntryPath(const std::string& xdgConfigHome, const std::string& home);
+// From the values of XDG_CONFIG_HOME and HOME (empty when unset), else the user database's home, by
+// userBaseFolder, as the saver finds its settings folder.
+std::string autostartEntryPath(const std::string& xdgConfigHome, const std::string& home,
+                               const std::function<std::string()>& databaseHome = userDatabaseHome);
+
+// The line that marks an entry as mirevo-idle's own.
+inline constexpr const char* kAutostartMarker = "X-Mirevo-Written-By=mirevo-idle";
+// Whether an entry's text carries the marker.
+bool isOwnAutostartEntry(const std::string& text);
 
 // One argument of an Exec line, quoted where it needs to be and escaped for a desktop-entry string.
 std::string execArgument(const std::string& argument);

@@ -41,7 +41,7 @@ std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector
             name.resize(eq);
         }
         const bool takesValue = name == "--timeout" || name == "--autostart";
-        const bool flag = name == "--help" || name == "-h" || name == "--version";
+        const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--status";
         if (!takesValue && !flag) return usage("unknown argument " + shown(arguments[i]));
         if (flag && value) return usage(name + " takes no value");
         if (takesValue && !value) {
@@ -53,6 +53,8 @@ std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector
             options.help = true;
         } else if (name == "--version") {
             options.version = true;
+        } else if (name == "--status") {
+            options.status = true;
         } else if (name == "--timeout") {
             options.timeoutMinutes = wholeMinutes(*value);
             if (!options.timeoutMinutes)
@@ -70,6 +72,7 @@ std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector
 std::string idleHelpText() {
     return "Usage: mirevo-idle [--timeout MINUTES]\n"
            "       mirevo-idle --autostart on|off [--timeout MINUTES]\n"
+           "       mirevo-idle --status\n"
            "Starts the Mirevo screen saver (Mirevo.scr /s) when the X server's screen-saver timer says the\n"
            "user is idle. Programs that ask for the screen saver to be held off, through the X server or\n"
            "through org.freedesktop.ScreenSaver on the session bus (video players, browsers), are obeyed.\n"
@@ -77,6 +80,8 @@ std::string idleHelpText() {
            "  --timeout MINUTES   set the X server's idle time for this session (0: never start);\n"
            "                      without it the server's own setting holds (xset s SECONDS)\n"
            "  --autostart on|off  start mirevo-idle at every login, or no longer, and end\n"
+           "  --status            show the idle time, whether the screen saver is active and what\n"
+           "                      holds it off, as the running mirevo-idle knows it, and end\n"
            "  --version           print the version and end\n"
            "  --help              print this help and end\n";
 }

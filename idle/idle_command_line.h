@@ -1,5 +1,5 @@
 #pragma once
-// mirevo-idle's command line: --timeout MINUTES, --autostart on|off, --version, --help.
+// mirevo-idle's command line: --timeout MINUTES, --autostart on|off, --status, --version, --help.
 #include <optional>
 #include <string>
 #include <variant>
@@ -13,6 +13,7 @@ constexpr int kMaxTimeoutMinutes = 32767 / 60;
 struct IdleOptions {
     std::optional<int> timeoutMinutes; // nothing: the X server's own setting holds
     std::optional<bool> autostart;     // write (true) or remove (false) the login entry, then end
+    bool status = false;               // ask the running one what holds the screen saver off, then end
     bool help = false;
     bool version = false;
 };

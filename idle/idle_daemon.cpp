@@ -35,20 +35,47 @@ void IdleDaemon::sessionEnded() {
     });
 }
 
-InhibitOutcome IdleDaemon::inhibit(const std::string& owner, uint32_t& cookie) {
+InhibitOutcome IdleDaemon::inhibit(const std::string& owner, const std::string& application,
+                                   const std::string& reason, uint32_t& cookie) {
     InhibitOutcome outcome{};
-    changing([&] { outcome = book_.add(owner, cookie); });
+    Inhibit held{owner, callerText(application), callerText(reason), now_()};
+    const std::string line = inhibitTakenLine(held.application, held.reason);
+    changing([&] { outcome = book_.add(std::move(held), cookie); });
+    if (outcome == InhibitOutcome::Held && log_) log_(line);
     return outcome;
 }
 
 ReleaseOutcome IdleDaemon::uninhibit(const std::string& owner, uint32_t cookie) {
     ReleaseOutcome outcome{};
-    changing([&] { outcome = book_.release(owner, cookie); });
+    Inhibit released;
+    changing([&] { outcome = book_.release(owner, cookie, &released); });
+    if (outcome == ReleaseOutcome::Released && log_)
+        log_(inhibitReleasedLine(released.application, released.reason));
     return outcome;
 }
 
 void IdleDaemon::ownerLeft(const std::string& owner) {
-    changing([&] { book_.dropOwner(owner); });
+    std::vector<Inhibit> dropped;
+    changing([&] { dropped = book_.dropOwner(owner); });
+    if (log_)
+        for (const Inhibit& inhibit : dropped)
+            log_(inhibitOwnerLeftLine(inhibit.application, inhibit.reason));
+}
+
+size_t IdleDaemon::busLost() {
+    size_t dropped = 0;
+    changing([&] { dropped = book_.dropAll().size(); });
+    return dropped;
+}
+
+std::vector<HeldInhibit> IdleDaemon::heldInhibits() const {
+    std::vector<HeldInhibit> held;
+    const auto now = now_();
+    for (const Inhibit& inhibit : book_.list())
+        held.push_back(
+            {inhibit.application, inhibit.reason,
+             uint32_t(std::chrono::duration_cast<std::chrono::seconds>(now - inhibit.since).count())});
+    return held;
 }
 
 uint32_t IdleDaemon::activeSeconds() const {

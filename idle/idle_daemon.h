@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "idle/idle_source.h"
+#include "idle/idle_status.h"
 #include "idle/inhibit_book.h"
 
 namespace mirevo {
@@ -20,6 +22,8 @@ public:
 
     // Called with the new value whenever active() changes.
     void onActiveChanged(std::function<void(bool)> listener) { activeChanged_ = std::move(listener); }
+    // Given a line for each inhibit taken and given up.
+    void onLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
     // From the idle source.
     void serverSaverOn();
@@ -27,10 +31,13 @@ public:
     // From the session starter, once for every session it started.
     void sessionEnded();
 
-    // From the bus; owner is the caller's unique bus name.
-    InhibitOutcome inhibit(const std::string& owner, uint32_t& cookie);
+    // From the bus; owner is the caller's unique bus name, application and reason what it says of itself.
+    InhibitOutcome inhibit(const std::string& owner, const std::string& application,
+                           const std::string& reason, uint32_t& cookie);
     ReleaseOutcome uninhibit(const std::string& owner, uint32_t cookie);
     void ownerLeft(const std::string& owner);
+    // The bus has gone, and with it every caller's way to release its inhibits: drops them all; how many.
+    size_t busLost();
     void simulateUserActivity() { source_.resetIdleTimer(); }
 
     bool inhibited() const { return book_.held(); }
@@ -38,6 +45,8 @@ public:
     bool active() const { return serverOn_ || sessions_ > 0; }
     // Whole seconds since the screen saver became active; 0 when it is not.
     uint32_t activeSeconds() const;
+    // The inhibits held, the oldest first.
+    std::vector<HeldInhibit> heldInhibits() const;
 
 private:
     template <typename Change> void changing(Change change);
@@ -46,6 +55,7 @@ private:
     SessionStarter& starter_;
     std::function<Clock::time_point()> now_;
     std::function<void(bool)> activeChanged_;
+    std::function<void(const std::string&)> log_;
     InhibitBook book_;
     bool serverOn_ = false;
     int sessions_ = 0;

@@ -4,40 +4,58 @@
 
 namespace mirevo {
 
-InhibitOutcome InhibitBook::add(const std::string& owner, uint32_t& cookie) {
-    const auto mine =
-        std::count_if(owners_.begin(), owners_.end(), [&](auto& e) { return e.second == owner; });
-    if (size_t(mine) >= kMaxPerOwner) return InhibitOutcome::TooMany;
+InhibitOutcome InhibitBook::add(Inhibit inhibit, uint32_t& cookie) {
+    auto mine = owners_.find(inhibit.owner);
+    if (mine != owners_.end() && mine->second.size() >= kMaxPerOwner) return InhibitOutcome::TooMany;
     // Cookies count up and wrap; 0 reads as "no cookie" to many callers.
-    while (next_ == 0 || owners_.count(next_))
+    while (next_ == 0 || cookies_.count(next_))
         ++next_;
     cookie = next_++;
-    owners_.emplace(cookie, owner);
+    owners_[inhibit.owner].insert(cookie);
+    cookies_.emplace(cookie, std::move(inhibit));
     return InhibitOutcome::Held;
 }
 
-ReleaseOutcome InhibitBook::release(const std::string& owner, uint32_t cookie) {
-    auto it = owners_.find(cookie);
-    if (it == owners_.end()) return ReleaseOutcome::UnknownCookie;
-    if (it->second != owner) return ReleaseOutcome::OtherOwner;
-    owners_.erase(it);
+ReleaseOutcome InhibitBook::release(const std::string& owner, uint32_t cookie, Inhibit* released) {
+    auto it = cookies_.find(cookie);
+    if (it == cookies_.end()) return ReleaseOutcome::UnknownCookie;
+    if (it->second.owner != owner) return ReleaseOutcome::OtherOwner;
+    auto mine = owners_.find(owner);
+    mine->second.erase(cookie);
+    if (mine->second.empty()) owners_.erase(mine);
+    if (released) *released = std::move(it->second);
+    cookies_.erase(it);
     return ReleaseOutcome::Released;
 }
 
-size_t InhibitBook::dropOwner(const std::string& owner) {
-    size_t dropped = 0;
-    for (auto it = owners_.begin(); it != owners_.end();)
-        if (it->second == owner) {
-            it = owners_.erase(it);
-            ++dropped;
-        } else {
-            ++it;
-        }
+std::vector<Inhibit> InhibitBook::dropOwner(const std::string& owner) {
+    std::vector<Inhibit> dropped;
+    auto mine = owners_.find(owner);
+    if (mine == owners_.end()) return dropped;
+    for (uint32_t cookie : mine->second) {
+        auto it = cookies_.find(cookie);
+        dropped.push_back(std::move(it->second));
+        cookies_.erase(it);
+    }
+    owners_.erase(mine);
     return dropped;
 }
 
-bool InhibitBook::holds(const std::string& owner) const {
-    return std::any_of(owners_.begin(), owners_.end(), [&](auto& e) { return e.second == owner; });
+std::vector<Inhibit> InhibitBook::dropAll() {
+    std::vector<Inhibit> dropped = list();
+    cookies_.clear();
+    owners_.clear();
+    return dropped;
+}
+
+std::vector<Inhibit> InhibitBook::list() const {
+    std::vector<Inhibit> all;
+    all.reserve(cookies_.size());
+    for (const auto& entry : cookies_)
+        all.push_back(entry.second);
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Inhibit& a, const Inhibit& b) { return a.since < b.since; });
+    return all;
 }
 
 } // namespace mirevo

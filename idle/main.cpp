@@ -5,16 +5,18 @@
 #include <string>
 
 #include <QCoreApplication>
-#include <QDBusConnection>
+#include <QEventLoop>
 #include <unistd.h>
 
+#include "common/session_bus.h"
 #include "common/user_folders.h"
 #include "idle/autostart_entry.h"
 #include "idle/idle_command_line.h"
 #include "idle/idle_daemon.h"
 #include "idle/idle_timeout.h"
 #include "idle/posix_session_starter.h"
-#include "idle/qt_screensaver_service.h"
+#include "idle/qt_idle_bus.h"
+#include "idle/qt_idle_status.h"
 #include "idle/saver_location.h"
 #include "idle/x11_idle_source.h"
 #include "common/qt/qt_stop_signals.h"
@@ -39,7 +41,8 @@ std::string ownProgram(const char* argv0) {
 int autostart(const IdleOptions& options, const std::string& program) {
     const std::string path = autostartEntryPath(environmentText("XDG_CONFIG_HOME"), environmentText("HOME"));
     if (path.empty()) {
-        printLine(stderr, "mirevo-idle: neither HOME nor XDG_CONFIG_HOME names a folder for the login entry");
+        printLine(stderr, "mirevo-idle: neither XDG_CONFIG_HOME, HOME nor the user database names a home "
+                          "folder for the login entry");
         return 1;
     }
     const AutostartResult result = setAutostart(*options.autostart, path, program, timeoutArguments(options));
@@ -47,11 +50,28 @@ int autostart(const IdleOptions& options, const std::string& program) {
     return result.ok ? 0 : 1;
 }
 
+int status() {
+    const auto answer = askIdleStatus(environmentSessionBus(), std::chrono::seconds(5));
+    if (auto* why = std::get_if<std::string>(&answer)) {
+        printLine(stderr, *why);
+        return 1;
+    }
+    std::fputs(statusText(std::get<IdleStatus>(answer), std::time(nullptr)).c_str(), stdout);
+    return 0;
+}
+
 int watch(const IdleOptions& options, const std::string& saverProgram) {
     int exitCode = 0;
+    bool stopped = false;
     std::unique_ptr<IdleDaemon> daemon;
-    std::unique_ptr<QtScreenSaverService> service; // goes before the daemon it calls
+    std::unique_ptr<QtIdleBus> bus; // goes before the daemon it calls
     PosixSessionStarter starter(saverProgram, [&] { daemon->sessionEnded(); });
+    QEventLoop firstTry;
+    QtStopSignals stop([&] {
+        stopped = true;
+        firstTry.quit();
+        QCoreApplication::exit(0);
+    });
 
     auto opened =
         X11IdleSource::open({[&] { daemon->serverSaverOn(); }, [&] { daemon->serverSaverOff(); },
@@ -66,37 +86,32 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
     }
     auto& source = *std::get<std::unique_ptr<X11IdleSource>>(opened);
     daemon = std::make_unique<IdleDaemon>(source, starter, [] { return IdleDaemon::Clock::now(); });
+    daemon->onLog([](const std::string& line) { printLine(stderr, line); });
 
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
+    const std::string address = environmentSessionBus();
+    // The sessions it starts find no bus either, rather than start one.
+    forbidSessionBusAutolaunch();
+    if (address.empty()) {
         printLine(stderr, "mirevo-idle: no D-Bus session bus; players can still hold the screen saver off "
                           "through the X server, but not over D-Bus");
     } else {
-        service = std::make_unique<QtScreenSaverService>(bus, *daemon);
-        switch (service->serve()) {
-        case QtScreenSaverService::Outcome::Serving:
-            daemon->onActiveChanged([&](bool active) { service->activeChanged(active); });
-            break;
-        case QtScreenSaverService::Outcome::NameTaken:
-            printLine(stderr,
-                      "mirevo-idle: another program serves org.freedesktop.ScreenSaver on the session "
-                      "bus; inhibits sent there are its own, and only the X server's timer is used");
-            service.reset();
-            break;
-        case QtScreenSaverService::Outcome::Failed:
-            printLine(stderr, "mirevo-idle: cannot serve org.freedesktop.ScreenSaver on the session bus: " +
-                                  bus.lastError().message().toStdString());
-            service.reset();
-            break;
-        }
+        bus = std::make_unique<QtIdleBus>(
+            address, *daemon, [&] { return source.timeoutSeconds(); },
+            [](const std::string& line) { printLine(stderr, line); }, QtIdleBus::Timing{});
+        daemon->onActiveChanged([&](bool active) { bus->activeChanged(active); });
+        // The first try ends within its deadline, before the idle time is reported.
+        QObject::connect(bus.get(), &QtIdleBus::stateChanged, &firstTry, &QEventLoop::quit);
+        bus->start();
+        if (bus->state() == QtIdleBus::State::Connecting) firstTry.exec();
+        if (stopped) return 0;
     }
 
     if (options.timeoutMinutes) source.setTimeoutSeconds(*options.timeoutMinutes * 60);
     printLine(stdout, timeoutLine(source.timeoutSeconds(), options.timeoutMinutes.has_value()));
 
-    QtStopSignals stop([] { QCoreApplication::exit(0); });
     const int loopCode = QCoreApplication::exec();
     daemon->onActiveChanged(nullptr);
+    daemon->onLog(nullptr);
     return exitCode ? exitCode : loopCode;
 }
 
@@ -114,6 +129,12 @@ int main(int argc, char** argv) {
 
     const std::string program = ownProgram(argv[0]);
     if (options.autostart) return autostart(options, program);
+    if (options.status) {
+        int qtArgc = 1;
+        char* qtArgv[] = {argv[0], nullptr};
+        QCoreApplication application(qtArgc, qtArgv);
+        return status();
+    }
 
     const auto saver =
         findSaverProgram(std::filesystem::path(program).parent_path().string(),

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "common/qt/qt_stop_signals.h"
+#include "common/session_bus.h"
 #include "common/x11/x11_display.h"
 #include "saver/startup/command_line.h"
 #include "saver/qt_startup_platform.h"
@@ -13,6 +14,8 @@
 
 int main(int argc, char** argv) {
     const std::string arguments = mirevo::argumentText(argc, argv);
+    // Before Qt (and the viewer, which inherits it) could ask for a session bus that is not there.
+    mirevo::forbidSessionBusAutolaunch();
     // The settings dialog takes a while to come up; a stop asked for meanwhile must still close it.
     if (mirevo::switchLetter(arguments) == 'C') mirevo::catchStopSignals();
 

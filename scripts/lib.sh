@@ -1,9 +1,10 @@
 # Shared by scripts/run and scripts/test: package install and the build.
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# ensure_packages [PACKAGE...]: those of packages.txt, and any named.
 ensure_packages() {
     local wanted missing=()
-    wanted=$(grep -v -E '^\s*(#|$)' "$top/scripts/packages.txt")
+    wanted="$(grep -v -E '^\s*(#|$)' "$top/scripts/packages.txt") $*"
     for p in $wanted; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done

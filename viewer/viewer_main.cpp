@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include "common/session_bus.h"
 #include "common/snapshot_path.h"
 #include "viewer/frame_clock.h"
 #include "viewer/frame_pacer.h"
@@ -146,6 +147,8 @@ int main(int argc, char** argv) {
     if (argc > 1) return runWithArguments(argc, argv);
     // Before anything else, so that a saver ending from now on ends the viewer too.
     if (!linuxEndWithParent()) return 0;
+    // SDL asks for a session bus (screen saver, input method); run alone, none is started for it.
+    mirevo::forbidSessionBusAutolaunch();
     Trace trace;
     trace.mark("start");
     SnapshotPreload snapshot(mirevo::snapshotPath(false));

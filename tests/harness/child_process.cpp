@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/session_bus.h"
+
 extern char** environ;
 
 namespace mirevo::test {
@@ -36,6 +38,8 @@ ChildProcess::ChildProcess(std::vector<std::string> argv,
         auto eq = entry.find('=');
         if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
+    // No session bus unless the test gives one (or, with an empty value, leaves the program to find none).
+    if (!env.count("DBUS_SESSION_BUS_ADDRESS")) merged["DBUS_SESSION_BUS_ADDRESS"] = kNoSessionBus;
     for (auto& [name, value] : env) {
         if (value)
             merged[name] = *value;

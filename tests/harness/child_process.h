@@ -12,8 +12,9 @@ namespace mirevo::test {
 class ChildProcess {
 public:
     // argv[0] is the program path (run directly, no shell). env entries override or, with an empty
-    // optional, remove variables of this process's environment. stdout and stderr go to files in a
-    // scratch folder, readable with output() and errors().
+    // optional, remove variables of this process's environment. The program has no session bus unless env
+    // names DBUS_SESSION_BUS_ADDRESS. stdout and stderr go to files in a scratch folder, readable with
+    // output() and errors().
     ChildProcess(std::vector<std::string> argv, std::map<std::string, std::optional<std::string>> env = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;

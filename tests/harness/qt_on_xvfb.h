@@ -12,6 +12,7 @@
 
 #include <QApplication>
 
+#include "common/session_bus.h"
 #include "saver/qt_toolkit.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
@@ -40,6 +41,7 @@ struct QtOnXvfb : testing::Environment {
             env.push_back(std::make_unique<ScopedEnv>(var, home.path()));
         env.push_back(std::make_unique<ScopedEnv>("DISPLAY", server->display()));
         env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+        env.push_back(std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", kNoSessionBus));
         app = std::make_unique<QApplication>(argc_, argv_);
         installFontSubstitutions();
         x = std::make_unique<XClient>(server->display());

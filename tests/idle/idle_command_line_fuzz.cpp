@@ -1,6 +1,6 @@
 // Arbitrary argument lists (NUL-separated) through mirevo-idle's command line and the login entry: an error
 // is one line, a timeout stays in range and survives the trip through the entry's arguments, and an entry
-// has its ten lines whatever the program's path.
+// has its eleven lines whatever the program's path.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < size; ++i)
         data[i] ? arguments.back().push_back(char(data[i])) : void(arguments.emplace_back());
     const auto entry = autostartEntryText(arguments[0], {"--timeout", "5"});
-    if (entry && std::count(entry->begin(), entry->end(), '\n') != 10) std::abort();
+    if (entry && std::count(entry->begin(), entry->end(), '\n') != 11) std::abort();
 
     const auto parsed = parseIdleCommandLine(arguments);
     if (auto* error = std::get_if<IdleUsageError>(&parsed)) {

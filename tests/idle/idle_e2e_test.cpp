@@ -10,6 +10,7 @@
 #include <QDBusReply>
 #include <gtest/gtest.h>
 
+#include "common/posix/unique_fd.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/dbus_session.h"
 #include "tests/harness/poll.h"
@@ -18,6 +19,11 @@
 #include "tests/harness/test_bitmap.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
+
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -80,6 +86,17 @@ protected:
         return Clock::time_point(std::chrono::nanoseconds(starts[seen_++]));
     }
 
+    // The X selection by which dbus-launch marks the bus it started for this display and user; 0 for none.
+    unsigned long autolaunchedBusOwner() {
+        std::string machine = readFile("/etc/machine-id");
+        if (machine.empty()) machine = readFile("/var/lib/dbus/machine-id");
+        machine = machine.substr(0, machine.find('\n'));
+        const passwd* user = getpwuid(getuid());
+        const std::string name =
+            "_DBUS_SESSION_BUS_SELECTION_" + std::string(user ? user->pw_name : "") + "_" + machine;
+        return XGetSelectionOwner(client.display(), XInternAtom(client.display(), name.c_str(), False));
+    }
+
     Xvfb server{320, 240};
     XClient client{server.display()};
     TempDir folder;
@@ -127,6 +144,11 @@ TEST_F(IdleWatch, SnapshotOfTheRealSaverShowsTheDesktop) {
     userInput();
     const unsigned long viewer = client.waitForWindow("Tovik_VC", 30s);
     ASSERT_NE(viewer, 0u) << idle->errors();
+    // Started with no bus in their environment, neither the watch, the saver nor the viewer starts one (as
+    // libdbus would through dbus-launch, where dbus-x11 is installed: it names its bus on the display).
+    EXPECT_EQ(autolaunchedBusOwner(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "dbus-1"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "home/.dbus"));
 
     const auto file = readBytes(folder / "Tovik.bmp");
     ASSERT_EQ(file.size(), 54 + bmpRowBytes(320) * 240);
@@ -205,6 +227,59 @@ TEST_F(IdleWatchOnABus, AnotherOwnerOfTheServiceKeepsItAndTheServersTimerStillSt
     EXPECT_EQ(owner->interface()->serviceOwner("org.freedesktop.ScreenSaver").value(), owner->baseService());
     userInput();
     EXPECT_TRUE(nextStart(5s)) << idle->errors();
+}
+
+TEST_F(IdleWatchOnABus, StatusListsEachInhibitorAndTheLogNamesEachInhibitTakenAndGivenUp) {
+    ASSERT_TRUE(bus.ok());
+    setIdleSeconds(600);
+    auto idle = startIdle(program, environment(bus.address()));
+    auto a = peer("a"), b = peer("b");
+    const uint cookie =
+        QDBusReply<uint>(call(*a, "/ScreenSaver", "Inhibit", {"mpv", "Playing video"})).value();
+    EXPECT_NE(QDBusReply<uint>(call(*b, "/ScreenSaver", "Inhibit", {"Firefox", "audio-playing"})).value(),
+              0u);
+
+    ChildProcess status({program, "--status"}, environment(bus.address()));
+    ASSERT_EQ(status.waitExit(15s), std::optional<int>(0)) << status.errors();
+    RecordProperty("status_listing", status.output());
+    const std::string text = status.output();
+    EXPECT_EQ(text.rfind("idle time: 10 minutes\nscreen saver: not active\nheld off by 2 inhibits:\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("\n  \"mpv\": \"Playing video\" since "), std::string::npos) << text;
+    EXPECT_NE(text.find("\n  \"Firefox\": \"audio-playing\" since "), std::string::npos) << text;
+
+    call(*a, "/ScreenSaver", "UnInhibit", {cookie});
+    EXPECT_TRUE(pollUntil(5s, [&] { return idle->errors().find("no longer") != std::string::npos; }));
+    EXPECT_EQ(idle->errors(),
+              "mirevo-idle: \"mpv\" holds the screen saver off: \"Playing video\"\n"
+              "mirevo-idle: \"Firefox\" holds the screen saver off: \"audio-playing\"\n"
+              "mirevo-idle: \"mpv\" no longer holds the screen saver off (\"Playing video\")\n");
+
+    ChildProcess none({program, "--status"}, environment(std::nullopt));
+    EXPECT_EQ(none.waitExit(15s), std::optional<int>(1));
+    EXPECT_NE(none.errors().find("no D-Bus session bus"), std::string::npos) << none.errors();
+}
+
+// A socket that accepts and never answers, as a stopped bus daemon's does.
+TEST_F(IdleWatch, ABusThatNeverAnswersCostsOneLineAndTheServersTimerStillStartsTheSaver) {
+    const std::string socketPath = folder / "silent-bus";
+    const UniqueFd silent(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(silent.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent.get(), 16), 0);
+    setIdleSeconds(1);
+    auto idle = startIdle(program, environment("unix:path=" + socketPath));
+    const std::string errors = idle->errors();
+    EXPECT_NE(errors.find("did not answer within 5 seconds; only the X server's timer is used"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    userInput();
+    EXPECT_TRUE(nextStart(10s)) << idle->errors();
+    kill(idle->pid(), SIGTERM);
+    EXPECT_EQ(idle->waitExit(5s), std::optional<int>(0)) << "ends at once, a try on the bus or not";
 }
 
 TEST_F(IdleWatch, AutostartOnWritesAValidLoginEntryAndOffRemovesIt) {

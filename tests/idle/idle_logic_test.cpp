@@ -1,12 +1,20 @@
 // mirevo-idle's decisions without X or D-Bus: the command line, the inhibits and the daemon's reactions,
-// which Mirevo.scr to run, the login entry and the timeout line.
-#include <gtest/gtest.h>
+// what it says of them, which Mirevo.scr to run, the login entry, the timeout line and which bus to use.
+#include <algorithm>
+#include <filesystem>
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "common/session_bus.h"
 #include "idle/autostart_entry.h"
 #include "idle/idle_command_line.h"
 #include "idle/idle_daemon.h"
+#include "idle/idle_status.h"
 #include "idle/idle_timeout.h"
 #include "idle/saver_location.h"
+#include "tests/harness/scoped_env.h"
+#include "tests/harness/temp_dir.h"
 #include "tests/idle/fake_idle.h"
 
 namespace mirevo {
@@ -42,12 +50,17 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
     }
 }
 
+Inhibit heldBy(const std::string& owner) {
+    return {owner, "app", "why", {}};
+}
+
 TEST(IdleDaemon, InhibitsSuspendTheTimerUntilTheLastIsReleasedOrItsOwnerLeaves) {
     RecordingSource source;
     CountingStarter starter;
     IdleDaemon daemon(source, starter, [] { return IdleDaemon::Clock::time_point{}; });
     uint32_t a1 = 0, a2 = 0, b = 0;
-    daemon.inhibit(":1.5", a1), daemon.inhibit(":1.5", a2), daemon.inhibit(":1.6", b);
+    daemon.inhibit(":1.5", "mpv", "video", a1), daemon.inhibit(":1.5", "mpv", "video", a2);
+    daemon.inhibit(":1.6", "firefox", "audio", b);
     EXPECT_TRUE(a1 && a2 && b && a1 != a2 && a2 != b && a1 != b);
     EXPECT_EQ(source.suspends, std::vector<bool>{true}) << "suspended once, however many inhibits";
     daemon.serverSaverOn(); // a notice that crossed the inhibit starts nothing
@@ -64,12 +77,114 @@ TEST(IdleDaemon, InhibitsSuspendTheTimerUntilTheLastIsReleasedOrItsOwnerLeaves) 
     EXPECT_EQ(source.resets, 1);
 
     InhibitBook book(0xFFFFFFFFu); // cookies wrap past 0, which callers read as "none"
-    book.add("a", a1), book.add("a", a2);
+    book.add(heldBy("a"), a1), book.add(heldBy("a"), a2);
     EXPECT_EQ(a2, 1u);
-    for (size_t i = 2; i < InhibitBook::kMaxPerOwner; ++i)
-        book.add("a", b);
-    EXPECT_EQ(book.add("a", b), InhibitOutcome::TooMany);
-    EXPECT_EQ(book.add("b", b), InhibitOutcome::Held);
+}
+
+// Many callers, each at its bound: every call finds the caller's own cookies without a walk over the others'
+// (bench/idle measures the cost), and each caller's bound and departure concern its cookies alone.
+TEST(InhibitBook, ThreeHundredCallersAtTheirBoundKeepTheirOwnCookies) {
+    InhibitBook book;
+    const auto t0 = std::chrono::steady_clock::time_point{};
+    std::vector<std::vector<uint32_t>> cookies(300);
+    for (size_t i = 0; i < InhibitBook::kMaxPerOwner; ++i)
+        for (size_t caller = 0; caller < cookies.size(); ++caller) {
+            uint32_t cookie = 0;
+            ASSERT_EQ(book.add({":1." + std::to_string(caller), "app", "why", t0 + std::chrono::seconds(i)},
+                               cookie),
+                      InhibitOutcome::Held);
+            cookies[caller].push_back(cookie);
+        }
+    uint32_t spare = 0;
+    EXPECT_EQ(book.add(heldBy(":1.7"), spare), InhibitOutcome::TooMany);
+    EXPECT_EQ(book.release(":1.8", cookies[7][0]), ReleaseOutcome::OtherOwner);
+    Inhibit released;
+    EXPECT_EQ(book.release(":1.7", cookies[7][0], &released), ReleaseOutcome::Released);
+    EXPECT_EQ(released.since, t0);
+    EXPECT_EQ(book.add(heldBy(":1.7"), spare), InhibitOutcome::Held) << "a released cookie makes room";
+    EXPECT_EQ(book.dropOwner(":1.9").size(), InhibitBook::kMaxPerOwner);
+    EXPECT_FALSE(book.holds(":1.9"));
+    EXPECT_EQ(book.release(":1.9", cookies[9][5]), ReleaseOutcome::UnknownCookie);
+    const auto all = book.list();
+    ASSERT_EQ(all.size(), 299 * InhibitBook::kMaxPerOwner);
+    EXPECT_TRUE(std::is_sorted(all.begin(), all.end(), [](auto& a, auto& b) { return a.since < b.since; }));
+    EXPECT_EQ(book.dropAll().size(), all.size());
+    EXPECT_FALSE(book.held() || book.holds(":1.0"));
+}
+
+// Each inhibit taken or given up is one line with the two strings its caller gave, made safe to print; the
+// loss of the bus drops every inhibit at once and lets the server's timer run.
+TEST(IdleDaemon, LogsEachInhibitAndDropsThemAllWithTheBus) {
+    RecordingSource source;
+    CountingStarter starter;
+    IdleDaemon::Clock::time_point now{};
+    IdleDaemon daemon(source, starter, [&] { return now; });
+    std::vector<std::string> lines;
+    daemon.onLog([&](const std::string& line) { lines.push_back(line); });
+    uint32_t a = 0, b = 0, c = 0;
+    daemon.inhibit(":1.5", "mpv", "Playing\nvideo\x1b[2J", a);
+    now += std::chrono::seconds(90);
+    daemon.inhibit(":1.6", "", std::string(500, 'r'), b);
+    daemon.inhibit(":1.7", "firefox", "audio", c);
+    daemon.uninhibit(":1.7", c);
+    daemon.ownerLeft(":1.6");
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "mirevo-idle: \"mpv\" holds the screen saver off: \"Playing?video?[2J\"",
+                         "mirevo-idle: a program without a name holds the screen saver off: \"" +
+                             std::string(kMaxCallerText, 'r') + "\"",
+                         "mirevo-idle: \"firefox\" holds the screen saver off: \"audio\"",
+                         "mirevo-idle: \"firefox\" no longer holds the screen saver off (\"audio\")",
+                         "mirevo-idle: a program without a name left the session bus; its hold on the screen "
+                         "saver (\"" +
+                             std::string(kMaxCallerText, 'r') + "\") is dropped",
+                     }));
+    const auto held = daemon.heldInhibits();
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(held[0].heldSeconds, 90u);
+
+    EXPECT_EQ(daemon.busLost(), 1u);
+    EXPECT_FALSE(daemon.inhibited());
+    EXPECT_EQ(source.suspends, (std::vector<bool>{true, false}));
+    daemon.serverSaverOn();
+    EXPECT_EQ(starter.started, 1);
+    EXPECT_EQ(lines.size(), 5u) << "the bus's loss is the bus adapter's one line";
+    EXPECT_EQ(callerText(std::string(kMaxCallerText - 1, 'x') + "\xe3\x81\x82yyy").size(), kMaxCallerText + 2)
+        << "cut at a character's end";
+}
+
+TEST(IdleStatus, ListsTheIdleTimeTheSaverAndEachInhibitWithItsTimeOfDay) {
+    test::ScopedEnv utc("TZ", "UTC");
+    tzset();
+    const std::time_t now = 86400 + 17 * 3600 + 4 * 60 + 50; // 17:04:50
+    IdleStatus status{300, false, 0, {{"mpv", "Playing video", 12}, {"firefox", "audio", 3 * 3600 + 120}}};
+    EXPECT_EQ(statusText(status, now), "idle time: 5 minutes\n"
+                                       "screen saver: not active\n"
+                                       "held off by 2 inhibits:\n"
+                                       "  \"mpv\": \"Playing video\" since 17:04:38 (12 seconds)\n"
+                                       "  \"firefox\": \"audio\" since 14:02:50 (3 hours 2 minutes)\n");
+    EXPECT_EQ(statusText({0, true, 61, {}}, now),
+              "idle time: none (the screen saver never starts by itself)\n"
+              "screen saver: active for 1 minute\n"
+              "held off by: nothing\n");
+    tzset();
+}
+
+TEST(SessionBus, OnlyTheBusTheEnvironmentNamesNeverOneStartedForIt) {
+    const std::string sockets[] = {"/run/user/1000/bus", "/tmp/a b%/bus"};
+    auto isSocket = [&](const std::string& p) {
+        return std::count(std::begin(sockets), std::end(sockets), p) > 0;
+    };
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"unix:path=/x", "/run/user/1000", "unix:path=/x"},
+        {"", "/run/user/1000", "unix:path=/run/user/1000/bus"},
+        {"", "/tmp/a b%", "unix:path=/tmp/a%20b%25/bus"},
+        {"disabled:", "/run/user/1000", ""},
+        {"", "/run/user/1001", ""},
+        {"", "run/user/1000", ""},
+        {"", "", ""},
+    };
+    for (const auto& [address, runtime, expected] : cases)
+        EXPECT_EQ(sessionBusAddress(address, runtime, isSocket), expected) << address << " " << runtime;
 }
 
 TEST(IdleDaemon, ActiveFromTheServersSaverOnUntilTheLastSessionEnds) {
@@ -106,8 +221,11 @@ TEST(IdleSaverLocation, TheSaverBesideTheProgramElseTheInstalledOne) {
 }
 
 TEST(IdleAutostart, EntryPathAndExecQuoting) {
-    EXPECT_EQ(autostartEntryPath("relative", "/home/u"), "/home/u/.config/autostart/mirevo-idle.desktop");
-    EXPECT_EQ(autostartEntryPath("", ""), "") << "the user database is not asked";
+    auto database = [] { return std::string("/home/db"); };
+    EXPECT_EQ(autostartEntryPath("relative", "/home/u", database),
+              "/home/u/.config/autostart/mirevo-idle.desktop");
+    EXPECT_EQ(autostartEntryPath("", "", database), "/home/db/.config/autostart/mirevo-idle.desktop");
+    EXPECT_EQ(autostartEntryPath("", "", [] { return std::string(); }), "");
 
     const std::pair<std::string, std::string> quoting[] = {
         {"/usr/bin/mirevo-idle", "/usr/bin/mirevo-idle"},
@@ -122,6 +240,32 @@ TEST(IdleAutostart, EntryPathAndExecQuoting) {
                   "\nExec=\"/opt/a b/mirevo-idle\" --timeout 5\nTryExec=/opt/a b/mirevo-idle\n"),
               std::string::npos);
     EXPECT_FALSE(autostartEntryText("/opt/line\nbreak/mirevo-idle", {}));
+}
+
+// on and off touch only an entry that carries the marker; another's entry, a link or a FIFO in its place is
+// left as it was, with one line that says so.
+TEST(IdleAutostart, OnlyAnEntryMirevoWroteIsReplacedOrRemoved) {
+    test::TempDir folder;
+    const std::string entry = folder / "autostart/mirevo-idle.desktop";
+    EXPECT_TRUE(setAutostart(true, entry, "/usr/bin/mirevo-idle", {}).ok);
+    EXPECT_TRUE(isOwnAutostartEntry(test::readFile(entry)));
+    EXPECT_TRUE(setAutostart(true, entry, "/usr/bin/mirevo-idle", {"--timeout", "5"}).ok);
+    EXPECT_NE(test::readFile(entry).find("--timeout 5"), std::string::npos);
+    EXPECT_TRUE(setAutostart(false, entry, "", {}).ok);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    const std::string theirs = "[Desktop Entry]\nExec=my-idle-watch\n# X-Mirevo-Written-By=mirevo-idle\n";
+    test::writeFile(entry, theirs);
+    for (bool on : {true, false}) {
+        const AutostartResult result = setAutostart(on, entry, "/usr/bin/mirevo-idle", {});
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.line.find("was not written by mirevo-idle"), std::string::npos) << result.line;
+        EXPECT_EQ(test::readFile(entry), theirs);
+    }
+    std::filesystem::remove(entry);
+    ASSERT_EQ(mkfifo(entry.c_str(), 0600), 0);
+    EXPECT_FALSE(setAutostart(false, entry, "", {}).ok);
+    EXPECT_TRUE(std::filesystem::is_fifo(entry));
 }
 
 TEST(IdleTimeout, OneLineSaysTheTimeAndWhoseSettingItIs) {

@@ -64,8 +64,12 @@ protected:
         ASSERT_EQ(access(kSaver.c_str(), X_OK), 0) << kSaver;
     }
 
+    // No session bus in it: the saver and its viewer must then start none (nothing but the snapshot is left
+    // in the runtime folder, where a started bus daemon would leave its dbus-1 folder).
     std::map<std::string, std::optional<std::string>> environment() const {
-        return {{"DISPLAY", server.display()}, {"XDG_RUNTIME_DIR", runtime.path()}};
+        return {{"DISPLAY", server.display()},
+                {"XDG_RUNTIME_DIR", runtime.path()},
+                {"DBUS_SESSION_BUS_ADDRESS", std::nullopt}};
     }
     std::unique_ptr<ChildProcess> startSaver(const std::string& program,
                                              const std::vector<std::string>& args) {

@@ -1,0 +1,48 @@
+#pragma once
+// A connection to the session bus that is opened as a peer and registers itself with the bus (Hello) by a
+// call like any other, so that every step waits at most a deadline. Qt's own bus connection sends Hello
+// with libdbus's 25 s limit and holds every other D-Bus call of the process meanwhile: a bus daemon that is
+// stopped, or a socket that accepts and never answers, would hold up the start and the end of the program.
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include <QDBusConnection>
+#include <QDBusPendingCall>
+
+class QDBusMessage;
+
+namespace mirevo {
+
+class QtPeerBus {
+public:
+    // name: the connection's name in this process, unique among its open connections.
+    QtPeerBus(const std::string& address, const QString& name);
+    ~QtPeerBus();
+    QtPeerBus(const QtPeerBus&) = delete;
+    QtPeerBus& operator=(const QtPeerBus&) = delete;
+
+    QDBusConnection& connection() { return connection_; }
+    // Why the connection could not be opened at all; nothing when it is open.
+    std::optional<std::string> openError() const;
+
+    // Registers with the bus, its reply (a unique name) or error due within deadline.
+    QDBusPendingCall helloAsync(std::chrono::milliseconds deadline);
+    // The same, waited for; the reason when it failed.
+    std::optional<std::string> hello(std::chrono::milliseconds deadline);
+    // A call of the bus daemon itself (org.freedesktop.DBus), its reply due within deadline.
+    QDBusPendingCall callBusAsync(const QString& method, const QList<QVariant>& arguments,
+                                  std::chrono::milliseconds deadline);
+
+private:
+    QString name_;
+    QDBusConnection connection_;
+};
+
+// Whether an error reply says the call ran out of time (the bus stuck, rather than gone).
+bool timedOut(const QDBusMessage& reply);
+// An error reply as a reason: "did not answer within N seconds" for a call that ran out of time.
+std::string peerBusError(const QDBusMessage& reply, std::chrono::milliseconds deadline);
+std::string deadlineText(std::chrono::milliseconds deadline);
+
+} // namespace mirevo
