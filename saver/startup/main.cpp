@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QLocale>
+#include <QTranslator>
 
 #include "saver/session/x11_display.h"
 #include "saver/startup/command_line.h"
@@ -27,6 +29,7 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
     mirevo::installFontSubstitutions();
+    const auto qtTexts = mirevo::installQtTranslations(QLocale());
 
     mirevo::ProgramState state;
     mirevo::QtStartupPlatform platform(display->get(), state);
