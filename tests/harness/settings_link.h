@@ -3,7 +3,9 @@
 // address the desktop's opener (xdg-open, stood in for by a script that writes it down) was handed.
 #include <sys/stat.h>
 
+#include <array>
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "tests/harness/child_process.h"

@@ -6,7 +6,6 @@
 #include "saver/settings_dialog/dialog_gradient.h"
 #include "saver/settings_dialog/dialog_pictures.h"
 #include "saver/settings_dialog/dialog_rules.h"
-#include "saver/settings_dialog/frame_request.h"
 #include "saver/settings_dialog/home_page.h"
 #include "saver/settings_dialog/zoom_frames.h"
 
@@ -58,21 +57,6 @@ TEST(DialogRules, TrackNumbersReadRoundedHalfToEvenWithExponentsAndOnlyIn16Bits)
 
 TEST(DialogRules, ChooserAsksForMusicFilesWhateverTheCaseOfTheirEnding) {
     EXPECT_EQ(musicFileRequest("/m").patterns, (std::vector<std::string>{"*.[mM][pP]3", "*.[wW][aA][vV]"}));
-}
-
-TEST(FrameRequest, ADialogWithCloseAndMoveOnlyAndAToolbarFirstForOpenbox) {
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"", {"_NET_WM_WINDOW_TYPE_DIALOG"}},
-        {"KWin", {"_NET_WM_WINDOW_TYPE_DIALOG"}},
-        {"Openbox", {"_NET_WM_WINDOW_TYPE_TOOLBAR", "_NET_WM_WINDOW_TYPE_DIALOG"}},
-    };
-    for (const auto& [manager, types] : cases) {
-        const FrameRequest request = closeBoxOnlyFrame(manager);
-        EXPECT_EQ(request.windowTypes, types) << manager;
-        EXPECT_EQ(request.motifFlags, 3);      // functions and decorations given
-        EXPECT_EQ(request.motifFunctions, 36); // move, close; no resize, minimise or maximise
-        EXPECT_EQ(request.motifDecorations, 26); // border, title, menu; no minimise or maximise box
-    }
 }
 
 TEST(HomePage, TheReadmeThatGoesWithTheProgramsWhereverTheyWereInstalled) {
