@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QLocale>
+#include <QTranslator>
 
 #include "common/qt/qt_stop_signals.h"
 #include "common/session_bus.h"
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
     mirevo::installFontSubstitutions();
+    const auto qtTexts = mirevo::installQtTranslations(QLocale());
 
     mirevo::ProgramState state;
     mirevo::QtStartupPlatform platform(display->get(), state);

@@ -8,6 +8,7 @@
 #include "common/qt/qt_stop_signals.h"
 #include "saver/session/x11_cursor.h"
 #include "common/x11/x11_window_search.h"
+#include "saver/settings_dialog/home_page.h"
 #include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/qt_toolkit.h"
@@ -57,7 +58,8 @@ bool QtStartupPlatform::showPreview(int32_t hostHandle) {
 void QtStartupPlatform::showSettingsDialog() {
     if (stopRequested()) return; // asked to end before there was a dialog to close
     QtDialogServices services;
-    TovikP dialog(state_, settingsPaths(programFolder()).write, MIREVO_HOME_PAGE, services);
+    TovikP dialog(state_, settingsPaths(programFolder()).write,
+                  homePageAddressOnDisk(MIREVO_HOME_PAGE, programFolder(), MIREVO_DOC_FROM_PROGRAMS), services);
     // A stop signal closes the window like its close box (nothing is written), and the file chooser first
     // when it is open over it.
     QtStopSignals stopSignals([&dialog] {

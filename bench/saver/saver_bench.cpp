@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -43,7 +44,10 @@ struct TempFolder {
         const char* made = mkdtemp(shm);
         path = made ? made : mkdtemp(tmp);
     }
-    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
 };
 
 Image noisyPicture(int width, int height) {
@@ -152,9 +156,9 @@ struct SaverCopy {
     std::string saver;
     SaverCopy() {
         saver = folder.path + "/Mirevo.scr";
-        std::system(("cp '" MIREVO_BIN_DIR "/Mirevo.scr' '" + saver + "' && cp '" MIREVO_STAND_IN "' '" +
-                     folder.path + "/Mirevo.dll'")
-                        .c_str());
+        std::error_code ignored; // a missing copy shows as the saver failing to start
+        std::filesystem::copy_file(MIREVO_BIN_DIR "/Mirevo.scr", saver, ignored);
+        std::filesystem::copy_file(MIREVO_STAND_IN, folder.path + "/Mirevo.dll", ignored);
     }
 };
 

@@ -35,11 +35,13 @@ Reaction ButtonStateMachine::buttonReleased(MouseButton button) {
     return r;
 }
 
-Reaction ButtonStateMachine::focusGained() {
+Reaction ButtonStateMachine::focusGained(bool otherButtonPress) {
     // The focus that a click on a hot button brings shows the press at once. Where the platform delivers
     // the press before the focus (the window was not yet active), the held press counts as that click.
     bool pressOnButton = state_ == ButtonState::Hot || (state_ == ButtonState::Idle && mouseHeld_);
     state_ = pressOnButton ? ButtonState::FocusedHot : ButtonState::Focused;
+    // A press of the right or middle button focuses the button under the pointer but is no press of it.
+    if (pressOnButton && otherButtonPress) return {Skin::HighLightSelect, false};
     return {pressOnButton ? Skin::Pressed : Skin::Selected, false};
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEnterEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -190,7 +191,11 @@ bool Command::showsFocus() const {
 void Command::focusInEvent(QFocusEvent* event) {
     // Back from another window the focus returns where it was, and the face never stopped showing it.
     if (event->reason() == Qt::ActiveWindowFocusReason && showsFocus()) return;
-    control_->focusGained();
+    // Qt focuses on a press of any mouse button, before it delivers the press.
+    const bool otherButtonPress = event->reason() == Qt::MouseFocusReason &&
+                                  QGuiApplication::mouseButtons() != Qt::NoButton &&
+                                  !(QGuiApplication::mouseButtons() & Qt::LeftButton);
+    control_->focusGained(otherButtonPress);
 }
 
 void Command::focusOutEvent(QFocusEvent* event) {

@@ -183,8 +183,8 @@ void CommandControl::buttonReleased(MouseButton button) {
     if (enabled_) react(machine_.buttonReleased(button));
 }
 
-void CommandControl::focusGained() {
-    if (enabled_) react(machine_.focusGained());
+void CommandControl::focusGained(bool otherButtonPress) {
+    if (enabled_) react(machine_.focusGained(otherButtonPress));
 }
 
 void CommandControl::focusLost() {

@@ -59,7 +59,8 @@ public:
     void pointerMoved();
     void buttonPressed(MouseButton button);
     void buttonReleased(MouseButton button);
-    void focusGained();
+    // otherButtonPress: the focus came with a press of another mouse button than the left.
+    void focusGained(bool otherButtonPress = false);
     void focusLost();
     void mousePollTick(bool pointerOnControl);
     void resized() { ShowEnabledFace(); }

@@ -24,6 +24,8 @@ public:
     virtual std::optional<ScreenPoint> pointerPosition() = 0;
     // The frame the window will get once shown (zero without a window manager).
     virtual FrameMargins frameMargins(QWidget& window) = 0;
+    // Asks the window manager for a caption and a close box only, before the window is first shown.
+    virtual void askForCloseBoxOnly(QWidget&) {}
     // The file chooser, modal over owner: the chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> chooseFile(QWidget& owner, const FileRequest& request) = 0;
     // One message box, modal over owner, OK only; returns when it is closed.

@@ -11,6 +11,7 @@
 
 #include "saver/settings_dialog/qt_zoom_outline.h"
 #include "saver/settings_dialog/x11_frame_extents.h"
+#include "saver/settings_dialog/x11_frame_request.h"
 #include "saver/startup/tovik_main.h"
 
 namespace mirevo {
@@ -33,6 +34,12 @@ FrameMargins QtDialogServices::frameMargins(QWidget& window) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11) return {};
     return x11FrameExtents(x11->display(), window.winId(), std::chrono::milliseconds(500));
+}
+
+void QtDialogServices::askForCloseBoxOnly(QWidget& window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11) return;
+    x11RequestFrame(x11->display(), window.winId(), closeBoxOnlyFrame(x11WindowManagerName(x11->display())));
 }
 
 std::optional<std::string> QtDialogServices::chooseFile(QWidget& owner, const FileRequest& request) {

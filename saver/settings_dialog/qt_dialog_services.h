@@ -9,6 +9,7 @@ class QtDialogServices final : public DialogServices {
 public:
     std::optional<ScreenPoint> pointerPosition() override;
     FrameMargins frameMargins(QWidget& window) override;
+    void askForCloseBoxOnly(QWidget& window) override;
     std::optional<std::string> chooseFile(QWidget& owner, const FileRequest& request) override;
     void showMessage(QWidget& owner, const std::string& text) override;
     void openAddress(const std::string& address) override;

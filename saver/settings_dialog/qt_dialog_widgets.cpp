@@ -1,6 +1,7 @@
 #include "saver/settings_dialog/qt_dialog_widgets.h"
 
 #include <QPainter>
+#include <QTextLayout>
 #include <QTextOption>
 
 namespace mirevo {
@@ -38,9 +39,25 @@ void QtGradientPanel::paintEvent(QPaintEvent*) {
 void QtPathLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
+    const QRectF area(contentsRect());
     QTextOption option(Qt::AlignLeft | Qt::AlignTop);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    painter.drawText(QRectF(contentsRect()), text(), option);
+    QTextLayout layout(text(), font(), this);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal top = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(area.width());
+        line.setPosition(QPointF(0, top));
+        top += line.height();
+    }
+    layout.endLayout();
+    // Whole lines only: the label is two lines high, and the top of a third would show below them.
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        if (line.y() + line.height() > area.height()) break;
+        line.draw(&painter, area.topLeft());
+    }
 }
 
 } // namespace mirevo

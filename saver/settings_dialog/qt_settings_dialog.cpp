@@ -74,7 +74,7 @@ TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string&
     setObjectName("Tovik_P");
     setWindowTitle(QString::fromUtf8(kSettingsDialogTitle));
     // A fixed single frame with a caption and only a close box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(pixels(kClientWidthTwips), pixels(kClientHeightTwips));
     setFont(qtFont(kDialogFont));
@@ -196,6 +196,7 @@ void TovikP::showModal() {
 
 void TovikP::load() {
     create(); // the window exists from here on, and its title marks the program as running
+    services_.askForCloseBoxOnly(*this);
     // Centred across the whole screen and a third of the way down, frame included.
     const FrameMargins frame = services_.frameMargins(*this);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();

@@ -37,8 +37,9 @@ struct Button {
         painted();
     }
     std::string painted() { return std::exchange(surface.log, {}); }
-    // Sends notes: m move, p/r left press/release, P/R right press/release, i/o focus in/out, l leave (the
-    // poll found the pointer elsewhere), e/d enable/disable; tells what they painted.
+    // Sends notes: m move, p/r left press/release, P/R right press/release, i/o focus in/out, I focus that a
+    // right press brought, l leave (the poll found the pointer elsewhere), e/d enable/disable; tells what
+    // they painted.
     std::string operator()(const std::string& notes) {
         for (char note : notes) {
             if (note == 'm') control.pointerMoved();
@@ -46,7 +47,7 @@ struct Button {
                 control.buttonPressed(note == 'p' ? MouseButton::Left : MouseButton::Other);
             if (note == 'r' || note == 'R')
                 control.buttonReleased(note == 'r' ? MouseButton::Left : MouseButton::Other);
-            if (note == 'i') control.focusGained();
+            if (note == 'i' || note == 'I') control.focusGained(note == 'I');
             if (note == 'o') control.focusLost();
             if (note == 'l') control.mousePollTick(false);
             if (note == 'e' || note == 'd') control.SetEnabled(note == 'e');
@@ -76,6 +77,8 @@ TEST(ButtonStateMachine, EachNotificationMovesTheStateAndPicksTheFace) {
         {S::Uninitialised, false, 'i', S::Focused, "Selected"},
         {S::FocusedHot, false, 'i', S::Focused, "Selected"},
         {S::Idle, true, 'i', S::FocusedHot, "Pressed"}, // the press came before the focus
+        {S::Hot, false, 'I', S::FocusedHot, "HighLightSelect~"}, // a right press shows no Pressed face
+        {S::Idle, false, 'I', S::Focused, "Selected"},
         {S::FocusedHot, false, 'o', S::Idle, "Normal"},
         {S::Idle, false, 'o', S::Idle, ""},
         {S::Hot, false, 'l', S::Idle, "Normal"},
@@ -104,6 +107,8 @@ TEST(ButtonSequence, ClicksDragsAndTheGradientAsTheHoverGoes) {
         {"miplmrm", "HighLight~ Pressed~ Pressed~ Selected HighLightSelect"},
         // Unfocused presses, the right button and a release outside after the poll all still click.
         {"mPRprplr", "HighLight~ C Pressed~ Normal~ C Pressed~ Normal C"},
+        // A right press that brings the focus: hot and focused, never Pressed, and its release clicks.
+        {"mIPRl", "HighLight~ HighLightSelect~ C Selected"},
         // Disabled: nothing reacts and the state stays; enabled again shows Normal.
         {"mdiprle", "HighLight~ Disable~ Normal~"},
     };

@@ -165,6 +165,23 @@ TEST_F(ButtonWindow, ClickRaisesClickOnceAndDragOffRaisesNone) {
     EXPECT_EQ(bigClicks.count(), 1);
 }
 
+TEST_F(ButtonWindow, ARightPressTakesTheFocusButShowsNoPressedFace) {
+    QSignalSpy clicks(big, &Command::Click);
+    pointerTo(centreOnScreen(big));
+    ASSERT_TRUE(waitFor(big, 38, 2, 0xFFF0CF));
+    qtEnv->x->pressButton(3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return big->hasFocus(); }, 3000));
+    // Hot and focused: the glow of HighLightSelect over the upside-down gradient, not the sunken press.
+    EXPECT_EQ(big->State(), ButtonState::FocusedHot);
+    EXPECT_EQ(big->Face(), Skin::HighLightSelect);
+    auto face = waitFor(big, 38, 2, 0xFFF0CF);
+    ASSERT_TRUE(face);
+    expectFace(*face, Skin::HighLightSelect, true, 2);
+    qtEnv->x->releaseButton(3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clicks.count() == 1; }, 3000));
+    EXPECT_EQ(big->Face(), Skin::HighLightSelect);
+}
+
 TEST_F(ButtonWindow, FocusLookStaysWhileAnotherWindowIsInFront) {
     small->setFocus();
     ASSERT_TRUE(waitFor(small, 20, 2, 0xCEE7FF)); // Selected

@@ -4,12 +4,15 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
+#include <sstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
+#include "tests/harness/settings_link.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
@@ -27,6 +30,7 @@ const std::vector<std::string> kInstalled{
     "share/applications/io.github.mirevo.Mirevo.desktop",
     "share/metainfo/io.github.mirevo.Mirevo.metainfo.xml",
     "share/man/man1/mirevo.1.gz", "share/doc/mirevo/README.md", "share/doc/mirevo/LICENSE",
+    "share/doc/mirevo/copyright", "share/doc/mirevo/changelog.Debian.gz",
     "share/icons/hicolor/32x32/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/64x64/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/128x128/apps/io.github.mirevo.Mirevo.png",
@@ -98,27 +102,46 @@ TEST(Install, LaysOutACommandAMenuEntryAndAManualThatWork) {
         << manual.output;
 
     expectSessionRuns(usr + "/bin/mirevo");
+    // The link names the README installed under the prefix, wherever the tree was put.
+    const LinkResult link = addressTheLinkOpens(usr + "/bin/mirevo");
+    ASSERT_EQ(link.failure, "");
+    EXPECT_EQ(link.address, "file://" + fs::canonical(usr + "/share/doc/mirevo/README.md").string());
 }
 
-TEST(Install, DebianPackageHoldsTheTreeNamesItsDependenciesAndRunsUnpacked) {
-    TempDir work;
-    // CPack rewrites the build folder's record of the last real install; put it back as it was.
-    const std::string manifest = MIREVO_BUILD_DIR "/install_manifest.txt", lastInstall = readFile(manifest);
-    const bool hadManifest = fs::exists(manifest);
-    const Result cpack = run(
-        {CPACK_COMMAND, "--config", MIREVO_BUILD_DIR "/CPackConfig.cmake", "-G", "DEB", "-B", work.path()});
-    if (hadManifest)
-        writeFile(manifest, lastInstall);
-    else
-        fs::remove(manifest);
-    ASSERT_EQ(cpack.code, 0) << cpack.output;
-    const std::string deb = work / "mirevo_" MIREVO_VERSION "_amd64.deb";
-    ASSERT_TRUE(fs::exists(deb)) << cpack.output;
+// The package CPack makes from this build, once for the tests that look at it.
+class DebianPackage : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        work_ = std::make_unique<TempDir>();
+        // CPack rewrites the build folder's record of the last real install; put it back as it was.
+        const std::string manifest = MIREVO_BUILD_DIR "/install_manifest.txt", lastInstall = readFile(manifest);
+        const bool hadManifest = fs::exists(manifest);
+        const Result cpack = run({CPACK_COMMAND, "--config", MIREVO_BUILD_DIR "/CPackConfig.cmake", "-G", "DEB",
+                                  "-B", work_->path()});
+        if (hadManifest)
+            writeFile(manifest, lastInstall);
+        else
+            fs::remove(manifest);
+        packOutput_ = std::to_string(cpack.code.value_or(-1)) + "\n" + cpack.output;
+    }
+    static void TearDownTestSuite() { work_.reset(); }
+    void SetUp() override { ASSERT_TRUE(fs::exists(deb())) << packOutput_; }
+    static std::string deb() { return *work_ / "mirevo_" MIREVO_DEB_VERSION "_amd64.deb"; }
+    static const TempDir& work() { return *work_; }
 
-    const Result fields = run({"/usr/bin/dpkg-deb", "-f", deb, "Package", "Version", "Section", "Depends"});
-    EXPECT_NE(fields.output.find("Package: mirevo\nVersion: " MIREVO_VERSION "\nSection: x11\n"),
+private:
+    static inline std::unique_ptr<TempDir> work_;
+    static inline std::string packOutput_;
+};
+
+TEST_F(DebianPackage, HoldsTheTreeNamesItsDependenciesAndRunsUnpacked) {
+    const std::string deb = DebianPackage::deb();
+    const Result fields =
+        run({"/usr/bin/dpkg-deb", "-f", deb, "Package", "Version", "Section", "Depends", "Recommends"});
+    EXPECT_NE(fields.output.find("Package: mirevo\nVersion: " MIREVO_DEB_VERSION "\nSection: x11\n"),
               std::string::npos)
         << fields.output;
+    EXPECT_NE(fields.output.find("Recommends: qt6-translations-l10n"), std::string::npos) << fields.output;
     // Named by hand, and found by dpkg-shlibdeps from what the programs link.
     for (const char* dependency :
          {"fonts-ipafont-gothic", "libgl1-mesa-dri", "libqt6widgets6", "libsdl2-2.0-0", "libcdio19", "libc6"})
@@ -131,9 +154,26 @@ TEST(Install, DebianPackageHoldsTheTreeNamesItsDependenciesAndRunsUnpacked) {
     EXPECT_NE(contents.output.find("./usr/libexec/xscreensaver/mirevo-hack -> ../../lib/mirevo/Mirevo.dll"),
               std::string::npos);
 
-    const Result unpack = run({"/usr/bin/dpkg", "-x", deb, work / "root"});
+    const Result unpack = run({"/usr/bin/dpkg", "-x", deb, work() / "root"});
     ASSERT_EQ(unpack.code, 0) << unpack.output;
-    expectSessionRuns(work / "root/usr/bin/mirevo");
+    expectSessionRuns(work() / "root/usr/bin/mirevo");
+    // The link names the packaged README, found from where the programs are.
+    const LinkResult link = addressTheLinkOpens(work() / "root/usr/bin/mirevo");
+    ASSERT_EQ(link.failure, "");
+    EXPECT_EQ(link.address, "file://" + fs::canonical(work() / "root/usr/share/doc/mirevo/README.md").string());
+}
+
+TEST_F(DebianPackage, LintianFindsNothingToReport) {
+    if (!fs::exists("/usr/bin/lintian")) GTEST_SKIP() << "lintian is not installed (scripts/packages.txt)";
+    // Errors, warnings and notes alike; only lintian's own remark about running as root is let through.
+    const Result lintian = run({"/usr/bin/lintian", "--display-info", deb()});
+    EXPECT_EQ(lintian.code, 0) << lintian.output;
+    std::string findings;
+    std::istringstream lines(lintian.output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0 || line.rfind("I: ", 0) == 0)
+            findings += line + "\n";
+    EXPECT_EQ(findings, "");
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 // The settings dialog's arithmetic and rules that need no window.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "saver/settings_dialog/dialog_gradient.h"
 #include "saver/settings_dialog/dialog_pictures.h"
 #include "saver/settings_dialog/dialog_rules.h"
+#include "saver/settings_dialog/home_page.h"
 #include "saver/settings_dialog/zoom_frames.h"
 
 namespace mirevo {
@@ -56,6 +59,41 @@ TEST(DialogRules, TrackNumbersReadRoundedHalfToEvenWithExponentsAndOnlyIn16Bits)
 
 TEST(DialogRules, ChooserAsksForMusicFilesWhateverTheCaseOfTheirEnding) {
     EXPECT_EQ(musicFileRequest("/m").patterns, (std::vector<std::string>{"*.[mM][pP]3", "*.[wW][aA][vV]"}));
+}
+
+TEST(HomePage, TheReadmeThatGoesWithTheProgramsWhereverTheyWereInstalled) {
+    struct Case {
+        const char* configured;
+        const char* programFolder;
+        std::map<std::string, std::string> files; // path -> the file's real path
+        const char* address;
+    };
+    const std::string doc = "../../share/doc/mirevo";
+    const Case cases[] = {
+        // A build folder: the link beside the programs leads to the source tree.
+        {"", "/src/build/bin", {{"/src/build/bin/README.md", "/src/README.md"}}, "file:///src/README.md"},
+        // Installed under a prefix, or unpacked from the package somewhere: beside lib/mirevo.
+        {"",
+         "/opt/m/lib/mirevo",
+         {{"/opt/m/share/doc/mirevo/README.md", "/opt/m/share/doc/mirevo/README.md"},
+          {kPackagedReadme, kPackagedReadme}},
+         "file:///opt/m/share/doc/mirevo/README.md"},
+        {"", "/usr/lib/mirevo", {{kPackagedReadme, kPackagedReadme}}, "file:///usr/share/doc/mirevo/README.md"},
+        // A copy of the programs on a machine with the package.
+        {"", "/home/u/mirevo", {{kPackagedReadme, kPackagedReadme}}, "file:///usr/share/doc/mirevo/README.md"},
+        // Nothing anywhere: where an install would have put it.
+        {"", "/home/u/mirevo", {}, "file:///home/share/doc/mirevo/README.md"},
+        // The build's own address wins.
+        {"https://example.org/m", "/src/build/bin", {{"/src/build/bin/README.md", "/src/README.md"}},
+         "https://example.org/m"},
+    };
+    for (const Case& c : cases) {
+        const auto realFile = [&](const std::string& path) {
+            const auto found = c.files.find(path);
+            return found == c.files.end() ? std::string() : found->second;
+        };
+        EXPECT_EQ(homePageAddress(c.configured, c.programFolder, doc, realFile), c.address) << c.programFolder;
+    }
 }
 
 TEST(ZoomFrames, EdgesMoveLinearlyAndEndOnTheTarget) {

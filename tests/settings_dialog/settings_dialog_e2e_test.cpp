@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <memory>
+#include <set>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -13,6 +15,7 @@
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"
+#include "tests/harness/settings_link.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
@@ -133,7 +136,7 @@ TEST_F(ConfigureMode, AFileChosenInTheRealChooserIsStoredByOk) {
     EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmFile, settingsFile()), music);
 }
 
-TEST_F(ConfigureMode, UnderAWindowManagerTheFrameIsCentredAndTheCloseBoxWritesNothing) {
+TEST_F(ConfigureMode, UnderAWindowManagerTheFrameHasOnlyACloseBoxIsCentredAndItsCloseWritesNothing) {
     ChildProcess manager({"/usr/bin/openbox"}, {{"DISPLAY", server.display()}, {"HOME", home.path()}});
     Display* display = x.display();
     // Ready once it answers what frame a window would get.
@@ -144,6 +147,20 @@ TEST_F(ConfigureMode, UnderAWindowManagerTheFrameIsCentredAndTheCloseBoxWritesNo
     auto saver = start("/c");
     const unsigned long window = waitForDialog(*saver);
     ASSERT_NE(window, 0u);
+    // A caption and a close box: the window manager offers neither minimising nor maximising it.
+    std::set<std::string> actions;
+    ASSERT_TRUE(pollUntil(5s, [&] {
+        for (long atom : x11LongList(display, window, "_NET_WM_ALLOWED_ACTIONS", XA_ATOM)) {
+            std::unique_ptr<char, int (*)(void*)> name(XGetAtomName(display, Atom(atom)), XFree);
+            actions.insert(name.get());
+        }
+        return !actions.empty();
+    }));
+    EXPECT_EQ(actions.count("_NET_WM_ACTION_CLOSE"), 1u);
+    for (const char* refused : {"_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ",
+                                "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"})
+        EXPECT_EQ(actions.count(refused), 0u) << refused;
+
     const std::vector<long> frame =
         x11LongList(display, window, "_NET_FRAME_EXTENTS", XA_CARDINAL); // left, right, top, bottom
     ASSERT_EQ(frame.size(), 4u);
@@ -212,6 +229,12 @@ TEST_F(ConfigureMode, ASecondStartBringsTheMinimisedDialogToTheFront) {
             << again << " left it minimised";
     }
     EXPECT_TRUE(saver->running());
+}
+
+TEST(SettingsLink, FromTheBuildFolderOpensTheSourceTreesReadme) {
+    const LinkResult link = addressTheLinkOpens(builtProgram("Mirevo.scr"));
+    ASSERT_EQ(link.failure, "");
+    EXPECT_EQ(link.address, "file://" + std::filesystem::canonical(MIREVO_SOURCE_DIR "/README.md").string());
 }
 
 } // namespace

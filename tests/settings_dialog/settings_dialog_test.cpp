@@ -3,14 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
 #include <filesystem>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "saver/settings_dialog/dialog_services.h"
+#include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/startup/tovik_b.h"
 #include "tests/harness/qt_on_xvfb.h"
@@ -249,6 +259,35 @@ TEST_F(SettingsWindow, AChoiceThatCannotBeStoredIsSaidSoAndNothingIsWritten) {
     }
 }
 
+TEST_F(SettingsWindow, ALongPathShowsTwoWholeLinesAndNothingOfAThird) {
+    std::string path = "/home/u";
+    while (path.size() < 400)
+        path += "/とても長いフォルダの名前";
+    openWith(2, 0, path + "/song.mp3");
+    auto* label = control<QLabel>("lbl_Fname(0)");
+    const QPoint at = label->mapTo(dialog.get(), QPoint(0, 0));
+    const int lineHeight = QFontMetrics(label->font()).height();
+    ASSERT_LT(2 * lineHeight, label->height()) << "a third line would not even start inside the label";
+    // Black text over the panel's grey, which is no darker than 90 there: which of the label's rows hold text.
+    std::vector<bool> inked(size_t(label->height()));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            qtEnv->x->sync();
+            const auto shot = qtEnv->x->screenshot(dialog->winId());
+            if (!shot) return false;
+            for (int y = 0; y < label->height(); ++y) {
+                inked[size_t(y)] = false;
+                for (int x = 0; x < label->width(); ++x)
+                    inked[size_t(y)] = inked[size_t(y)] || shot->at(at.x() + x, at.y() + y)[0] < 60;
+            }
+            return inked[size_t(lineHeight / 2)] && inked[size_t(lineHeight + lineHeight / 2)];
+        },
+        5000))
+        << "the two lines of the path never showed";
+    for (int y = 2 * lineHeight; y < label->height(); ++y)
+        EXPECT_FALSE(inked[size_t(y)]) << "text in row " << y << " below the second line";
+}
+
 TEST_F(SettingsWindow, TheLinkOpensItsOwnTextUnderTheBusyPointer) {
     openWith(0, 0, "");
     auto* link = control<QLabel>("lbl_URL");
@@ -258,6 +297,43 @@ TEST_F(SettingsWindow, TheLinkOpensItsOwnTextUnderTheBusyPointer) {
     EXPECT_EQ(services.addresses, std::vector<std::string>{link->text().toStdString()});
     EXPECT_TRUE(services.busyWhileOpening);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The buttons' texts of the real file chooser, read while it is open over owner, then cancelled.
+QStringList chooserButtons(QWidget& owner) {
+    QStringList texts;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!chooser) return;
+        for (QPushButton* button : chooser->findChild<QDialogButtonBox*>()->findChildren<QPushButton*>())
+            texts << button->text();
+        chooser->reject();
+    });
+    poll.start(20);
+    QtDialogServices().chooseFile(owner, musicFileRequest("/"));
+    return texts;
+}
+
+TEST(QtTexts, TheFileChooserFollowsTheUsersLanguage) {
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
+        GTEST_SKIP() << "Qt's Japanese translations are not installed (Debian: qt6-translations-l10n)";
+    QWidget owner;
+    // The chooser's own English; its open button is "&Open" or "Open" as it sees fit.
+    const auto isEnglish = [](const QStringList& texts) {
+        return texts.filter("Open").size() == 1 && texts.contains("Cancel");
+    };
+    const QStringList english = chooserButtons(owner);
+    ASSERT_TRUE(isEnglish(english)) << english.join("|").toStdString();
+    {
+        const auto japanese = installQtTranslations(QLocale(QLocale::Japanese, QLocale::Japan));
+        ASSERT_NE(japanese, nullptr);
+        const QStringList texts = chooserButtons(owner);
+        EXPECT_TRUE(texts.filter("開く").size() == 1 && texts.contains("キャンセル")) << texts.join("|").toStdString();
+    }
+    // Gone with the translator: the rest of this program's windows see Qt's own English again.
+    const QStringList after = chooserButtons(owner);
+    EXPECT_TRUE(isEnglish(after)) << after.join("|").toStdString();
 }
 
 } // namespace
