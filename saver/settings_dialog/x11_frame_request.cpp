@@ -6,7 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include "saver/session/x11_error_trap.h"
+#include "common/x11/x11_error_trap.h"
 #include "saver/settings_dialog/x11_frame_extents.h"
 
 namespace mirevo {

@@ -207,8 +207,9 @@ TEST_F(ConfigureMode, AStopSignalInItsFirstMomentsEndsIt) {
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 }
 
-// A user who minimised the dialog, or lost it behind other windows, and starts the saver again gets it back.
-TEST_F(ConfigureMode, ASecondStartBringsTheMinimisedDialogToTheFront) {
+// A user who lost the dialog behind other windows and starts the saver again gets it back in front, focused.
+// (Under openbox it cannot be minimised: its frame has no such box.)
+TEST_F(ConfigureMode, ASecondStartBringsTheDialogToTheFront) {
     ChildProcess manager({"/usr/bin/openbox", "--sm-disable"},
                          {{"DISPLAY", server.display()}, {"HOME", home.path()}});
     Display* display = x.display();
@@ -217,17 +218,28 @@ TEST_F(ConfigureMode, ASecondStartBringsTheMinimisedDialogToTheFront) {
     auto saver = start("/c");
     const unsigned long window = waitForDialog(*saver);
     ASSERT_NE(window, 0u);
-    const auto active = [&] {
+    const auto activeIs = [&](unsigned long which) {
         const std::vector<long> ids = x11LongList(display, x.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-        return !ids.empty() && static_cast<unsigned long>(ids[0]) == window;
+        return !ids.empty() && static_cast<unsigned long>(ids[0]) == which;
     };
+    // Another program's window over the dialog, given the focus as a user's click would.
+    const Window other = XCreateSimpleWindow(display, x.root(), 0, 0, 800, 600, 0, 0, 0);
+    XMapRaised(display, other);
     for (const char* again : {"/c", "/s"}) {
-        XIconifyWindow(display, window, DefaultScreen(display));
-        ASSERT_TRUE(pollUntil(10s, [&] { return !x.mapped(window) && !active(); })) << "never minimised";
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = other;
+        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;
+        XSendEvent(display, x.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XFlush(display);
+        ASSERT_TRUE(pollUntil(10s, [&] { return activeIs(other); })) << "the other window never took the focus";
         EXPECT_EQ(start(again)->waitExit(10s), std::optional<int>(0)) << again;
-        EXPECT_TRUE(pollUntil(10s, [&] { return x.mapped(window) && active(); }))
-            << again << " left it minimised";
+        EXPECT_TRUE(pollUntil(10s, [&] { return x.mapped(window) && activeIs(window); }))
+            << again << " left it behind";
     }
+    XDestroyWindow(display, other);
     EXPECT_TRUE(saver->running());
 }
 
