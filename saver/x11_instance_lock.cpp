@@ -5,6 +5,7 @@
 #include <X11/Xatom.h>
 
 #include "common/x11/x11_error_trap.h"
+#include "common/x11/x11_properties.h"
 
 namespace mirevo {
 namespace {
@@ -13,16 +14,7 @@ namespace {
 constexpr long kSourcePager = 2;
 
 bool windowManagerRuns(Display* display, Window root) {
-    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, root, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
-                           &raw) != Success)
-        return false;
-    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    return data && type == XA_WINDOW && format == 32 && count == 1;
+    return x11LongList(display, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).size() == 1;
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include <SDL.h>
 
 #include "common/program_names.h"
-#include "viewer/x11_errors.h"
+#include "common/x11/x11_error_count.h"
 
 namespace mirevo::viewer {
 
@@ -13,7 +13,9 @@ std::unique_ptr<SdlViewerWindow> SdlViewerWindow::open(OpenFailure& failure, std
     // The viewer is the screen saver; it must not keep the display from blanking.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     std::unique_ptr<SdlViewerWindow> self(new SdlViewerWindow());
-    ignoreX11ProtocolErrors();
+    // X protocol errors must not end the viewer with Xlib's exit code 1: SDL can provoke a harmless one
+    // while the window goes away. Set before SDL starts its video, so SDL's own handler passes them on.
+    x11CountErrorsFromNowOn();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         failure = OpenFailure::NoDisplay;
         error = SDL_GetError();

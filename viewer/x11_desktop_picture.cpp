@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "common/x11/x11_properties.h"
 #include "viewer/box_reduce.h"
 #include "viewer/desktop_picture.h"
 
@@ -24,19 +25,11 @@ struct ImageDeleter {
 
 // A pixmap named by a window property, or nothing.
 std::optional<Pixmap> pixmapProperty(Display* display, Window window, const char* name) {
-    Atom atom = XInternAtom(display, name, True);
-    if (atom == None) return std::nullopt;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, atom, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) != Success)
-        return std::nullopt;
-    std::unique_ptr<unsigned char, int (*)(void*)> owned(data, XFree);
-    if (!data || format != 32 || count != 1 || (type != XA_PIXMAP && type != XA_DRAWABLE)) return std::nullopt;
-    const Pixmap pixmap = static_cast<Pixmap>(*reinterpret_cast<unsigned long*>(data));
-    return pixmap ? std::optional<Pixmap>(pixmap) : std::nullopt;
+    for (Atom type : {XA_PIXMAP, XA_DRAWABLE}) {
+        const std::vector<long> values = x11LongList(display, window, name, type);
+        if (values.size() == 1 && values[0]) return static_cast<Pixmap>(values[0]);
+    }
+    return std::nullopt;
 }
 
 struct Area {

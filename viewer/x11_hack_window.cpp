@@ -9,7 +9,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "viewer/x11_errors.h"
+#include "common/x11/x11_error_count.h"
 
 namespace mirevo::viewer {
 
@@ -55,7 +55,9 @@ void X11HackWindow::allowThreads() {
 
 std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFailure& failure,
                                                    std::string& error) {
-    ignoreX11ProtocolErrors();
+    // X protocol errors must not end the hack with Xlib's exit code 1 (the manager's window may go at any
+    // moment).
+    x11CountErrorsFromNowOn();
     std::unique_ptr<X11HackWindow> self(new X11HackWindow());
     self->display_ = XOpenDisplay(nullptr);
     if (!self->display_) {

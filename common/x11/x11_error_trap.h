@@ -4,6 +4,8 @@
 // server.
 #include <X11/Xlib.h>
 
+#include "common/x11/x11_error_count.h"
+
 namespace mirevo {
 
 class X11ErrorTrap {
@@ -28,9 +30,5 @@ struct XFreeDeleter {
         if (p) XFree(p);
     }
 };
-
-// Xlib's default handler ends the process on any error, and a window may vanish while it is looked at: from
-// now on errors are counted, on every connection of the process.
-void x11CountErrorsFromNowOn();
 
 } // namespace mirevo

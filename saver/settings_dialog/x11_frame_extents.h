@@ -4,15 +4,12 @@
 #include <chrono>
 #include <vector>
 
+#include "common/x11/x11_properties.h"
 #include "saver/settings_dialog/dialog_services.h"
 
 typedef struct _XDisplay Display;
 
 namespace mirevo {
-
-// A window property of 32-bit values (type XA_CARDINAL, XA_ATOM, ...): its values, empty when it is missing
-// or of another type.
-std::vector<long> x11LongList(Display* display, unsigned long window, const char* name, unsigned long type);
 
 // Zero margins without a window manager that offers the request, or when it has not answered by the
 // deadline. display must be the connection that created the window (so the window exists for it).
