@@ -16,8 +16,8 @@ std::optional<int> wholeMinutes(const std::string& text) {
     return value;
 }
 
-IdleUsageError usage(const std::string& why) {
-    return {"mirevo-idle: " + why + kSeeHelp};
+Failure<IdleUsageError> usage(const std::string& why) {
+    return Failure(IdleUsageError{"mirevo-idle: " + why + kSeeHelp});
 }
 
 // Quoted for the error line, with control characters shown as '?', so that what a user typed can neither
@@ -31,7 +31,7 @@ std::string shown(const std::string& text) {
 
 } // namespace
 
-std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector<std::string>& arguments) {
+Result<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector<std::string>& arguments) {
     IdleOptions options;
     for (size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];

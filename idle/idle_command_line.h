@@ -2,8 +2,9 @@
 // mirevo-idle's command line: --timeout MINUTES, --autostart on|off, --status, --version, --help.
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
+
+#include "common/result.h"
 
 namespace mirevo {
 
@@ -24,7 +25,7 @@ struct IdleUsageError {
 };
 
 // The arguments after the program's name. A repeated option takes its last value.
-std::variant<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector<std::string>& arguments);
+Result<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector<std::string>& arguments);
 
 std::string idleHelpText();
 std::string idleVersionText();

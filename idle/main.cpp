@@ -52,11 +52,11 @@ int autostart(const IdleOptions& options, const std::string& program) {
 
 int status() {
     const auto answer = askIdleStatus(environmentSessionBus(), std::chrono::seconds(5));
-    if (auto* why = std::get_if<std::string>(&answer)) {
-        printLine(stderr, *why);
+    if (!answer) {
+        printLine(stderr, answer.reason());
         return 1;
     }
-    std::fputs(statusText(std::get<IdleStatus>(answer), std::time(nullptr)).c_str(), stdout);
+    std::fputs(statusText(*answer, std::time(nullptr)).c_str(), stdout);
     return 0;
 }
 
@@ -80,11 +80,11 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
                                  exitCode = 1;
                                  QCoreApplication::exit(1);
                              }});
-    if (auto* why = std::get_if<std::string>(&opened)) {
-        printLine(stderr, *why);
+    if (!opened) {
+        printLine(stderr, opened.reason());
         return 1;
     }
-    auto& source = *std::get<std::unique_ptr<X11IdleSource>>(opened);
+    auto& source = **opened;
     daemon = std::make_unique<IdleDaemon>(source, starter, [] { return IdleDaemon::Clock::now(); });
     daemon->onLog([](const std::string& line) { printLine(stderr, line); });
 
@@ -119,11 +119,11 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
 
 int main(int argc, char** argv) {
     const auto parsed = parseIdleCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (auto* error = std::get_if<IdleUsageError>(&parsed)) {
-        printLine(stderr, error->line);
+    if (!parsed) {
+        printLine(stderr, parsed.reason().line);
         return 2;
     }
-    const auto& options = std::get<IdleOptions>(parsed);
+    const auto& options = *parsed;
     if (options.help) return std::fputs(idleHelpText().c_str(), stdout), 0;
     if (options.version) return std::fputs(idleVersionText().c_str(), stdout), 0;
 

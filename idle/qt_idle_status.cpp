@@ -38,13 +38,13 @@ uint QtIdleStatusObject::GetStatus(bool& active, uint& activeSeconds, QList<QtHe
     return uint(std::max(0, timeoutSeconds_()));
 }
 
-std::variant<IdleStatus, std::string> askIdleStatus(const std::string& address,
-                                                    std::chrono::milliseconds deadline) {
+Result<IdleStatus, std::string> askIdleStatus(const std::string& address,
+                                              std::chrono::milliseconds deadline) {
     if (address.empty())
-        return std::string("mirevo-idle: no D-Bus session bus, so no running mirevo-idle can be asked");
+        return Failure(std::string("mirevo-idle: no D-Bus session bus, so no running mirevo-idle can be asked"));
     registerStatusTypes();
     QtPeerBus bus(address, "mirevo-idle-status");
-    if (auto why = bus.hello(deadline)) return "mirevo-idle: cannot ask the running mirevo-idle: " + *why;
+    if (auto why = bus.hello(deadline)) return Failure("mirevo-idle: cannot ask the running mirevo-idle: " + *why);
 
     const QDBusMessage reply = bus.connection().call(
         QDBusMessage::createMethodCall(kIdleStatusService, kIdleStatusPath, kIdleStatusService, "GetStatus"),
@@ -52,13 +52,14 @@ std::variant<IdleStatus, std::string> askIdleStatus(const std::string& address,
     if (reply.type() == QDBusMessage::ErrorMessage) {
         if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
             reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-            return std::string("mirevo-idle: no mirevo-idle runs on this session bus (nothing serves ") +
-                   kIdleStatusService + ")";
-        return "mirevo-idle: cannot ask the running mirevo-idle: " + peerBusError(reply, deadline);
+            return Failure(std::string("mirevo-idle: no mirevo-idle runs on this session bus (nothing serves ") +
+                           kIdleStatusService + ")");
+        return Failure("mirevo-idle: cannot ask the running mirevo-idle: " + peerBusError(reply, deadline));
     }
     const QList<QVariant> values = reply.arguments();
     if (values.size() != 4 || !values[3].canConvert<QDBusArgument>())
-        return std::string("mirevo-idle: the running mirevo-idle answered in a form this one does not know");
+        return Failure(
+            std::string("mirevo-idle: the running mirevo-idle answered in a form this one does not know"));
     IdleStatus status;
     status.timeoutSeconds = int(std::min<uint>(values[0].toUInt(), 32767));
     status.active = values[1].toBool();

@@ -6,13 +6,13 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <variant>
 
 #include <QDBusArgument>
 #include <QDBusContext>
 #include <QList>
 #include <QObject>
 
+#include "common/result.h"
 #include "idle/idle_status.h"
 
 namespace mirevo {
@@ -46,7 +46,7 @@ private:
 
 // Asks the mirevo-idle serving the bus at address; the status, or the one line that says why there is none.
 // Each call to the bus waits at most deadline.
-std::variant<IdleStatus, std::string> askIdleStatus(const std::string& address,
+Result<IdleStatus, std::string> askIdleStatus(const std::string& address,
                                                     std::chrono::milliseconds deadline);
 
 } // namespace mirevo

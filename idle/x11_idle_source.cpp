@@ -13,13 +13,13 @@
 
 namespace mirevo {
 
-std::variant<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(IdleSourceEvents events) {
+Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(IdleSourceEvents events) {
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name)
-        return std::string("mirevo-idle: no X display (DISPLAY is not set); it watches an X11 or XWayland "
-                           "session");
+        return Failure(std::string("mirevo-idle: no X display (DISPLAY is not set); it watches an X11 or "
+                                   "XWayland session"));
     Display* display = XOpenDisplay(name);
-    if (!display) return "mirevo-idle: cannot connect to the X display \"" + std::string(name) + "\"";
+    if (!display) return Failure("mirevo-idle: cannot connect to the X display \"" + std::string(name) + "\"");
     x11CountErrorsFromNowOn();
 
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
@@ -27,8 +27,8 @@ std::variant<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(Id
     if (!XScreenSaverQueryExtension(display, &eventBase, &errorBase) ||
         !XScreenSaverQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 1)) {
         XCloseDisplay(display);
-        return "mirevo-idle: the X server of \"" + std::string(name) +
-               "\" has no XScreenSaver extension (MIT-SCREEN-SAVER 1.1), which mirevo-idle needs";
+        return Failure("mirevo-idle: the X server of \"" + std::string(name) +
+                       "\" has no XScreenSaver extension (MIT-SCREEN-SAVER 1.1), which mirevo-idle needs");
     }
     const Window root = DefaultRootWindow(display);
     bool refused = false;
@@ -40,8 +40,8 @@ std::variant<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(Id
     }
     if (refused) {
         XCloseDisplay(display);
-        return "mirevo-idle: another program already runs the screen saver of \"" + std::string(name) +
-               "\" (is mirevo-idle running already?)";
+        return Failure("mirevo-idle: another program already runs the screen saver of \"" + std::string(name) +
+                       "\" (is mirevo-idle running already?)");
     }
     XScreenSaverSelectInput(display, root, ScreenSaverNotifyMask);
     XFlush(display);

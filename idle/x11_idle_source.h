@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <variant>
 
+#include "common/result.h"
 #include "idle/idle_source.h"
 
 class QSocketNotifier;
@@ -23,7 +23,7 @@ struct IdleSourceEvents {
 class X11IdleSource : public IdleSource {
 public:
     // The source, or the one line that says why there is none (no display, no extension, another saver).
-    static std::variant<std::unique_ptr<X11IdleSource>, std::string> open(IdleSourceEvents events);
+    static Result<std::unique_ptr<X11IdleSource>, std::string> open(IdleSourceEvents events);
     ~X11IdleSource() override; // unregisters the saver window
     X11IdleSource(const X11IdleSource&) = delete;
     X11IdleSource& operator=(const X11IdleSource&) = delete;

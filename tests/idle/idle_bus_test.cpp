@@ -95,7 +95,7 @@ protected:
         EXPECT_TRUE(waitFor([&] { return pending.isFinished(); }));
         return pending.reply();
     }
-    std::variant<IdleStatus, std::string> status(const std::string& address) {
+    Result<IdleStatus, std::string> status(const std::string& address) {
         auto answer = std::async(std::launch::async, [&] { return askIdleStatus(address, 5s); });
         EXPECT_TRUE(waitFor([&] { return answer.wait_for(0s) == std::future_status::ready; }));
         return answer.get();
@@ -122,8 +122,8 @@ TEST_F(IdleBus, StatusListsTwoInhibitorsWithTheirApplicationReasonAndTime) {
     EXPECT_EQ(inhibit(peer(bus.address(), "b"), "firefox", "audio").type(), QDBusMessage::ReplyMessage);
     now += 5s;
     auto answer = status(bus.address());
-    ASSERT_TRUE(std::holds_alternative<IdleStatus>(answer)) << std::get<std::string>(answer);
-    const IdleStatus& held = std::get<IdleStatus>(answer);
+    ASSERT_TRUE(answer) << answer.reason();
+    const IdleStatus& held = *answer;
     EXPECT_EQ(held.timeoutSeconds, 300);
     EXPECT_FALSE(held.active);
     ASSERT_EQ(held.inhibits.size(), 2u);
@@ -139,7 +139,7 @@ TEST_F(IdleBus, StatusListsTwoInhibitorsWithTheirApplicationReasonAndTime) {
     QDBusConnection::disconnectFromBus("b");
     ASSERT_TRUE(waitFor([&] { return lines.size() == 3; }));
     EXPECT_EQ(lines[2], inhibitOwnerLeftLine("firefox", "audio"));
-    EXPECT_EQ(std::get<IdleStatus>(status(bus.address())).inhibits.size(), 1u);
+    EXPECT_EQ(status(bus.address())->inhibits.size(), 1u);
 }
 
 TEST_F(IdleBus, CookiesHoldTheTimerOffUntilEachIsReturnedByItsOwnCaller) {

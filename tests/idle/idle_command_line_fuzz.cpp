@@ -17,14 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (entry && std::count(entry->begin(), entry->end(), '\n') != 11) std::abort();
 
     const auto parsed = parseIdleCommandLine(arguments);
-    if (auto* error = std::get_if<IdleUsageError>(&parsed)) {
+    if (!parsed) {
+        const IdleUsageError* error = &parsed.reason();
         if (error->line.rfind("mirevo-idle: ", 0) != 0 || error->line.find('\n') != std::string::npos)
             std::abort();
         return 0;
     }
-    const auto timeout = std::get<IdleOptions>(parsed).timeoutMinutes;
+    const auto timeout = parsed->timeoutMinutes;
     if (timeout && (*timeout < 0 || *timeout > kMaxTimeoutMinutes)) std::abort();
-    const auto again = parseIdleCommandLine(timeoutArguments(std::get<IdleOptions>(parsed)));
-    if (std::get<IdleOptions>(again).timeoutMinutes != timeout) std::abort();
+    const auto again = parseIdleCommandLine(timeoutArguments(*parsed));
+    if (again->timeoutMinutes != timeout) std::abort();
     return 0;
 }

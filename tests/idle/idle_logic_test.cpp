@@ -37,12 +37,13 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
     };
     for (const auto& [arguments, expected] : cases) {
         const auto parsed = parseIdleCommandLine(arguments);
-        if (auto* error = std::get_if<IdleUsageError>(&parsed)) {
+        if (!parsed) {
+            const IdleUsageError* error = &parsed.reason();
             EXPECT_EQ(error->line.rfind("mirevo-idle: ", 0), 0u);
             EXPECT_NE(error->line.find(expected), std::string::npos) << error->line;
             continue;
         }
-        const auto& o = std::get<IdleOptions>(parsed);
+        const auto& o = *parsed;
         const std::string read = (o.timeoutMinutes ? std::to_string(*o.timeoutMinutes) : "-") + " " +
                                  (o.autostart ? std::to_string(*o.autostart) : "-") + " " +
                                  std::to_string(o.help) + std::to_string(o.version);
