@@ -17,7 +17,9 @@ template <typename Reason> struct Failure {
 
 template <typename T, typename Reason> class Result {
 public:
-    Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    // Two overloads rather than one by value, so that returning a local is a move under every C++17 compiler.
+    Result(const T& value) : state_(std::in_place_index<0>, value) {}
+    Result(T&& value) : state_(std::in_place_index<0>, std::move(value)) {}
     template <typename Why>
     Result(Failure<Why> failure) : state_(std::in_place_index<1>, std::move(failure.reason)) {}
 

@@ -51,7 +51,6 @@ constexpr size_t kBandBytes = size_t{4} << 20;
 template <typename Fetch>
 BmpResult<BmpImage> readRows(const BmpLayout& layout, const SideLimit& maxSide, Fetch fetch,
                              const std::atomic<bool>* cancelled) {
-    using R = BmpResult<BmpImage>;
     const int factor = reductionFactor(layout.width, layout.height, maxSide ? maxSide(layout) : kMaxBmpSide);
     const size_t rows = static_cast<size_t>(layout.height);
     const size_t bandRows = std::min(rows, std::max<size_t>(1, kBandBytes / layout.rowBytes));
@@ -62,28 +61,28 @@ BmpResult<BmpImage> readRows(const BmpLayout& layout, const SideLimit& maxSide, 
             BmpImage image{layout.width, layout.height, {}};
             image.pixels.reserve(layout.pixelBytes());
             for (size_t row = 0; row < rows; row += bandRows) {
-                if (cancelled && cancelled->load()) return R::refuse(BmpRefusal::Cancelled);
+                if (cancelled && cancelled->load()) return Failure(BmpRefusal::Cancelled);
                 const size_t offset = row * layout.rowBytes;
                 const size_t size = std::min(bandRows, rows - row) * layout.rowBytes;
                 image.pixels.resize(offset + size);
                 if (!fetch(image.pixels.data() + offset, offset, size))
-                    return R::refuse(BmpRefusal::ShortPixelData);
+                    return Failure(BmpRefusal::ShortPixelData);
             }
-            return {std::move(image), BmpRefusal::None};
+            return image;
         }
         BoxReducer reducer(layout.width, layout.height, factor);
         std::vector<uint8_t> band(bandRows * layout.rowBytes);
         for (size_t row = 0; row < rows; row += bandRows) {
-            if (cancelled && cancelled->load()) return R::refuse(BmpRefusal::Cancelled);
+            if (cancelled && cancelled->load()) return Failure(BmpRefusal::Cancelled);
             const size_t count = std::min(bandRows, rows - row);
             if (!fetch(band.data(), row * layout.rowBytes, count * layout.rowBytes))
-                return R::refuse(BmpRefusal::ShortPixelData);
+                return Failure(BmpRefusal::ShortPixelData);
             for (size_t i = 0; i < count; ++i)
                 reducer.addRow(band.data() + i * layout.rowBytes);
         }
-        return {reducer.take(), BmpRefusal::None};
+        return reducer.take();
     } catch (const std::bad_alloc&) {
-        return R::refuse(BmpRefusal::OutOfMemory);
+        return Failure(BmpRefusal::OutOfMemory);
     }
 }
 
@@ -124,25 +123,24 @@ const char* describe(BmpRefusal refusal) {
 }
 
 BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, uint64_t fileSize) {
-    using R = BmpResult<BmpLayout>;
     if (headerSize > fileSize) headerSize = static_cast<size_t>(fileSize);
-    if (headerSize < 14) return R::refuse(BmpRefusal::ShortHeader);
-    if (header[0] != 'B' || header[1] != 'M') return R::refuse(BmpRefusal::NotBitmap);
-    if (headerSize < kBmpHeadersSize) return R::refuse(BmpRefusal::ShortHeader);
+    if (headerSize < 14) return Failure(BmpRefusal::ShortHeader);
+    if (header[0] != 'B' || header[1] != 'M') return Failure(BmpRefusal::NotBitmap);
+    if (headerSize < kBmpHeadersSize) return Failure(BmpRefusal::ShortHeader);
 
     BmpLayout layout;
     layout.pixelOffset = le32(header + 10);
     // Anything before 54 would overlap the headers; a colour table or a larger info header lies between.
     if (layout.pixelOffset < kBmpHeadersSize || layout.pixelOffset > fileSize)
-        return R::refuse(BmpRefusal::BadPixelOffset);
-    if (le16(header + 28) != 24) return R::refuse(BmpRefusal::NotTwentyFourBit);
-    if (le32(header + 30) != 0) return R::refuse(BmpRefusal::Compressed);
+        return Failure(BmpRefusal::BadPixelOffset);
+    if (le16(header + 28) != 24) return Failure(BmpRefusal::NotTwentyFourBit);
+    if (le32(header + 30) != 0) return Failure(BmpRefusal::Compressed);
     layout.width = le32s(header + 18);
     layout.height = le32s(header + 22);
-    if (layout.width <= 0) return R::refuse(BmpRefusal::BadWidth);
-    if (layout.height == 0) return R::refuse(BmpRefusal::BadHeight);
-    if (layout.height < 0) return R::refuse(BmpRefusal::TopDown);
-    if (layout.width > kMaxBmpSide || layout.height > kMaxBmpSide) return R::refuse(BmpRefusal::TooLarge);
+    if (layout.width <= 0) return Failure(BmpRefusal::BadWidth);
+    if (layout.height == 0) return Failure(BmpRefusal::BadHeight);
+    if (layout.height < 0) return Failure(BmpRefusal::TopDown);
+    if (layout.width > kMaxBmpSide || layout.height > kMaxBmpSide) return Failure(BmpRefusal::TooLarge);
 
     layout.rowBytes = (static_cast<size_t>(layout.width) * 3 + 3) & ~size_t{3};
     // A declared size only ever shrinks what may be read: a short one cannot hold the rows, a long one must
@@ -151,16 +149,16 @@ BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, ui
     uint64_t needed = layout.pixelBytes();
     uint64_t toRead = declared != 0 ? declared : needed;
     if (toRead < needed || fileSize - layout.pixelOffset < toRead)
-        return R::refuse(BmpRefusal::ShortPixelData);
-    return {layout, BmpRefusal::None};
+        return Failure(BmpRefusal::ShortPixelData);
+    return layout;
 }
 
 BmpResult<BmpImage> parseBmp(const uint8_t* data, size_t size, const SideLimit& maxSide) {
     auto layout = parseBmpHeader(data, size, size);
-    if (!layout) return BmpResult<BmpImage>::refuse(layout.refusal);
-    const uint8_t* pixels = data + layout.value->pixelOffset;
+    if (!layout) return Failure(layout.reason());
+    const uint8_t* pixels = data + layout->pixelOffset;
     return readRows(
-        *layout.value, maxSide,
+        *layout, maxSide,
         [pixels](uint8_t* into, size_t offset, size_t bytes) {
             std::memcpy(into, pixels + offset, bytes);
             return true;
@@ -170,27 +168,26 @@ BmpResult<BmpImage> parseBmp(const uint8_t* data, size_t size, const SideLimit& 
 
 BmpResult<BmpImage> loadBmpFile(const std::string& path, const SideLimit& maxSide,
                                 const std::atomic<bool>* cancelled) {
-    using R = BmpResult<BmpImage>;
-    if (path.empty()) return R::refuse(BmpRefusal::CannotOpen);
+    if (path.empty()) return Failure(BmpRefusal::CannotOpen);
     // Non-blocking so that a FIFO planted at the path cannot hang the viewer before the type check.
     UniqueFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (file.get() < 0 || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return R::refuse(BmpRefusal::CannotOpen);
+        return Failure(BmpRefusal::CannotOpen);
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
 
     uint8_t header[kBmpHeadersSize];
     size_t got = readAt(file.get(), header, sizeof header, 0);
     auto layout = parseBmpHeader(header, got, fileSize);
-    if (!layout) return R::refuse(layout.refusal);
+    if (!layout) return Failure(layout.reason());
 
     // The size is checked against the file's length, so nothing larger than the file itself is allocated; a
     // short read means the file shrank under us.
     const int fd = file.get();
-    const uint64_t pixelOffset = layout.value->pixelOffset;
+    const uint64_t pixelOffset = layout->pixelOffset;
     return readRows(
-        *layout.value, maxSide,
+        *layout, maxSide,
         [fd, pixelOffset](uint8_t* into, size_t offset, size_t bytes) {
             return readAt(fd, into, bytes, pixelOffset + offset) == bytes;
         },

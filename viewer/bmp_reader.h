@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
+
 namespace mirevo::viewer {
 
 enum class BmpRefusal {
@@ -49,12 +51,12 @@ struct BmpImage {
     std::vector<uint8_t> pixels;
 };
 
-template <typename T> struct BmpResult {
-    std::optional<T> value;
-    BmpRefusal refusal = BmpRefusal::None;
-    explicit operator bool() const { return value.has_value(); }
-    static BmpResult refuse(BmpRefusal why) { return {std::nullopt, why}; }
-};
+template <typename T> using BmpResult = Result<T, BmpRefusal>;
+
+// Why the file was refused, or None when it was read.
+template <typename T> BmpRefusal refusalOf(const BmpResult<T>& result) {
+    return result ? BmpRefusal::None : result.reason();
+}
 
 // Checks the first bytes of a file of fileSize bytes; header may hold more than the 54 it needs.
 BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, uint64_t fileSize);

@@ -99,8 +99,8 @@ int runHack(const ViewerArguments& arguments) {
         const PreparedPicture picture = pictureJob.get();
         if (trace.on() && picture.prepared.image)
             trace.mark("picture", std::string(describe(picture.source)) + " " +
-                                      std::to_string(picture.prepared.image.value->width) + "x" +
-                                      std::to_string(picture.prepared.image.value->height));
+                                      std::to_string(picture.prepared.image->width) + "x" +
+                                      std::to_string(picture.prepared.image->height));
         InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
                   [] { return !endRequested(); });
         resizeScene(window->width(), window->height());

@@ -82,16 +82,16 @@ bool SceneTexture::LoadBitmapFile(const std::string& fileName) {
     lastPath_.reset();
     auto image =
         loadBmpFile(fileName, [](const BmpLayout&) { return currentGlCapabilities().maxTextureSize; });
-    lastRefusal_ = image.refusal;
-    return image && uploadWithin(*image.value, nullptr, {});
+    lastRefusal_ = refusalOf(image);
+    return image && uploadWithin(*image, nullptr, {});
 }
 
 bool SceneTexture::loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
                                 const KeepGoing& keepGoing) {
     Create(fileName);
     lastPath_.reset();
-    lastRefusal_ = prepared.image.refusal;
-    return prepared.image && uploadWithin(*prepared.image.value, &prepared.smallerLevels, keepGoing);
+    lastRefusal_ = refusalOf(prepared.image);
+    return prepared.image && uploadWithin(*prepared.image, &prepared.smallerLevels, keepGoing);
 }
 
 bool SceneTexture::uploadWithin(const BmpImage& image, const std::vector<BmpImage>* smallerLevels,

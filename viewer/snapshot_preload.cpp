@@ -15,7 +15,7 @@ PreparedSnapshot withSmallerLevels(PreparedSnapshot prepared, const std::atomic<
     if (!prepared.image) return prepared;
     try {
         // Each level halves from the one before it, so the count is known: no reallocation moves them.
-        const BmpImage* level = &*prepared.image.value;
+        const BmpImage* level = &*prepared.image;
         size_t count = 0;
         for (int w = level->width, h = level->height; w > 1 || h > 1;
              w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1)
@@ -23,12 +23,12 @@ PreparedSnapshot withSmallerLevels(PreparedSnapshot prepared, const std::atomic<
         prepared.smallerLevels.reserve(count);
         while (level->width > 1 || level->height > 1) {
             if (cancelled && cancelled->load())
-                return {BmpResult<BmpImage>::refuse(BmpRefusal::Cancelled), {}};
+                return {Failure(BmpRefusal::Cancelled), {}};
             prepared.smallerLevels.push_back(halveImage(*level));
             level = &prepared.smallerLevels.back();
         }
     } catch (const std::bad_alloc&) {
-        return {BmpResult<BmpImage>::refuse(BmpRefusal::OutOfMemory), {}};
+        return {Failure(BmpRefusal::OutOfMemory), {}};
     }
     return prepared;
 }
@@ -41,8 +41,8 @@ PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSi
 }
 
 PreparedSnapshot preparePicture(BmpImage picture) {
-    if (picture.width <= 0 || picture.height <= 0) return {BmpResult<BmpImage>::refuse(BmpRefusal::BadWidth), {}};
-    return withSmallerLevels({BmpResult<BmpImage>{std::move(picture), BmpRefusal::None}, {}}, nullptr);
+    if (picture.width <= 0 || picture.height <= 0) return {Failure(BmpRefusal::BadWidth), {}};
+    return withSmallerLevels({BmpResult<BmpImage>(std::move(picture)), {}}, nullptr);
 }
 
 SnapshotPreload::SnapshotPreload(const std::string& path) : path_(path) {

@@ -69,7 +69,7 @@ int textureMode(const std::string& display, const std::string& file, const std::
         viewer::SceneTexture texture;
         double start = viewer::Trace::monotonicSeconds();
         texture.Create(file);
-        texture.upload(*image.value, forced);
+        texture.upload(*image, forced);
         glFinish();
         ms = (viewer::Trace::monotonicSeconds() - start) * 1000;
         used = *texture.lastPath();

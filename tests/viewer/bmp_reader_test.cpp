@@ -23,7 +23,7 @@ BmpRefusal refusalFromDisk(const std::vector<uint8_t>& bytes) {
     TempDir folder;
     std::string path = folder / "Tovik.bmp";
     EXPECT_TRUE(writeFile(path, bytes));
-    return loadBmpFile(path).refusal;
+    return refusalOf(loadBmpFile(path));
 }
 
 } // namespace
@@ -79,7 +79,7 @@ TEST(BmpReader, RefusesWhatTheUploadCannotTakeSafely) {
         c.spoil(bytes);
         auto parsed = parseBmp(bytes.data(), bytes.size());
         EXPECT_FALSE(parsed) << c.what;
-        EXPECT_EQ(parsed.refusal, c.expected) << c.what << ": " << describe(parsed.refusal);
+        EXPECT_EQ(refusalOf(parsed), c.expected) << c.what << ": " << describe(refusalOf(parsed));
         EXPECT_EQ(refusalFromDisk(bytes), c.expected) << c.what << " (from disk)";
     }
 }
@@ -103,8 +103,8 @@ TEST(BmpReader, ReadsRowsPaddedToFourBytesBottomRowFirst) {
         auto bytes = makeBmp(c.width, c.height, gradient, c.gap, c.declareSize);
         ASSERT_TRUE(writeFile(folder / "a.bmp", bytes));
         for (auto result : {parseBmp(bytes.data(), bytes.size()), loadBmpFile(folder / "a.bmp")}) {
-            ASSERT_TRUE(result) << c.width << "x" << c.height << ": " << describe(result.refusal);
-            const BmpImage& image = *result.value;
+            ASSERT_TRUE(result) << c.width << "x" << c.height << ": " << describe(refusalOf(result));
+            const BmpImage& image = *result;
             EXPECT_EQ(image.width, c.width);
             EXPECT_EQ(image.height, c.height);
             ASSERT_EQ(image.pixels.size(), c.rowBytes * c.height);
@@ -127,7 +127,7 @@ TEST(BmpReader, ExtraBytesAfterTheRowsAreLeftUnread) {
     put32(bytes, 34, uint32_t(2 * 12 + 100)); // a declared size longer than the rows, and in the file
     auto result = parseBmp(bytes.data(), bytes.size());
     ASSERT_TRUE(result);
-    EXPECT_EQ(result.value->pixels.size(), 24u);
+    EXPECT_EQ(result->pixels.size(), 24u);
 }
 
 TEST(BmpReader, OpensOnlyRegularFilesAndNeverFollowsALink) {
@@ -139,6 +139,6 @@ TEST(BmpReader, OpensOnlyRegularFilesAndNeverFollowsALink) {
     ASSERT_EQ(mkfifo((folder / "fifo.bmp").c_str(), 0600), 0);
     ASSERT_EQ(mkdir((folder / "folder.bmp").c_str(), 0700), 0);
     for (const char* name : {"link.bmp", "fifo.bmp", "folder.bmp", "missing.bmp"})
-        EXPECT_EQ(loadBmpFile(folder / name).refusal, BmpRefusal::CannotOpen) << name;
-    EXPECT_EQ(loadBmpFile("").refusal, BmpRefusal::CannotOpen);
+        EXPECT_EQ(refusalOf(loadBmpFile(folder / name)), BmpRefusal::CannotOpen) << name;
+    EXPECT_EQ(refusalOf(loadBmpFile("")), BmpRefusal::CannotOpen);
 }

@@ -28,7 +28,7 @@ void prepareWithLittleRoom(const std::string& path) {
         (rlim_t(std::atol(status.c_str() + status.find("VmSize:") + 7)) << 10) + (rlim_t(130) << 20);
     rlimit limit{room, room};
     setrlimit(RLIMIT_AS, &limit);
-    std::_Exit(prepareSnapshot(path).image.refusal == BmpRefusal::OutOfMemory ? 0 : 1);
+    std::_Exit(refusalOf(prepareSnapshot(path).image) == BmpRefusal::OutOfMemory ? 0 : 1);
 }
 #endif
 
@@ -52,8 +52,8 @@ TEST(BoxReduce, EachPixelIsTheRoundedAverageOfItsBlockAtTheEdgesAndAcrossBands) 
     auto small = makeBmp(3, 3, [&](int x, int y) { return Rgb{0, 0, blue[2 - y][x]}; });
     auto reduced = parseBmp(small.data(), small.size(), limit(2));
     ASSERT_TRUE(reduced);
-    ASSERT_EQ(reduced.value->pixels.size(), 16u); // 2 x 2, rows padded to 8 bytes
-    const auto& p = reduced.value->pixels;
+    ASSERT_EQ(reduced->pixels.size(), 16u); // 2 x 2, rows padded to 8 bytes
+    const auto& p = reduced->pixels;
     EXPECT_EQ((std::vector<int>{p[0], p[3], p[8], p[11]}), (std::vector<int>{30, 46, 75, 90}));
 
     // 1500 x 1000 within 700, from disk: bands of 4 MiB, blocks of 3 rows across them, a last block of one.
@@ -62,13 +62,13 @@ TEST(BoxReduce, EachPixelIsTheRoundedAverageOfItsBlockAtTheEdgesAndAcrossBands) 
                               return Rgb{0, uint8_t(y / 4), 0};
                           })));
     auto read = loadBmpFile(folder / "a.bmp", limit(700));
-    ASSERT_TRUE(read) << describe(read.refusal);
-    ASSERT_EQ(read.value->height, 334);
+    ASSERT_TRUE(read) << describe(refusalOf(read));
+    ASSERT_EQ(read->height, 334);
     for (int row = 0; row < 334; ++row) {
         int sum = 0, count = 0;
         for (int fileRow = 3 * row; fileRow < std::min(1000, 3 * row + 3); ++fileRow, ++count)
             sum += (999 - fileRow) / 4;
-        ASSERT_EQ(read.value->pixels[bmpRowBytes(500) * row + 1], (sum + count / 2) / count) << "row " << row;
+        ASSERT_EQ(read->pixels[bmpRowBytes(500) * row + 1], (sum + count / 2) / count) << "row " << row;
     }
 }
 
@@ -82,13 +82,13 @@ TEST(BoxReduce, APictureLargerThanEveryGlTakesWaitsForTheGlsLimitAndAnEndAbandon
         wide.setMaxTextureSide(kSideEveryGlTakes);
         PreparedSnapshot prepared = wide.take();
         ASSERT_TRUE(prepared.image);
-        EXPECT_EQ(prepared.image.value->width, kSideEveryGlTakes / 2 + 1);
+        EXPECT_EQ(prepared.image->width, kSideEveryGlTakes / 2 + 1);
         EXPECT_EQ(prepared.smallerLevels.size(), 11u);
     }
     // Ending before the GL has said must not hang; a read already abandoned stops.
     { SnapshotPreload abandoned(folder / "wide.bmp"); }
     std::atomic<bool> cancelled{true};
-    EXPECT_EQ(loadBmpFile(folder / "wide.bmp", {}, &cancelled).refusal, BmpRefusal::Cancelled);
+    EXPECT_EQ(refusalOf(loadBmpFile(folder / "wide.bmp", {}, &cancelled)), BmpRefusal::Cancelled);
 }
 
 TEST(BoxReduce, NoRoomForThePictureOrItsLevelsRefusesItInsteadOfAborting) {

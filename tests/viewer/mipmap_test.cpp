@@ -12,7 +12,7 @@ namespace {
 
 BmpImage imageOf(int width, int height, const std::function<mirevo::test::Rgb(int, int)>& colour) {
     auto bytes = mirevo::test::makeBmp(width, height, colour);
-    return std::move(*parseBmp(bytes.data(), bytes.size()).value);
+    return std::move(*parseBmp(bytes.data(), bytes.size()));
 }
 
 mirevo::test::Rgb pixel(const BmpImage& image, int x, int rowFromBottom) {

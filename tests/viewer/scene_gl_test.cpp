@@ -78,7 +78,7 @@ TEST_F(SceneGl, EveryPathUploadsTheWholePictureAsAFullRepeatingMipmappedTexture)
         SCOPED_TRACE(describe(path));
         SceneTexture texture;
         texture.Create("test");
-        texture.upload(*image.value, path);
+        texture.upload(*image, path);
         EXPECT_EQ(texture.lastPath(), path);
         GLint wrapS = 0, wrapT = 0, mag = 0, min = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
@@ -107,7 +107,7 @@ TEST_F(SceneGl, EveryPathUploadsTheWholePictureAsAFullRepeatingMipmappedTexture)
             EXPECT_EQ(levelWidth(0), 1023);
             EXPECT_EQ(levelHeight(0), 3);
             EXPECT_EQ(level, 9);
-            EXPECT_EQ(levelZero(1023, 3), image.value->pixels) << "rows read back differ from the file's";
+            EXPECT_EQ(levelZero(1023, 3), image->pixels) << "rows read back differ from the file's";
         }
     }
 }
@@ -120,7 +120,7 @@ TEST_F(SceneGl, LoadingSkipsAColourTableAndRefusedFilesLeaveNoImage) {
     EXPECT_EQ(levelWidth(0), 6);
     auto expected = parseBmp(makeBmp(6, 4, gradient).data(), bmpRowBytes(6) * 4 + 54);
     ASSERT_TRUE(expected);
-    EXPECT_EQ(levelZero(6, 4), expected.value->pixels);
+    EXPECT_EQ(levelZero(6, 4), expected->pixels);
 
     auto truncated = makeBmp(6, 4, gradient);
     truncated.pop_back();
