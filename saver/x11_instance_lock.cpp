@@ -4,14 +4,12 @@
 
 #include <X11/Xatom.h>
 
+#include "common/x11/x11_active_window.h"
 #include "common/x11/x11_error_trap.h"
 #include "common/x11/x11_properties.h"
 
 namespace mirevo {
 namespace {
-
-// EWMH source indication of a pager or taskbar: a user's own request, never refused as focus stealing.
-constexpr long kSourcePager = 2;
 
 bool windowManagerRuns(Display* display, Window root) {
     return x11LongList(display, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).size() == 1;
@@ -59,14 +57,7 @@ void x11BringToFront(Display* display, unsigned long window) {
     X11ErrorTrap trap(display); // it may be gone by now
     const Window root = DefaultRootWindow(display);
     if (windowManagerRuns(display, root)) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = kSourcePager;
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        x11AskToActivate(display, window, ActivationSource::Pager);
     } else {
         XMapRaised(display, window);
         XSync(display, False);

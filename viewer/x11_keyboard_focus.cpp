@@ -5,6 +5,8 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include "common/x11/x11_active_window.h"
+
 namespace mirevo::viewer {
 
 namespace {
@@ -36,19 +38,6 @@ Time serverTime(Display* display, Window window) {
     return CurrentTime;
 }
 
-// _NET_ACTIVE_WINDOW from an application (source indication 1), as the window manager expects it.
-void askWindowManagerForFocus(Display* display, Window window, Time time) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 1;
-    event.xclient.data.l[1] = static_cast<long>(time);
-    event.xclient.data.l[2] = 0; // none of our windows holds the focus
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
-}
 
 } // namespace
 
@@ -65,7 +54,7 @@ X11KeyboardFocus::X11KeyboardFocus(SDL_Window* window) {
     display_ = info.info.x11.display;
     window_ = info.info.x11.window;
     const Time time = serverTime(display_, window_);
-    askWindowManagerForFocus(display_, window_, time);
+    x11AskToActivate(display_, window_, ActivationSource::Application, time);
     XRaiseWindow(display_, window_);
     // The server refuses the focus for a window that is not viewable (the error is ignored, not fatal).
     XWindowAttributes attributes{};

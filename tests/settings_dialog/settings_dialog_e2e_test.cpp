@@ -10,6 +10,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "common/x11/x11_active_window.h"
 #include "saver/settings_dialog/x11_frame_extents.h"
 #include "saver/startup/tovik_b.h"
 #include "tests/harness/child_process.h"
@@ -226,13 +227,7 @@ TEST_F(ConfigureMode, ASecondStartBringsTheDialogToTheFront) {
     const Window other = XCreateSimpleWindow(display, x.root(), 0, 0, 800, 600, 0, 0, 0);
     XMapRaised(display, other);
     for (const char* again : {"/c", "/s"}) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = other;
-        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 2;
-        XSendEvent(display, x.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        x11AskToActivate(display, other, ActivationSource::Pager);
         XFlush(display);
         ASSERT_TRUE(pollUntil(10s, [&] { return activeIs(other); })) << "the other window never took the focus";
         EXPECT_EQ(start(again)->waitExit(10s), std::optional<int>(0)) << again;
