@@ -1,7 +1,7 @@
 // The viewer's command line: which mode, which window, and what is refused.
 #include <gtest/gtest.h>
 
-#include "viewer/hack_arguments.h"
+#include "viewer/hack/hack_arguments.h"
 
 using namespace mirevo::viewer;
 
