@@ -1,12 +1,13 @@
 #pragma once
 // The music chosen in the saver's settings, for hacks: a manager starts one copy per monitor, and only the
-// first to take a per-user lock plays; it stops with that copy. The MP3 restart and the CD monitor run on
-// the hack's frame loop at the saver's intervals. The settings are only read, never written.
+// first to take a per-user lock plays; it stops with that copy. Its monitor runs on the hack's frame loop at
+// the session's intervals. The settings are only read, never written.
 #include <memory>
 #include <string>
 
-#include "saver/music/music.h"
 #include "common/posix/file_lock.h"
+#include "saver/music/music.h"
+#include "saver/music/music_plan.h"
 #include "saver/settings/settings.h"
 
 namespace mirevo::viewer {
@@ -22,7 +23,7 @@ public:
     HackMusic(const HackMusic&) = delete;
     HackMusic& operator=(const HackMusic&) = delete;
 
-    // Once per frame: restarts an MP3 that has ended, keeps the CD going.
+    // Once per frame: the monitor's look when it is due.
     void tick(double nowSeconds);
 
 private:
@@ -31,11 +32,9 @@ private:
     FileLock lock_;
     ProgramState state_;
     std::unique_ptr<Music> music_;
-    bool mp3_ = false, wav_ = false, cd_ = false;
-    double nextMp3_ = 0, nextCd_ = 0;
+    MusicKind kind_ = MusicKind::None;
+    bool monitorOn_ = false;
+    double nextLook_ = 0;
 };
-
-// The folder of the running program (a link to it, such as mirevo-hack, counts for its target).
-std::string programFolderOfThisProcess();
 
 } // namespace mirevo::viewer
