@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/posix/paths.h"
 #include "common/user_folders.h"
 #include "viewer/picture/desktop_picture.h"
 #include "viewer/scene/fps_figure.h"
@@ -133,7 +134,7 @@ int runHack(const ViewerArguments& arguments) {
             if (++frames == 1) {
                 trace.mark("first-frame");
                 // After the first frame, so that the picture shows as soon as it can.
-                music = HackMusic::startIfFirst(programFolderOfThisProcess(), Trace::monotonicSeconds());
+                music = HackMusic::startIfFirst(thisProgramFolder(), Trace::monotonicSeconds());
             }
             if (music) music->tick(Trace::monotonicSeconds());
         }
@@ -149,20 +150,22 @@ int runHack(const ViewerArguments& arguments) {
 int runWithArguments(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const char* environmentWindow = std::getenv("XSCREENSAVER_WINDOW");
-    const ViewerArguments arguments = parseViewerArguments(
+    const auto arguments = parseViewerArguments(
         args, environmentWindow ? std::optional<std::string>(environmentWindow) : std::nullopt);
-    switch (arguments.mode) {
+    if (!arguments) {
+        std::fprintf(stderr, "mirevo-hack: %s; %s\n", arguments.reason().c_str(), kHackUsage);
+        return 1;
+    }
+    switch (arguments->mode) {
     case ViewerMode::Hack:
-        return runHack(arguments);
+        return runHack(*arguments);
     case ViewerMode::InstallXscreensaver:
         return editXscreensaverPrograms(true);
     case ViewerMode::UninstallXscreensaver:
         return editXscreensaverPrograms(false);
     case ViewerMode::Standalone:
-    case ViewerMode::Usage:
         break;
     }
-    std::fprintf(stderr, "mirevo-hack: %s; %s\n", arguments.problem.c_str(), kHackUsage);
     return 1;
 }
 

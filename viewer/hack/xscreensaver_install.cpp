@@ -12,7 +12,7 @@
 
 #include "common/user_folders.h"
 #include "common/posix/atomic_file.h"
-#include "viewer/hack/hack_music.h"
+#include "common/posix/paths.h"
 #include "viewer/hack/xscreensaver_file.h"
 
 namespace mirevo::viewer {
@@ -27,12 +27,6 @@ bool isExecutable(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
 }
 
-std::string thisProgram() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-}
-
 std::string lastComponent(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
@@ -40,7 +34,7 @@ std::string lastComponent(const std::string& path) {
 // The command xscreensaver is to run: the bare name where it finds it in its own folder, else the installed
 // link by its full path, else this very program (a build folder, a copy).
 std::string hackCommand() {
-    const std::string folder = programFolderOfThisProcess();
+    const std::string folder = thisProgramFolder();
     const std::string installedFolder = folder + "/../../libexec/xscreensaver";
     char resolved[PATH_MAX], system[PATH_MAX], linkFolder[PATH_MAX];
     const std::string installed = installedFolder + "/" + kHackName;
@@ -50,7 +44,7 @@ std::string hackCommand() {
         // The link itself, not its target, so that the settings find the hack by its name.
         if (realpath(installedFolder.c_str(), linkFolder)) return std::string(linkFolder) + "/" + kHackName;
     }
-    return thisProgram();
+    return thisProgramPath();
 }
 
 std::optional<std::string> readWhole(const std::string& path) {
@@ -88,13 +82,13 @@ int editXscreensaverPrograms(bool add) {
     ProgramsEditResult edit{ProgramsEdit::NotThere, *text};
     if (add) {
         // Listed already by either name (an entry for a build folder's viewer counts too).
-        if (removeHackFromPrograms(*text, lastComponent(thisProgram())).outcome == ProgramsEdit::Changed)
+        if (removeHackFromPrograms(*text, lastComponent(thisProgramPath())).outcome == ProgramsEdit::Changed)
             edit = {ProgramsEdit::AlreadyThere, *text};
         else
             edit = addHackToPrograms(*text, hackCommand(), kHackName);
     } else {
         edit = removeHackFromPrograms(*text, kHackName);
-        auto second = removeHackFromPrograms(edit.text, lastComponent(thisProgram()));
+        auto second = removeHackFromPrograms(edit.text, lastComponent(thisProgramPath()));
         if (second.outcome == ProgramsEdit::Changed) edit = {ProgramsEdit::Changed, second.text};
     }
     switch (edit.outcome) {
