@@ -1,9 +1,11 @@
 #pragma once
-// The shared procedures of the start-up module: ini access, the settings, file existence, folder of a path.
+// The shared procedures of the start-up module Tovik_B that read and write the settings file: ini access and
+// the settings. Its path procedures (File_Exists, Path_Folder) are everyone's, in common/posix/paths.h.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "common/posix/paths.h"
 #include "saver/settings/settings.h"
 
 namespace mirevo {
@@ -27,16 +29,6 @@ void Ini_Write(const std::string& section, const std::string& key, const std::st
 // Fills the settings from the settings file settingsPaths(programFolder) reads.
 void Settings_Load(ProgramState& state, const std::string& programFolder);
 
-// True when the path names something that opens for reading now and is not a folder. A path ending in "/"
-// has that one character dropped first.
-bool File_Exists(const std::string& path);
-
-// The folder part of a path: the text up to the last "/", with one trailing "/" dropped; "/" for a file in
-// the root folder; empty when there is no "/".
-std::string Path_Folder(const std::string& path);
-
-// A file in the program folder ("/" joins them once, also for the root folder).
-std::string programFilePath(const std::string& programFolder, const std::string& name);
 // programFolder + "/Mirevo.ini".
 std::string settingsFilePath(const std::string& programFolder);
 

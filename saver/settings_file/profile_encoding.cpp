@@ -1,4 +1,4 @@
-#include "saver/startup/profile_encoding.h"
+#include "saver/settings_file/profile_encoding.h"
 
 #include <cerrno>
 #include <cstdint>

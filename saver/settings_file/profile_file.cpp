@@ -1,10 +1,10 @@
 // Reading and editing ini text in memory, one line at a time, so that even the largest file accepted costs
 // little more than its own bytes. The file functions build on these.
-#include "saver/startup/profile_file.h"
+#include "saver/settings_file/profile_file.h"
 
 #include <string_view>
 
-#include "saver/startup/profile_encoding.h"
+#include "saver/settings_file/profile_encoding.h"
 
 namespace mirevo {
 namespace {

@@ -1,16 +1,12 @@
-#include "saver/startup/tovik_b.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "saver/settings_file/tovik_b.h"
 
 #include <limits>
 #include <optional>
 
 #include "common/program_names.h"
 #include "saver/settings/decimal_number.h"
-#include "saver/startup/profile_file.h"
-#include "saver/startup/settings_location.h"
-#include "common/posix/unique_fd.h"
+#include "saver/settings_file/profile_file.h"
+#include "saver/settings_file/settings_location.h"
 
 namespace mirevo {
 namespace {
@@ -67,31 +63,6 @@ void Settings_Load(ProgramState& state, const std::string& programFolder) {
     if (settings.BgmFile.empty() && settings.BgmKind == BGM_FILE) settings.BgmKind = BGM_NONE;
 
     settings.BgmFolder = settings.BgmFile.empty() ? programFolder : Path_Folder(settings.BgmFile);
-}
-
-bool File_Exists(const std::string& path) {
-    std::string name = path;
-    if (!name.empty() && name.back() == '/') name.pop_back();
-    if (name.empty()) return false;
-    // O_NONBLOCK: opening a FIFO for reading must not wait for a writer.
-    UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid()) return false;
-    struct stat info {};
-    return ::fstat(fd.get(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-std::string Path_Folder(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return std::string();
-    std::string folder = path.substr(0, slash + 1);
-    // The root folder keeps its "/": it is the only name it has.
-    if (folder.size() > 1) folder.pop_back();
-    return folder;
-}
-
-std::string programFilePath(const std::string& programFolder, const std::string& name) {
-    if (!programFolder.empty() && programFolder.back() == '/') return programFolder + name;
-    return programFolder + "/" + name;
 }
 
 std::string settingsFilePath(const std::string& programFolder) {

@@ -14,7 +14,7 @@
 
 #include "common/posix/atomic_file.h"
 #include "common/posix/unique_fd.h"
-#include "saver/startup/profile_file.h"
+#include "saver/settings_file/profile_file.h"
 
 namespace mirevo {
 namespace {

@@ -1,4 +1,4 @@
-#include "saver/startup/settings_location.h"
+#include "saver/settings_file/settings_location.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 
 #include "common/program_names.h"
 #include "common/user_folders.h"
-#include "saver/startup/tovik_b.h"
+#include "saver/settings_file/tovik_b.h"
 
 namespace mirevo {
 namespace {
