@@ -18,11 +18,8 @@ std::optional<unsigned long> parseWindowId(const std::string& text) {
 
 namespace {
 
-ViewerArguments usage(std::string problem) {
-    ViewerArguments result;
-    result.mode = ViewerMode::Usage;
-    result.problem = std::move(problem);
-    return result;
+Failure<std::string> usage(std::string problem) {
+    return Failure<std::string>(std::move(problem));
 }
 
 // "--fps" and "-fps" alike; empty for anything that is not an option.
@@ -34,9 +31,9 @@ std::string optionName(const std::string& arg) {
 
 } // namespace
 
-ViewerArguments parseViewerArguments(const std::vector<std::string>& args,
+Result<ViewerArguments, std::string> parseViewerArguments(const std::vector<std::string>& args,
                                      const std::optional<std::string>& xscreensaverWindow) {
-    if (args.empty()) return {};
+    if (args.empty()) return ViewerArguments{};
     bool root = false, fps = false, install = false, uninstall = false;
     std::optional<unsigned long> windowId;
     for (size_t i = 0; i < args.size(); ++i) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
+
 namespace mirevo::viewer {
 
 enum class ViewerMode {
@@ -12,14 +14,12 @@ enum class ViewerMode {
     Hack,                  // draw into a manager's window
     InstallXscreensaver,   // add the hack to ~/.xscreensaver's programs list
     UninstallXscreensaver, // take it out again
-    Usage,                 // anything else: one usage line, exit 1
 };
 
 struct ViewerArguments {
     ViewerMode mode = ViewerMode::Standalone;
     unsigned long window = 0; // the window to draw into, for Hack
     bool showFps = false;
-    std::string problem; // for Usage: what was wrong, to go before the usage line
 };
 
 inline constexpr const char* kHackUsage =
@@ -29,8 +29,9 @@ inline constexpr const char* kHackUsage =
 std::optional<unsigned long> parseWindowId(const std::string& text);
 
 // args without the program name; xscreensaverWindow is $XSCREENSAVER_WINDOW (nothing when unset). Options
-// take one dash or two; --window-id wins over --root.
-ViewerArguments parseViewerArguments(const std::vector<std::string>& args,
+// take one dash or two; --window-id wins over --root. Anything else is refused with what was wrong, to go
+// before the usage line.
+Result<ViewerArguments, std::string> parseViewerArguments(const std::vector<std::string>& args,
                                      const std::optional<std::string>& xscreensaverWindow);
 
 } // namespace mirevo::viewer
