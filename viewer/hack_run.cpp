@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/user_folders.h"
+#include "common/x11/x11_display.h"
 #include "viewer/desktop_picture.h"
 #include "viewer/fps_figure.h"
 #include "viewer/frame_pacer.h"
@@ -82,7 +83,7 @@ int runHack(const ViewerArguments& arguments) {
     Trace trace;
     trace.mark("start");
     // Two threads talk to the X server, each on its own connection.
-    X11HackWindow::allowThreads();
+    X11Display::allowThreads();
     auto pictureJob = startPicture(arguments.window);
     X11HackWindow::OpenFailure failure = X11HackWindow::OpenFailure::Nothing;
     std::string error;

@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "common/x11/x11_display.h"
 #include "common/x11/x11_properties.h"
 #include "viewer/box_reduce.h"
 #include "viewer/desktop_picture.h"
@@ -133,13 +134,13 @@ DesktopPicture takeDesktopPicture(Display* display, unsigned long window, bool s
 }
 
 DesktopPicture takeDesktopPictureOnOwnConnection(unsigned long window, bool screenshotAllowed, int maxSide) {
-    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    const auto display = X11Display::open();
     if (!display) {
         const int factor = reductionFactor(kBuiltInWidth, kBuiltInHeight, maxSide);
         return {builtInPicture(reducedSide(kBuiltInWidth, factor), reducedSide(kBuiltInHeight, factor)),
                 PictureSource::BuiltIn};
     }
-    return takeDesktopPicture(display.get(), window, screenshotAllowed, maxSide);
+    return takeDesktopPicture(display->get(), window, screenshotAllowed, maxSide);
 }
 
 } // namespace mirevo::viewer
