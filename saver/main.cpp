@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "common/qt/qt_stop_signals.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/x11/x11_display.h"
 #include "saver/startup/command_line.h"

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/posix/posix_stop_signals.h"
 #include "common/user_folders.h"
 #include "common/x11/x11_display.h"
 #include "viewer/desktop_picture.h"
@@ -20,7 +21,6 @@
 #include "viewer/gl_scene.h"
 #include "viewer/hack_arguments.h"
 #include "viewer/hack_music.h"
-#include "viewer/linux_end_signals.h"
 #include "viewer/resuming_clock.h"
 #include "viewer/scene_motion.h"
 #include "viewer/scene_texture.h"
@@ -79,7 +79,9 @@ std::future<PreparedPicture> startPicture(unsigned long window) {
 }
 
 int runHack(const ViewerArguments& arguments) {
-    if (!linuxEndWithParent()) return 0;
+    // The manager stops its hacks with SIGTERM; SIGHUP ends one at once, as it always has.
+    catchStopSignals(HangUp::KeepsDefault);
+    if (!stopWithParent()) return 0;
     Trace trace;
     trace.mark("start");
     // Two threads talk to the X server, each on its own connection.
@@ -103,7 +105,7 @@ int runHack(const ViewerArguments& arguments) {
                                       std::to_string(picture.prepared.image->width) + "x" +
                                       std::to_string(picture.prepared.image->height));
         InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
-                  [] { return !endRequested(); });
+                  [] { return !stopRequested(); });
         resizeScene(window->width(), window->height());
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
@@ -112,14 +114,14 @@ int runHack(const ViewerArguments& arguments) {
         FrameRateCounter rate;
         std::unique_ptr<HackMusic> music;
         unsigned long frames = 0;
-        while (!endRequested()) {
+        while (!stopRequested()) {
             bool resized = false;
             if (!window->handleEvents(resized)) break;
             if (resized) resizeScene(window->width(), window->height());
             const double now = Trace::monotonicSeconds();
             const double wait = pacer.secondsUntilDue(now - startSeconds);
             if (wait > 0) {
-                window->waitForEvents(static_cast<int>(wait * 1000.0) + 1);
+                window->waitForEvents(static_cast<int>(wait * 1000.0) + 1, stopSignalFd());
                 continue;
             }
             const FrameTimes times = clock.tick(monotonicNanoseconds());

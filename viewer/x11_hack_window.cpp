@@ -131,12 +131,12 @@ bool X11HackWindow::handleEvents(bool& resized) {
     return alive;
 }
 
-void X11HackWindow::waitForEvents(int timeoutMs) {
+void X11HackWindow::waitForEvents(int timeoutMs, int alsoFd) {
     XFlush(display_);
     if (XPending(display_) || timeoutMs <= 0) return;
-    pollfd connection{ConnectionNumber(display_), POLLIN, 0};
-    // A signal cuts the wait short (EINTR): the caller looks at it at once.
-    ::poll(&connection, 1, timeoutMs);
+    // poll ignores an entry of fd -1.
+    pollfd watched[] = {{ConnectionNumber(display_), POLLIN, 0}, {alsoFd, POLLIN, 0}};
+    ::poll(watched, 2, timeoutMs);
 }
 
 void X11HackWindow::swap() {

@@ -34,8 +34,8 @@ public:
     // Takes what the server has sent. False once the window has been destroyed; resized tells whether its
     // size changed.
     bool handleEvents(bool& resized);
-    // Until the server sends something, a signal comes, or timeoutMs passes.
-    void waitForEvents(int timeoutMs);
+    // Until the server sends something, alsoFd (when not -1) is readable, or timeoutMs passes.
+    void waitForEvents(int timeoutMs, int alsoFd);
     void swap();
     // Made non-current and deleted; safe to call twice.
     void deleteContext();
