@@ -6,6 +6,9 @@
 // gains or loses the focus, cannot drop it; keys then come on that connection. While another program holds
 // the keyboard the grab is tried again at every frame. The pointer stays free. No failure here is fatal.
 #include "viewer/scene/key_state.h"
+#include <optional>
+
+#include "common/x11/x11_display.h"
 
 struct SDL_Window;
 struct _XDisplay;
@@ -31,8 +34,9 @@ public:
 private:
     void tryGrab(unsigned long time);
 
-    _XDisplay* display_ = nullptr;  // SDL's
-    _XDisplay* grabbing_ = nullptr; // ours, for the grab and its keys
+    _XDisplay* display_ = nullptr;                 // SDL's
+    std::optional<X11Display> grabbingConnection_; // ours, for the grab and its keys
+    _XDisplay* grabbing_ = nullptr;                // grabbingConnection_'s
     unsigned long window_ = 0;
     bool grabbed_ = false;
 };
