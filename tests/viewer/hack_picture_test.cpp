@@ -97,7 +97,7 @@ TEST(DesktopPicture, TakesEachPixelAsTheSharedUnpackerDoes) {
         const mirevo::PixelFormat& format = c.layout.format;
         const PixelLayout layout{2, 1, 2 * bits / 8, bits, c.layout.mostSignificantByteFirst,
                                  format.redMask, format.greenMask, format.blueMask};
-        const BmpImage image = mirroredPicture(c.bytes.data(), layout);
+        const Picture image = mirroredPicture(c.bytes.data(), layout);
         ASSERT_EQ(image.width, 2);
         uint32_t unpacked[2] = {};
         ASSERT_TRUE(mirevo::unpackRow(c.layout, c.bytes.data(), 2, unpacked));

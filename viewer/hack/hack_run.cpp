@@ -88,13 +88,12 @@ int runHack(const ViewerArguments& arguments) {
     // Two threads talk to the X server, each on its own connection.
     X11Display::allowThreads();
     auto pictureJob = startPicture(arguments.window);
-    X11HackWindow::OpenFailure failure = X11HackWindow::OpenFailure::Nothing;
-    std::string error;
-    auto window = X11HackWindow::open(arguments.window, failure, error);
-    if (!window) {
-        std::fprintf(stderr, "mirevo-hack: %s\n", error.c_str());
+    auto opened = X11HackWindow::open(arguments.window);
+    if (!opened) {
+        std::fprintf(stderr, "mirevo-hack: %s\n", opened.reason().why.c_str());
         return 1;
     }
+    std::unique_ptr<X11HackWindow> window = std::move(*opened);
     std::fprintf(stderr, "PixelFormat Selected: %d\nBPP: %d\n", window->visualId(), window->depth());
     const double startSeconds = Trace::monotonicSeconds();
     {

@@ -20,7 +20,6 @@
 #include "viewer/scene/trace.h"
 #include "viewer/x11/x11_keyboard_focus.h"
 #include "viewer/x11/x11_visual.h"
-#include "viewer/hack/hack_run.h"
 
 namespace mirevo::viewer {
 
@@ -154,18 +153,18 @@ int runStandalone() {
     Trace trace;
     trace.mark("start");
     SnapshotPreload snapshot(mirevo::snapshotPath(false));
-    SdlViewerWindow::OpenFailure failure = SdlViewerWindow::OpenFailure::None;
-    std::string error;
-    auto viewer = SdlViewerWindow::open(failure, error);
-    if (!viewer) {
-        if (failure == SdlViewerWindow::OpenFailure::NoDisplay) {
-            std::fprintf(stderr, "Mirevo.dll: cannot open the X display (%s)\n", error.c_str());
+    auto opened = SdlViewerWindow::open();
+    if (!opened) {
+        const SdlViewerWindow::OpenFailure& failure = opened.reason();
+        if (failure.step == SdlViewerWindow::OpenFailure::Step::NoDisplay) {
+            std::fprintf(stderr, "Mirevo.dll: cannot open the X display (%s)\n", failure.why.c_str());
             return 1;
         }
         // The saver sees no "Tovik_VC" window and ends; say why for whoever reads the output.
-        std::fprintf(stderr, "Mirevo.dll: cannot create the OpenGL window (%s)\n", error.c_str());
+        std::fprintf(stderr, "Mirevo.dll: cannot create the OpenGL window (%s)\n", failure.why.c_str());
         return 0;
     }
+    std::unique_ptr<SdlViewerWindow> viewer = std::move(*opened);
     // A picture larger than the GL takes is reduced while it is read.
     snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
     auto visual = x11WindowVisual(viewer->window()).value_or(VisualReport{});

@@ -47,15 +47,14 @@ VisualInfoPtr chooseGlVisual(Display* display, int screen) {
 
 } // namespace
 
-std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFailure& failure,
-                                                   std::string& error) {
+Result<std::unique_ptr<X11HackWindow>, X11HackWindow::OpenFailure>
+X11HackWindow::open(unsigned long window) {
+    using Step = OpenFailure::Step;
     // X protocol errors do not end the hack with Xlib's exit code 1 (the manager's window may go at any
     // moment): the connection comes with the handler that never ends the process.
     auto connection = X11Display::open();
     if (!connection) {
-        failure = OpenFailure::NoDisplay;
-        error = connection.reason();
-        return nullptr;
+        return Failure(OpenFailure{Step::NoDisplay, connection.reason()});
     }
     std::unique_ptr<X11HackWindow> self(new X11HackWindow());
     self->connection_.emplace(std::move(*connection));
@@ -67,9 +66,7 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     XSelectInput(display, window, StructureNotifyMask);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes)) {
-        failure = OpenFailure::NoWindow;
-        error = "no window " + std::to_string(window) + " on the display";
-        return nullptr;
+        return Failure(OpenFailure{Step::NoWindow, "no window " + std::to_string(window) + " on the display"});
     }
     self->width_ = attributes.width;
     self->height_ = attributes.height;
@@ -78,9 +75,7 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     if (!drawsDoubleBufferedGl(display, visual.get())) {
         visual = chooseGlVisual(display, XScreenNumberOfScreen(attributes.screen));
         if (!visual) {
-            failure = OpenFailure::NoGl;
-            error = "the display offers no double-buffered OpenGL visual";
-            return nullptr;
+            return Failure(OpenFailure{Step::NoGl, "the display offers no double-buffered OpenGL visual"});
         }
         XSetWindowAttributes set{};
         self->colormap_ = XCreateColormap(display, window, visual->visual, AllocNone);
@@ -98,11 +93,8 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     self->context_ = glXCreateContext(display, visual.get(), nullptr, True);
     if (!self->context_) self->context_ = glXCreateContext(display, visual.get(), nullptr, False);
     if (!self->context_ || !glXMakeCurrent(display, self->drawable_, self->context_)) {
-        failure = OpenFailure::NoGl;
-        error = "cannot make an OpenGL context on the window";
-        return nullptr;
+        return Failure(OpenFailure{Step::NoGl, "cannot make an OpenGL context on the window"});
     }
-    failure = OpenFailure::Nothing;
     return self;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "common/result.h"
 #include "common/x11/x11_display.h"
 
 struct _XDisplay;
@@ -15,11 +16,14 @@ namespace mirevo::viewer {
 
 class X11HackWindow {
 public:
-    enum class OpenFailure { Nothing, NoDisplay, NoWindow, NoGl };
+    struct OpenFailure {
+        enum class Step { NoDisplay, NoWindow, NoGl } step;
+        std::string why; // for the one line the hack prints
+    };
 
     // Connects to $DISPLAY and makes a GL context current on the window. Losing the server from then on ends
     // the process with code 0, as the manager that owned the window has gone with it.
-    static std::unique_ptr<X11HackWindow> open(unsigned long window, OpenFailure& failure, std::string& error);
+    static Result<std::unique_ptr<X11HackWindow>, OpenFailure> open(unsigned long window);
     ~X11HackWindow();
     X11HackWindow(const X11HackWindow&) = delete;
     X11HackWindow& operator=(const X11HackWindow&) = delete;
