@@ -50,10 +50,8 @@ unsigned long x11FindWindow(Display* display, const std::string& title) {
     X11ErrorTrap trap(display); // a window can be destroyed between listing and asking
     Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
     Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Window found = 0;
-    for (int screen = 0; screen < ScreenCount(display) && !found; ++screen)
-        found = search(display, RootWindow(display, screen), title, netWmName, utf8, 2);
-    return found;
+    // Only the display's default screen: each screen of a display (":0.0", ":0.1") has its own saver.
+    return search(display, DefaultRootWindow(display), title, netWmName, utf8, 2);
 }
 
 bool x11WindowExists(Display* display, const std::string& title) {

@@ -1,7 +1,7 @@
 // mirevo-idle's bus service in this process, on a private bus the test starts: the cookies players get and give
 // back, ActiveChanged as a player sees it, a name another program holds, the status with two inhibitors, the
-// loss of the bus with an inhibit held and a bus back at the same place, and buses that do not answer. Every
-// wait is for a reply or a change of state, with a deadline.
+// loss of the bus with an inhibit held and a bus back at the same place, buses that do not answer, and one
+// that stalls while served. Every wait is for a reply or a change of state, with a deadline.
 #include <csignal>
 #include <future>
 #include <map>
@@ -274,6 +274,34 @@ TEST_F(IdleBus, LosingTheBusDropsEveryInhibitItHeldAndABusBackAtItsPlaceIsServed
     EXPECT_NE(lines.back().find("answers again"), std::string::npos) << lines.back();
     EXPECT_EQ(inhibit(peer(address, "c"), "mpv", "Playing video").type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(daemon.inhibited());
+}
+
+// A bus that stalls while served (its daemon stopped) is said in one line however long it lasts, and its
+// return in one more; the inhibits held stay held, and the bus is served on as before.
+TEST_F(IdleBus, ABusThatStallsWhileServedIsSaidOnceAndItsReturnOnce) {
+    DBusSession bus;
+    ASSERT_TRUE(bus.ok());
+    serve(bus.address(), 1s);
+    ASSERT_TRUE(waitForState(QtIdleBus::State::Serving)) << ::testing::PrintToString(lines);
+    inhibit(peer(bus.address(), "a"), "mpv", "Playing video");
+    ASSERT_TRUE(daemon.inhibited());
+    lines.clear();
+
+    ASSERT_EQ(kill(bus.pid(), SIGSTOP), 0);
+    const bool said = waitFor([&] { return !lines.empty(); });
+    // The stall's length: several more questions go unanswered meanwhile.
+    waitFor([] { return false; }, 4s);
+    kill(bus.pid(), SIGCONT);
+    ASSERT_TRUE(said) << "nothing said of the stall";
+    ASSERT_TRUE(waitFor([&] { return lines.size() >= 2; })) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "mirevo-idle: the session bus at " + bus.address() +
+                      " did not answer within 1 second; calls to mirevo-idle wait until it answers again",
+                  "mirevo-idle: the session bus at " + bus.address() + " answers again"}));
+    EXPECT_EQ(service->state(), QtIdleBus::State::Serving);
+    EXPECT_TRUE(daemon.inhibited());
+    EXPECT_EQ(inhibit(peer(bus.address(), "b"), "firefox", "audio").type(), QDBusMessage::ReplyMessage);
 }
 
 // A listening socket that nobody accepts on: the kernel takes the connection, and nothing ever answers.
