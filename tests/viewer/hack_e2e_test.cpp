@@ -8,6 +8,9 @@
 #include <csignal>
 #include <set>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -70,17 +73,22 @@ bool frameMatches(const Image& shot, const Samples& samples, double seconds, int
 
 class HackRun {
 public:
+    // A data limit (in MiB) stops a runaway allocation before it takes the machine's memory.
     HackRun(const Xvfb& server, const TempDir& home, std::vector<std::string> args,
-            std::optional<unsigned long> xscreensaverWindow = std::nullopt)
-        : started_(std::chrono::steady_clock::now()), process_(withProgram(std::move(args)), environment(server, home, xscreensaverWindow)) {}
+            std::optional<unsigned long> xscreensaverWindow = std::nullopt, std::optional<int> dataLimitMiB = {})
+        : started_(std::chrono::steady_clock::now()),
+          process_(withProgram(std::move(args), dataLimitMiB), environment(server, home, xscreensaverWindow)) {}
     ChildProcess& process() { return process_; }
     double seconds() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     }
 
 private:
-    static std::vector<std::string> withProgram(std::vector<std::string> args) {
+    static std::vector<std::string> withProgram(std::vector<std::string> args, std::optional<int> dataLimitMiB) {
         args.insert(args.begin(), kViewer);
+        if (dataLimitMiB)
+            args.insert(args.begin(), {"/bin/sh", "-c", "ulimit -d " + std::to_string(*dataLimitMiB * 1024) + "; exec \"$@\"",
+                                       "sh"});
         return args;
     }
     static std::map<std::string, std::optional<std::string>> environment(const Xvfb& server, const TempDir& home,
@@ -255,6 +263,38 @@ TEST_F(Hack, TheUsersSettingForbidsTheScreenshotAndWithoutWallpaperABuiltInPictu
                    colourDistance(shot->at(int(centre.x), int(centre.y)), kMagenta) > kTolerance;
         }));
         run.process().terminate();
+    }
+}
+
+TEST_F(Hack, AnXscreensaverFileThatIsNotAPlainFileCountsAsAbsentAndTheHackStillEndsOnSigterm) {
+    setWallpaper(plain(kScreenWidth, kScreenHeight, kGreen));
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    struct Case {
+        const char* what;
+        bool fifo;
+    };
+    for (const Case& c : {Case{"a FIFO", true}, Case{"a link to /dev/zero", false}}) {
+        SCOPED_TRACE(c.what);
+        const std::string file = home / ".xscreensaver";
+        ::unlink(file.c_str());
+        if (c.fifo)
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        else
+            ASSERT_EQ(::symlink("/dev/zero", file.c_str()), 0);
+        HackRun run(server, home, {"--root"}, saver, 2048);
+        EXPECT_TRUE(pollUntil(30s, [&] {
+            return run.process().errors().find("first-frame") != std::string::npos || !run.process().running();
+        }) && run.process().running()) << run.process().errors();
+        // No screenshot without the user's leave: the wallpaper.
+        EXPECT_TRUE(waitForFloor(saver, run, plainFloor(kGreen), 4)) << run.process().errors();
+        // One line says so, once.
+        const std::string errors = run.process().errors();
+        const std::string line = ".xscreensaver is not a regular file; its settings are not read\n";
+        const size_t said = errors.find(line);
+        EXPECT_NE(said, std::string::npos) << errors;
+        EXPECT_EQ(errors.find(line, said + 1), std::string::npos) << errors;
+        kill(run.process().pid(), SIGTERM);
+        EXPECT_EQ(run.process().waitExit(5s), 0);
     }
 }
 
