@@ -145,6 +145,7 @@ int runHack(const ViewerArguments& arguments) {
                 trace.mark("first-frame");
                 // After the first frame, so that the picture shows as soon as it can.
                 music = HackMusic::startIfFirst(thisProgramFolder(), Trace::monotonicSeconds());
+                trace.mark("music", music ? "on" : "off");
             }
             if (music) music->tick(Trace::monotonicSeconds());
         }
