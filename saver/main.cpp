@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "common/qt/qt_stop_signals.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/x11/x11_display.h"
 #include "saver/startup/command_line.h"
@@ -24,9 +24,13 @@ int main(int argc, char** argv) {
     // The desktop picture and the window search need X; under Wayland that means XWayland, never Qt's
     // Wayland plugin. Without a display say so once and end, before Qt would abort.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    std::unique_ptr<mirevo::X11Display> display = mirevo::X11Display::open();
+    // The saver's own connection, open for the whole process: the hidden session window, the window search,
+    // the screen grab and the cursor go through it. Hiding the cursor lasts only while the connection that
+    // hid it lives, so it outlives the session.
+    auto display = mirevo::X11Display::open();
     if (!display) {
-        std::fprintf(stderr, "%s\n", mirevo::noDisplayReason().c_str());
+        std::fprintf(stderr, "Mirevo.scr: %s; the screen saver needs X11 or XWayland.\n",
+                     display.reason().c_str());
         return 1;
     }
 

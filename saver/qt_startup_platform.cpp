@@ -5,6 +5,7 @@
 #include "common/snapshot_path.h"
 #include "saver/preview/preview_window.h"
 #include "saver/session/qt_session_window.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/qt/qt_stop_signals.h"
 #include "saver/session/x11_cursor.h"
 #include "common/x11/x11_window_search.h"

@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "common/posix/paths.h"
+#include "common/posix/posix_stop_signals.h"
+#include "common/x11/x11_display.h"
 #include "viewer/picture/desktop_picture.h"
 #include "viewer/scene/fps_figure.h"
 #include "viewer/scene/frame_pacer.h"
 #include "viewer/scene/gl_scene.h"
 #include "viewer/hack/hack_arguments.h"
 #include "viewer/hack/hack_music.h"
-#include "viewer/scene/linux_end_signals.h"
 #include "viewer/scene/resuming_clock.h"
 #include "viewer/scene/scene_motion.h"
 #include "viewer/scene/scene_texture.h"
@@ -82,16 +83,18 @@ std::future<PreparedPicture> startPicture(unsigned long window) {
 // The picture once it is ready; nothing when a stop came first.
 std::optional<PreparedPicture> waitForPicture(std::future<PreparedPicture>& picture) {
     while (picture.wait_for(std::chrono::milliseconds(kStopLookMs)) != std::future_status::ready)
-        if (endRequested()) return std::nullopt;
+        if (stopRequested()) return std::nullopt;
     return picture.get();
 }
 
 int runHack(const ViewerArguments& arguments) {
-    if (!linuxEndWithParent()) return 0;
+    // The manager stops its hacks with SIGTERM; SIGHUP ends one at once, as it always has.
+    catchStopSignals(HangUp::KeepsDefault);
+    if (!stopWithParent()) return 0;
     Trace trace;
     trace.mark("start");
     // Two threads talk to the X server, each on its own connection.
-    X11HackWindow::allowThreads();
+    X11Display::allowThreads();
     auto pictureJob = startPicture(arguments.window);
     X11HackWindow::OpenFailure failure = X11HackWindow::OpenFailure::Nothing;
     std::string error;
@@ -113,7 +116,7 @@ int runHack(const ViewerArguments& arguments) {
                                       std::to_string(picture.prepared.image->width) + "x" +
                                       std::to_string(picture.prepared.image->height));
         InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
-                  [] { return !endRequested(); });
+                  [] { return !stopRequested(); });
         resizeScene(window->width(), window->height());
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
@@ -122,14 +125,14 @@ int runHack(const ViewerArguments& arguments) {
         FrameRateCounter rate;
         std::unique_ptr<HackMusic> music;
         unsigned long frames = 0;
-        while (!endRequested()) {
+        while (!stopRequested()) {
             bool resized = false;
             if (!window->handleEvents(resized)) break;
             if (resized) resizeScene(window->width(), window->height());
             const double now = Trace::monotonicSeconds();
             const double wait = pacer.secondsUntilDue(now - startSeconds);
             if (wait > 0) {
-                window->waitForEvents(static_cast<int>(wait * 1000.0) + 1);
+                window->waitForEvents(static_cast<int>(wait * 1000.0) + 1, stopSignalFd());
                 continue;
             }
             const FrameTimes times = clock.tick(monotonicNanoseconds());

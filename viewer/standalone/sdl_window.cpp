@@ -3,7 +3,7 @@
 #include <SDL.h>
 
 #include "common/program_names.h"
-#include "common/x11/x11_error_count.h"
+#include "common/x11/x11_error_handler.h"
 
 namespace mirevo::viewer {
 
@@ -15,7 +15,7 @@ std::unique_ptr<SdlViewerWindow> SdlViewerWindow::open(OpenFailure& failure, std
     std::unique_ptr<SdlViewerWindow> self(new SdlViewerWindow());
     // X protocol errors must not end the viewer with Xlib's exit code 1: SDL can provoke a harmless one
     // while the window goes away. Set before SDL starts its video, so SDL's own handler passes them on.
-    x11CountErrorsFromNowOn();
+    x11InstallErrorHandler();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         failure = OpenFailure::NoDisplay;
         error = SDL_GetError();

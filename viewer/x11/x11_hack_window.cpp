@@ -9,8 +9,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "common/x11/x11_error_count.h"
-
 namespace mirevo::viewer {
 
 namespace {
@@ -49,23 +47,19 @@ VisualInfoPtr chooseGlVisual(Display* display, int screen) {
 
 } // namespace
 
-void X11HackWindow::allowThreads() {
-    XInitThreads();
-}
-
 std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFailure& failure,
                                                    std::string& error) {
-    // X protocol errors must not end the hack with Xlib's exit code 1 (the manager's window may go at any
-    // moment).
-    x11CountErrorsFromNowOn();
-    std::unique_ptr<X11HackWindow> self(new X11HackWindow());
-    self->display_ = XOpenDisplay(nullptr);
-    if (!self->display_) {
+    // X protocol errors do not end the hack with Xlib's exit code 1 (the manager's window may go at any
+    // moment): the connection comes with the handler that never ends the process.
+    auto connection = X11Display::open();
+    if (!connection) {
         failure = OpenFailure::NoDisplay;
-        const char* name = XDisplayName(nullptr);
-        error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
+        error = connection.reason();
         return nullptr;
     }
+    std::unique_ptr<X11HackWindow> self(new X11HackWindow());
+    self->connection_.emplace(std::move(*connection));
+    self->display_ = self->connection_->get();
     XSetIOErrorHandler(serverLost);
     Display* display = self->display_;
     self->target_ = window;
@@ -117,7 +111,6 @@ X11HackWindow::~X11HackWindow() {
     deleteContext();
     if (child_) XDestroyWindow(display_, child_);
     if (colormap_) XFreeColormap(display_, colormap_);
-    XCloseDisplay(display_);
 }
 
 bool X11HackWindow::handleEvents(bool& resized) {
@@ -138,12 +131,12 @@ bool X11HackWindow::handleEvents(bool& resized) {
     return alive;
 }
 
-void X11HackWindow::waitForEvents(int timeoutMs) {
+void X11HackWindow::waitForEvents(int timeoutMs, int alsoFd) {
     XFlush(display_);
     if (XPending(display_) || timeoutMs <= 0) return;
-    pollfd connection{ConnectionNumber(display_), POLLIN, 0};
-    // A signal cuts the wait short (EINTR): the caller looks at it at once.
-    ::poll(&connection, 1, timeoutMs);
+    // poll ignores an entry of fd -1.
+    pollfd watched[] = {{ConnectionNumber(display_), POLLIN, 0}, {alsoFd, POLLIN, 0}};
+    ::poll(watched, 2, timeoutMs);
 }
 
 void X11HackWindow::swap() {

@@ -3,7 +3,10 @@
 // raises or grabs it, nor takes the focus: it only listens for its size and its end. When the window's own
 // visual has no double-buffered GL, the hack draws into a child window of its own that covers it.
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "common/x11/x11_display.h"
 
 struct _XDisplay;
 struct __GLXcontextRec;
@@ -13,9 +16,6 @@ namespace mirevo::viewer {
 class X11HackWindow {
 public:
     enum class OpenFailure { Nothing, NoDisplay, NoWindow, NoGl };
-
-    // Before any other X call, when another thread will use a connection of its own.
-    static void allowThreads();
 
     // Connects to $DISPLAY and makes a GL context current on the window. Losing the server from then on ends
     // the process with code 0, as the manager that owned the window has gone with it.
@@ -34,8 +34,8 @@ public:
     // Takes what the server has sent. False once the window has been destroyed; resized tells whether its
     // size changed.
     bool handleEvents(bool& resized);
-    // Until the server sends something, a signal comes, or timeoutMs passes.
-    void waitForEvents(int timeoutMs);
+    // Until the server sends something, alsoFd (when not -1) is readable, or timeoutMs passes.
+    void waitForEvents(int timeoutMs, int alsoFd);
     void swap();
     // Made non-current and deleted; safe to call twice.
     void deleteContext();
@@ -43,7 +43,8 @@ public:
 private:
     X11HackWindow() = default;
 
-    _XDisplay* display_ = nullptr;
+    std::optional<X11Display> connection_;
+    _XDisplay* display_ = nullptr; // connection_'s
     unsigned long target_ = 0;
     unsigned long drawable_ = 0; // the target, or the child made for GL
     unsigned long child_ = 0;
