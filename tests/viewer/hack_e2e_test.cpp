@@ -371,6 +371,32 @@ TEST_F(HackMusic, OfTwoCopiesAtOnceOnlyOnePlays) {
     second->process().terminate();
 }
 
+TEST_F(HackMusic, APreviewStaysSilentAndLeavesTheMusicToTheSaver) {
+    // The settings' preview: a small window inside a dialog, drawn by a copy started with --window-id.
+    const Window dialog = makeWindow(client.root(), 120, 90, 400, 300);
+    const Window preview = makeWindow(dialog, 40, 30, 320, 240);
+    const std::string previewHeard = home / "heard-preview.raw", saverHeard = home / "heard-saver.raw";
+    auto previewRun = start({"--window-id", std::to_string(preview)}, std::nullopt, previewHeard);
+    ASSERT_TRUE(previewRun->waitForTrace("music")) << previewRun->process().errors();
+
+    // Then the saver itself, with the preview still running: by --root, or by a window the size of the screen.
+    for (bool root : {true, false}) {
+        SCOPED_TRACE(root ? "--root" : "--window-id on a window the size of the screen");
+        const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+        ::unlink(saverHeard.c_str());
+        auto saverRun = root ? start({"--root"}, saver, saverHeard)
+                             : start({"--window-id", std::to_string(saver)}, std::nullopt, saverHeard);
+        ASSERT_TRUE(saverRun->waitForTrace("music")) << saverRun->process().errors();
+        EXPECT_TRUE(pollUntil(30s, [&] { return heardTheTone(saverHeard); })) << saverRun->process().errors();
+        saverRun->process().terminate();
+        XDestroyWindow(display, saver);
+        client.sync();
+    }
+    EXPECT_FALSE(exists(previewHeard)) << "the preview opened the sound output";
+    EXPECT_TRUE(previewRun->process().running());
+    previewRun->process().terminate();
+}
+
 TEST(HackWithoutItsServer, LosingTheXServerEndsItWithCodeZero) {
     Xvfb server{kScreenWidth, kScreenHeight};
     ASSERT_TRUE(server.ok());

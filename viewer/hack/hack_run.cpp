@@ -147,7 +147,10 @@ int runHack(const ViewerArguments& arguments) {
             if (++frames == 1) {
                 trace.mark("first-frame");
                 // After the first frame, so that the picture shows as soon as it can.
-                music = HackMusic::startIfFirst(thisProgramFolder(), Trace::monotonicSeconds());
+                // A preview in a settings window stays silent and leaves the music to the saver.
+                if (runsAsTheSaver(arguments, {window->width(), window->height()},
+                                   {window->screenWidth(), window->screenHeight()}))
+                    music = HackMusic::startIfFirst(thisProgramFolder(), Trace::monotonicSeconds());
                 trace.mark("music", music ? "on" : "off");
             }
             if (music) music->tick(Trace::monotonicSeconds());
