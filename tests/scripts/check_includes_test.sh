@@ -11,7 +11,7 @@ failed=0
 make_tree() {
     rm -rf "$work/tree"
     mkdir -p "$work/tree/scripts" "$work/tree/common/posix" "$work/tree/common/qt" "$work/tree/saver/settings" \
-        "$work/tree/viewer/hack"
+        "$work/tree/viewer"
     cp "$script" "$work/tree/scripts/check-includes"
     cd "$work/tree"
     git init -q .
@@ -19,7 +19,7 @@ make_tree() {
     printf '#pragma once\n#include "common/result.h"\n' > common/posix/unique_fd.h
     printf '#pragma once\n#include "common/posix/unique_fd.h"\n' > common/qt/qt_stop_signals.h
     printf '#pragma once\n#include "common/result.h"\n' > saver/settings/values.h
-    printf '#include "saver/settings/values.h"\n#include <vector>\n#include <X11/Xlib.h>\n' > viewer/hack/run.cpp
+    printf '#include "common/result.h"\n#include <vector>\n#include <X11/Xlib.h>\n' > viewer/main.cpp
     git add -A
     git -c user.name=t -c user.email=t@t commit -qm tree
 }
@@ -42,21 +42,21 @@ check() {
 check "a clean tree passes" viewer/extra.cpp '#include "common/qt/qt_stop_signals.h"\n' ""
 check "angle brackets around a project file" viewer/extra.cpp '#include <saver/settings/values.h>\n' \
     'includes <saver/settings/values.h>: a project file is included with quotes'
-check "a relative include" saver/settings/extra.cpp '#include "../../viewer/hack/run.cpp"\n' 'a relative include'
+check "a relative include" saver/settings/extra.cpp '#include "../../viewer/main.cpp"\n' 'a relative include'
 check "posix using qt" common/posix/extra.h '#include "common/qt/qt_stop_signals.h"\n' \
     'common/posix may not use common/qt'
 check "qt using posix" common/qt/extra.h '#include "common/posix/unique_fd.h"\n' ""
 check "the ground floor using qt" common/extra.h '#include "common/qt/qt_stop_signals.h"\n' \
     'common may not use common/qt'
-check "an include running up" saver/settings/extra.h '#include "viewer/hack/run.cpp"\n' \
+check "an include running up" saver/settings/extra.h '#include "viewer/main.cpp"\n' \
     'saver/settings may not use viewer'
 check "untracked file" viewer/new.cpp '#include "common/result.h"\n' 'viewer/new.cpp: not added to git'
-check "untracked file including upward" saver/settings/new.h '#include "viewer/hack/run.cpp"\n' \
+check "untracked file including upward" saver/settings/new.h '#include "viewer/main.cpp"\n' \
     'saver/settings may not use viewer'
 printf 'ignored/\n' > "$work/gitignore"
 make_tree
 cp "$work/gitignore" .gitignore && git add .gitignore && git -c user.name=t -c user.email=t@t commit -qm ignore
-mkdir -p ignored && printf '#include "viewer/hack/run.cpp"\n' > ignored/x.cpp
+mkdir -p ignored && printf '#include "viewer/main.cpp"\n' > ignored/x.cpp
 if ! output=$(scripts/check-includes 2>&1); then
     echo "FAILED: an ignored file is not the script's business: $output"
     failed=1

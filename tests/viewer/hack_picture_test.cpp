@@ -4,11 +4,11 @@
 
 #include <cstring>
 
+#include "common/x11/pixel_format.h"
+#include "tests/common/pixel_cases.h"
 #include "viewer/picture/desktop_picture.h"
 #include "viewer/scene/fps_figure.h"
 #include "viewer/scene/resuming_clock.h"
-#include "common/x11/pixel_format.h"
-#include "tests/common/pixel_cases.h"
 
 using namespace mirevo::viewer;
 

@@ -146,8 +146,8 @@ int runStandalone() {
     // Before anything else, so that a saver ending from now on ends the viewer too; and before SDL starts, so
     // that SDL leaves the signals alone (it would restore their default action on its way out, and a late
     // SIGTERM would then kill the viewer instead of letting it end). SIGHUP ends it at once, as it always has.
-    mirevo::catchStopSignals(mirevo::HangUp::KeepsDefault);
-    if (!mirevo::stopWithParent()) return 0;
+    catchStopSignals(HangUp::KeepsDefault);
+    if (!stopWithParent()) return 0;
     // SDL asks for a session bus (screen saver, input method); run alone, none is started for it.
     mirevo::forbidSessionBusAutolaunch();
     Trace trace;

@@ -70,6 +70,8 @@ X11HackWindow::open(unsigned long window) {
     }
     self->width_ = attributes.width;
     self->height_ = attributes.height;
+    self->screenWidth_ = WidthOfScreen(attributes.screen);
+    self->screenHeight_ = HeightOfScreen(attributes.screen);
     self->drawable_ = window;
     VisualInfoPtr visual = visualOf(display, attributes.visual);
     if (!drawsDoubleBufferedGl(display, visual.get())) {

@@ -32,6 +32,9 @@ public:
     unsigned long target() const { return target_; }
     int width() const { return width_; }
     int height() const { return height_; }
+    // The size of the screen the window is on.
+    int screenWidth() const { return screenWidth_; }
+    int screenHeight() const { return screenHeight_; }
     int visualId() const { return visualId_; }
     int depth() const { return depth_; }
 
@@ -55,6 +58,7 @@ private:
     unsigned long colormap_ = 0;
     __GLXcontextRec* context_ = nullptr;
     int width_ = 0, height_ = 0;
+    int screenWidth_ = 0, screenHeight_ = 0;
     int visualId_ = 0, depth_ = 0;
 };
 

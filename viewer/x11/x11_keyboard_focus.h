@@ -5,10 +5,10 @@
 // grab is made on a connection of its own, so that SDL, which gives the keyboard back whenever its window
 // gains or loses the focus, cannot drop it; keys then come on that connection. While another program holds
 // the keyboard the grab is tried again at every frame. The pointer stays free. No failure here is fatal.
-#include "viewer/scene/key_state.h"
 #include <optional>
 
 #include "common/x11/x11_display.h"
+#include "viewer/scene/key_state.h"
 
 struct SDL_Window;
 struct _XDisplay;
