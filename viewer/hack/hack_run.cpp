@@ -108,7 +108,8 @@ int runHack(const ViewerArguments& arguments) {
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
         SceneMotion motion;
-        FramePacer pacer(0);
+        // A ceiling asked for holds whatever the display does; otherwise the display's pace, measured.
+        FramePacer pacer = arguments.maxFps ? FramePacer::ceiling(*arguments.maxFps) : FramePacer(0);
         FrameRateCounter rate;
         std::unique_ptr<HackMusic> music;
         unsigned long frames = 0;
