@@ -105,6 +105,7 @@ int runHack(const ViewerArguments& arguments) {
         InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
                   [] { return !endRequested(); });
         resizeScene(window->width(), window->height());
+        leaveOutDepthTest();
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
         SceneMotion motion;
