@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fstream>
 #include <future>
+#include <malloc.h>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -97,13 +98,18 @@ int runHack(const ViewerArguments& arguments) {
     {
         SceneTexture texture;
         trace.mark("context");
-        const PreparedPicture picture = pictureJob.get();
-        if (trace.on() && picture.prepared.image)
-            trace.mark("picture", std::string(describe(picture.source)) + " " +
-                                      std::to_string(picture.prepared.image->width) + "x" +
-                                      std::to_string(picture.prepared.image->height));
-        InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
-                  [] { return !endRequested(); });
+        {
+            const PreparedPicture picture = pictureJob.get();
+            if (trace.on() && picture.prepared.image)
+                trace.mark("picture", std::string(describe(picture.source)) + " " +
+                                          std::to_string(picture.prepared.image->width) + "x" +
+                                          std::to_string(picture.prepared.image->height));
+            InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
+                      [] { return !endRequested(); });
+        }
+        // The GL holds the picture now: its copies here go back to the system, not only to the heap (a copy
+        // of the hack runs on every monitor for hours).
+        malloc_trim(0);
         resizeScene(window->width(), window->height());
         leaveOutDepthTest();
 
