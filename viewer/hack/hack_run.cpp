@@ -111,7 +111,7 @@ int runHack(const ViewerArguments& arguments) {
         // of the hack runs on every monitor for hours).
         malloc_trim(0);
         resizeScene(window->width(), window->height());
-        leaveOutDepthTest();
+        drawLean();
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
         SceneMotion motion;

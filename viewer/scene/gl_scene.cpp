@@ -67,8 +67,10 @@ void applyFloorTransform(const FramePose& pose) {
     glTranslatef(0, kFloorLowering, 0);
 }
 
-void leaveOutDepthTest() {
+void drawLean() {
     glDisable(GL_DEPTH_TEST);
+    // The floor's colour is white: the texel as it is, without a colour to interpolate and multiply by.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
 }
 
 void DrawScene(const FramePose& pose, const SceneTexture& texture) {

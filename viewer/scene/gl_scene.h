@@ -20,9 +20,10 @@ bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const s
 void clearScreen();
 // On every size notification; the projection keeps its aspect.
 void setViewport(int width, int height);
-// One flat quad hides nothing of itself: where every pixel is drawn on the processor (a hack at full screen),
-// testing, writing and clearing a depth value for each is work for nothing. The picture stays the same.
-void leaveOutDepthTest();
+// Where every pixel is drawn on the processor (a hack at full screen), work per pixel that changes nothing
+// is left out: the depth test (one flat quad hides nothing of itself), and the floor's white colour that every
+// texel was multiplied by. The picture stays the same.
+void drawLean();
 // Clears (the depth buffer too while the depth test is on), draws the floor in the pose, leaves the
 // model-view stack as it found it.
 void DrawScene(const FramePose& pose, const SceneTexture& texture);
