@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include "bench/viewer/saver_window.h"
 #include "bench/viewer/trace_lines.h"
 #include "bench/harness/bench_numbers.h"
 #include "tests/harness/child_process.h"
@@ -25,6 +26,7 @@
 
 using namespace mirevo;
 using namespace std::chrono_literals;
+using bench::makeSaverWindow;
 using bench::traceLine;
 using test::median;
 
@@ -32,29 +34,6 @@ namespace {
 
 constexpr int kRuns = 5;
 const std::string kViewer = std::string(MIREVO_BIN_DIR) + "/Mirevo.dll";
-
-// A manager's full-screen window with xscreensaver's screenshot of the screen named on it.
-Window makeSaverWindow(test::XClient& client, int width, int height) {
-    Display* display = client.display();
-    XSetWindowAttributes set{};
-    set.override_redirect = True;
-    Window window = XCreateWindow(display, client.root(), 0, 0, width, height, 0, CopyFromParent, InputOutput,
-                                  CopyFromParent, CWOverrideRedirect, &set);
-    XMapWindow(display, window);
-    const int screen = DefaultScreen(display);
-    Pixmap pixmap = XCreatePixmap(display, client.root(), width, height, DefaultDepth(display, screen));
-    GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    for (int band = 0; band < 16; ++band) {
-        XSetForeground(display, gc, 0x102030ul * static_cast<unsigned long>(band + 1) ^ 0xFF00FFul);
-        XFillRectangle(display, pixmap, gc, band * width / 16, 0, width / 16 + 1, height);
-    }
-    XFreeGC(display, gc);
-    const unsigned long id = pixmap;
-    XChangeProperty(display, window, XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&id), 1);
-    client.sync();
-    return window;
-}
 
 struct Run {
     double firstFrameMs = 0, firstFrameCpuMs = 0;

@@ -38,7 +38,8 @@ const std::vector<std::string> kInstalled{
     "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz", "share/dbus-1/interfaces/io.github.mirevo.Idle.xml",
     // the hack and its entries for xscreensaver and for mate- and xfce4-screensaver
     "libexec/xscreensaver/mirevo-hack", "share/xscreensaver/config/mirevo-hack.xml",
-    "share/applications/screensavers/mirevo-hack.desktop"};
+    "share/applications/screensavers/mirevo-hack.desktop",
+    "share/applications/screensavers/mirevo-hack-30fps.desktop"};
 // clang-format on
 
 struct Result {
@@ -84,8 +85,10 @@ TEST(Install, LaysOutACommandAMenuEntryAndAManualThatWork) {
         EXPECT_TRUE(fs::exists(usr + "/" + file)) << file;
     EXPECT_EQ(fs::read_symlink(usr + "/bin/mirevo"), "../lib/mirevo/Mirevo.scr");
     EXPECT_EQ(fs::read_symlink(usr + "/libexec/xscreensaver/mirevo-hack"), "../../lib/mirevo/Mirevo.dll");
-    const Result hackDesktop = run({"/usr/bin/desktop-file-validate", usr + "/share/applications/screensavers/mirevo-hack.desktop"});
-    EXPECT_EQ(hackDesktop.code, 0) << hackDesktop.output;
+    for (const char* entry : {"mirevo-hack.desktop", "mirevo-hack-30fps.desktop"}) {
+        const Result hackDesktop = run({"/usr/bin/desktop-file-validate", usr + "/share/applications/screensavers/" + entry});
+        EXPECT_EQ(hackDesktop.code, 0) << entry << ": " << hackDesktop.output;
+    }
     const std::string hackConfig = readFile(usr + "/share/xscreensaver/config/mirevo-hack.xml");
     EXPECT_NE(hackConfig.find("<screensaver name=\"mirevo-hack\" _label=\"Mirevo\" gl=\"yes\">"), std::string::npos);
     const Result xml = run({"/usr/bin/xmllint", "--noout", usr + "/share/xscreensaver/config/mirevo-hack.xml"});

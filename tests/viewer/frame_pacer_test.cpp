@@ -101,3 +101,25 @@ TEST(FramePacer, StopsPacingWhenTheSwapStartsWaitingForTheDisplay) {
     EXPECT_FALSE(pacer.pacing());
     EXPECT_EQ(pacer.secondsUntilDue(now), 0);
 }
+
+TEST(FramePacer, ACeilingHoldsFramesBelowItWhereverTheMeasuredPaceWouldNot) {
+    struct Case {
+        const char* what;
+        double ceiling;
+        Display display;
+        double busy;
+        double expectedRate;
+    };
+    const Case cases[] = {
+        {"30 on a virtual screen, frames 80% of the period", 30, {60, false}, 0.8 / 30, 30},
+        {"30 on a vsync display", 30, {60, true}, 0.003, 30},
+        {"10, frames quick", 10, {60, false}, 0.002, 10},
+        {"60, frames slower than that", 60, {60, false}, 0.030, 1 / 0.0302},
+    };
+    for (const Case& c : cases) {
+        FramePacer pacer = FramePacer::ceiling(c.ceiling);
+        SimulatedRun run = simulate(pacer, c.display, c.busy, 10);
+        EXPECT_NEAR(run.framesPerSecond, c.expectedRate, c.expectedRate * 0.03) << c.what;
+        EXPECT_LE(run.framesPerSecond, c.ceiling * 1.01) << c.what;
+    }
+}

@@ -15,6 +15,7 @@ struct ArgumentCase {
     std::optional<ViewerMode> mode; // nothing: refused
     unsigned long window;
     bool fps;
+    std::optional<int> maxFps = std::nullopt;
 };
 
 const ArgumentCase kArgumentCases[] = {
@@ -29,6 +30,12 @@ const ArgumentCase kArgumentCases[] = {
     // the window named on the command line wins over the environment's
     {{"--root", "--window-id", "0x10"}, "0x20", ViewerMode::Hack, 0x10, false},
     {{"--window-id", "0x10", "--root"}, "0x20", ViewerMode::Hack, 0x10, false},
+    // the frame-rate ceiling and its limits
+    {{"--root", "--max-fps", "30"}, "0x10", ViewerMode::Hack, 0x10, false, 30},
+    {{"-max-fps", "1", "--root"}, "0x10", ViewerMode::Hack, 0x10, false, 1},
+    {{"--root", "--max-fps", "240", "--fps"}, "0x10", ViewerMode::Hack, 0x10, true, 240},
+    {{"--root", "--max-fps", "0060"}, "0x10", ViewerMode::Hack, 0x10, false, 60},
+    {{"--root", "--max-fps", "9", "--max-fps", "12"}, "0x10", ViewerMode::Hack, 0x10, false, 12},
     {{"--install-xscreensaver"}, std::nullopt, ViewerMode::InstallXscreensaver, 0, false},
     {{"-uninstall-xscreensaver"}, std::nullopt, ViewerMode::UninstallXscreensaver, 0, false},
     // refused
@@ -47,6 +54,14 @@ const ArgumentCase kArgumentCases[] = {
     {{"root"}, "0x10", kRefused, 0, false},
     {{"--root", "--delay"}, "0x10", kRefused, 0, false},
     {{"---root"}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps"}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps", "0"}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps", "241"}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps", "-5"}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps", "30.5"}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps", "99999"}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps", ""}, "0x10", kRefused, 0, false},
+    {{"--root", "--max-fps", "--fps"}, "0x10", kRefused, 0, false},
     {{"--install-xscreensaver", "--root"}, "0x10", kRefused, 0, false},
     {{"--install-xscreensaver", "--uninstall-xscreensaver"}, std::nullopt, kRefused, 0, false},
 };
@@ -68,6 +83,7 @@ TEST(ViewerArguments, ModeWindowAndRefusals) {
         if (c.mode == ViewerMode::Hack) {
             EXPECT_EQ(parsed->window, c.window);
             EXPECT_EQ(parsed->showFps, c.fps);
+            EXPECT_EQ(parsed->maxFps, c.maxFps);
         }
     }
 }

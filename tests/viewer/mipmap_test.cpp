@@ -4,6 +4,7 @@
 #include "tests/harness/test_bitmap.h"
 #include "viewer/picture/bmp_reader.h"
 #include "viewer/picture/mipmap_levels.h"
+#include "viewer/picture/rgba_levels.h"
 #include "viewer/scene/mipmap_path.h"
 
 using namespace mirevo::viewer;
@@ -106,4 +107,45 @@ TEST(MipmapPath, ReadsVersionsAndWholeExtensionNames) {
     EXPECT_FALSE(hasExtension(list, "ARB_multitexture"));
     EXPECT_TRUE(isSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
     EXPECT_FALSE(isSoftwareRenderer("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)"));
+}
+
+TEST(MipmapLevels, TheRgbaLevelsHoldTheColoursOfThePictureAndItsHalvesWhetherAveragedThereOrBefore) {
+    struct Case {
+        int width, height;
+    };
+    // Odd sides (rows padded), sides of 1, and a width whose rows have no padding.
+    const Case cases[] = {{1, 1}, {1, 5}, {7, 1}, {5, 3}, {37, 21}, {64, 2}, {3, 17}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        const Picture picture = imageOf(c.width, c.height, [](int x, int y) {
+            return mirevo::test::Rgb{uint8_t(x * 37 + y), uint8_t(y * 11 ^ x), uint8_t(255 - x * y)};
+        });
+        std::vector<Picture> smaller;
+        smaller.reserve(32); // no reallocation moves the level being halved
+        for (const Picture* level = &picture; level->width > 1 || level->height > 1; level = &smaller.back())
+            smaller.push_back(halveImage(*level));
+        auto expectSame = [](const uint8_t* rgba, const Picture& expected, const std::string& what) {
+            for (int y = 0; y < expected.height; ++y)
+                for (int x = 0; x < expected.width; ++x) {
+                    const uint8_t* p = rgba + (size_t(y) * expected.width + x) * 4;
+                    ASSERT_EQ((mirevo::test::Rgb{p[0], p[1], p[2]}), pixel(expected, x, y))
+                        << what << " at " << x << "," << y;
+                    ASSERT_EQ(p[3], 255) << what;
+                }
+        };
+        std::vector<uint8_t> zero(size_t(c.width) * c.height * 4);
+        bgrRowsToRgba(picture, 0, c.height / 2, zero.data());
+        bgrRowsToRgba(picture, c.height / 2, c.height, zero.data() + size_t(c.width) * 4 * (c.height / 2));
+        expectSame(zero.data(), picture, "level 0");
+        for (const bool averagedBefore : {false, true}) {
+            SCOPED_TRACE(averagedBefore ? "levels given" : "levels averaged here");
+            const auto levels = rgbaSmallerLevels(picture, averagedBefore ? &smaller : nullptr);
+            ASSERT_EQ(levels.size(), smaller.size());
+            for (size_t i = 0; i < levels.size(); ++i) {
+                ASSERT_EQ(levels[i].width, smaller[i].width);
+                ASSERT_EQ(levels[i].height, smaller[i].height);
+                expectSame(levels[i].pixels.get(), smaller[i], "level " + std::to_string(i + 1));
+            }
+        }
+    }
 }

@@ -26,6 +26,18 @@ Failure<std::string> usage(std::string problem) {
     return Failure<std::string>(std::move(problem));
 }
 
+// A whole number of frames per second within the hack's limits.
+std::optional<int> parseMaxFps(const std::string& text) {
+    if (text.empty() || text.size() > 4) return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value < kLeastMaxFps || value > kMostMaxFps) return std::nullopt;
+    return value;
+}
+
 // "--fps" and "-fps" alike; empty for anything that is not an option.
 std::string optionName(const std::string& arg) {
     if (arg.rfind("--", 0) == 0) return arg.substr(2);
@@ -40,12 +52,20 @@ Result<ViewerArguments, std::string> parseViewerArguments(const std::vector<std:
     if (args.empty()) return ViewerArguments{};
     bool root = false, fps = false, install = false, uninstall = false;
     std::optional<unsigned long> windowId;
+    std::optional<int> maxFps;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = optionName(args[i]);
         if (name == "root") {
             root = true;
         } else if (name == "fps") {
             fps = true;
+        } else if (name == "max-fps") {
+            if (i + 1 == args.size()) return usage("--max-fps needs a number of frames per second");
+            const auto value = parseMaxFps(args[++i]);
+            if (!value)
+                return usage("--max-fps takes " + std::to_string(kLeastMaxFps) + " to " +
+                             std::to_string(kMostMaxFps) + " frames per second, not " + args[i]);
+            maxFps = value;
         } else if (name == "window-id") {
             if (i + 1 == args.size()) return usage("--window-id needs a window id");
             windowId = parseWindowId(args[++i]);
@@ -73,6 +93,7 @@ Result<ViewerArguments, std::string> parseViewerArguments(const std::vector<std:
     result.mode = ViewerMode::Hack;
     result.window = *windowId;
     result.showFps = fps;
+    result.maxFps = maxFps;
     return result;
 }
 

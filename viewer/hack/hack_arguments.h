@@ -16,15 +16,22 @@ enum class ViewerMode {
     UninstallXscreensaver, // take it out again
 };
 
+// The hack's frame-rate ceiling (--max-fps): without it the hack keeps the pace the saver's own viewer
+// keeps; a low one spares a machine that draws on its processor most of its work.
+inline constexpr int kLeastMaxFps = 1;
+inline constexpr int kMostMaxFps = 240;
+
 struct ViewerArguments {
     ViewerMode mode = ViewerMode::Standalone;
     unsigned long window = 0; // the window to draw into, for Hack
     bool root = false;        // the window is the manager's own (--root), not one named by --window-id
     bool showFps = false;
+    std::optional<int> maxFps; // frames per second at most; nothing: the display's pace
 };
 
 inline constexpr const char* kHackUsage =
-    "usage: mirevo-hack [--root | --window-id ID] [--fps] | --install-xscreensaver | --uninstall-xscreensaver";
+    "usage: mirevo-hack [--root | --window-id ID] [--fps] [--max-fps 1..240] | --install-xscreensaver | "
+    "--uninstall-xscreensaver";
 
 struct WindowSize {
     int width = 0, height = 0;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <malloc.h>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -109,20 +110,27 @@ int runHack(const ViewerArguments& arguments) {
     {
         SceneTexture texture;
         trace.mark("context");
-        const auto waited = waitForPicture(pictureJob);
-        if (!waited) return 0;
-        const PreparedPicture& picture = *waited;
-        if (trace.on() && picture.prepared.image)
-            trace.mark("picture", std::string(describe(picture.source)) + " " +
-                                      std::to_string(picture.prepared.image->width) + "x" +
-                                      std::to_string(picture.prepared.image->height));
-        InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
-                  [] { return !stopRequested(); });
+        {
+            const auto waited = waitForPicture(pictureJob);
+            if (!waited) return 0;
+            const PreparedPicture& picture = *waited;
+            if (trace.on() && picture.prepared.image)
+                trace.mark("picture", std::string(describe(picture.source)) + " " +
+                                          std::to_string(picture.prepared.image->width) + "x" +
+                                          std::to_string(picture.prepared.image->height));
+            InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
+                      [] { return !stopRequested(); });
+        }
+        // The GL holds the picture now: its copies here go back to the system, not only to the heap (a copy
+        // of the hack runs on every monitor for hours).
+        malloc_trim(0);
         resizeScene(window->width(), window->height());
+        drawLean();
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
         SceneMotion motion;
-        FramePacer pacer(0);
+        // A ceiling asked for holds whatever the display does; otherwise the display's pace, measured.
+        FramePacer pacer = arguments.maxFps ? FramePacer::ceiling(*arguments.maxFps) : FramePacer(0);
         FrameRateCounter rate;
         std::unique_ptr<HackMusic> music;
         unsigned long frames = 0;

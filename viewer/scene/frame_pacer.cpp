@@ -8,7 +8,18 @@ FramePacer::FramePacer(double refreshHz) : period_(1.0 / (refreshHz > 0 ? refres
     busy_.reserve(kSampleFrames);
 }
 
+FramePacer FramePacer::ceiling(double framesPerSecond) {
+    FramePacer pacer(framesPerSecond);
+    pacer.pacing_ = pacer.fixed_ = true;
+    return pacer;
+}
+
 void FramePacer::frameDone(double frameStart, double swapReturned) {
+    if (fixed_) {
+        if (frameStart - due_ > period_) due_ = frameStart;
+        due_ += period_;
+        return;
+    }
     if (++frames_ > kWarmUpFrames) busy_.push_back(swapReturned - frameStart);
     if (busy_.size() == kSampleFrames) {
         // The median, so that a few frames delayed by the system do not decide it.

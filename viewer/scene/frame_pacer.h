@@ -21,6 +21,8 @@ public:
 
     // refreshHz <= 0 (unknown) means 60 Hz.
     explicit FramePacer(double refreshHz);
+    // Frames held to at most framesPerSecond from the first on, whether or not the swap waits.
+    static FramePacer ceiling(double framesPerSecond);
 
     double period() const { return period_; }
     bool pacing() const { return pacing_; }
@@ -34,6 +36,7 @@ public:
 private:
     double period_;
     bool pacing_ = false;
+    bool fixed_ = false;
     size_t frames_ = 0;
     size_t decisions_ = 0;
     std::vector<double> busy_;

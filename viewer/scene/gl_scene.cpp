@@ -67,8 +67,14 @@ void applyFloorTransform(const FramePose& pose) {
     glTranslatef(0, kFloorLowering, 0);
 }
 
+void drawLean() {
+    glDisable(GL_DEPTH_TEST);
+    // The floor's colour is white: the texel as it is, without a colour to interpolate and multiply by.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+}
+
 void DrawScene(const FramePose& pose, const SceneTexture& texture) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClear(glIsEnabled(GL_DEPTH_TEST) ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT);
     glPushMatrix();
     applyFloorTransform(pose);
     glEnable(GL_TEXTURE_2D);
@@ -106,6 +112,7 @@ void drawCells(const std::vector<FigureCell>& cells, int width, int height, int 
     glPushMatrix();
     glLoadIdentity();
     glDisable(GL_TEXTURE_2D);
+    const bool depthTest = glIsEnabled(GL_DEPTH_TEST);
     glDisable(GL_DEPTH_TEST);
     glColor3f(1, 1, 0);
     glBegin(GL_QUADS);
@@ -117,7 +124,7 @@ void drawCells(const std::vector<FigureCell>& cells, int width, int height, int 
         glVertex2i(x, y + cellPixels);
     }
     glEnd();
-    glEnable(GL_DEPTH_TEST);
+    if (depthTest) glEnable(GL_DEPTH_TEST);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();

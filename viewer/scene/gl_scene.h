@@ -20,7 +20,12 @@ bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const s
 void clearScreen();
 // On every size notification; the projection keeps its aspect.
 void setViewport(int width, int height);
-// Clears, draws the floor in the pose, leaves the model-view stack as it found it.
+// Where every pixel is drawn on the processor (a hack at full screen), work per pixel that changes nothing
+// is left out: the depth test (one flat quad hides nothing of itself), and the floor's white colour that every
+// texel was multiplied by. The picture stays the same.
+void drawLean();
+// Clears (the depth buffer too while the depth test is on), draws the floor in the pose, leaves the
+// model-view stack as it found it.
 void DrawScene(const FramePose& pose, const SceneTexture& texture);
 // The floor's transform pushed onto the model-view matrix: tilt, drift, spin, lowering.
 void applyFloorTransform(const FramePose& pose);

@@ -1,9 +1,11 @@
 #include "viewer/scene/scene_texture.h"
 
 #include <algorithm>
+#include <future>
+#include <system_error>
 #include <new>
 
-#include "viewer/picture/mipmap_levels.h"
+#include "viewer/picture/rgba_levels.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -17,22 +19,78 @@ namespace {
 constexpr size_t kWholeUploadBytes = size_t{32} << 20;
 constexpr size_t kUploadBandBytes = size_t{8} << 20;
 
-bool uploadLevel(GLint level, const Picture& image, const KeepGoing& keepGoing = {}) {
-    if (!keepGoing || image.pixels.size() <= kWholeUploadBytes) {
-        glTexImage2D(GL_TEXTURE_2D, level, GL_RGB8, image.width, image.height, 0, GL_BGR, GL_UNSIGNED_BYTE,
-                     image.pixels.data());
+struct LevelPixels {
+    int width, height;
+    const uint8_t* pixels;
+    size_t rowBytes;
+    GLint internalFormat;
+    GLenum format;
+};
+
+bool uploadLevel(GLint level, const LevelPixels& image, const KeepGoing& keepGoing = {}) {
+    const size_t bytes = image.rowBytes * static_cast<size_t>(image.height);
+    if (!keepGoing || bytes <= kWholeUploadBytes) {
+        glTexImage2D(GL_TEXTURE_2D, level, image.internalFormat, image.width, image.height, 0, image.format,
+                     GL_UNSIGNED_BYTE, image.pixels);
         return true;
     }
-    const size_t rowBytes = pictureRowBytes(image.width);
-    const int bandRows = static_cast<int>(std::max<size_t>(1, kUploadBandBytes / rowBytes));
-    glTexImage2D(GL_TEXTURE_2D, level, GL_RGB8, image.width, image.height, 0, GL_BGR, GL_UNSIGNED_BYTE,
-                 nullptr);
+    const int bandRows = static_cast<int>(std::max<size_t>(1, kUploadBandBytes / image.rowBytes));
+    glTexImage2D(GL_TEXTURE_2D, level, image.internalFormat, image.width, image.height, 0, image.format,
+                 GL_UNSIGNED_BYTE, nullptr);
     for (int row = 0; row < image.height; row += bandRows) {
         if (!keepGoing()) return false;
         glTexSubImage2D(GL_TEXTURE_2D, level, 0, row, image.width, std::min(bandRows, image.height - row),
-                        GL_BGR, GL_UNSIGNED_BYTE, image.pixels.data() + rowBytes * static_cast<size_t>(row));
+                        image.format, GL_UNSIGNED_BYTE, image.pixels + image.rowBytes * static_cast<size_t>(row));
     }
     return true;
+}
+
+bool uploadLevel(GLint level, const Picture& image, const KeepGoing& keepGoing = {}) {
+    return uploadLevel(level,
+                       {image.width, image.height, image.pixels.data(), pictureRowBytes(image.width), GL_RGB8,
+                        GL_BGR},
+                       keepGoing);
+}
+
+// A software GL keeps 8-bit RGBA texels: given in that order they are copied, not converted one by one.
+bool uploadLevel(GLint level, const RgbaLevel& image, const KeepGoing& keepGoing) {
+    return uploadLevel(level,
+                       {image.width, image.height, image.pixels.get(), static_cast<size_t>(image.width) * 4,
+                        GL_RGBA8, GL_RGBA},
+                       keepGoing);
+}
+
+// Level 0 converted a band at a time into a buffer that stays in the cache, each band copied by the GL.
+constexpr size_t kConvertBandBytes = size_t{256} << 10;
+
+bool uploadRgbaLevelZero(const Picture& image, const KeepGoing& keepGoing) {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    const size_t rowBytes = static_cast<size_t>(image.width) * 4;
+    const int bandRows = static_cast<int>(std::max<size_t>(1, kConvertBandBytes / rowBytes));
+    std::vector<uint8_t> band(rowBytes * static_cast<size_t>(std::min(bandRows, image.height)));
+    size_t uploaded = 0;
+    for (int row = 0; row < image.height; row += bandRows) {
+        // Asked as often as the uploads of whole levels in bands ask it.
+        if (keepGoing && (uploaded += band.size()) >= kUploadBandBytes) {
+            uploaded = 0;
+            if (!keepGoing()) return false;
+        }
+        const int rows = std::min(bandRows, image.height - row);
+        bgrRowsToRgba(image, row, row + rows, band.data());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, image.width, rows, GL_RGBA, GL_UNSIGNED_BYTE, band.data());
+    }
+    return true;
+}
+
+// The smaller levels (a third of level 0's pixels) are averaged on a second thread meanwhile.
+std::future<std::vector<RgbaLevel>> startSmallerLevels(const Picture& image,
+                                                       const std::vector<Picture>* smallerLevels) {
+    auto build = [&image, smallerLevels] { return rgbaSmallerLevels(image, smallerLevels); };
+    try {
+        return std::async(std::launch::async, build);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, build);
+    }
 }
 
 } // namespace
@@ -120,19 +178,13 @@ bool SceneTexture::upload(const Picture& image, std::optional<MipmapPath> forced
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     MipmapPath path = forced.value_or(chooseMipmapPath(currentGlCapabilities(), image.width, image.height));
-    if (path == MipmapPath::CpuLevels && smallerLevels && !smallerLevels->empty()) {
-        if (!uploadLevel(0, image, keepGoing)) return false;
-        GLint level = 1;
-        for (const Picture& smaller : *smallerLevels)
-            if (!uploadLevel(level++, smaller, keepGoing)) return false;
-    } else if (path == MipmapPath::CpuLevels) {
-        const Picture* source = &image;
-        Picture smaller;
-        for (GLint level = 0;; ++level) {
-            if (!uploadLevel(level, *source, keepGoing)) return false;
-            if (source->width == 1 && source->height == 1) break;
-            smaller = halveImage(*source);
-            source = &smaller;
+    if (path == MipmapPath::CpuLevels) {
+        auto smaller = startSmallerLevels(image, smallerLevels);
+        if (!uploadRgbaLevelZero(image, keepGoing)) return false; // the helper is waited for on the way out
+        std::vector<RgbaLevel> levels = smaller.get();
+        for (size_t i = 0; i < levels.size(); ++i) {
+            if (!uploadLevel(static_cast<GLint>(i + 1), levels[i], keepGoing)) return false;
+            levels[i].pixels.reset(); // the GL holds its own copy now
         }
     } else if (path == MipmapPath::GlGenerate) {
         // The GL derives every level from the full-size picture, in its own (often parallel) code.

@@ -1,0 +1,28 @@
+#pragma once
+// The texture's levels in the layout a software GL stores: red-green-blue-alpha bytes, rows packed, the
+// bottom row first. Given in that layout the GL copies a level instead of converting it pixel by pixel; the
+// conversion here takes a few instructions a pixel. The levels hold the colours halveImage() gives.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "viewer/picture/picture.h"
+
+namespace mirevo::viewer {
+
+// Rows [fromRow, toRow) of the picture as opaque RGBA into out (4 x width bytes a row).
+void bgrRowsToRgba(const Picture& picture, int fromRow, int toRow, uint8_t* out);
+
+struct RgbaLevel {
+    int width = 0, height = 0;
+    std::unique_ptr<uint8_t[]> pixels; // 4 x width x height, left unset until written (no zeroing pass)
+
+    static RgbaLevel sized(int width, int height);
+};
+
+// Level 1 down to 1 x 1 of the picture: averaged here, or converted from the smaller levels given when they
+// were averaged beforehand. Throws std::bad_alloc when there is no room.
+std::vector<RgbaLevel> rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels = nullptr);
+
+} // namespace mirevo::viewer
