@@ -22,7 +22,8 @@ X11Display::~X11Display() {
 std::string noDisplayReason() {
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name)
-        return "Mirevo.scr: no X display (DISPLAY is not set); the screen saver needs X11 or XWayland.";
+        return "Mirevo.scr: no X display (DISPLAY is not set) and no Wayland compositor answers; the screen saver "
+               "needs one of them.";
     return std::string("Mirevo.scr: cannot connect to the X display \"") + name +
            "\"; the screen saver needs X11 or XWayland.";
 }

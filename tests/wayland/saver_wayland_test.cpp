@@ -1,0 +1,119 @@
+// Mirevo.scr in a Wayland session: a headless sway with two outputs of different sizes and colours, no
+// XWayland and no DISPLAY anywhere.
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "tests/harness/child_process.h"
+#include "tests/harness/headless_sway.h"
+#include "tests/harness/poll.h"
+#include "tests/harness/programs.h"
+#include "tests/harness/temp_dir.h"
+#include "tests/harness/test_bitmap.h"
+
+namespace mirevo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class SaverOnSway : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string why = HeadlessSway::unavailableReason(); !why.empty()) GTEST_SKIP() << why;
+        sway = std::make_unique<HeadlessSway>();
+        ASSERT_TRUE(sway->ok()) << sway->log();
+    }
+    std::map<std::string, std::optional<std::string>> environment() const {
+        auto env = sway->clientEnvironment(runtime.path());
+        env["DBUS_SESSION_BUS_ADDRESS"] = std::nullopt;
+        return env;
+    }
+    // The saver started from folder, where a stand-in for the viewer may wait.
+    std::unique_ptr<ChildProcess> saver(const std::string& program, std::vector<std::string> args,
+                                        std::map<std::string, std::optional<std::string>> extra = {}) {
+        auto env = environment();
+        for (auto& [name, value] : extra)
+            env[name] = value;
+        args.insert(args.begin(), program);
+        return std::make_unique<ChildProcess>(args, env);
+    }
+    // A saver beside a viewer that only waits, so that the session lasts as long as the test wants.
+    std::string saverWithWaitingViewer() {
+        EXPECT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr"}));
+        EXPECT_TRUE(writeFile(programs / "Mirevo.dll", "#!/bin/sh\nexec sleep 120\n"));
+        chmod((programs / "Mirevo.dll").c_str(), 0700);
+        return programs / "Mirevo.scr";
+    }
+
+    TempDir runtime, programs;
+    std::unique_ptr<HeadlessSway> sway;
+};
+
+// The colour of the snapshot's pixel (x, y), y = 0 its top row, as the file holds it (bottom-up, BGR).
+Rgb snapshotPixel(const std::vector<uint8_t>& file, int x, int y) {
+    const int width = int(le32(&file[18])), height = int(le32(&file[22]));
+    const uint8_t* bgr = &file[54 + size_t(height - 1 - y) * bmpRowBytes(width) + size_t(x) * 3];
+    return {bgr[2], bgr[1], bgr[0]};
+}
+
+TEST_F(SaverOnSway, SnapshotIsEveryOutputByItsPlaceMirrored) {
+    auto session = saver(saverWithWaitingViewer(), {"/s"});
+    const std::string snapshot = runtime / "Tovik.bmp";
+    ASSERT_TRUE(pollUntil(30s, [&] { return readBytes(snapshot).size() > 54 || !session->running(); }))
+        << session->errors();
+    const auto file = readBytes(snapshot);
+    ASSERT_GT(file.size(), 54u) << session->errors();
+    // 800 x 600 red at 0,0 and 640 x 480 green at 800,0: 1440 x 600, mirrored left to right.
+    ASSERT_EQ(le32(&file[18]), 1440u);
+    ASSERT_EQ(le32(&file[22]), 600u);
+    EXPECT_EQ(file.size(), 54 + bmpRowBytes(1440) * 600);
+    const struct {
+        int x, y;
+        Rgb colour;
+    } expected[] = {{0, 0, {0, 255, 0}},     {639, 479, {0, 255, 0}}, {640, 0, {255, 0, 0}},
+                    {1439, 599, {255, 0, 0}}, {0, 599, {0, 0, 0}},     {639, 480, {0, 0, 0}}};
+    for (const auto& e : expected)
+        EXPECT_EQ(snapshotPixel(file, e.x, e.y), e.colour) << e.x << "," << e.y;
+    EXPECT_TRUE(session->running()) << session->errors();
+    session->terminate();
+}
+
+TEST_F(SaverOnSway, SecondStartEndsAtOnceWhileASessionRuns) {
+    const std::string program = saverWithWaitingViewer();
+    auto first = saver(program, {"/s"});
+    ASSERT_TRUE(pollUntil(30s, [&] { return readBytes(runtime / "Tovik.bmp").size() > 54 || !first->running(); }));
+    ASSERT_TRUE(first->running()) << first->errors();
+    for (const char* argument : {"/s", "/c"}) {
+        auto second = saver(program, {argument});
+        EXPECT_EQ(second->waitExit(10s), 0) << argument << ": " << second->errors();
+    }
+    EXPECT_TRUE(first->running());
+    first->terminate();
+    // The lock went with the first session: the next start runs.
+    auto third = saver(program, {"/s"});
+    EXPECT_FALSE(third->waitExit(3s).has_value()) << third->errors();
+}
+
+TEST_F(SaverOnSway, ForcedPlatformThatIsNotThereIsOneLineAndExitOne) {
+    auto forced = saver(builtProgram("Mirevo.scr"), {"/s"},
+                        {{"MIREVO_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", runtime / "no-such-socket"}});
+    EXPECT_EQ(forced->waitExit(20s), 1);
+    const std::string said = forced->errors();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("no Wayland compositor answers"), std::string::npos) << said;
+}
+
+TEST_F(SaverOnSway, PreviewSaysInOneLineThatItNeedsAnXWindow) {
+    auto preview = saver(builtProgram("Mirevo.scr"), {"/p", "12345"});
+    EXPECT_EQ(preview->waitExit(20s), 0);
+    const std::string said = preview->errors();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("needs an X window handle"), std::string::npos) << said;
+}
+
+} // namespace
+} // namespace mirevo::test
