@@ -1,11 +1,18 @@
 #include "tests/harness/headless_sway.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
+#include <glob.h>
+#include <linux/input-event-codes.h>
 #include <pwd.h>
 #include <unistd.h>
+#include <wayland-client.h>
+
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 #include "tests/harness/poll.h"
 
@@ -65,7 +72,8 @@ HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move
     const auto user = swayUser();
     if (!user || folder_.path().empty() || !unavailableReason().empty()) return;
     std::ostringstream config;
-    config << "xwayland disable\n";
+    // No borders or title bars: a window moved to (x, y) has its content there.
+    config << "xwayland disable\ndefault_border none\ndefault_floating_border none\nfocus_follows_mouse no\n";
     for (size_t i = 0; i < outputs_.size(); ++i) {
         const SwayOutput& o = outputs_[i];
         config << "output HEADLESS-" << i + 1 << " mode " << o.width << "x" << o.height << " position " << o.x
@@ -135,6 +143,74 @@ std::optional<Image> HeadlessSway::screenshot(const std::string& output) const {
 bool HeadlessSway::pressKey(const std::string& key) const {
     ChildProcess wtype({"/usr/bin/wtype", "-k", key}, {{"WAYLAND_DISPLAY", socket_}, {"DISPLAY", std::nullopt}});
     return wtype.waitExit(20s) == 0;
+}
+
+namespace {
+
+struct PointerGlobals {
+    zwlr_virtual_pointer_manager_v1* manager = nullptr;
+};
+void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+    if (std::string(interface) == zwlr_virtual_pointer_manager_v1_interface.name)
+        static_cast<PointerGlobals*>(data)->manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
+            wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+}
+void onGlobalRemove(void*, wl_registry*, uint32_t) {}
+const wl_registry_listener kPointerRegistry = {onGlobal, onGlobalRemove};
+
+} // namespace
+
+bool HeadlessSway::click(int x, int y) const {
+    int width = 0, height = 0;
+    for (const SwayOutput& o : outputs_) {
+        const bool turned = o.transform.find("90") != std::string::npos || o.transform.find("270") != std::string::npos;
+        width = std::max(width, o.x + (turned ? o.height : o.width) / o.scale);
+        height = std::max(height, o.y + (turned ? o.width : o.height) / o.scale);
+    }
+    wl_display* display = wl_display_connect(socket_.c_str());
+    if (!display) return false;
+    PointerGlobals globals;
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kPointerRegistry, &globals);
+    bool done = wl_display_roundtrip(display) >= 0 && globals.manager;
+    if (done) {
+        zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(globals.manager, nullptr);
+        // Each step seen on its own, as a hand would make them: the move (the window learns the pointer is
+        // in), the press, the release.
+        const auto now = [] {
+            return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count());
+        };
+        const auto step = [&] {
+            zwlr_virtual_pointer_v1_frame(pointer);
+            done = done && wl_display_roundtrip(display) >= 0;
+            std::this_thread::sleep_for(50ms);
+        };
+        zwlr_virtual_pointer_v1_motion_absolute(pointer, now(), uint32_t(x), uint32_t(y), uint32_t(width), uint32_t(height));
+        step();
+        zwlr_virtual_pointer_v1_button(pointer, now(), BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+        step();
+        zwlr_virtual_pointer_v1_button(pointer, now(), BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+        step();
+        zwlr_virtual_pointer_v1_destroy(pointer);
+        zwlr_virtual_pointer_manager_v1_destroy(globals.manager);
+    }
+    wl_registry_destroy(registry);
+    wl_display_roundtrip(display);
+    wl_display_disconnect(display);
+    return done;
+}
+
+bool HeadlessSway::command(const std::string& text) const {
+    glob_t found{};
+    const std::string pattern = folder_ / "sway-ipc.*.sock";
+    const bool any = ::glob(pattern.c_str(), 0, nullptr, &found) == 0 && found.gl_pathc > 0;
+    const std::string socket = any ? found.gl_pathv[0] : "";
+    globfree(&found);
+    if (socket.empty()) return false;
+    ChildProcess swaymsg({"/usr/bin/swaymsg", "-s", socket, text}, {{"DISPLAY", std::nullopt}});
+    return swaymsg.waitExit(20s) == 0;
 }
 
 std::string HeadlessSway::log() const {

@@ -51,6 +51,10 @@ public:
     std::optional<Image> screenshot(const std::string& output = {}) const;
     // Presses and releases a key through a virtual keyboard (wtype): "Escape", "a", ...
     bool pressKey(const std::string& key) const;
+    // Moves a virtual pointer to (x, y) of the desktop's logical space and clicks its left button there.
+    bool click(int x, int y) const;
+    // One command to sway through its IPC socket (swaymsg); its exit code is 0 when sway did it.
+    bool command(const std::string& text) const;
     std::string log() const;
     pid_t pid() const;
 

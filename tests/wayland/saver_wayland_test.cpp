@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "saver/startup/tovik_b.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/headless_sway.h"
 #include "tests/harness/poll.h"
@@ -113,6 +114,29 @@ TEST_F(SaverOnSway, PreviewSaysInOneLineThatItNeedsAnXWindow) {
     const std::string said = preview->errors();
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find("needs an X window handle"), std::string::npos) << said;
+}
+
+TEST_F(SaverOnSway, DialogStoresTheChoiceMadeWithThePointer) {
+    ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr", "Mirevo.dll"}));
+    // Sway draws the frame; Qt's own would move the controls by its title bar's height.
+    auto dialog = saver(programs / "Mirevo.scr", {"/c"}, {{"QT_WAYLAND_DISABLE_WINDOWDECORATION", "1"}});
+    // Floating at a known place once it is there, its painted background showing.
+    std::string seen = "no window";
+    const auto shown = [&] {
+        if (!sway->command("[title=\"^<Mirevo>$\"] floating enable, move position 100 100")) return false;
+        const auto shot = sway->screenshot();
+        if (!shot) return false;
+        const Rgb corner = shot->at(100, 100);
+        seen = std::to_string(corner[0]) + "," + std::to_string(corner[1]) + "," + std::to_string(corner[2]);
+        return colourDistance(corner, {0, 0, 30}) <= 2;
+    };
+    ASSERT_TRUE(pollUntil(30s, [&] { return shown() || !dialog->running(); }) && dialog->running())
+        << "corner " << seen << "; " << dialog->errors();
+    // The audio CD's row, then 設定.
+    ASSERT_TRUE(sway->click(100 + 12 + 44 + 10, 100 + 16 + 56 + 6));
+    ASSERT_TRUE(sway->click(100 + 324 + 38, 100 + 200 + 12));
+    EXPECT_EQ(dialog->waitExit(10s), 0) << dialog->errors();
+    EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmKind, settingsFilePath(programs.path())), "1");
 }
 
 } // namespace
