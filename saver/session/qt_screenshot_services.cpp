@@ -21,6 +21,9 @@
 namespace mirevo {
 namespace {
 
+// The bus's own timeout comes after the deadline, so that the deadline says why.
+constexpr int kBusSlack = 1000;
+
 int millisecondsLeft(Deadline deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return int(std::max<long long>(0, left.count()));
@@ -48,7 +51,7 @@ bool answeredBy(QDBusPendingCall& call, Deadline deadline) {
     return call.isFinished();
 }
 
-// Everything written to fd until its writer closes it; false on the deadline.
+// What is written to fd until expected bytes have come or its writer closes it; false on the deadline.
 bool readAll(int fd, size_t expected, QByteArray& bytes, Deadline deadline) {
     char block[65536];
     for (;;) {
@@ -66,7 +69,8 @@ bool readAll(int fd, size_t expected, QByteArray& bytes, Deadline deadline) {
             return false;
         }
         bytes.append(block, int(got));
-        if (size_t(bytes.size()) > expected) return true; // more than the answer said: the picture is there
+        // The whole picture the answer described: its writer may hold the pipe open a while longer.
+        if (size_t(bytes.size()) >= expected) return true;
     }
 }
 
@@ -80,7 +84,7 @@ Result<ComposedPicture, std::string> fromKWin(Deadline deadline) {
                                                           "CaptureWorkspace");
     QVariantMap options{{"include-cursor", false}, {"native-resolution", true}};
     message << options << QVariant::fromValue(QDBusUnixFileDescriptor(writeEnd.get()));
-    QDBusPendingCall call = bus.asyncCall(message, millisecondsLeft(deadline));
+    QDBusPendingCall call = bus.asyncCall(message, millisecondsLeft(deadline) + kBusSlack);
     writeEnd.reset(); // the service holds its own copy; our end must go for the end of the data to show
     if (!answeredBy(call, deadline)) return Failure(std::string("no answer in time"));
     QDBusPendingReply<QVariantMap> reply(call);
@@ -136,7 +140,7 @@ Result<ComposedPicture, std::string> fromPortal(Deadline deadline) {
     QDBusMessage message =
         QDBusMessage::createMethodCall(kPortalService, kPortalPath, kPortalScreenshotInterface, "Screenshot");
     message << QString() << QVariantMap{{"handle_token", token}, {"interactive", false}, {"modal", false}};
-    QDBusPendingCall call = bus.asyncCall(message, millisecondsLeft(deadline));
+    QDBusPendingCall call = bus.asyncCall(message, millisecondsLeft(deadline) + kBusSlack);
     if (!answeredBy(call, deadline)) return Failure(std::string("no answer in time"));
     QDBusPendingReply<QDBusObjectPath> reply(call);
     if (reply.isError()) return Failure(reply.error().message().toStdString());
