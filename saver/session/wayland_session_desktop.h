@@ -1,6 +1,6 @@
 #pragma once
 // The session's desktop in a Wayland session. The picture comes from the first source that gives one: the
-// wlroots screen copy, KWin's screenshot service, the desktop portal. Wayland has no window search and no
+// wlroots screen copy, KWin's screenshot service, the desktop portal; otherwise it is Mirevo's own. Wayland has no window search and no
 // cursor of the whole screen: the viewer's process stands for its surfaces (the watch ends the session when
 // it exits), and the viewer hides the cursor over its own surfaces.
 #include <vector>
@@ -21,6 +21,9 @@ public:
 private:
     std::vector<PictureSource> sources_;
 };
+
+// Mirevo's own picture, as the snapshot of a desktop that gives none.
+std::unique_ptr<ComposedPicture> builtInSnapshot();
 
 // The wlroots screen copy of every output, composed into one picture.
 PictureSource wlrScreenCopySource();
