@@ -7,8 +7,11 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
 #include <QDBusReply>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/dbus_session.h"
@@ -252,6 +255,74 @@ TEST_F(IdleOnABareCompositor, NoIdleProtocolAndNoMonitorIsOneLineAndExitOne) {
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_NE(errors.find("tells no program when the user is idle"), std::string::npos) << errors;
     }
+}
+
+// GNOME's own compositor, where it runs here: mutter on its headless backend with a virtual monitor and a private
+// bus, its input made through its remote-desktop service (the test's connection holds the session).
+class IdleOnMutter : public IdleInWayland {
+protected:
+    void SetUp() override {
+        if (access("/usr/bin/mutter", X_OK) != 0) GTEST_SKIP() << "mutter is not installed (apt-get install mutter)";
+        IdleInWayland::SetUp();
+        ASSERT_TRUE(bus.ok());
+        mutter = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor",
+                                     "800x600", "--wayland-display=wayland-m"},
+            Env{{"XDG_RUNTIME_DIR", runtime.path()},
+                {"HOME", runtime.path()},
+                {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
+                {"DISPLAY", std::nullopt},
+                {"WAYLAND_DISPLAY", std::nullopt}});
+        input = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "remote-desktop"));
+        const bool up = pollUntil(30s, [&] {
+            return !mutter->running() || input->interface()->isServiceRegistered("org.gnome.Mutter.IdleMonitor").value();
+        }) && mutter->running();
+        if (!up) GTEST_SKIP() << "mutter --headless does not run here: " << mutter->errors();
+        const QDBusReply<QDBusObjectPath> created = input->call(QDBusMessage::createMethodCall(
+            "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop", "org.gnome.Mutter.RemoteDesktop",
+            "CreateSession"));
+        ASSERT_TRUE(created.isValid()) << created.error().message().toStdString();
+        session = created.value().path();
+        ASSERT_EQ(sessionCall("Start", {}).type(), QDBusMessage::ReplyMessage);
+    }
+    ~IdleOnMutter() override {
+        input.reset();
+        QDBusConnection::disconnectFromBus("remote-desktop");
+    }
+    QDBusMessage sessionCall(const char* method, QVariantList arguments) {
+        auto message = QDBusMessage::createMethodCall("org.gnome.Mutter.RemoteDesktop", session,
+                                                      "org.gnome.Mutter.RemoteDesktop.Session", method);
+        message.setArguments(arguments);
+        return input->call(message);
+    }
+    Clock::time_point userInput() {
+        const auto now = Clock::now();
+        EXPECT_EQ(sessionCall("NotifyPointerMotionRelative", {5.0, 5.0}).type(), QDBusMessage::ReplyMessage);
+        return now;
+    }
+    std::string socket() const { return runtime / "wayland-m"; }
+
+    DBusSession bus;
+    TempDir runtime;
+    std::unique_ptr<ChildProcess> mutter;
+    std::unique_ptr<QDBusConnection> input;
+    QString session;
+};
+
+TEST_F(IdleOnMutter, TheSessionStartsAfterTheIdleTimeWithoutInput) {
+    const Env env = environment(socket(), bus.address());
+    auto idle = startIdle(3, env);
+    EXPECT_NE(status(env).find("idle from: GNOME's idle monitor (org.gnome.Mutter.IdleMonitor)\n"), std::string::npos);
+    // Mutter has been idle since it started: the first session may come at once.
+    nextStart(5s);
+    userInput();
+    EXPECT_TRUE(pollUntil(2s, [&] { return status(env).find("screen saver: not active") != std::string::npos; }));
+    const auto input = userInput();
+    const auto started = nextStart(15s);
+    ASSERT_TRUE(started) << idle->errors() << mutter->errors();
+    EXPECT_GE(*started - input, 3000ms);
+    EXPECT_LT(*started - input, 6000ms);
 }
 
 } // namespace
