@@ -1,5 +1,7 @@
 #include "idle/qt_mutter_idle_source.h"
 
+#include <algorithm>
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -97,6 +99,9 @@ void QtMutterIdleSource::addWatch(const char* method, const QList<QVariant>& arg
         uint32_t given = QDBusPendingReply<uint>(*w).value();
         if (generation != generation_) return remove(given); // asked for before a change of mind
         id = given;
+        const bool fired = std::find(firedEarly_.begin(), firedEarly_.end(), given) != firedEarly_.end();
+        firedEarly_.clear();
+        if (fired) watchFired(given);
     });
 }
 
@@ -108,6 +113,10 @@ void QtMutterIdleSource::remove(uint32_t& id) {
 
 void QtMutterIdleSource::watchFired(uint id) {
     if (lost_ || id == 0 || id == kPending) return;
+    if (id != idleWatch_ && id != activeWatch_ && (idleWatch_ == kPending || activeWatch_ == kPending)) {
+        if (firedEarly_.size() < 8) firedEarly_.push_back(id);
+        return;
+    }
     if (id == idleWatch_ && !idle_) {
         idle_ = true;
         // Before the saver starts, so that the first input after it is not missed.

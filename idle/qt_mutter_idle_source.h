@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QObject>
 
@@ -63,6 +64,8 @@ private:
     uint32_t idleWatch_ = 0, activeWatch_ = 0;
     bool suspended_ = false, idle_ = false, lost_ = false;
     int generation_ = 0; // answers to watches asked for before the last disarm are removed at once
+    // A watch may fire before the answer that names it is handled: the ids fired meanwhile.
+    std::vector<uint32_t> firedEarly_;
 };
 
 } // namespace mirevo

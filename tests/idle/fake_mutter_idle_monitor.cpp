@@ -25,7 +25,8 @@ public slots:
         const uint id = ++last_;
         auto timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
-        timer->setProperty("interval", int(interval)); // start(ms) below changes interval()
+        timer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
+        timer->setProperty("watchInterval", int(interval)); // start(ms) below changes interval()
         connect(timer.get(), &QTimer::timeout, this, [this, id] { emit WatchFired(id); });
         timer->start(std::max<qint64>(0, qint64(interval) - sinceInput_.elapsed()));
         idleWatches_[id] = std::move(timer);
@@ -48,7 +49,7 @@ public slots:
     void touch() {
         sinceInput_.restart();
         for (auto& [id, timer] : idleWatches_)
-            timer->start(timer->property("interval").toInt());
+            timer->start(timer->property("watchInterval").toInt());
         auto fired = std::move(activeWatches_);
         activeWatches_.clear();
         for (auto& [id, unused] : fired)
