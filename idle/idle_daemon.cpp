@@ -35,13 +35,13 @@ void IdleDaemon::sessionEnded() {
     });
 }
 
-InhibitOutcome IdleDaemon::inhibit(const std::string& owner, const std::string& application,
-                                   const std::string& reason, uint32_t& cookie) {
-    InhibitOutcome outcome{};
+InhibitResult IdleDaemon::inhibit(const std::string& owner, const std::string& application,
+                                  const std::string& reason) {
+    InhibitResult outcome = Failure(InhibitRefusal::TooMany);
     Inhibit held{owner, callerText(application), callerText(reason), now_()};
     const std::string line = inhibitTakenLine(held.application, held.reason);
-    changing([&] { outcome = book_.add(std::move(held), cookie); });
-    if (outcome == InhibitOutcome::Held && log_) log_(line);
+    changing([&] { outcome = book_.add(std::move(held)); });
+    if (outcome && log_) log_(line);
     return outcome;
 }
 

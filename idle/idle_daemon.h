@@ -32,8 +32,7 @@ public:
     void sessionEnded();
 
     // From the bus; owner is the caller's unique bus name, application and reason what it says of itself.
-    InhibitOutcome inhibit(const std::string& owner, const std::string& application,
-                           const std::string& reason, uint32_t& cookie);
+    InhibitResult inhibit(const std::string& owner, const std::string& application, const std::string& reason);
     ReleaseOutcome uninhibit(const std::string& owner, uint32_t cookie);
     void ownerLeft(const std::string& owner);
     // The bus has gone, and with it every caller's way to release its inhibits: drops them all; how many.

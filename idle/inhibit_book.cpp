@@ -4,16 +4,16 @@
 
 namespace mirevo {
 
-InhibitOutcome InhibitBook::add(Inhibit inhibit, uint32_t& cookie) {
+InhibitResult InhibitBook::add(Inhibit inhibit) {
     auto mine = owners_.find(inhibit.owner);
-    if (mine != owners_.end() && mine->second.size() >= kMaxPerOwner) return InhibitOutcome::TooMany;
+    if (mine != owners_.end() && mine->second.size() >= kMaxPerOwner) return Failure(InhibitRefusal::TooMany);
     // Cookies count up and wrap; 0 reads as "no cookie" to many callers.
     while (next_ == 0 || cookies_.count(next_))
         ++next_;
-    cookie = next_++;
+    const uint32_t cookie = next_++;
     owners_[inhibit.owner].insert(cookie);
     cookies_.emplace(cookie, std::move(inhibit));
-    return InhibitOutcome::Held;
+    return cookie;
 }
 
 ReleaseOutcome InhibitBook::release(const std::string& owner, uint32_t cookie, Inhibit* released) {

@@ -12,9 +12,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/result.h"
+
 namespace mirevo {
 
-enum class InhibitOutcome { Held, TooMany };
+enum class InhibitRefusal { TooMany };
+// The inhibit's cookie, or why none was given.
+using InhibitResult = Result<uint32_t, InhibitRefusal>;
 enum class ReleaseOutcome { Released, UnknownCookie, OtherOwner };
 
 struct Inhibit {
@@ -31,7 +35,7 @@ public:
     explicit InhibitBook(uint32_t firstCookie = 1) : next_(firstCookie) {}
 
     // The new cookie (never 0, never one in use), or TooMany.
-    InhibitOutcome add(Inhibit inhibit, uint32_t& cookie);
+    InhibitResult add(Inhibit inhibit);
     // Only the owner that took a cookie can give it back; what it was, when released.
     ReleaseOutcome release(const std::string& owner, uint32_t cookie, Inhibit* released = nullptr);
     // Drops every cookie of the owner, or every cookie; what there was.

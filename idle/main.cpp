@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <unistd.h>
 
+#include "common/posix/paths.h"
 #include "common/session_bus.h"
 #include "common/user_folders.h"
 #include "idle/autostart_entry.h"
@@ -32,10 +33,10 @@ void printLine(FILE* stream, const std::string& line) {
 
 // This program's own file, links resolved, so that a link in bin/ still finds ../lib/mirevo/.
 std::string ownProgram(const char* argv0) {
+    const std::string path = thisProgramPath();
+    if (!path.empty()) return path;
     std::error_code error;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) path = std::filesystem::absolute(argv0, error);
-    return path.string();
+    return std::filesystem::absolute(argv0, error).string();
 }
 
 int autostart(const IdleOptions& options, const std::string& program) {

@@ -81,7 +81,7 @@ void QtIdleBus::setState(State state) {
 void QtIdleBus::attempt() {
     link_.reset(new Link(*this, address_, ++tries_));
     state_ = State::Connecting;
-    if (auto why = link_->bus.openError()) return giveUp(*why, false);
+    if (BusStep open = link_->bus.opened(); !open) return giveUp(open.reason(), false);
     if (!link_->listen()) return giveUp("cannot listen to the session bus", false);
     deadline_.start(timing_.deadline);
     auto* hello = new QDBusPendingCallWatcher(link_->bus.helloAsync(timing_.deadline), link_.get());

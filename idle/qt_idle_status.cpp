@@ -46,7 +46,8 @@ Result<IdleStatus, std::string> askIdleStatus(const std::string& address,
         return Failure(std::string("mirevo-idle: no D-Bus session bus, so no running mirevo-idle can be asked"));
     registerStatusTypes();
     QtPeerBus bus(address, "mirevo-idle-status");
-    if (auto why = bus.hello(deadline)) return Failure("mirevo-idle: cannot ask the running mirevo-idle: " + *why);
+    if (BusStep said = bus.hello(deadline); !said)
+        return Failure("mirevo-idle: cannot ask the running mirevo-idle: " + said.reason());
 
     const QDBusMessage reply = bus.connection().call(
         QDBusMessage::createMethodCall(kIdleStatusService, kIdleStatusPath, kIdleStatusService, "GetStatus"),

@@ -29,8 +29,8 @@ Result<std::unique_ptr<QtMutterIdleSource>, std::string> QtMutterIdleSource::ope
                                                                                  std::chrono::milliseconds deadline) {
     if (address.empty()) return Failure(std::string());
     auto bus = std::make_unique<QtPeerBus>(address, QStringLiteral("mirevo-idle-mutter"));
-    if (auto why = bus->hello(deadline))
-        return Failure("mirevo-idle: cannot ask the session bus for GNOME's idle monitor: " + *why);
+    if (BusStep said = bus->hello(deadline); !said)
+        return Failure("mirevo-idle: cannot ask the session bus for GNOME's idle monitor: " + said.reason());
     const auto ask = [&](const QString& method, const QList<QVariant>& arguments) {
         QDBusPendingCall call = bus->callBusAsync(method, arguments, deadline);
         call.waitForFinished();

@@ -14,9 +14,9 @@ QtPeerBus::~QtPeerBus() {
     QDBusConnection::disconnectFromPeer(name_);
 }
 
-std::optional<std::string> QtPeerBus::openError() const {
-    if (connection_.isConnected()) return std::nullopt;
-    return connection_.lastError().message().toStdString();
+BusStep QtPeerBus::opened() const {
+    if (connection_.isConnected()) return {};
+    return Failure(connection_.lastError().message().toStdString());
 }
 
 QDBusPendingCall QtPeerBus::callBusAsync(const QString& method, const QList<QVariant>& arguments,
@@ -32,12 +32,12 @@ QDBusPendingCall QtPeerBus::helloAsync(std::chrono::milliseconds deadline) {
     return callBusAsync(QStringLiteral("Hello"), {}, deadline);
 }
 
-std::optional<std::string> QtPeerBus::hello(std::chrono::milliseconds deadline) {
-    if (auto why = openError()) return why;
+BusStep QtPeerBus::hello(std::chrono::milliseconds deadline) {
+    if (BusStep open = opened(); !open) return open;
     QDBusPendingCall call = helloAsync(deadline);
     call.waitForFinished();
-    if (call.isError()) return peerBusError(call.reply(), deadline);
-    return std::nullopt;
+    if (call.isError()) return Failure(peerBusError(call.reply(), deadline));
+    return {};
 }
 
 std::string deadlineText(std::chrono::milliseconds deadline) {

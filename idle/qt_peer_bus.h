@@ -4,15 +4,19 @@
 // with libdbus's 25 s limit and holds every other D-Bus call of the process meanwhile: a bus daemon that is
 // stopped, or a socket that accepts and never answers, would hold up the start and the end of the program.
 #include <chrono>
-#include <optional>
 #include <string>
 
 #include <QDBusConnection>
 #include <QDBusPendingCall>
 
+#include "common/result.h"
+
 class QDBusMessage;
 
 namespace mirevo {
+
+// Done, or the reason why not.
+using BusStep = Result<void, std::string>;
 
 class QtPeerBus {
 public:
@@ -23,13 +27,13 @@ public:
     QtPeerBus& operator=(const QtPeerBus&) = delete;
 
     QDBusConnection& connection() { return connection_; }
-    // Why the connection could not be opened at all; nothing when it is open.
-    std::optional<std::string> openError() const;
+    // Open, or why the connection could not be opened at all.
+    BusStep opened() const;
 
     // Registers with the bus, its reply (a unique name) or error due within deadline.
     QDBusPendingCall helloAsync(std::chrono::milliseconds deadline);
-    // The same, waited for; the reason when it failed.
-    std::optional<std::string> hello(std::chrono::milliseconds deadline);
+    // The same, waited for.
+    BusStep hello(std::chrono::milliseconds deadline);
     // A call of the bus daemon itself (org.freedesktop.DBus), its reply due within deadline.
     QDBusPendingCall callBusAsync(const QString& method, const QList<QVariant>& arguments,
                                   std::chrono::milliseconds deadline);

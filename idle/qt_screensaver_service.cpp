@@ -16,13 +16,12 @@ std::string kept(const QString& text) {
 } // namespace
 
 uint QtScreenSaverObject::Inhibit(const QString& application, const QString& reason) {
-    uint32_t cookie = 0;
-    if (daemon_.inhibit(message().service().toStdString(), kept(application), kept(reason), cookie) ==
-        InhibitOutcome::TooMany) {
+    const InhibitResult cookie = daemon_.inhibit(message().service().toStdString(), kept(application), kept(reason));
+    if (!cookie) {
         sendErrorReply(QDBusError::LimitsExceeded, QStringLiteral("too many inhibits held by one caller"));
         return 0;
     }
-    return cookie;
+    return *cookie;
 }
 
 void QtScreenSaverObject::UnInhibit(uint cookie) {

@@ -9,7 +9,8 @@
 #include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/qt_toolkit.h"
-#include "saver/startup/settings_location.h"
+#include "common/posix/paths.h"
+#include "saver/settings_file/settings_location.h"
 
 namespace mirevo {
 
@@ -31,7 +32,7 @@ void QtStartupPlatform::bringToFront(const std::string& title) {
 }
 
 std::string QtStartupPlatform::programFolder() {
-    return programFolderOfExecutable();
+    return thisProgramFolder();
 }
 
 void QtStartupPlatform::showMessageBox(const std::string& text, const std::string& caption) {

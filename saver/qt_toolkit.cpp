@@ -1,7 +1,5 @@
 #include "saver/qt_toolkit.h"
 
-#include <vector>
-
 #include <QCoreApplication>
 #include <QFont>
 #include <QGuiApplication>
@@ -10,19 +8,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTranslator>
-#include <unistd.h>
 
 namespace mirevo {
-
-std::string programFolderOfExecutable() {
-    std::vector<char> buffer(4096);
-    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0) return ".";
-    std::string path(buffer.data(), size_t(length));
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 void showMessageBox(const std::string& text, const std::string& caption) {
     QMessageBox box;

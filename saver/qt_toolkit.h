@@ -10,7 +10,6 @@ class QTranslator;
 namespace mirevo {
 
 // Folder of the running executable, without a trailing "/" ("/" itself for the root folder).
-std::string programFolderOfExecutable();
 
 // Modal, OK only, no icon, the caption as its title; returns when it is closed. Needs the QApplication.
 void showMessageBox(const std::string& text, const std::string& caption);

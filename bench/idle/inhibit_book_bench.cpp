@@ -32,7 +32,7 @@ Round round(size_t callers, size_t each) {
     double start = threadMs();
     for (size_t i = 0; i < each; ++i)
         for (size_t c = 0; c < callers; ++c)
-            book.add({owners[c], "player", "Playing video", {}}, cookies[i * callers + c]);
+            cookies[i * callers + c] = *book.add({owners[c], "player", "Playing video", {}});
     Round r{threadMs() - start, 0, 0};
     start = threadMs();
     for (size_t c = 0; c < callers; c += 2) // every other caller gives its cookies back one by one

@@ -21,7 +21,7 @@
 #include "tests/harness/test_bitmap.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
-#include "viewer/trace.h"
+#include "viewer/scene/trace.h"
 
 using namespace mirevo;
 using namespace std::chrono_literals;

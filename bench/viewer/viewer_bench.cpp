@@ -25,9 +25,9 @@
 #include "tests/harness/test_bitmap.h"
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/gl_test_context.h"
-#include "viewer/bmp_reader.h"
-#include "viewer/scene_texture.h"
-#include "viewer/trace.h"
+#include "viewer/picture/bmp_reader.h"
+#include "viewer/scene/scene_texture.h"
+#include "viewer/scene/trace.h"
 
 using namespace mirevo;
 using mirevo::bench::TraceLine;

@@ -1,6 +1,8 @@
 #include "saver/session/qt_screenshot_services.h"
 
 #include <cerrno>
+#include <optional>
+#include <thread>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -74,9 +76,7 @@ bool readAll(int fd, size_t expected, QByteArray& bytes, Deadline deadline) {
     }
 }
 
-Result<ComposedPicture, std::string> fromKWin(Deadline deadline) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return Failure(std::string("no session bus"));
+Result<ComposedPicture, std::string> fromKWin(QDBusConnection& bus, Deadline deadline) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return Failure(std::string("no pipe"));
     UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
@@ -127,9 +127,7 @@ signals:
     void done();
 };
 
-Result<ComposedPicture, std::string> fromPortal(Deadline deadline) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return Failure(std::string("no session bus"));
+Result<ComposedPicture, std::string> fromPortal(QDBusConnection& bus, Deadline deadline) {
     const QString token = "mirevo" + QUuid::createUuid().toString(QUuid::Id128);
     PortalAnswer answer;
     QEventLoop loop;
@@ -159,6 +157,28 @@ Result<ComposedPicture, std::string> fromPortal(Deadline deadline) {
     return pictureOf(image);
 }
 
+using BusSource = Result<ComposedPicture, std::string> (*)(QDBusConnection&, Deadline);
+
+// The session's load handler must not run the program's event loop (a timer or a stop signal handled in a
+// loop nested inside it would end a session that has not begun): the bus is asked on a thread of its own,
+// with a connection and event loop of its own, while the caller waits. Everything there keeps the deadline.
+Result<ComposedPicture, std::string> onOwnThread(BusSource source, Deadline deadline) {
+    std::optional<Result<ComposedPicture, std::string>> result;
+    std::thread asker([&] {
+        const QString name = "mirevo-picture-" + QUuid::createUuid().toString(QUuid::Id128);
+        {
+            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+            if (bus.isConnected())
+                result.emplace(source(bus, deadline));
+            else
+                result.emplace(Failure(std::string("no session bus")));
+        }
+        QDBusConnection::disconnectFromBus(name);
+    });
+    asker.join();
+    return std::move(*result);
+}
+
 } // namespace
 
 bool kwinFormatKnown(unsigned format) {
@@ -174,11 +194,11 @@ bool kwinFormatKnown(unsigned format) {
 }
 
 PictureSource kwinScreenShotSource() {
-    return {"KWin's screenshot service", fromKWin};
+    return {"KWin's screenshot service", [](Deadline deadline) { return onOwnThread(fromKWin, deadline); }};
 }
 
 PictureSource portalScreenshotSource() {
-    return {"the desktop portal's Screenshot", fromPortal};
+    return {"the desktop portal's Screenshot", [](Deadline deadline) { return onOwnThread(fromPortal, deadline); }};
 }
 
 } // namespace mirevo

@@ -1,15 +1,6 @@
 #include "saver/session/tovik_s.h"
 
-#include <cctype>
-
 namespace mirevo {
-
-std::string musicFileEnding(const std::string& bgmFile) {
-    std::string ending = bgmFile.size() >= 3 ? bgmFile.substr(bgmFile.size() - 3) : bgmFile;
-    for (char& c : ending)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return ending;
-}
 
 TovikS::TovikS(SessionPlatform& platform, Music& music, const Settings& settings, std::string programFolder,
                bool cursorHidden)
@@ -56,29 +47,20 @@ void TovikS::load() {
     viewerStarted_ = platform_.startProgram(viewerPath_);
     viewerStartedAt_ = platform_.now();
 
-    if (settings_.BgmKind == BGM_CD) {
-        music_.CD_Open();
-        setTimer(SessionTimer::Timer2, true);
-    }
-    if (settings_.BgmKind == BGM_FILE) {
-        const std::string ending = musicFileEnding(settings_.BgmFile);
-        if (ending == "WAV") music_.WAV_Play();
-        if (ending == "MP3") {
-            music_.MP3_Play();
-            setTimer(SessionTimer::Timer1, true);
-        }
-    }
+    musicKind_ = musicKindOf(settings_);
+    startMusic(music_, musicKind_);
+    if (musicKind_ == MusicKind::Cd) setTimer(SessionTimer::Timer2, true);
+    if (musicKind_ == MusicKind::Mp3) setTimer(SessionTimer::Timer1, true);
 }
 
 void TovikS::onTimer1() {
     if (ended_ || !timerOn(SessionTimer::Timer1)) return;
-    music_.MP3_Repeat();
+    monitorMusic(music_, MusicKind::Mp3);
 }
 
 void TovikS::onTimer2() {
     if (ended_ || !timerOn(SessionTimer::Timer2)) return;
-    music_.CD_Check();
-    setTimer(SessionTimer::Timer2, music_.CdActive());
+    setTimer(SessionTimer::Timer2, monitorMusic(music_, MusicKind::Cd));
 }
 
 // The viewer needs time to open its window, longer on a busy machine, so a missing window alone ends the
@@ -107,18 +89,10 @@ void TovikS::unload() {
     // Whatever ends the session (a signal, the give-up, a window closed while its process lingers), no viewer
     // is left running without its saver.
     if (viewerStarted_ && !platform_.startedProgramEnded()) platform_.endStartedProgram();
-    if (timerOn(SessionTimer::Timer2)) {
-        setTimer(SessionTimer::Timer2, false);
-        music_.CD_Close();
-    }
-    if (settings_.BgmKind == BGM_FILE) {
-        const std::string ending = musicFileEnding(settings_.BgmFile);
-        if (ending == "WAV") music_.WAV_Stop();
-        if (ending == "MP3") {
-            setTimer(SessionTimer::Timer1, false);
-            music_.MP3_Close();
-        }
-    }
+    const bool cdMonitorOn = timerOn(SessionTimer::Timer2);
+    if (cdMonitorOn) setTimer(SessionTimer::Timer2, false);
+    if (timerOn(SessionTimer::Timer1)) setTimer(SessionTimer::Timer1, false);
+    stopMusic(music_, musicKind_, cdMonitorOn);
     if (cursorHidden_) platform_.showCursor();
     platform_.endProgram();
 }

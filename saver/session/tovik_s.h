@@ -9,6 +9,7 @@
 
 #include "common/program_names.h"
 #include "saver/music/music.h"
+#include "saver/music/music_plan.h"
 #include "common/posix/atomic_file.h"
 #include "saver/session/snapshot_bitmap.h"
 #include "saver/settings/settings.h"
@@ -19,7 +20,7 @@ enum class SessionTimer { Timer1, Timer2, Timer3 };
 
 // Intervals in milliseconds: MP3 restart, CD monitor, viewer watch.
 constexpr int timerInterval(SessionTimer timer) {
-    return timer == SessionTimer::Timer1 ? 1000 : timer == SessionTimer::Timer2 ? 200 : 500;
+    return timer == SessionTimer::Timer1 ? kMp3RestartMs : timer == SessionTimer::Timer2 ? kCdMonitorMs : 500;
 }
 
 // How long the watch waits for the viewer's window to appear before it gives up on the viewer.
@@ -83,13 +84,11 @@ private:
     bool cursorHidden_;
     std::string viewerPath_;
     bool timers_[3] = {false, false, true};
+    MusicKind musicKind_ = MusicKind::None; // what load started
     bool ended_ = false;
     bool viewerStarted_ = false;
     bool viewerWindowSeen_ = false;
     std::chrono::steady_clock::time_point viewerStartedAt_{};
 };
-
-// The upper-cased last three characters of the music file's name: "WAV", "MP3", or anything else.
-std::string musicFileEnding(const std::string& bgmFile);
 
 } // namespace mirevo

@@ -40,12 +40,6 @@ int16_t trackFromText(const std::string& text) {
     return int16_t(*whole);
 }
 
-std::array<IniEntry, 3> settingsEntries(const Settings& settings) {
-    return {IniEntry{kIniKeyBgmKind, std::to_string(settings.BgmKind)},
-            IniEntry{kIniKeyBgmRepeat, std::to_string(settings.BgmRepeat)},
-            IniEntry{kIniKeyBgmFile, settings.BgmFile}};
-}
-
 FileRequest musicFileRequest(const std::string& bgmFolder) {
     return {"ﾌｧｲﾙを開く", "BGMﾌｧｲﾙ (MP3 WAV)", {anyCasePattern("*.MP3"), anyCasePattern("*.WAV")}, bgmFolder};
 }

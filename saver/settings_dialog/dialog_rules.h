@@ -40,12 +40,6 @@ std::vector<std::string> trackList();
 // number outside the 16-bit range, stores 0.
 int16_t trackFromText(const std::string& text);
 
-// The keys OK writes, in order, each time all three.
-struct IniEntry {
-    const char* key;
-    std::string value;
-};
-std::array<IniEntry, 3> settingsEntries(const Settings& settings);
 
 // What the file chooser is asked for. patterns match music files whatever the case of their ending.
 struct FileRequest {

@@ -23,8 +23,8 @@
 #include "saver/settings_dialog/dialog_rules.h"
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_dialog_widgets.h"
-#include "saver/settings_dialog/settings_store.h"
-#include "saver/startup/tovik_b.h"
+#include "saver/settings_file/settings_store.h"
+#include "saver/settings_file/tovik_b.h"
 
 // The icon's registration lives in a static library; naming it here keeps the linker from dropping it.
 static void initDialogIcon() {
@@ -268,11 +268,11 @@ void TovikP::chooseFile() {
 void TovikP::confirm() {
     Settings& settings = state_.settings;
     settings.BgmRepeat = trackFromText(track_->currentText().toStdString());
-    const StoreOutcome outcome = storeSettings(settingsFile_, settings);
-    state_.LastApiResult = outcome.failure == StoreFailure::None ? 1 : 0;
+    const StoreResult stored = storeSettings(settingsFile_, settings);
+    state_.LastApiResult = stored ? 1 : 0;
     // A choice that was not stored is said so, and the dialog stays for another try or Cancel.
-    if (outcome.failure != StoreFailure::None) {
-        services_.showMessage(*this, storeFailureMessage(outcome));
+    if (!stored) {
+        services_.showMessage(*this, storeFailureMessage(stored.reason()));
         return;
     }
     close();

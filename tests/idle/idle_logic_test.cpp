@@ -65,9 +65,8 @@ TEST(IdleDaemon, InhibitsSuspendTheTimerUntilTheLastIsReleasedOrItsOwnerLeaves) 
     RecordingSource source;
     CountingStarter starter;
     IdleDaemon daemon(source, starter, [] { return IdleDaemon::Clock::time_point{}; });
-    uint32_t a1 = 0, a2 = 0, b = 0;
-    daemon.inhibit(":1.5", "mpv", "video", a1), daemon.inhibit(":1.5", "mpv", "video", a2);
-    daemon.inhibit(":1.6", "firefox", "audio", b);
+    const uint32_t a1 = *daemon.inhibit(":1.5", "mpv", "video"), a2 = *daemon.inhibit(":1.5", "mpv", "video");
+    const uint32_t b = *daemon.inhibit(":1.6", "firefox", "audio");
     EXPECT_TRUE(a1 && a2 && b && a1 != a2 && a2 != b && a1 != b);
     EXPECT_EQ(source.suspends, std::vector<bool>{true}) << "suspended once, however many inhibits";
     daemon.serverSaverOn(); // a notice that crossed the inhibit starts nothing
@@ -84,8 +83,8 @@ TEST(IdleDaemon, InhibitsSuspendTheTimerUntilTheLastIsReleasedOrItsOwnerLeaves) 
     EXPECT_EQ(source.resets, 1);
 
     InhibitBook book(0xFFFFFFFFu); // cookies wrap past 0, which callers read as "none"
-    book.add(heldBy("a"), a1), book.add(heldBy("a"), a2);
-    EXPECT_EQ(a2, 1u);
+    EXPECT_EQ(*book.add(heldBy("a")), 0xFFFFFFFFu);
+    EXPECT_EQ(*book.add(heldBy("a")), 1u);
 }
 
 // Many callers, each at its bound: every call finds the caller's own cookies without a walk over the others'
@@ -96,19 +95,17 @@ TEST(InhibitBook, ThreeHundredCallersAtTheirBoundKeepTheirOwnCookies) {
     std::vector<std::vector<uint32_t>> cookies(300);
     for (size_t i = 0; i < InhibitBook::kMaxPerOwner; ++i)
         for (size_t caller = 0; caller < cookies.size(); ++caller) {
-            uint32_t cookie = 0;
-            ASSERT_EQ(book.add({":1." + std::to_string(caller), "app", "why", t0 + std::chrono::seconds(i)},
-                               cookie),
-                      InhibitOutcome::Held);
-            cookies[caller].push_back(cookie);
+            const InhibitResult cookie =
+                book.add({":1." + std::to_string(caller), "app", "why", t0 + std::chrono::seconds(i)});
+            ASSERT_TRUE(cookie.ok());
+            cookies[caller].push_back(*cookie);
         }
-    uint32_t spare = 0;
-    EXPECT_EQ(book.add(heldBy(":1.7"), spare), InhibitOutcome::TooMany);
+    EXPECT_FALSE(book.add(heldBy(":1.7")).ok());
     EXPECT_EQ(book.release(":1.8", cookies[7][0]), ReleaseOutcome::OtherOwner);
     Inhibit released;
     EXPECT_EQ(book.release(":1.7", cookies[7][0], &released), ReleaseOutcome::Released);
     EXPECT_EQ(released.since, t0);
-    EXPECT_EQ(book.add(heldBy(":1.7"), spare), InhibitOutcome::Held) << "a released cookie makes room";
+    EXPECT_TRUE(book.add(heldBy(":1.7")).ok()) << "a released cookie makes room";
     EXPECT_EQ(book.dropOwner(":1.9").size(), InhibitBook::kMaxPerOwner);
     EXPECT_FALSE(book.holds(":1.9"));
     EXPECT_EQ(book.release(":1.9", cookies[9][5]), ReleaseOutcome::UnknownCookie);
@@ -128,12 +125,10 @@ TEST(IdleDaemon, LogsEachInhibitAndDropsThemAllWithTheBus) {
     IdleDaemon daemon(source, starter, [&] { return now; });
     std::vector<std::string> lines;
     daemon.onLog([&](const std::string& line) { lines.push_back(line); });
-    uint32_t a = 0, b = 0, c = 0;
-    daemon.inhibit(":1.5", "mpv", "Playing\nvideo\x1b[2J", a);
+    daemon.inhibit(":1.5", "mpv", "Playing\nvideo\x1b[2J");
     now += std::chrono::seconds(90);
-    daemon.inhibit(":1.6", "", std::string(500, 'r'), b);
-    daemon.inhibit(":1.7", "firefox", "audio", c);
-    daemon.uninhibit(":1.7", c);
+    daemon.inhibit(":1.6", "", std::string(500, 'r'));
+    daemon.uninhibit(":1.7", *daemon.inhibit(":1.7", "firefox", "audio"));
     daemon.ownerLeft(":1.6");
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "mirevo-idle: \"mpv\" holds the screen saver off: \"Playing?video?[2J\"",

@@ -101,7 +101,8 @@ TEST_P(SaverMusic, PlaysWhileTheViewerRunsAndEndsSoonAfterEscape) {
     client.sendKey("Escape");
     const auto escaped = std::chrono::steady_clock::now();
     ASSERT_EQ(saver.waitExit(10s), std::optional<int>(0)) << saver.errors();
-    EXPECT_LE(std::chrono::steady_clock::now() - escaped, 2s);
+    // Soon after: the watch looks twice a second; a busy machine may add a second or two.
+    EXPECT_LE(std::chrono::steady_clock::now() - escaped, 4s);
     std::error_code error;
     const auto size = fs::file_size(heardFile, error);
     EXPECT_FALSE(pollUntil(500ms, [&] { return fs::file_size(heardFile, error) != size; }));

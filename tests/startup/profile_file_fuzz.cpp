@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "saver/startup/profile_file.h"
+#include "saver/settings_file/profile_file.h"
 
 namespace {
 

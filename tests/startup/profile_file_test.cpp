@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "saver/startup/profile_encoding.h"
-#include "saver/startup/profile_file.h"
+#include "saver/settings_file/profile_encoding.h"
+#include "saver/settings_file/profile_file.h"
 #include "tests/harness/temp_dir.h"
 
 namespace mirevo {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "saver/startup/settings_location.h"
-#include "saver/startup/tovik_b.h"
+#include "saver/settings_file/settings_location.h"
+#include "saver/settings_file/tovik_b.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 

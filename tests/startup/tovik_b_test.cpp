@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "saver/startup/tovik_b.h"
+#include "saver/settings_file/tovik_b.h"
 #include "tests/harness/temp_dir.h"
 
 namespace mirevo {

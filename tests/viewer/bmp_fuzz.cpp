@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "viewer/bmp_reader.h"
+#include "viewer/picture/bmp_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace mirevo::viewer;
@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int maxSide : {kMaxBmpSide, limit}) {
         auto result = parseBmp(data, size, [maxSide](const BmpLayout&) { return maxSide; });
         if (!result) continue;
-        const BmpImage& image = *result;
-        size_t row = (static_cast<size_t>(image.width) * 3 + 3) & ~size_t{3};
+        const Picture& image = *result;
+        size_t row = pictureRowBytes(image.width);
         if (image.width <= 0 || image.height <= 0 || image.width > maxSide || image.height > maxSide ||
             image.pixels.size() != row * static_cast<size_t>(image.height))
             std::abort();

@@ -8,7 +8,7 @@
 
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/test_bitmap.h"
-#include "viewer/bmp_reader.h"
+#include "viewer/picture/bmp_reader.h"
 
 using namespace mirevo::viewer;
 using namespace mirevo::test;
@@ -104,7 +104,7 @@ TEST(BmpReader, ReadsRowsPaddedToFourBytesBottomRowFirst) {
         ASSERT_TRUE(writeFile(folder / "a.bmp", bytes));
         for (auto result : {parseBmp(bytes.data(), bytes.size()), loadBmpFile(folder / "a.bmp")}) {
             ASSERT_TRUE(result) << c.width << "x" << c.height << ": " << describe(refusalOf(result));
-            const BmpImage& image = *result;
+            const Picture& image = *result;
             EXPECT_EQ(image.width, c.width);
             EXPECT_EQ(image.height, c.height);
             ASSERT_EQ(image.pixels.size(), c.rowBytes * c.height);

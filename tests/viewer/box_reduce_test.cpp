@@ -7,8 +7,8 @@
 
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/test_bitmap.h"
-#include "viewer/box_reduce.h"
-#include "viewer/snapshot_preload.h"
+#include "viewer/picture/box_reduce.h"
+#include "viewer/picture/snapshot_preload.h"
 
 using namespace mirevo::viewer;
 using namespace mirevo::test;

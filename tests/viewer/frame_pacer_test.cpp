@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "viewer/frame_pacer.h"
+#include "viewer/scene/frame_pacer.h"
 
 using namespace mirevo::viewer;
 

@@ -1,16 +1,18 @@
 // The viewer's command line: which mode, which window, and what is refused.
 #include <gtest/gtest.h>
 
-#include "viewer/hack_arguments.h"
+#include "viewer/hack/hack_arguments.h"
 
 using namespace mirevo::viewer;
 
 namespace {
 
+constexpr std::optional<ViewerMode> kRefused;
+
 struct ArgumentCase {
     std::vector<std::string> args;
     std::optional<std::string> environmentWindow;
-    ViewerMode mode;
+    std::optional<ViewerMode> mode; // nothing: refused
     unsigned long window;
     bool fps;
 };
@@ -30,23 +32,23 @@ const ArgumentCase kArgumentCases[] = {
     {{"--install-xscreensaver"}, std::nullopt, ViewerMode::InstallXscreensaver, 0, false},
     {{"-uninstall-xscreensaver"}, std::nullopt, ViewerMode::UninstallXscreensaver, 0, false},
     // refused
-    {{"--root"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"--root"}, "", ViewerMode::Usage, 0, false},
-    {{"--root"}, "window", ViewerMode::Usage, 0, false},
-    {{"--root"}, "0", ViewerMode::Usage, 0, false},
-    {{"--fps"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"--window-id"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"--window-id", "-5"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"--window-id", "0x"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"--window-id", "12abc"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"--window-id", "99999999999999999999999"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"--window-id", "0x40000000"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"/s"}, std::nullopt, ViewerMode::Usage, 0, false},
-    {{"root"}, "0x10", ViewerMode::Usage, 0, false},
-    {{"--root", "--delay"}, "0x10", ViewerMode::Usage, 0, false},
-    {{"---root"}, "0x10", ViewerMode::Usage, 0, false},
-    {{"--install-xscreensaver", "--root"}, "0x10", ViewerMode::Usage, 0, false},
-    {{"--install-xscreensaver", "--uninstall-xscreensaver"}, std::nullopt, ViewerMode::Usage, 0, false},
+    {{"--root"}, std::nullopt, kRefused, 0, false},
+    {{"--root"}, "", kRefused, 0, false},
+    {{"--root"}, "window", kRefused, 0, false},
+    {{"--root"}, "0", kRefused, 0, false},
+    {{"--fps"}, std::nullopt, kRefused, 0, false},
+    {{"--window-id"}, std::nullopt, kRefused, 0, false},
+    {{"--window-id", "-5"}, std::nullopt, kRefused, 0, false},
+    {{"--window-id", "0x"}, std::nullopt, kRefused, 0, false},
+    {{"--window-id", "12abc"}, std::nullopt, kRefused, 0, false},
+    {{"--window-id", "99999999999999999999999"}, std::nullopt, kRefused, 0, false},
+    {{"--window-id", "0x40000000"}, std::nullopt, kRefused, 0, false},
+    {{"/s"}, std::nullopt, kRefused, 0, false},
+    {{"root"}, "0x10", kRefused, 0, false},
+    {{"--root", "--delay"}, "0x10", kRefused, 0, false},
+    {{"---root"}, "0x10", kRefused, 0, false},
+    {{"--install-xscreensaver", "--root"}, "0x10", kRefused, 0, false},
+    {{"--install-xscreensaver", "--uninstall-xscreensaver"}, std::nullopt, kRefused, 0, false},
 };
 
 } // namespace
@@ -56,12 +58,16 @@ TEST(ViewerArguments, ModeWindowAndRefusals) {
         std::string line;
         for (const auto& arg : c.args) line += arg + " ";
         SCOPED_TRACE(line + "XSCREENSAVER_WINDOW=" + c.environmentWindow.value_or("(unset)"));
-        const ViewerArguments parsed = parseViewerArguments(c.args, c.environmentWindow);
-        EXPECT_EQ(parsed.mode, c.mode);
-        if (c.mode == ViewerMode::Hack) {
-            EXPECT_EQ(parsed.window, c.window);
-            EXPECT_EQ(parsed.showFps, c.fps);
+        const auto parsed = parseViewerArguments(c.args, c.environmentWindow);
+        ASSERT_EQ(parsed.ok(), c.mode.has_value()) << (parsed ? "" : parsed.reason());
+        if (!parsed) {
+            EXPECT_FALSE(parsed.reason().empty());
+            continue;
         }
-        EXPECT_EQ(parsed.problem.empty(), c.mode != ViewerMode::Usage) << parsed.problem;
+        EXPECT_EQ(parsed->mode, *c.mode);
+        if (c.mode == ViewerMode::Hack) {
+            EXPECT_EQ(parsed->window, c.window);
+            EXPECT_EQ(parsed->showFps, c.fps);
+        }
     }
 }

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "viewer/desktop_picture.h"
-#include "viewer/fps_figure.h"
-#include "viewer/resuming_clock.h"
+#include "viewer/picture/desktop_picture.h"
+#include "viewer/scene/fps_figure.h"
+#include "viewer/scene/resuming_clock.h"
 
 using namespace mirevo::viewer;
 
@@ -18,8 +18,8 @@ struct Rgb {
 };
 
 // The picture's pixel at (x, y) counted from its top-left, as the screen showed it.
-Rgb pictureAt(const BmpImage& image, int x, int yFromTop) {
-    const size_t row = (static_cast<size_t>(image.width) * 3 + 3) & ~size_t{3};
+Rgb pictureAt(const Picture& image, int x, int yFromTop) {
+    const size_t row = pictureRowBytes(image.width);
     const uint8_t* p = image.pixels.data() + row * static_cast<size_t>(image.height - 1 - yFromTop) + 3 * x;
     return {p[2], p[1], p[0]};
 }
@@ -70,7 +70,7 @@ TEST(DesktopPicture, EveryPixelLayoutComesOutMirroredBottomRowFirst) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto data = packScreen(c.layout);
-        const BmpImage image = mirroredPicture(data.data(), c.layout);
+        const Picture image = mirroredPicture(data.data(), c.layout);
         ASSERT_EQ(image.width, 7);
         ASSERT_EQ(image.height, 5);
         for (int y = 0; y < 5; ++y)
@@ -87,7 +87,7 @@ TEST(DesktopPicture, EveryPixelLayoutComesOutMirroredBottomRowFirst) {
 TEST(DesktopPicture, ALargePictureIsReducedAndAnUnknownLayoutRefused) {
     PixelLayout layout{8, 6, 32, 32, false, 0xFF0000, 0xFF00, 0xFF};
     const auto data = packScreen(layout);
-    const BmpImage half = mirroredPicture(data.data(), layout, 2);
+    const Picture half = mirroredPicture(data.data(), layout, 2);
     ASSERT_EQ(half.width, 4);
     ASSERT_EQ(half.height, 3);
     // The top-left of the reduced picture averages the screen's top-right 2 x 2 block.
@@ -102,7 +102,7 @@ TEST(DesktopPicture, ALargePictureIsReducedAndAnUnknownLayoutRefused) {
 }
 
 TEST(DesktopPicture, TheBuiltInPictureIsNeitherBlackNorSymmetric) {
-    const BmpImage image = builtInPicture(64, 40);
+    const Picture image = builtInPicture(64, 40);
     ASSERT_EQ(image.width, 64);
     ASSERT_EQ(image.height, 40);
     int black = 0, mirrored = 0, flipped = 0;

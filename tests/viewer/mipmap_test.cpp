@@ -2,20 +2,20 @@
 #include <gtest/gtest.h>
 
 #include "tests/harness/test_bitmap.h"
-#include "viewer/bmp_reader.h"
-#include "viewer/mipmap_levels.h"
-#include "viewer/mipmap_path.h"
+#include "viewer/picture/bmp_reader.h"
+#include "viewer/picture/mipmap_levels.h"
+#include "viewer/scene/mipmap_path.h"
 
 using namespace mirevo::viewer;
 
 namespace {
 
-BmpImage imageOf(int width, int height, const std::function<mirevo::test::Rgb(int, int)>& colour) {
+Picture imageOf(int width, int height, const std::function<mirevo::test::Rgb(int, int)>& colour) {
     auto bytes = mirevo::test::makeBmp(width, height, colour);
     return std::move(*parseBmp(bytes.data(), bytes.size()));
 }
 
-mirevo::test::Rgb pixel(const BmpImage& image, int x, int rowFromBottom) {
+mirevo::test::Rgb pixel(const Picture& image, int x, int rowFromBottom) {
     size_t row = (size_t(image.width) * 3 + 3) & ~size_t{3};
     const uint8_t* p = &image.pixels[row * rowFromBottom + size_t(x) * 3];
     return {p[2], p[1], p[0]};
@@ -29,10 +29,10 @@ TEST(MipmapLevels, HalveDownToOnePixelAsTheGlSizesLevels) {
     };
     const Case cases[] = {{1920, 1080, 11}, {1023, 3, 10}, {1, 7, 3}, {5, 1, 3}, {1, 1, 1}};
     for (const Case& c : cases) {
-        BmpImage level = imageOf(c.width, c.height, [](int, int) { return mirevo::test::Rgb{9, 9, 9}; });
+        Picture level = imageOf(c.width, c.height, [](int, int) { return mirevo::test::Rgb{9, 9, 9}; });
         int levels = 1;
         while (level.width > 1 || level.height > 1) {
-            BmpImage next = halveImage(level);
+            Picture next = halveImage(level);
             EXPECT_EQ(next.width, std::max(1, level.width / 2));
             EXPECT_EQ(next.height, std::max(1, level.height / 2));
             EXPECT_EQ(next.pixels.size(), ((size_t(next.width) * 3 + 3) & ~size_t{3}) * next.height);
@@ -46,17 +46,17 @@ TEST(MipmapLevels, HalveDownToOnePixelAsTheGlSizesLevels) {
 
 TEST(MipmapLevels, AverageEachTwoByTwoBlock) {
     // 4 x 2: left block black and white, right block all red; rows padded from 12 to 12 bytes.
-    BmpImage image = imageOf(4, 2, [](int x, int y) {
+    Picture image = imageOf(4, 2, [](int x, int y) {
         if (x >= 2) return mirevo::test::Rgb{200, 0, 0};
         return (x + y) % 2 ? mirevo::test::Rgb{255, 255, 255} : mirevo::test::Rgb{0, 0, 0};
     });
-    BmpImage half = halveImage(image);
+    Picture half = halveImage(image);
     ASSERT_EQ(half.width, 2);
     ASSERT_EQ(half.height, 1);
     EXPECT_EQ(pixel(half, 0, 0), (mirevo::test::Rgb{128, 128, 128}));
     EXPECT_EQ(pixel(half, 1, 0), (mirevo::test::Rgb{200, 0, 0}));
     // A single column pairs rows only.
-    BmpImage column = imageOf(1, 2, [](int, int y) {
+    Picture column = imageOf(1, 2, [](int, int y) {
         return y ? mirevo::test::Rgb{0, 100, 0} : mirevo::test::Rgb{0, 0, 0};
     });
     EXPECT_EQ(pixel(halveImage(column), 0, 0), (mirevo::test::Rgb{0, 50, 0}));

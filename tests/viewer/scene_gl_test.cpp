@@ -10,9 +10,9 @@
 #include "tests/harness/xvfb.h"
 #include "tests/viewer/gl_test_context.h"
 #include "tests/viewer/scene_math.h"
-#include "viewer/gl_scene.h"
-#include "viewer/scene_texture.h"
-#include "viewer/snapshot_preload.h"
+#include "viewer/scene/gl_scene.h"
+#include "viewer/scene/scene_texture.h"
+#include "viewer/picture/snapshot_preload.h"
 
 using namespace mirevo::viewer;
 using namespace mirevo::test;

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "viewer/frame_clock.h"
-#include "viewer/key_state.h"
-#include "viewer/scene_motion.h"
+#include "viewer/scene/frame_clock.h"
+#include "viewer/scene/key_state.h"
+#include "viewer/scene/scene_motion.h"
 
 using namespace mirevo::viewer;
 

@@ -2,7 +2,7 @@
 // with every other byte kept.
 #include <gtest/gtest.h>
 
-#include "viewer/xscreensaver_file.h"
+#include "viewer/hack/xscreensaver_file.h"
 
 using namespace mirevo::viewer;
 

@@ -5,16 +5,20 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "saver/startup/tovik_b.h"
+#include "saver/settings_file/tovik_b.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/headless_sway.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/test_bitmap.h"
+#include "tests/music/sound_fixtures.h"
 
 namespace mirevo::test {
 namespace {
@@ -59,6 +63,83 @@ Rgb snapshotPixel(const std::vector<uint8_t>& file, int x, int y) {
     const int width = int(le32(&file[18])), height = int(le32(&file[22]));
     const uint8_t* bgr = &file[54 + size_t(height - 1 - y) * bmpRowBytes(width) + size_t(x) * 3];
     return {bgr[2], bgr[1], bgr[0]};
+}
+
+// The processes running this program file.
+std::vector<pid_t> processesOf(const std::string& program) {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (std::filesystem::read_symlink(entry.path() / "exe", error) == program) found.push_back(pid_t(std::stoi(name)));
+    }
+    return found;
+}
+
+// The floor in black space on one output: a good share of it black, a good share in the desktop's colours.
+bool floorOn(const Image& shot, const std::vector<Rgb>& desktopColours) {
+    int black = 0, coloured = 0, samples = 0;
+    for (int y = 0; y < shot.height; y += 5)
+        for (int x = 0; x < shot.width; x += 5, ++samples) {
+            const Rgb c = shot.at(x, y);
+            black += colourDistance(c, {0, 0, 0}) <= 8;
+            for (const Rgb& d : desktopColours)
+                coloured += colourDistance(c, d) <= 40;
+        }
+    return black > samples / 6 && coloured > samples / 10;
+}
+
+TEST_F(SaverOnSway, FloorOnEveryOutputMusicAndEscapeEndsEveryProcess) {
+    namespace fs = std::filesystem;
+    ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr", "Mirevo.dll"}));
+    const fs::path tone = fs::path(programs.path()) / "tone 660.wav";
+    ASSERT_TRUE(makeTone(tone, 660, 1.0));
+    std::ofstream(programs / "Mirevo.ini") << "[Section]\nBGM区分=2\nBGMﾘﾋﾟｰﾄ=0\nBGMﾌｧｲﾙ=" << tone.string() << "\n";
+    const std::string heardFile = runtime / "heard.raw";
+    // An X display named in the environment: nothing in a Wayland session may use it, and the viewer does
+    // not even see it.
+    auto session = saver(programs / "Mirevo.scr", {"/s"},
+                         {{"DISPLAY", ":97"}, {"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", heardFile},
+                          {"HOME", runtime.path()}});
+    const std::string viewerProgram = programs / "Mirevo.dll";
+    pid_t viewer = 0;
+    ASSERT_TRUE(pollUntil(30s, [&] {
+        const auto found = processesOf(viewerProgram);
+        viewer = found.empty() ? 0 : found.front();
+        return viewer != 0 || !session->running();
+    }) && viewer) << session->errors();
+    const std::string viewerEnvironment = readFile("/proc/" + std::to_string(viewer) + "/environ");
+    EXPECT_EQ(viewerEnvironment.find(std::string("\0DISPLAY=", 9)), std::string::npos);
+    EXPECT_NE(viewerEnvironment.find("MIREVO_PLATFORM=wayland"), std::string::npos);
+
+    // Each output covered at its own size, the desktop's own colours on its floor.
+    const std::vector<Rgb> desktop{{255, 0, 0}, {0, 255, 0}};
+    for (const auto& [output, width, height] : {std::tuple{"HEADLESS-1", 800, 600}, std::tuple{"HEADLESS-2", 640, 480}}) {
+        std::optional<Image> shot;
+        EXPECT_TRUE(pollUntil(30s, [&] {
+            shot = sway->screenshot(output);
+            return (shot && floorOn(*shot, desktop)) || !session->running();
+        }) && session->running()) << output << ": " << session->errors();
+        ASSERT_TRUE(shot);
+        EXPECT_EQ(shot->width, width);
+        EXPECT_EQ(shot->height, height);
+    }
+    // The music plays.
+    EXPECT_TRUE(pollUntil(30s, [&] { return windowsWithTone(readLeftChannel(heardFile), RATE / 10, 660, 2000) >= 3; }));
+    // A second start ends at once, leaving this session be.
+    auto second = saver(programs / "Mirevo.scr", {"/s"});
+    EXPECT_EQ(second->waitExit(10s), 0) << second->errors();
+    EXPECT_TRUE(session->running());
+
+    // The mouse does not end it.
+    ASSERT_TRUE(sway->click(400, 300));
+    EXPECT_FALSE(session->waitExit(1s).has_value());
+
+    // Escape ends the viewer and the saver within a second (the saver ends its viewer before it goes).
+    ASSERT_TRUE(sway->pressKey("Escape"));
+    EXPECT_EQ(session->waitExit(1s), 0) << session->errors();
+    EXPECT_TRUE(processesOf(viewerProgram).empty());
 }
 
 TEST_F(SaverOnSway, SnapshotIsEveryOutputByItsPlaceMirrored) {

@@ -22,9 +22,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One bus for the whole program: Qt keeps its first session-bus connection.
+// One bus for the whole program (Qt keeps its first session-bus connection), where no installed portal or
+// KWin is started on demand.
 DBusSession& bus() {
-    static DBusSession session;
+    static DBusSession session({}, DBusSession::Activation::Off);
     return session;
 }
 

@@ -1,0 +1,150 @@
+// The ini file on disk: bounded reads, and writes that replace the whole file at once.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <set>
+
+#include "common/posix/atomic_file.h"
+#include "common/posix/unique_fd.h"
+#include "saver/settings_file/profile_file.h"
+
+namespace mirevo {
+namespace {
+
+enum class ReadStatus { Ok, Missing, TooLarge, Refused };
+
+struct FileBytes {
+    ReadStatus status = ReadStatus::Refused;
+    std::string bytes;
+    struct stat info {};
+};
+
+FileBytes readBounded(const std::string& path) {
+    FileBytes result;
+    // O_NONBLOCK: a FIFO put in the ini's place must not hang the saver.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) {
+        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Refused;
+        return result;
+    }
+    if (::fstat(fd.get(), &result.info) != 0 || !S_ISREG(result.info.st_mode)) return result;
+    if (static_cast<std::size_t>(result.info.st_size) > kMaxProfileFileBytes) {
+        result.status = ReadStatus::TooLarge;
+        return result;
+    }
+    // One byte more than the file holds, so a file that grows meanwhile is noticed and read on, up to the
+    // limit.
+    result.bytes.resize(static_cast<std::size_t>(result.info.st_size) + 1);
+    std::size_t total = 0;
+    for (;;) {
+        if (total == result.bytes.size()) {
+            if (total > kMaxProfileFileBytes) {
+                result.bytes.clear();
+                result.status = ReadStatus::TooLarge;
+                return result;
+            }
+            result.bytes.resize(std::min(total * 2, kMaxProfileFileBytes + 1));
+        }
+        const ssize_t got = ::read(fd.get(), result.bytes.data() + total, result.bytes.size() - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return result;
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    result.bytes.resize(total);
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+// A file too large to be a settings file is named once per run, however often it is asked for.
+void reportTooLarge(const std::string& path) {
+    static std::mutex guard;
+    static std::set<std::string> named;
+    const std::lock_guard<std::mutex> lock(guard);
+    if (!named.insert(path).second) return;
+    std::fprintf(stderr, "Mirevo.scr: %s is larger than %zu MiB; its settings are not read or changed.\n",
+                 path.c_str(), kMaxProfileFileBytes >> 20);
+}
+
+// The file a write must replace: a symbolic link's target, so the link itself stays.
+std::optional<std::string> writeTarget(const std::string& path) {
+    struct stat linkInfo {};
+    if (::lstat(path.c_str(), &linkInfo) != 0)
+        return errno == ENOENT ? std::optional<std::string>(path) : std::nullopt;
+    if (!S_ISLNK(linkInfo.st_mode)) return path;
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved) return std::nullopt; // a dangling link: don't guess where it meant to point
+    return std::string(resolved.get());
+}
+
+} // namespace
+
+std::optional<std::string> readProfileString(const std::string& path, const std::string& section,
+                                             const std::string& key) {
+    const FileBytes file = readBounded(path);
+    if (file.status == ReadStatus::TooLarge) reportTooLarge(path);
+    if (file.status != ReadStatus::Ok) return std::nullopt;
+    return profileTextValue(file.bytes, section, key);
+}
+
+ProfileEdit editProfileFile(const std::string& path, const std::string& section,
+                            const std::vector<ProfileValue>& values) {
+    ProfileEdit edit;
+    const auto target = path.empty() ? std::nullopt : writeTarget(path);
+    if (!target) {
+        edit.refusal = ProfileEditRefusal::Unreadable;
+        return edit;
+    }
+    edit.target = *target;
+    const FileBytes file = readBounded(edit.target);
+    if (file.status == ReadStatus::TooLarge) {
+        reportTooLarge(edit.target);
+        edit.refusal = ProfileEditRefusal::TooLarge;
+        return edit;
+    }
+    if (file.status != ReadStatus::Ok && file.status != ReadStatus::Missing) {
+        edit.refusal = ProfileEditRefusal::Unreadable;
+        return edit;
+    }
+    if (file.status == ReadStatus::Ok) {
+        // Read-only for its owner (root included, who may write anything) or refused to us: left alone.
+        if ((file.info.st_mode & 0222) == 0 || ::access(edit.target.c_str(), W_OK) != 0) {
+            edit.refusal = ProfileEditRefusal::ReadOnly;
+            return edit;
+        }
+    }
+    auto edited = profileTextWithValues(file.bytes, section, values);
+    if (!edited) {
+        edit.refusal = ProfileEditRefusal::ValueUnfit;
+        return edit;
+    }
+    edit.bytes = std::move(*edited);
+    return edit;
+}
+
+bool writeProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+    const ProfileEdit edit = editProfileFile(path, section, {{key, value}});
+    return edit.refusal == ProfileEditRefusal::None && writeProfileEdit(edit).ok();
+}
+
+WriteResult writeProfileEdit(const ProfileEdit& edit) {
+    struct stat existing {};
+    const bool replacing = ::stat(edit.target.c_str(), &existing) == 0;
+    ReplaceOptions options;
+    options.mode = 0600;
+    options.keepModeOf = replacing ? &existing : nullptr;
+    options.durable = true;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(edit.bytes.data());
+    return writeFileAtomically(edit.target, bytes, edit.bytes.size(), options);
+}
+
+} // namespace mirevo

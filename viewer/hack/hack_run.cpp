@@ -1,0 +1,172 @@
+#include "viewer/hack/hack_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <future>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "common/posix/paths.h"
+#include "common/user_folders.h"
+#include "viewer/picture/desktop_picture.h"
+#include "viewer/scene/fps_figure.h"
+#include "viewer/scene/frame_pacer.h"
+#include "viewer/scene/gl_scene.h"
+#include "viewer/hack/hack_arguments.h"
+#include "viewer/hack/hack_music.h"
+#include "viewer/scene/linux_end_signals.h"
+#include "viewer/scene/resuming_clock.h"
+#include "viewer/scene/scene_motion.h"
+#include "viewer/scene/scene_texture.h"
+#include "viewer/picture/snapshot_preload.h"
+#include "viewer/scene/trace.h"
+#include "viewer/x11/x11_desktop_picture.h"
+#include "viewer/x11/x11_hack_window.h"
+#include "viewer/hack/xscreensaver_file.h"
+#include "viewer/hack/xscreensaver_install.h"
+
+namespace mirevo::viewer {
+
+namespace {
+
+// Debian's xscreensaver keeps its defaults here; a user's ~/.xscreensaver overrides them.
+constexpr const char* kXscreensaverDefaults = "/etc/X11/app-defaults/XScreenSaver";
+
+std::optional<std::string> readText(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool userAllowsDesktopImages() {
+    return desktopImagesAllowed(readText(userBaseFolder({}, environmentText("HOME"), ".xscreensaver")),
+                                readText(kXscreensaverDefaults));
+}
+
+uint64_t monotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
+struct PreparedPicture {
+    PreparedSnapshot prepared;
+    PictureSource source = PictureSource::BuiltIn;
+};
+
+// The desktop picture and its smaller levels, on a thread of its own while the GL is set up. A picture
+// larger than the GL's largest texture (rare beyond kSideEveryGlTakes) is reduced again by the upload.
+std::future<PreparedPicture> startPicture(unsigned long window) {
+    auto take = [window] {
+        DesktopPicture picture =
+            takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes);
+        return PreparedPicture{preparePicture(std::move(picture.image)), picture.source};
+    };
+    try {
+        return std::async(std::launch::async, take);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, take);
+    }
+}
+
+int runHack(const ViewerArguments& arguments) {
+    if (!linuxEndWithParent()) return 0;
+    Trace trace;
+    trace.mark("start");
+    // Two threads talk to the X server, each on its own connection.
+    X11HackWindow::allowThreads();
+    auto pictureJob = startPicture(arguments.window);
+    X11HackWindow::OpenFailure failure = X11HackWindow::OpenFailure::Nothing;
+    std::string error;
+    auto window = X11HackWindow::open(arguments.window, failure, error);
+    if (!window) {
+        std::fprintf(stderr, "mirevo-hack: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "PixelFormat Selected: %d\nBPP: %d\n", window->visualId(), window->depth());
+    const double startSeconds = Trace::monotonicSeconds();
+    {
+        SceneTexture texture;
+        trace.mark("context");
+        const PreparedPicture picture = pictureJob.get();
+        if (trace.on() && picture.prepared.image)
+            trace.mark("picture", std::string(describe(picture.source)) + " " +
+                                      std::to_string(picture.prepared.image->width) + "x" +
+                                      std::to_string(picture.prepared.image->height));
+        InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
+                  [] { return !endRequested(); });
+        resizeScene(window->width(), window->height());
+
+        ResumingClock clock(1000000000u, monotonicNanoseconds());
+        SceneMotion motion;
+        FramePacer pacer(0);
+        FrameRateCounter rate;
+        std::unique_ptr<HackMusic> music;
+        unsigned long frames = 0;
+        while (!endRequested()) {
+            bool resized = false;
+            if (!window->handleEvents(resized)) break;
+            if (resized) resizeScene(window->width(), window->height());
+            const double now = Trace::monotonicSeconds();
+            const double wait = pacer.secondsUntilDue(now - startSeconds);
+            if (wait > 0) {
+                window->waitForEvents(static_cast<int>(wait * 1000.0) + 1);
+                continue;
+            }
+            const FrameTimes times = clock.tick(monotonicNanoseconds());
+            DrawScene(motion.step(times.elapsedSeconds, times.frameSeconds), texture);
+            if (arguments.showFps) {
+                rate.frameAt(now);
+                const int cell = std::max(2, window->height() / 160);
+                drawCells(figureCells(std::to_string(rate.figure())), window->width(), window->height(), cell);
+            }
+            window->swap();
+            pacer.frameDone(now - startSeconds, Trace::monotonicSeconds() - startSeconds);
+            if (++frames == 1) {
+                trace.mark("first-frame");
+                // After the first frame, so that the picture shows as soon as it can.
+                music = HackMusic::startIfFirst(thisProgramFolder(), Trace::monotonicSeconds());
+            }
+            if (music) music->tick(Trace::monotonicSeconds());
+        }
+        if (trace.on()) trace.mark("frames", std::to_string(frames));
+        // The texture name goes while its context still exists; the music stops before the window goes.
+    }
+    window->deleteContext();
+    return 0;
+}
+
+} // namespace
+
+int runWithArguments(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const char* environmentWindow = std::getenv("XSCREENSAVER_WINDOW");
+    const auto arguments = parseViewerArguments(
+        args, environmentWindow ? std::optional<std::string>(environmentWindow) : std::nullopt);
+    if (!arguments) {
+        std::fprintf(stderr, "mirevo-hack: %s; %s\n", arguments.reason().c_str(), kHackUsage);
+        return 1;
+    }
+    switch (arguments->mode) {
+    case ViewerMode::Hack:
+        return runHack(*arguments);
+    case ViewerMode::InstallXscreensaver:
+        return editXscreensaverPrograms(true);
+    case ViewerMode::UninstallXscreensaver:
+        return editXscreensaverPrograms(false);
+    case ViewerMode::Standalone:
+        break;
+    }
+    return 1;
+}
+
+} // namespace mirevo::viewer

@@ -1,0 +1,121 @@
+#include "viewer/hack/xscreensaver_install.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/user_folders.h"
+#include "common/posix/atomic_file.h"
+#include "common/posix/paths.h"
+#include "viewer/hack/xscreensaver_file.h"
+
+namespace mirevo::viewer {
+
+namespace {
+
+constexpr const char* kHackName = "mirevo-hack";
+// Where Debian's xscreensaver runs its hacks from: a hack there is named without its folder.
+constexpr const char* kSystemHackFolder = "/usr/libexec/xscreensaver";
+
+bool isExecutable(const std::string& path) {
+    return access(path.c_str(), X_OK) == 0;
+}
+
+std::string lastComponent(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// The command xscreensaver is to run: the bare name where it finds it in its own folder, else the installed
+// link by its full path, else this very program (a build folder, a copy).
+std::string hackCommand() {
+    const std::string folder = thisProgramFolder();
+    const std::string installedFolder = folder + "/../../libexec/xscreensaver";
+    char resolved[PATH_MAX], system[PATH_MAX], linkFolder[PATH_MAX];
+    const std::string installed = installedFolder + "/" + kHackName;
+    if (isExecutable(installed) && realpath(installed.c_str(), resolved)) {
+        const std::string systemHack = std::string(kSystemHackFolder) + "/" + kHackName;
+        if (realpath(systemHack.c_str(), system) && std::string(system) == resolved) return kHackName;
+        // The link itself, not its target, so that the settings find the hack by its name.
+        if (realpath(installedFolder.c_str(), linkFolder)) return std::string(linkFolder) + "/" + kHackName;
+    }
+    return thisProgramPath();
+}
+
+std::optional<std::string> readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return text.str();
+}
+
+} // namespace
+
+int editXscreensaverPrograms(bool add) {
+    std::string path = userBaseFolder({}, environmentText("HOME"), ".xscreensaver");
+    if (path.empty()) {
+        std::fprintf(stderr, "mirevo-hack: no home folder to find .xscreensaver in\n");
+        return 1;
+    }
+    // A link (a managed dotfile) is edited where it points.
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved)) path = resolved;
+    const std::optional<std::string> text = readWhole(path);
+    if (!text) {
+        if (!add) {
+            std::printf("%s: no such file, so Mirevo is not in xscreensaver's list\n", path.c_str());
+            return 0;
+        }
+        std::fprintf(stderr,
+                     "mirevo-hack: %s not found; xscreensaver makes it when its settings are first saved "
+                     "(run xscreensaver-settings once), then run this again\n",
+                     path.c_str());
+        return 1;
+    }
+    ProgramsEditResult edit{ProgramsEdit::NotThere, *text};
+    if (add) {
+        // Listed already by either name (an entry for a build folder's viewer counts too).
+        if (removeHackFromPrograms(*text, lastComponent(thisProgramPath())).outcome == ProgramsEdit::Changed)
+            edit = {ProgramsEdit::AlreadyThere, *text};
+        else
+            edit = addHackToPrograms(*text, hackCommand(), kHackName);
+    } else {
+        edit = removeHackFromPrograms(*text, kHackName);
+        auto second = removeHackFromPrograms(edit.text, lastComponent(thisProgramPath()));
+        if (second.outcome == ProgramsEdit::Changed) edit = {ProgramsEdit::Changed, second.text};
+    }
+    switch (edit.outcome) {
+    case ProgramsEdit::AlreadyThere:
+        std::printf("%s: Mirevo is already in the programs list\n", path.c_str());
+        return 0;
+    case ProgramsEdit::NotThere:
+        std::printf("%s: Mirevo is not in the programs list\n", path.c_str());
+        return 0;
+    case ProgramsEdit::NoList:
+        std::fprintf(stderr, "mirevo-hack: %s has no programs list this command can edit\n", path.c_str());
+        return 1;
+    case ProgramsEdit::Changed:
+        break;
+    }
+    struct stat before {};
+    ReplaceOptions options;
+    options.keepModeOf = stat(path.c_str(), &before) == 0 ? &before : nullptr;
+    options.durable = true;
+    const WriteResult written = writeFileAtomically(
+        path, reinterpret_cast<const uint8_t*>(edit.text.data()), edit.text.size(), options);
+    if (!written) {
+        std::fprintf(stderr, "mirevo-hack: cannot write %s: %s\n", path.c_str(), written.reason().why.c_str());
+        return 1;
+    }
+    std::printf("%s: Mirevo %s the programs list\n", path.c_str(), add ? "added to" : "taken out of");
+    return 0;
+}
+
+} // namespace mirevo::viewer

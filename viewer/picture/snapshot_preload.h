@@ -1,0 +1,60 @@
+#pragma once
+// Reading the snapshot and averaging its smaller mipmap levels need no GL, so they start at program entry on
+// a helper thread and overlap with opening the display and creating the GL context; the GL thread then only
+// uploads, and its window answers Escape and signals meanwhile. The helper touches nothing but the file, its
+// own buffers and what this object shares with it.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "viewer/picture/bmp_reader.h"
+
+namespace mirevo::viewer {
+
+// Every GL met in practice takes a texture this large, so a picture within it is read without waiting for
+// the context; a larger one waits for the GL's own limit, so that it is reduced while it is read.
+inline constexpr int kSideEveryGlTakes = 4096;
+
+struct PreparedSnapshot {
+    BmpResult<Picture> image;
+    std::vector<Picture> smallerLevels; // level 1 down to 1 x 1; empty when the file was refused
+};
+
+// Refused as OutOfMemory when the picture or its levels find no room.
+PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSide = {},
+                                 const std::atomic<bool>* cancelled = nullptr);
+// The same for a picture already in memory (one taken from the X server).
+PreparedSnapshot preparePicture(Picture picture);
+
+class SnapshotPreload {
+public:
+    explicit SnapshotPreload(const std::string& path);
+    // Abandons a read still running and waits for the helper, which stops between two bands of rows.
+    ~SnapshotPreload();
+    SnapshotPreload(const SnapshotPreload&) = delete;
+    SnapshotPreload& operator=(const SnapshotPreload&) = delete;
+
+    const std::string& path() const { return path_; }
+    // The GL's largest texture side, once its context exists.
+    void setMaxTextureSide(int side);
+    // Waits up to timeout; true when take() will not wait.
+    bool ready(std::chrono::milliseconds timeout);
+    // Call once.
+    PreparedSnapshot take();
+
+private:
+    int maxSideFor(const BmpLayout& layout);
+
+    std::string path_;
+    std::atomic<bool> cancelled_{false};
+    std::mutex mutex_;
+    std::condition_variable limitKnown_;
+    int maxTextureSide_ = 0;               // 0 until the GL has said
+    std::future<PreparedSnapshot> result_; // last, so the helper is gone before what it uses
+};
+
+} // namespace mirevo::viewer

@@ -1,0 +1,38 @@
+#pragma once
+// The scene in OpenGL 1.1 calls: set-up once, then one frame of the moving floor per call. The context must
+// be current.
+#include <string>
+#include <vector>
+
+#include "viewer/scene/fps_figure.h"
+#include "viewer/scene/scene_motion.h"
+#include "viewer/scene/scene_texture.h"
+
+namespace mirevo::viewer {
+
+// Viewport, the projection (fixed from this size for the whole run), the eye translation, black clear colour,
+// depth test, and the snapshot as texture (a refused snapshot leaves a white floor). Always true.
+bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath);
+// The same with the snapshot read beforehand (see SnapshotPreload); keepGoing is asked during a long upload.
+bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath,
+               const PreparedSnapshot& prepared, const KeepGoing& keepGoing = {});
+// Black, before the first frame.
+void clearScreen();
+// On every size notification; the projection keeps its aspect.
+void setViewport(int width, int height);
+// Clears, draws the floor in the pose, leaves the model-view stack as it found it.
+void DrawScene(const FramePose& pose, const SceneTexture& texture);
+// The floor's transform pushed onto the model-view matrix: tilt, drift, spin, lowering.
+void applyFloorTransform(const FramePose& pose);
+
+} // namespace mirevo::viewer
+
+namespace mirevo::viewer {
+
+// For a window whose size changes under the viewer (a hack's): the viewport and the projection follow it,
+// so the floor keeps the window's own aspect. The model-view matrix is left as it is.
+void resizeScene(int width, int height);
+// Squares of cellPixels at the window's top-left corner, one per lit cell (the frame-rate figure).
+void drawCells(const std::vector<FigureCell>& cells, int width, int height, int cellPixels);
+
+} // namespace mirevo::viewer

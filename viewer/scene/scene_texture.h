@@ -1,0 +1,64 @@
+#pragma once
+// SceneTexture: the one texture the floor shows, made from the snapshot. Holds its GL name while it lives;
+// the GL context must be current for every call.
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "viewer/picture/bmp_reader.h"
+#include "viewer/scene/mipmap_path.h"
+#include "viewer/picture/snapshot_preload.h"
+
+namespace mirevo::viewer {
+
+// Asked between the bands of rows of a large upload: false abandons it (the viewer is ending).
+using KeepGoing = std::function<bool()>;
+
+class SceneTexture {
+public:
+    SceneTexture() = default;
+    ~SceneTexture() { Release(); }
+    SceneTexture(const SceneTexture&) = delete;
+    SceneTexture& operator=(const SceneTexture&) = delete;
+
+    // Deletes the texture name, if any.
+    void Release();
+    // A fresh, bound texture name with repeat wrapping and linear mipmap filtering, no image yet.
+    bool Create(const std::string& fileName);
+    void Bind() const;
+    // Creates the texture and gives it the snapshot's image, reduced to what the GL takes. False, with the
+    // texture left without an image (the floor then shows white), when the file is refused or finds no room.
+    bool LoadBitmapFile(const std::string& fileName);
+    // The same with a snapshot read (and its smaller levels averaged) beforehand.
+    bool loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
+                      const KeepGoing& keepGoing = {});
+    // Gives the bound texture the image and its mipmap chain, by the path the context allows or the one asked
+    // for; smaller levels already averaged are used where the chain is built here.
+    // False when keepGoing abandoned it.
+    bool upload(const Picture& image, std::optional<MipmapPath> forced = std::nullopt,
+                const std::vector<Picture>* smallerLevels = nullptr, const KeepGoing& keepGoing = {});
+
+    unsigned name() const { return handle_ ? handle_ - 1 : 0; }
+    bool empty() const { return handle_ == 0; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    const std::string& fileName() const { return fileName_; }
+    BmpRefusal lastRefusal() const { return lastRefusal_; }
+    std::optional<MipmapPath> lastPath() const { return lastPath_; }
+
+private:
+    // upload() without ever throwing: no room for the image, here or in the GL, refuses it as OutOfMemory.
+    bool uploadWithin(const Picture& image, const std::vector<Picture>* smallerLevels,
+                      const KeepGoing& keepGoing);
+
+    unsigned handle_ = 0; // the GL name plus one; 0 while the holder owns no texture
+    int width_ = 0, height_ = 0;
+    std::string fileName_;
+    BmpRefusal lastRefusal_ = BmpRefusal::None;
+    std::optional<MipmapPath> lastPath_;
+};
+
+// What the current context offers for building the mipmap chain.
+GlCapabilities currentGlCapabilities();
+
+} // namespace mirevo::viewer

@@ -1,0 +1,19 @@
+#pragma once
+// The desktop as it looked, for a hack: the screenshot xscreensaver keeps of each monitor before it blanks
+// (a pixmap named by _SCREENSAVER_SCREENSHOT on the saver's window or one above it), where the user allows
+// it; else the part of the wallpaper (_XROOTPMAP_ID on the root window) under the window; else the built-in
+// picture. Mirrored left to right as the saver's snapshot is.
+#include "viewer/picture/desktop_picture.h"
+
+struct _XDisplay;
+
+namespace mirevo::viewer {
+
+// maxSide: the GL's largest texture side; a larger picture is reduced while it is converted.
+DesktopPicture takeDesktopPicture(_XDisplay* display, unsigned long window, bool screenshotAllowed,
+                                  int maxSide);
+// The same on a connection of its own to $DISPLAY, so that it can run beside the GL's set-up on another
+// thread (XInitThreads must have been called); the built-in picture when the display cannot be opened.
+DesktopPicture takeDesktopPictureOnOwnConnection(unsigned long window, bool screenshotAllowed, int maxSide);
+
+} // namespace mirevo::viewer
