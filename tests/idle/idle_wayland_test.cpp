@@ -20,6 +20,7 @@
 #include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/wayland_inhibiting_window.h"
+#include "tests/harness/xvfb.h"
 
 namespace mirevo::test {
 namespace {
@@ -136,6 +137,22 @@ TEST_F(IdleOnSway, SessionStartsAfterTheIdleTimeAndNotBeforeAndInputStartsTheWai
     EXPECT_EQ(idle->waitExit(5s), std::optional<int>(0)) << idle->errors();
 }
 
+// XWayland's display, or any other, is left alone in a Wayland session.
+TEST_F(IdleOnSway, TakesNothingFromAnXServerEvenWhereDisplayIsSet) {
+    Xvfb xwayland(64, 64);
+    ASSERT_TRUE(xwayland.ok());
+    Env env = environment(sway->socket());
+    env["DISPLAY"] = xwayland.display();
+    auto idle = startIdle(600, env);
+    EXPECT_NE(idle->errors().find("off through the compositor, but not over D-Bus"), std::string::npos)
+        << idle->errors();
+    // The X server's screen saver is still free: a watch told to use X11 takes it.
+    env["MIREVO_PLATFORM"] = "x11";
+    auto onX11 = startIdle(600, env);
+    EXPECT_TRUE(onX11->running()) << onX11->errors();
+    EXPECT_TRUE(idle->running()) << idle->errors();
+}
+
 TEST_F(IdleOnSway, AWindowsIdleInhibitorHoldsItOffUntilReleased) {
     auto idle = startIdle(2, environment(sway->socket()));
     WaylandInhibitingWindow player(sway->socket());
@@ -165,9 +182,16 @@ TEST_F(IdleOnSway, ABusInhibitHoldsItOffUntilReturnedAndTheStatusNamesIt) {
     EXPECT_FALSE(nextStart(5s)) << "started with an inhibit held";
     const auto released = Clock::now();
     EXPECT_EQ(screenSaverCall("UnInhibit", {cookie}).type(), QDBusMessage::ReplyMessage);
-    const auto started = nextStart(10s);
+    auto started = nextStart(10s);
     ASSERT_TRUE(started) << idle->errors();
     EXPECT_LT(*started - released, 5000ms);
+
+    // SimulateUserActivity counts as input for the compositor's timer: idleness ends and the wait starts again.
+    const auto simulated = Clock::now();
+    EXPECT_EQ(screenSaverCall("SimulateUserActivity", {}).type(), QDBusMessage::ReplyMessage);
+    started = nextStart(10s);
+    ASSERT_TRUE(started) << idle->errors();
+    EXPECT_GE(*started - simulated, 2000ms);
 }
 
 TEST_F(IdleOnSway, ACompositorThatGoesAwayEndsItWithOneLine) {
