@@ -76,7 +76,13 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
 
     const std::string address = environmentSessionBus();
     IdleSourceRequest request;
-    request.events = {[&] { daemon->serverSaverOn(); }, [&] { daemon->serverSaverOff(); },
+    // A source may speak while it is being opened, before the daemon is there to hear it.
+    request.events = {[&] {
+                          if (daemon) daemon->serverSaverOn();
+                      },
+                      [&] {
+                          if (daemon) daemon->serverSaverOff();
+                      },
                       [&](const std::string& line) {
                           printLine(stderr, line);
                           exitCode = 1;
