@@ -77,8 +77,8 @@ HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move
     for (size_t i = 0; i < outputs_.size(); ++i) {
         const SwayOutput& o = outputs_[i];
         config << "output HEADLESS-" << i + 1 << " mode " << o.width << "x" << o.height << " position " << o.x
-               << " " << o.y << " scale " << o.scale << " transform " << o.transform << " bg " << hex(o.colour)
-               << " solid_color\n";
+               << " " << o.y << " scale " << o.scale << " transform " << o.transform << " bg "
+               << (o.picture.empty() ? hex(o.colour) + " solid_color" : o.picture + " stretch") << "\n";
     }
     if (!writeFile(folder_ / "config", config.str())) return;
     for (const char* name : {"", "/config"})
@@ -111,7 +111,10 @@ HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move
             const bool turned = o.transform.find("90") != std::string::npos || o.transform.find("270") != std::string::npos;
             const int w = (turned ? o.height : o.width) / o.scale, h = (turned ? o.width : o.height) / o.scale;
             const int x = o.x + w / 2, y = o.y + h / 2;
-            if (x >= shot->width || y >= shot->height || colourDistance(shot->at(x, y), o.colour) > 8) return false;
+            if (x >= shot->width || y >= shot->height) return false;
+            const auto shown = shot->at(x, y);
+            if (o.picture.empty() ? colourDistance(shown, o.colour) > 8 : colourDistance(shown, {0, 0, 0}) <= 8)
+                return false;
         }
         return true;
     }) && sway_->running();

@@ -23,6 +23,8 @@ struct SwayOutput {
     std::array<uint8_t, 3> colour{};
     std::string transform = "normal"; // sway's words: normal, 90, 180, 270, flipped, ...
     int scale = 1;
+    std::string picture = {}; // a background picture (stretched over the output) instead of the colour; the
+                              // file and its folders must be readable by the user sway runs as
 };
 
 // Two outputs of different sizes side by side: 800 x 600 red at 0,0 and 640 x 480 green at 800,0.

@@ -220,5 +220,44 @@ TEST_F(SaverOnSway, DialogStoresTheChoiceMadeWithThePointer) {
     EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmKind, settingsFilePath(programs.path())), "1");
 }
 
+// Outputs turned and mirrored by the compositor: the snapshot, mirrored back, is the desktop as grim (which
+// follows each output's transform its own way) sees it.
+TEST(SaverOnTurnedOutputs, SnapshotIsTheDesktopAsGrimSeesIt) {
+    if (const std::string why = HeadlessSway::unavailableReason(); !why.empty()) GTEST_SKIP() << why;
+    TempDir pictures, runtime;
+    chmod(pictures.path().c_str(), 0755); // sway's user reads the background from here
+    const std::string picture = pictures / "quadrants.png";
+    ChildProcess convert({"/usr/bin/convert", "-size", "320x240", "xc:red", "-fill", "blue", "-draw",
+                          "rectangle 0,0 159,119", "-fill", "yellow", "-draw", "rectangle 160,120 319,239", "-fill",
+                          "white", "-draw", "rectangle 0,120 40,239", picture});
+    ASSERT_EQ(convert.waitExit(30s), 0) << convert.errors();
+    chmod(picture.c_str(), 0644);
+    HeadlessSway sway({{400, 300, 0, 0, {}, "normal", 1, picture},
+                       {400, 300, 400, 0, {}, "90", 1, picture},
+                       {400, 300, 700, 0, {}, "flipped-270", 1, picture}});
+    ASSERT_TRUE(sway.ok()) << sway.log();
+    const auto seen = sway.screenshot();
+    ASSERT_TRUE(seen);
+    ASSERT_EQ(seen->width, 1000);
+    ASSERT_EQ(seen->height, 400);
+
+    auto env = sway.clientEnvironment(runtime.path());
+    TempDir programs;
+    ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr"}));
+    ASSERT_TRUE(writeFile(programs / "Mirevo.dll", "#!/bin/sh\nexec sleep 120\n"));
+    chmod((programs / "Mirevo.dll").c_str(), 0700);
+    ChildProcess session({programs / "Mirevo.scr", "/s"}, env);
+    ASSERT_TRUE(pollUntil(30s, [&] { return readBytes(runtime / "Tovik.bmp").size() > 54 || !session.running(); }));
+    const auto file = readBytes(runtime / "Tovik.bmp");
+    ASSERT_EQ(le32(&file[18]), 1000u);
+    ASSERT_EQ(le32(&file[22]), 400u);
+    int differing = 0;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 1000; ++x)
+            differing += colourDistance(snapshotPixel(file, 999 - x, y), seen->at(x, y)) > 40;
+    EXPECT_LT(differing, 1000 * 400 / 100) << "of 400000 pixels";
+    session.terminate();
+}
+
 } // namespace
 } // namespace mirevo::test
