@@ -12,7 +12,9 @@ namespace mirevo {
 constexpr int kMaxTimeoutMinutes = 32767 / 60;
 
 struct IdleOptions {
-    std::optional<int> timeoutMinutes; // nothing: the X server's own setting holds
+    std::optional<int> timeoutMinutes; // nothing: the X server's own setting holds (a default on Wayland)
+    // --idle-seconds N, left out of the help: lets a test wait seconds rather than minutes. Wins over --timeout.
+    std::optional<int> timeoutSeconds;
     std::optional<bool> autostart;     // write (true) or remove (false) the login entry, then end
     bool status = false;               // ask the running one what holds the screen saver off, then end
     bool help = false;
@@ -29,6 +31,9 @@ Result<IdleOptions, IdleUsageError> parseIdleCommandLine(const std::vector<std::
 
 std::string idleHelpText();
 std::string idleVersionText();
+
+// The idle time the command line asks for, in seconds; nothing when it names none.
+std::optional<int> requestedTimeoutSeconds(const IdleOptions& options);
 
 // The arguments that give the daemon the same timeout again (for the login entry).
 std::vector<std::string> timeoutArguments(const IdleOptions& options);

@@ -39,6 +39,10 @@ public:
     size_t busLost();
     void simulateUserActivity() { source_.resetIdleTimer(); }
 
+    // Where idleness comes from, as the status names it.
+    void setSourceName(std::string name) { sourceName_ = std::move(name); }
+    const std::string& sourceName() const { return sourceName_; }
+
     bool inhibited() const { return book_.held(); }
     bool holds(const std::string& owner) const { return book_.holds(owner); }
     bool active() const { return serverOn_ || sessions_ > 0; }
@@ -56,6 +60,7 @@ private:
     std::function<void(bool)> activeChanged_;
     std::function<void(const std::string&)> log_;
     InhibitBook book_;
+    std::string sourceName_;
     bool serverOn_ = false;
     int sessions_ = 0;
     Clock::time_point activeSince_{};

@@ -48,7 +48,7 @@ std::string busLostLine(size_t dropped) {
             : "dropped the " + count(uint32_t(dropped), "inhibit") +
                   " held over it, as their programs can no longer release them";
     return "mirevo-idle: lost the session bus (" + what +
-           "); only the X server's timer counts until a bus comes back";
+           "); only the idle timer (the X server's or the compositor's) counts until a bus comes back";
 }
 
 std::string spanText(uint32_t seconds) {
@@ -64,6 +64,7 @@ std::string statusText(const IdleStatus& status, std::time_t now) {
         (status.timeoutSeconds > 0 ? spanText(uint32_t(status.timeoutSeconds))
                                    : std::string("none (the screen saver never starts by itself)")) +
         "\n";
+    if (!status.source.empty()) text += "idle from: " + status.source + "\n";
     text += "screen saver: " +
             (status.active ? "active for " + spanText(status.activeSeconds) : std::string("not active")) +
             "\n";

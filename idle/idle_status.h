@@ -31,6 +31,7 @@ struct IdleStatus {
     bool active = false;
     uint32_t activeSeconds = 0;
     std::vector<HeldInhibit> inhibits;
+    std::string source; // where idleness comes from; empty when the running one does not say
 };
 
 // "12 seconds", "1 minute", "2 hours 5 minutes".

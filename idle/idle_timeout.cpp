@@ -9,10 +9,12 @@ std::string count(int n, const char* unit) {
 
 } // namespace
 
-std::string timeoutLine(int seconds, bool fromCommandLine) {
-    const std::string whose = fromCommandLine ? "set by --timeout"
-                                              : "the X server's setting; change it with xset s SECONDS or "
-                                                "mirevo-idle --timeout MINUTES";
+std::string timeoutLine(int seconds, TimeoutOrigin origin) {
+    const std::string whose =
+        origin == TimeoutOrigin::CommandLine ? "set by --timeout"
+        : origin == TimeoutOrigin::XServer
+            ? "the X server's setting; change it with xset s SECONDS or mirevo-idle --timeout MINUTES"
+            : "mirevo-idle's default in a Wayland session; change it with mirevo-idle --timeout MINUTES";
     if (seconds <= 0)
         return "mirevo-idle: the screen saver never starts by itself: its idle time is 0 (" + whose + ")";
     const std::string time = seconds % 60 == 0 ? count(seconds / 60, "minute") : count(seconds, "second");

@@ -1,10 +1,16 @@
 #pragma once
-// The one line that says which idle time is in force, and whose setting it is.
+// The idle time: mirevo-idle's own default where the desktop has none for it (a Wayland session), and the one
+// line that says which idle time is in force, and whose setting it is.
 #include <optional>
 #include <string>
 
 namespace mirevo {
 
-std::string timeoutLine(int seconds, bool fromCommandLine);
+// In a Wayland session, without --timeout.
+inline constexpr int kDefaultWaylandTimeoutMinutes = 10;
+
+enum class TimeoutOrigin { CommandLine, XServer, WaylandDefault };
+
+std::string timeoutLine(int seconds, TimeoutOrigin origin);
 
 } // namespace mirevo

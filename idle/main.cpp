@@ -14,12 +14,12 @@
 #include "idle/autostart_entry.h"
 #include "idle/idle_command_line.h"
 #include "idle/idle_daemon.h"
+#include "idle/idle_source_factory.h"
 #include "idle/idle_timeout.h"
 #include "idle/posix_session_starter.h"
 #include "idle/qt_idle_bus.h"
 #include "idle/qt_idle_status.h"
 #include "idle/saver_location.h"
-#include "idle/x11_idle_source.h"
 #include "common/qt/qt_stop_signals.h"
 
 namespace {
@@ -74,27 +74,38 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
         QCoreApplication::exit(0);
     });
 
-    auto opened =
-        X11IdleSource::open({[&] { daemon->serverSaverOn(); }, [&] { daemon->serverSaverOff(); },
-                             [&] {
-                                 printLine(stderr, "mirevo-idle: lost the connection to the X server");
-                                 exitCode = 1;
-                                 QCoreApplication::exit(1);
-                             }});
+    const std::string address = environmentSessionBus();
+    IdleSourceRequest request;
+    // A source may speak while it is being opened, before the daemon is there to hear it.
+    request.events = {[&] {
+                          if (daemon) daemon->serverSaverOn();
+                      },
+                      [&] {
+                          if (daemon) daemon->serverSaverOff();
+                      },
+                      [&](const std::string& line) {
+                          printLine(stderr, line);
+                          exitCode = 1;
+                          QCoreApplication::exit(1);
+                      }};
+    request.timeoutSeconds = requestedTimeoutSeconds(options);
+    request.busAddress = address;
+    auto opened = openSessionIdleSource(std::move(request));
     if (!opened) {
         printLine(stderr, opened.reason());
         return 1;
     }
-    auto& source = **opened;
+    IdleSource& source = *opened->source;
     daemon = std::make_unique<IdleDaemon>(source, starter, [] { return IdleDaemon::Clock::now(); });
+    daemon->setSourceName(opened->name);
     daemon->onLog([](const std::string& line) { printLine(stderr, line); });
 
-    const std::string address = environmentSessionBus();
     // The sessions it starts find no bus either, rather than start one.
     forbidSessionBusAutolaunch();
     if (address.empty()) {
-        printLine(stderr, "mirevo-idle: no D-Bus session bus; players can still hold the screen saver off "
-                          "through the X server, but not over D-Bus");
+        printLine(stderr, std::string("mirevo-idle: no D-Bus session bus; players can still hold the screen "
+                                      "saver off through the ") +
+                              (opened->wayland ? "compositor" : "X server") + ", but not over D-Bus");
     } else {
         bus = std::make_unique<QtIdleBus>(
             address, *daemon, [&] { return source.timeoutSeconds(); },
@@ -107,8 +118,10 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
         if (stopped) return 0;
     }
 
-    if (options.timeoutMinutes) source.setTimeoutSeconds(*options.timeoutMinutes * 60);
-    printLine(stdout, timeoutLine(source.timeoutSeconds(), options.timeoutMinutes.has_value()));
+    const TimeoutOrigin origin = requestedTimeoutSeconds(options) ? TimeoutOrigin::CommandLine
+                                 : opened->wayland                ? TimeoutOrigin::WaylandDefault
+                                                                  : TimeoutOrigin::XServer;
+    printLine(stdout, timeoutLine(source.timeoutSeconds(), origin));
 
     const int loopCode = QCoreApplication::exec();
     daemon->onActiveChanged(nullptr);

@@ -150,7 +150,7 @@ void QtIdleBus::registered(QDBusPendingCallWatcher* hello) {
             servesScreenSaver_ = QDBusPendingReply<uint>(reply).value() == 1;
             if (!servesScreenSaver_)
                 line_(std::string("mirevo-idle: another program serves ") + kScreenSaverService +
-                      " on the session bus; inhibits sent there are its own, and only the X server's timer "
+                      " on the session bus; inhibits sent there are its own, and only the idle timer "
                       "is used");
         });
     ask(QStringLiteral("RequestName"), {QString::fromLatin1(kIdleStatusService), doNotQueue},
@@ -181,7 +181,7 @@ void QtIdleBus::giveUp(const std::string& why, bool stuck) {
     if (const size_t dropped = daemon_.busLost()) line_(busLostLine(dropped));
     if (!reported_)
         line_("mirevo-idle: cannot use the session bus at " + address_ + ": " + why +
-              "; only the X server's timer is used, and the bus is tried again after " +
+              "; only the idle timer is used, and the bus is tried again after " +
               deadlineText(timing_.retry) + (stuck ? " and then less and less often" : ""));
     reported_ = failedSinceServing_ = true;
     retry_.start(nextRetry_);

@@ -29,7 +29,9 @@ void registerStatusTypes() {
     qDBusRegisterMetaType<QList<QtHeldInhibit>>();
 }
 
-uint QtIdleStatusObject::GetStatus(bool& active, uint& activeSeconds, QList<QtHeldInhibit>& inhibits) {
+uint QtIdleStatusObject::GetStatus(bool& active, uint& activeSeconds, QList<QtHeldInhibit>& inhibits,
+                                   QString& source) {
+    source = QString::fromStdString(daemon_.sourceName());
     active = daemon_.active();
     activeSeconds = daemon_.activeSeconds();
     for (const HeldInhibit& held : daemon_.heldInhibits())
@@ -58,13 +60,15 @@ Result<IdleStatus, std::string> askIdleStatus(const std::string& address,
         return Failure("mirevo-idle: cannot ask the running mirevo-idle: " + peerBusError(reply, deadline));
     }
     const QList<QVariant> values = reply.arguments();
-    if (values.size() != 4 || !values[3].canConvert<QDBusArgument>())
+    // A mirevo-idle from before the idle source was named answers with four values.
+    if (values.size() < 4 || !values[3].canConvert<QDBusArgument>())
         return Failure(
             std::string("mirevo-idle: the running mirevo-idle answered in a form this one does not know"));
     IdleStatus status;
     status.timeoutSeconds = int(std::min<uint>(values[0].toUInt(), 32767));
     status.active = values[1].toBool();
     status.activeSeconds = values[2].toUInt();
+    if (values.size() > 4) status.source = callerText(values[4].toString().toStdString());
     QList<QtHeldInhibit> inhibits;
     values[3].value<QDBusArgument>() >> inhibits;
     for (const QtHeldInhibit& held : inhibits)

@@ -1,7 +1,8 @@
 #pragma once
 // mirevo-idle's own status service, io.github.mirevo.Idle at /io/github/mirevo/Idle: GetStatus answers the
 // idle time in force, whether the screen saver is active (and for how long) and each inhibit held
-// (application, reason, seconds held), as (u idle seconds, b active, u active seconds, a(ssu) inhibits).
+// (application, reason, seconds held) and where idleness comes from, as (u idle seconds, b active, u active
+// seconds, a(ssu) inhibits, s source).
 // Both ends live here: the object the daemon serves, and the question mirevo-idle --status asks.
 #include <chrono>
 #include <functional>
@@ -37,7 +38,8 @@ public:
         : daemon_(daemon), timeoutSeconds_(std::move(timeoutSeconds)) {}
 
 public slots:
-    Q_SCRIPTABLE uint GetStatus(bool& active, uint& activeSeconds, QList<mirevo::QtHeldInhibit>& inhibits);
+    Q_SCRIPTABLE uint GetStatus(bool& active, uint& activeSeconds, QList<mirevo::QtHeldInhibit>& inhibits,
+                                QString& source);
 
 private:
     IdleDaemon& daemon_;

@@ -84,7 +84,7 @@ void X11IdleSource::connectionLost(Display*, void* self) {
     if (source->lost_) return;
     source->lost_ = true;
     source->notifier_->setEnabled(false); // the socket stays readable at its end
-    if (source->events_.serverLost) source->events_.serverLost();
+    if (source->events_.lost) source->events_.lost("mirevo-idle: lost the connection to the X server");
 }
 
 void X11IdleSource::readEvents() {

@@ -3,7 +3,6 @@
 // saver (an input-only 1 x 1 window) is registered, so that when the timer fires the server neither blanks
 // nor tiles the screen and the desktop stays as it was for the snapshot. The connection's socket sleeps in
 // the Qt event loop; nothing polls.
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,11 +15,6 @@ typedef struct _XDisplay Display;
 
 namespace mirevo {
 
-struct IdleSourceEvents {
-    std::function<void()> saverOn, saverOff;
-    std::function<void()> serverLost; // the connection is gone; nothing more may be asked of the source
-};
-
 class X11IdleSource : public IdleSource {
 public:
     // The source, or the one line that says why there is none (no display, no extension, another saver).
@@ -30,8 +24,8 @@ public:
     X11IdleSource& operator=(const X11IdleSource&) = delete;
 
     // The server's idle time in seconds (0: the saver never starts), and setting it for this X session.
-    int timeoutSeconds();
-    void setTimeoutSeconds(int seconds);
+    int timeoutSeconds() override;
+    void setTimeoutSeconds(int seconds) override;
 
     void suspend(bool suspended) override;
     void resetIdleTimer() override;

@@ -3,12 +3,9 @@
 #include <QApplication>
 
 #include "common/snapshot_path.h"
-#include "saver/preview/preview_window.h"
 #include "saver/session/qt_session_window.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/qt/qt_stop_signals.h"
-#include "saver/session/x11_cursor.h"
-#include "common/x11/x11_window_search.h"
 #include "saver/settings_dialog/home_page.h"
 #include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
@@ -18,22 +15,21 @@
 
 namespace mirevo {
 
-QtStartupPlatform::QtStartupPlatform(Display* display, ProgramState& state)
-    : display_(display), state_(state) {}
+QtStartupPlatform::QtStartupPlatform(SaverDesktop& desktop, ProgramState& state)
+    : desktop_(desktop), state_(state) {}
 
 QtStartupPlatform::~QtStartupPlatform() = default;
 
 bool QtStartupPlatform::takeInstanceLock() {
-    instanceLock_ = std::make_unique<X11InstanceLock>(display_);
-    return instanceLock_->state() != X11InstanceLock::State::HeldElsewhere;
+    return desktop_.takeInstanceLock();
 }
 
 bool QtStartupPlatform::windowExists(const std::string& title) {
-    return x11WindowExists(display_, title);
+    return desktop_.windowExists(title);
 }
 
 void QtStartupPlatform::bringToFront(const std::string& title) {
-    x11BringToFront(display_, x11FindWindow(display_, title));
+    desktop_.bringToFront(title);
 }
 
 std::string QtStartupPlatform::programFolder() {
@@ -50,11 +46,11 @@ void QtStartupPlatform::showMessageBox(const std::string& text, const std::strin
 }
 
 void QtStartupPlatform::hideCursor() {
-    x11HideCursor(display_);
+    desktop_.hideCursor();
 }
 
 bool QtStartupPlatform::showPreview(int32_t hostHandle) {
-    return ShowPreview(hostHandle);
+    return desktop_.showPreview(hostHandle);
 }
 
 void QtStartupPlatform::showSettingsDialog() {
@@ -73,7 +69,7 @@ void QtStartupPlatform::showSettingsDialog() {
 }
 
 void QtStartupPlatform::startSession(bool cursorHidden) {
-    session_ = std::make_unique<QtSessionWindow>(display_, state_.settings, state_.LastApiResult,
+    session_ = std::make_unique<QtSessionWindow>(desktop_.sessionDesktop(), state_.settings, state_.LastApiResult,
                                                  programFolder(), cursorHidden);
 }
 

@@ -1,12 +1,10 @@
 #pragma once
-// What Main needs from the desktop, on Qt and X11.
+// What Main needs from the desktop, on Qt, with the desktop (X11 or Wayland) beside it.
 #include <memory>
 
 #include "saver/settings/settings.h"
 #include "saver/startup/startup_platform.h"
-#include "saver/x11_instance_lock.h"
-
-typedef struct _XDisplay Display;
+#include "saver/saver_desktop.h"
 
 namespace mirevo {
 
@@ -14,8 +12,8 @@ class QtSessionWindow;
 
 class QtStartupPlatform final : public StartupPlatform {
 public:
-    // display and state outlive the platform; the QApplication exists.
-    QtStartupPlatform(Display* display, ProgramState& state);
+    // desktop and state outlive the platform; the QApplication exists.
+    QtStartupPlatform(SaverDesktop& desktop, ProgramState& state);
     ~QtStartupPlatform() override;
 
     bool takeInstanceLock() override;
@@ -29,9 +27,8 @@ public:
     void startSession(bool cursorHidden) override;
 
 private:
-    Display* display_;
+    SaverDesktop& desktop_;
     ProgramState& state_;
-    std::unique_ptr<X11InstanceLock> instanceLock_;
     std::unique_ptr<QtSessionWindow> session_;
 };
 

@@ -1,5 +1,6 @@
-// What mirevo-idle costs while it waits, and how soon the session starts once the server's timer fires.
-//   idle_bench [--seconds N]   (the waiting window; 60 s unless told)
+// What mirevo-idle costs while it waits, on X11 and in a Wayland session (headless sway, KDE's idle protocol),
+// and how soon the session starts once the X server's timer fires.
+//   idle_bench [--seconds N]   (each waiting window; 60 s unless told)
 // A stand-in beside a copy of mirevo-idle takes Mirevo.scr's place and notes when it started.
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/dbus_session.h"
+#include "tests/harness/headless_sway.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
@@ -52,6 +54,29 @@ long cpuTicks(pid_t pid) {
         if (i == 15) stime = std::atol(field.c_str());
     }
     return utime + stime;
+}
+
+struct Waiting {
+    double cpu = 0;
+    long wakeups = 0;
+    double rssMb = 0, peakMb = 0;
+};
+
+// The program's cost over a window in which nothing happens, past its start-up.
+Waiting measureWaiting(pid_t pid, int seconds) {
+    std::this_thread::sleep_for(1s);
+    const long ticks = cpuTicks(pid), wakeups = statusField(pid, "voluntary_ctxt_switches");
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    Waiting w;
+    w.cpu = 100.0 * double(cpuTicks(pid) - ticks) / double(sysconf(_SC_CLK_TCK)) / seconds;
+    w.wakeups = statusField(pid, "voluntary_ctxt_switches") - wakeups;
+    w.rssMb = statusField(pid, "VmRSS") / 1024.0;
+    w.peakMb = statusField(pid, "VmHWM") / 1024.0;
+    return w;
+}
+
+void printWaiting(const char* where, const Waiting& w) {
+    std::printf("%-44s %-8.3f %-10ld %-8.1f %-8.1f\n", where, w.cpu, w.wakeups, w.rssMb, w.peakMb);
 }
 
 void setIdleSeconds(const std::string& display, int seconds) {
@@ -104,16 +129,32 @@ int main(int argc, char** argv) {
     ChildProcess idle({folder / "mirevo-idle"}, env);
     if (!pollUntil(20s, [&] { return idle.output().find("without input") != std::string::npos; }))
         return std::fprintf(stderr, "mirevo-idle did not start: %s\n", idle.errors().c_str()), 1;
-    std::this_thread::sleep_for(1s); // past its start-up
-    const long ticks = cpuTicks(idle.pid()), wakeups = statusField(idle.pid(), "voluntary_ctxt_switches");
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const double cpu = 100.0 * double(cpuTicks(idle.pid()) - ticks) / double(sysconf(_SC_CLK_TCK)) / seconds;
-    const long woke = statusField(idle.pid(), "voluntary_ctxt_switches") - wakeups;
+    const Waiting onX11 = measureWaiting(idle.pid(), seconds);
 
-    std::printf("mirevo-idle while waiting (%d s, Xvfb 1024x768, private session bus)\n", seconds);
-    std::printf("%-10s %-12s %-10s %-10s\n", "CPU %", "wake-ups", "RSS MB", "peak MB");
-    std::printf("%-10.3f %-12ld %-10.1f %-10.1f\n\n", cpu, woke, statusField(idle.pid(), "VmRSS") / 1024.0,
-                statusField(idle.pid(), "VmHWM") / 1024.0);
+    // The same in a Wayland session: the compositor's idle timer set far beyond the window.
+    std::optional<Waiting> onWayland;
+    std::string waylandWhy = HeadlessSway::unavailableReason();
+    if (waylandWhy.empty()) {
+        HeadlessSway sway;
+        TempDir runtime;
+        auto waylandEnv = env;
+        for (auto& [name, value] : sway.clientEnvironment(runtime.path()))
+            waylandEnv[name] = value;
+        ChildProcess waiting({folder / "mirevo-idle", "--timeout", "60"}, waylandEnv);
+        if (sway.ok() && pollUntil(20s, [&] { return waiting.output().find("without input") != std::string::npos; }))
+            onWayland = measureWaiting(waiting.pid(), seconds);
+        else
+            waylandWhy = "mirevo-idle did not start on sway: " + waiting.errors();
+    }
+
+    std::printf("mirevo-idle while waiting (%d s each, private session bus)\n", seconds);
+    std::printf("%-44s %-8s %-10s %-8s %-8s\n", "session", "CPU %", "wake-ups", "RSS MB", "peak MB");
+    printWaiting("X11 (Xvfb 1024x768)", onX11);
+    if (onWayland)
+        printWaiting("Wayland (headless sway, org_kde_kwin_idle)", *onWayland);
+    else
+        std::printf("Wayland: not measured (%s)\n", waylandWhy.c_str());
+    std::printf("\n");
 
     // Activation: the server's time of its "saver on" notice (CLOCK_MONOTONIC milliseconds on Xvfb) against
     // the stand-in's own start time.

@@ -11,9 +11,6 @@
 #include "common/program_names.h"
 #include "common/snapshot_path.h"
 #include "common/qt/qt_stop_signals.h"
-#include "saver/session/x11_cursor.h"
-#include "saver/session/x11_screen_grab.h"
-#include "common/x11/x11_window_search.h"
 
 namespace mirevo {
 namespace {
@@ -24,9 +21,9 @@ int slot(SessionTimer timer) {
 
 } // namespace
 
-QtSessionWindow::QtSessionWindow(Display* display, const Settings& settings, int32_t& lastApiResult,
-                                 std::string programFolder, bool cursorHidden)
-    : display_(display), music_(makeMusic(settings, lastApiResult)), window_(display, kSessionWindowTitle),
+QtSessionWindow::QtSessionWindow(std::unique_ptr<SessionDesktop> desktop, const Settings& settings,
+                                 int32_t& lastApiResult, std::string programFolder, bool cursorHidden)
+    : desktop_(std::move(desktop)), music_(makeMusic(settings, lastApiResult)),
       session_(*this, *music_, settings, std::move(programFolder), cursorHidden) {
     for (SessionTimer timer : {SessionTimer::Timer1, SessionTimer::Timer2, SessionTimer::Timer3}) {
         auto& qtimer = timers_[slot(timer)];
@@ -50,7 +47,7 @@ QtSessionWindow::~QtSessionWindow() {
 }
 
 std::unique_ptr<RowSource> QtSessionWindow::grabScreen() {
-    return openScreenRows(display_, primaryScreenArea(display_));
+    return desktop_->grabScreen();
 }
 
 WriteResult QtSessionWindow::writeSnapshot(const FileContents& contents) {
@@ -83,11 +80,11 @@ void QtSessionWindow::endStartedProgram() {
 }
 
 bool QtSessionWindow::windowExists(const std::string& title) {
-    return x11WindowExists(display_, title);
+    return desktop_->windowExists(title);
 }
 
 void QtSessionWindow::showCursor() {
-    x11ShowCursor(display_);
+    desktop_->showCursor();
 }
 
 void QtSessionWindow::setTimer(SessionTimer timer, bool on) {

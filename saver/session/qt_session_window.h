@@ -1,6 +1,6 @@
 #pragma once
-// The session window Tovik_S on Qt and X11: a titled X window that is never mapped, three QTimers, and the
-// desktop services the session logic asks for.
+// The session window Tovik_S on Qt: three QTimers, the viewer process, the snapshot file, and the desktop
+// (X11 or Wayland) for the picture, the window search and the cursor.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -9,11 +9,10 @@
 #include "saver/music/music.h"
 #include "common/posix/posix_program.h"
 #include "saver/session/tovik_s.h"
-#include "saver/session/x11_hidden_window.h"
+#include "saver/session/session_desktop.h"
 #include "saver/settings/settings.h"
 
 class QTimer;
-typedef struct _XDisplay Display;
 
 namespace mirevo {
 
@@ -21,9 +20,9 @@ class QtStopSignals;
 
 class QtSessionWindow final : public SessionPlatform {
 public:
-    // Creates the window and runs its load handler. The QApplication must exist; display, settings and
-    // lastApiResult outlive the window.
-    QtSessionWindow(Display* display, const Settings& settings, int32_t& lastApiResult,
+    // Creates the window and runs its load handler. The QApplication must exist; settings and lastApiResult
+    // outlive the window.
+    QtSessionWindow(std::unique_ptr<SessionDesktop> desktop, const Settings& settings, int32_t& lastApiResult,
                     std::string programFolder, bool cursorHidden);
     ~QtSessionWindow() override;
 
@@ -44,9 +43,8 @@ public:
     void endProgram() override;
 
 private:
-    Display* display_;
+    std::unique_ptr<SessionDesktop> desktop_;
     std::unique_ptr<Music> music_;
-    X11HiddenWindow window_;
     StartedProgram viewer_;
     std::array<std::unique_ptr<QTimer>, 3> timers_;
     TovikS session_;

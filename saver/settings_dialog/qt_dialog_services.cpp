@@ -23,7 +23,17 @@ std::string qtNameFilter(const FileRequest& request) {
     return filter + ")";
 }
 
+namespace {
+
+// Wayland lets no client see the pointer outside its own windows, nor draw on the desktop.
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith("wayland");
+}
+
+} // namespace
+
 std::optional<ScreenPoint> QtDialogServices::pointerPosition() {
+    if (onWayland()) return std::nullopt;
     const QPoint at = QCursor::pos();
     return ScreenPoint{at.x(), at.y()};
 }
@@ -68,6 +78,12 @@ void QtDialogServices::openAddress(const std::string& address) {
 
 void QtDialogServices::zoom(const ZoomRect& from, const ZoomRect& to,
                             const std::function<void()>& meanwhile) {
+    // In a Wayland session the outline would be a window of its own that the compositor places where it
+    // likes: the dialog appears without it.
+    if (onWayland()) {
+        if (meanwhile) meanwhile();
+        return;
+    }
     QtZoomOutline outline;
     outline.play(from, to, meanwhile);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A private session bus for one test: dbus-daemon listening on a socket in a private folder (or at a path
-// the test names, to start a bus again where one was), stopped when this object goes.
+// the test names, to start a bus again where one was), stopped when this object goes. Without activation it
+// starts no service of the system's on demand (a desktop portal, say), so stand-ins alone answer.
 #include <memory>
 #include <string>
 
@@ -14,12 +15,22 @@ namespace mirevo::test {
 
 class DBusSession {
 public:
-    explicit DBusSession(std::string socket = {}) : socket_(socket.empty() ? folder_ / "bus" : socket) {
+    enum class Activation { Installed, Off };
+    explicit DBusSession(std::string socket = {}, Activation activation = Activation::Installed)
+        : socket_(socket.empty() ? folder_ / "bus" : socket) {
         using namespace std::chrono_literals;
         ::unlink(socket_.c_str());
+        std::string config = "--session";
+        if (activation == Activation::Off) {
+            writeFile(folder_ / "bus.conf",
+                      "<busconfig><type>session</type><listen>unix:path=" + socket_ +
+                          "</listen><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                          "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+            config = "--config-file=" + folder_ / "bus.conf";
+        }
         daemon_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--nosyslog",
-                                     "--print-address", "--address=unix:path=" + socket_});
+            std::vector<std::string>{"/usr/bin/dbus-daemon", config, "--nofork", "--nosyslog", "--print-address",
+                                     "--address=unix:path=" + socket_});
         // It prints its address once it listens (the socket's file is there a moment before).
         if (!pollUntil(10s, [&] { return daemon_->output().find('\n') != std::string::npos; }))
             daemon_.reset();

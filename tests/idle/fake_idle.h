@@ -11,6 +11,8 @@ struct RecordingSource : IdleSource {
     int resets = 0;
     void suspend(bool suspended) override { suspends.push_back(suspended); }
     void resetIdleTimer() override { ++resets; }
+    int timeoutSeconds() override { return 0; }
+    void setTimeoutSeconds(int) override {}
 };
 struct CountingStarter : SessionStarter {
     int started = 0;

@@ -243,7 +243,8 @@ TEST_F(IdleWatchOnABus, StatusListsEachInhibitorAndTheLogNamesEachInhibitTakenAn
     ASSERT_EQ(status.waitExit(15s), std::optional<int>(0)) << status.errors();
     RecordProperty("status_listing", status.output());
     const std::string text = status.output();
-    EXPECT_EQ(text.rfind("idle time: 10 minutes\nscreen saver: not active\nheld off by 2 inhibits:\n", 0), 0u)
+    EXPECT_EQ(text.rfind("idle time: 10 minutes\nidle from: the X server's screen-saver timer\nscreen saver: "
+                        "not active\nheld off by 2 inhibits:\n", 0), 0u)
         << text;
     EXPECT_NE(text.find("\n  \"mpv\": \"Playing video\" since "), std::string::npos) << text;
     EXPECT_NE(text.find("\n  \"Firefox\": \"audio-playing\" since "), std::string::npos) << text;
@@ -272,7 +273,7 @@ TEST_F(IdleWatch, ABusThatNeverAnswersCostsOneLineAndTheServersTimerStillStartsT
     setIdleSeconds(1);
     auto idle = startIdle(program, environment("unix:path=" + socketPath));
     const std::string errors = idle->errors();
-    EXPECT_NE(errors.find("did not answer within 5 seconds; only the X server's timer is used"),
+    EXPECT_NE(errors.find("did not answer within 5 seconds; only the idle timer is used"),
               std::string::npos)
         << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;

@@ -10,6 +10,7 @@
 #include "idle/autostart_entry.h"
 #include "idle/idle_command_line.h"
 #include "idle/idle_daemon.h"
+#include "idle/idle_source_choice.h"
 #include "idle/idle_status.h"
 #include "idle/idle_timeout.h"
 #include "idle/printable_text.h"
@@ -28,6 +29,9 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
         {{"--timeout=0", "--autostart", "on"}, "0 1 00"},
         {{"--timeout", "9", "--timeout", "546", "--autostart=off"}, "546 0 00"},
         {{"-h", "--version"}, "- - 11"},
+        // the test-only idle time in seconds wins over --timeout's minutes
+        {{"--timeout", "5", "--idle-seconds", "3"}, "5 - 00 3s"},
+        {{"--idle-seconds=32760"}, "- - 00 32760s"},
         // refused: part of the one line
         {{"--timeout", "547"}, "from 0 to 546, not \"547\""},
         {{"--timeout", "2.5"}, "not \"2.5\""},
@@ -35,6 +39,7 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
         {{"--autostart", "yes"}, "on or off, not \"yes\""},
         {{"--help=me"}, "--help takes no value"},
         {{"--bogus\n\x1b[2J"}, "unknown argument \"--bogus??[2J\""},
+        {{"--idle-seconds", "32761"}, "from 0 to 32760, not \"32761\""},
     };
     for (const auto& [arguments, expected] : cases) {
         const auto parsed = parseIdleCommandLine(arguments);
@@ -47,7 +52,8 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
         const auto& o = *parsed;
         const std::string read = (o.timeoutMinutes ? std::to_string(*o.timeoutMinutes) : "-") + " " +
                                  (o.autostart ? std::to_string(*o.autostart) : "-") + " " +
-                                 std::to_string(o.help) + std::to_string(o.version);
+                                 std::to_string(o.help) + std::to_string(o.version) +
+                                 (o.timeoutSeconds ? " " + std::to_string(*requestedTimeoutSeconds(o)) + "s" : "");
         EXPECT_EQ(read, expected) << ::testing::PrintToString(arguments);
     }
 }
@@ -193,14 +199,15 @@ TEST(IdleStatus, ListsTheIdleTimeTheSaverAndEachInhibitWithItsTimeOfDay) {
     test::ScopedEnv utc("TZ", "UTC");
     tzset();
     const std::time_t now = 86400 + 17 * 3600 + 4 * 60 + 50; // 17:04:50
-    IdleStatus status{300, false, 0, {{"mpv", "Playing video", 12}, {"firefox", "audio", 3 * 3600 + 120}}};
+    IdleStatus status{300, false, 0, {{"mpv", "Playing video", 12}, {"firefox", "audio", 3 * 3600 + 120}}, ""};
     EXPECT_EQ(statusText(status, now), "idle time: 5 minutes\n"
                                        "screen saver: not active\n"
                                        "held off by 2 inhibits:\n"
                                        "  \"mpv\": \"Playing video\" since 17:04:38 (12 seconds)\n"
                                        "  \"firefox\": \"audio\" since 14:02:50 (3 hours 2 minutes)\n");
-    EXPECT_EQ(statusText({0, true, 61, {}}, now),
+    EXPECT_EQ(statusText({0, true, 61, {}, "the Wayland compositor (ext-idle-notify-v1)"}, now),
               "idle time: none (the screen saver never starts by itself)\n"
+              "idle from: the Wayland compositor (ext-idle-notify-v1)\n"
               "screen saver: active for 1 minute\n"
               "held off by: nothing\n");
     tzset();
@@ -305,12 +312,40 @@ TEST(IdleAutostart, OnlyAnEntryMirevoWroteIsReplacedOrRemoved) {
     EXPECT_TRUE(std::filesystem::is_fifo(entry));
 }
 
+// Each candidate answers opened, not offered (an empty line) or failed (a line); the first that opens wins,
+// one that fails ends the search, and none offered is the given line.
+TEST(IdleSourceChoice, TheFirstOfferedOpensAFailureEndsTheSearch) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"O--", "opened 0 after 1"},  {"-O-", "opened 1 after 2"},   {"--O", "opened 2 after 3"},
+        {"F-O", "failed 0 after 1"},  {"-FO", "failed 1 after 2"},   {"---", "none after 3"},
+    };
+    for (const auto& [answers, expected] : cases) {
+        int asked = 0;
+        std::vector<IdleSourceOpener> candidates;
+        for (size_t i = 0; i < answers.size(); ++i)
+            candidates.push_back([&, i]() -> Result<OpenedIdleSource, std::string> {
+                ++asked;
+                if (answers[i] == 'O') return OpenedIdleSource{std::make_unique<RecordingSource>(), std::to_string(i)};
+                return Failure(answers[i] == 'F' ? "failed " + std::to_string(i) : std::string());
+            });
+        const auto opened = openFirstIdleSource(candidates, "none");
+        const std::string got = (opened ? "opened " + opened->name : opened.reason()) + " after " + std::to_string(asked);
+        EXPECT_EQ(got, expected) << answers;
+    }
+    EXPECT_NE(noWaylandIdleSourceLine("wayland-1", true).find("\"wayland-1\" tells no program when the user is idle"),
+              std::string::npos);
+    EXPECT_NE(noWaylandIdleSourceLine("wayland-1", false).find("without a session bus"), std::string::npos);
+}
+
 TEST(IdleTimeout, OneLineSaysTheTimeAndWhoseSettingItIs) {
-    EXPECT_EQ(timeoutLine(600, true),
+    EXPECT_EQ(timeoutLine(600, TimeoutOrigin::CommandLine),
               "mirevo-idle: the screen saver starts after 10 minutes without input (set "
               "by --timeout)");
-    EXPECT_NE(timeoutLine(60, false).find("after 1 minute without"), std::string::npos);
-    EXPECT_NE(timeoutLine(0, false).find("never starts by itself"), std::string::npos);
+    EXPECT_NE(timeoutLine(60, TimeoutOrigin::XServer).find("after 1 minute without"), std::string::npos);
+    EXPECT_NE(timeoutLine(0, TimeoutOrigin::XServer).find("never starts by itself"), std::string::npos);
+    EXPECT_EQ(timeoutLine(kDefaultWaylandTimeoutMinutes * 60, TimeoutOrigin::WaylandDefault),
+              "mirevo-idle: the screen saver starts after 10 minutes without input (mirevo-idle's default in a "
+              "Wayland session; change it with mirevo-idle --timeout MINUTES)");
 }
 
 } // namespace

@@ -39,7 +39,9 @@ const std::vector<std::string> kInstalled{
     // the hack and its entries for xscreensaver and for mate- and xfce4-screensaver
     "libexec/xscreensaver/mirevo-hack", "share/xscreensaver/config/mirevo-hack.xml",
     "share/applications/screensavers/mirevo-hack.desktop",
-    "share/applications/screensavers/mirevo-hack-30fps.desktop"};
+    "share/applications/screensavers/mirevo-hack-30fps.desktop",
+    // the saver's hidden entry, which KWin's screenshot service asks for
+    "share/applications/io.github.mirevo.Mirevo.Saver.desktop"};
 // clang-format on
 
 struct Result {
@@ -93,6 +95,13 @@ TEST(Install, LaysOutACommandAMenuEntryAndAManualThatWork) {
     EXPECT_NE(hackConfig.find("<screensaver name=\"mirevo-hack\" _label=\"Mirevo\" gl=\"yes\">"), std::string::npos);
     const Result xml = run({"/usr/bin/xmllint", "--noout", usr + "/share/xscreensaver/config/mirevo-hack.xml"});
     EXPECT_EQ(xml.code, 0) << xml.output;
+
+    const std::string saverEntry = usr + "/share/applications/io.github.mirevo.Mirevo.Saver.desktop";
+    const Result saverDesktop = run({"/usr/bin/desktop-file-validate", saverEntry});
+    EXPECT_EQ(saverDesktop.code, 0) << saverDesktop.output;
+    EXPECT_NE(readFile(saverEntry).find("\nExec=/usr/lib/mirevo/Mirevo.scr /s\n"), std::string::npos);
+    EXPECT_NE(readFile(saverEntry).find("\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"),
+              std::string::npos);
 
     const Result desktop = run({"/usr/bin/desktop-file-validate", usr + "/" + kInstalled[3]});
     EXPECT_EQ(desktop.code, 0) << desktop.output;

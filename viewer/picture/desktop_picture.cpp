@@ -1,9 +1,9 @@
 #include "viewer/picture/desktop_picture.h"
 
-#include <cmath>
 #include <optional>
 #include <vector>
 
+#include "common/built_in_picture.h"
 #include "common/x11/pixel_format.h"
 #include "viewer/picture/box_reduce.h"
 
@@ -57,31 +57,20 @@ Picture mirroredPicture(const uint8_t* data, const PixelLayout& layout, int fact
 
 Picture builtInPicture(int width, int height) {
     Picture image{width, height, std::vector<uint8_t>(pictureRowBytes(width) * static_cast<size_t>(height))};
-    const double sunX = 0.72 * width, sunY = 0.70 * height, sunR = 0.08 * height;
-    for (int y = 0; y < height; ++y) {
-        const double up = static_cast<double>(y) / height; // 0 at the bottom
+    for (int y = 0; y < height; ++y) { // the bottom row first
         uint8_t* out = image.pixels.data() + pictureRowBytes(width) * static_cast<size_t>(y);
         for (int x = 0; x < width; ++x, out += 3) {
-            double r, g, b;
-            if (up > 0.4) {
-                const double sky = (up - 0.4) / 0.6;
-                r = 250 - 190 * sky, g = 150 - 90 * sky, b = 90 + 80 * sky;
-                if (std::hypot(x - sunX, y - sunY) < sunR) r = 255, g = 230, b = 150;
-            } else {
-                const bool dark = ((x * 12 / width) + (y * 8 / height)) % 2 == 0;
-                r = dark ? 40 : 200, g = dark ? 60 : 190, b = dark ? 80 : 170;
-            }
-            out[0] = static_cast<uint8_t>(b), out[1] = static_cast<uint8_t>(g), out[2] = static_cast<uint8_t>(r);
+            const uint32_t rgb = builtInPixel(x, y, width, height);
+            out[0] = uint8_t(rgb), out[1] = uint8_t(rgb >> 8), out[2] = uint8_t(rgb >> 16);
         }
     }
     return image;
 }
 
 Picture builtInPictureWithin(int maxSide) {
-    // Pictures drawn by the viewer itself are this size: enough for a floor that fills a 4K screen.
-    constexpr int kWidth = 1280, kHeight = 800;
-    const int factor = reductionFactor(kWidth, kHeight, maxSide);
-    return builtInPicture(reducedSide(kWidth, factor), reducedSide(kHeight, factor));
+    // Enough for a floor that fills a 4K screen.
+    const int factor = reductionFactor(kBuiltInWidth, kBuiltInHeight, maxSide);
+    return builtInPicture(reducedSide(kBuiltInWidth, factor), reducedSide(kBuiltInHeight, factor));
 }
 
 const char* describe(PictureSource source) {

@@ -1,0 +1,82 @@
+#pragma once
+// The connection to the Wayland compositor: the display, its globals and its outputs, and waiting for
+// answers with a deadline, so that a compositor that stops answering never hangs a program of ours.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/wayland/output_layout.h"
+
+struct wl_display;
+struct wl_registry;
+struct wl_output;
+struct wl_interface;
+struct zxdg_output_manager_v1;
+
+namespace mirevo {
+
+class WaylandConnection {
+public:
+    // The compositor WAYLAND_DISPLAY names (a socket name in XDG_RUNTIME_DIR or a path); its globals and
+    // outputs are known once connect returns. Nothing, and why, when it cannot be reached or does not
+    // answer within limit.
+    static std::unique_ptr<WaylandConnection> connect(std::chrono::milliseconds limit, std::string& why);
+    ~WaylandConnection();
+    WaylandConnection(const WaylandConnection&) = delete;
+    WaylandConnection& operator=(const WaylandConnection&) = delete;
+
+    wl_display* display() const { return display_; }
+
+    // Does the compositor offer this global? Its version, 0 when not.
+    uint32_t globalVersion(const std::string& interface) const;
+    // Binds the first global of the interface at min(offered, version); nullptr when it is not offered.
+    void* bind(const wl_interface* interface, uint32_t version);
+
+    // Outputs as the compositor describes them (logical place and size from xdg-output where offered).
+    const std::vector<OutputLayout>& outputs() const { return layouts_; }
+    // The wl_output of outputs()[index].
+    wl_output* output(size_t index) const;
+
+    // Sends what is queued, then reads and dispatches events until done() holds or the deadline passes.
+    // False on the deadline or when the connection is lost.
+    bool dispatchUntil(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& done);
+    // Until the compositor has answered every request sent so far.
+    bool roundtrip(std::chrono::milliseconds limit);
+    // Reads and dispatches whatever arrives within timeout (0: what is there now); false when lost.
+    bool dispatchFor(std::chrono::milliseconds timeout);
+    bool lost() const { return lost_; }
+
+    struct Global {
+        uint32_t name;
+        std::string interface;
+        uint32_t version;
+    };
+    struct Output;
+
+private:
+    explicit WaylandConnection(wl_display* display);
+    int dispatchOnce(int timeoutMs);
+    void refreshLayouts();
+
+    wl_display* display_;
+    wl_registry* registry_ = nullptr;
+    zxdg_output_manager_v1* xdgOutputs_ = nullptr;
+    std::vector<Global> globals_;
+    std::vector<std::unique_ptr<Output>> outputs_;
+    std::vector<OutputLayout> layouts_;
+    bool lost_ = false;
+
+    friend struct WaylandListeners;
+};
+
+// Does a compositor answer at WAYLAND_DISPLAY within limit? The probe behind the platform choice.
+bool waylandCompositorAnswers(std::chrono::milliseconds limit);
+
+// The name of the compositor's socket for locks and messages: WAYLAND_DISPLAY's value ("wayland-0" when
+// unset), a path reduced to a name that holds no "/".
+std::string waylandSocketName();
+
+} // namespace mirevo

@@ -1,0 +1,19 @@
+#pragma once
+// The wlroots screen-copy protocol (sway, labwc, wayfire, Hyprland): every output copied at once into
+// shared memory, without the cursor.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "common/result.h"
+#include "saver/session/output_composition.h"
+
+namespace mirevo {
+
+class WaylandConnection;
+
+// Every output's copy, or why not (the protocol not offered, a copy refused, the deadline passed).
+Result<std::vector<OutputCopy>, std::string> copyOutputs(WaylandConnection& connection,
+                                                         std::chrono::steady_clock::time_point deadline);
+
+} // namespace mirevo

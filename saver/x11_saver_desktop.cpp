@@ -1,0 +1,35 @@
+#include "saver/x11_saver_desktop.h"
+
+#include "common/x11/x11_window_search.h"
+#include "saver/preview/preview_window.h"
+#include "saver/session/x11_cursor.h"
+#include "saver/session/x11_session_desktop.h"
+
+namespace mirevo {
+
+bool X11SaverDesktop::takeInstanceLock() {
+    lock_ = std::make_unique<X11InstanceLock>(display_);
+    return lock_->state() != X11InstanceLock::State::HeldElsewhere;
+}
+
+bool X11SaverDesktop::windowExists(const std::string& title) {
+    return x11WindowExists(display_, title);
+}
+
+void X11SaverDesktop::bringToFront(const std::string& title) {
+    x11BringToFront(display_, x11FindWindow(display_, title));
+}
+
+void X11SaverDesktop::hideCursor() {
+    x11HideCursor(display_);
+}
+
+bool X11SaverDesktop::showPreview(int32_t hostHandle) {
+    return ShowPreview(hostHandle);
+}
+
+std::unique_ptr<SessionDesktop> X11SaverDesktop::sessionDesktop() {
+    return std::make_unique<X11SessionDesktop>(display_);
+}
+
+} // namespace mirevo

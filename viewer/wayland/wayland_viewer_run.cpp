@@ -1,0 +1,133 @@
+#include "viewer/wayland/wayland_viewer_run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "common/posix/posix_stop_signals.h"
+#include "common/snapshot_path.h"
+#include "viewer/scene/frame_clock.h"
+#include "viewer/scene/frame_pacer.h"
+#include "viewer/scene/gl_scene.h"
+#include "viewer/scene/key_state.h"
+#include "viewer/scene/scene_motion.h"
+#include "viewer/scene/scene_texture.h"
+#include "viewer/picture/snapshot_preload.h"
+#include "viewer/scene/trace.h"
+#include "viewer/wayland/wayland_viewer_surfaces.h"
+
+namespace mirevo::viewer {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long the compositor may take to place the surfaces before the viewer gives up.
+constexpr auto kPlaceLimit = 10s;
+
+uint64_t nanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000000u + uint64_t(now.tv_nsec);
+}
+
+double seconds(uint64_t ns) {
+    return double(ns) / 1e9;
+}
+
+// Events and the end conditions, while loading and between frames: false once the run is to end.
+class Answer {
+public:
+    Answer(WaylandViewerSurfaces& surfaces, KeyState& keys) : surfaces_(surfaces), keys_(keys) {}
+    bool operator()(std::chrono::milliseconds wait) {
+        if (!lost_ && !surfaces_.dispatch(wait)) lost_ = true;
+        return !lost_ && !keys_.quitRequested() && !stopRequested();
+    }
+    bool lost() const { return lost_; }
+
+private:
+    WaylandViewerSurfaces& surfaces_;
+    KeyState& keys_;
+    bool lost_ = false;
+};
+
+// Black on every surface, while the snapshot loads.
+void clearAll(WaylandViewerSurfaces& surfaces) {
+    for (size_t i = 0; i < surfaces.count(); ++i) {
+        int width = 0, height = 0;
+        surfaces.makeCurrent(i, width, height);
+        setViewport(width, height);
+        clearScreen();
+        surfaces.swap(i);
+    }
+}
+
+} // namespace
+
+int runWaylandViewer() {
+    // Before anything else, so that a saver ending from now on ends the viewer too; SIGHUP ends it at once, as
+    // it does the X11 viewer.
+    catchStopSignals(HangUp::KeepsDefault);
+    if (!stopWithParent()) return 0;
+    Trace trace;
+    trace.mark("start");
+    SnapshotPreload snapshot(mirevo::snapshotPath(false));
+    KeyState keys;
+    std::string why;
+    auto surfaces = WaylandViewerSurfaces::open(keys, kPlaceLimit, why);
+    if (!surfaces) {
+        // The saver's watch sees the process end and ends the session; say why for whoever reads the output.
+        std::fprintf(stderr, "Mirevo.dll: cannot cover the outputs of the Wayland session (%s)\n", why.c_str());
+        return 0;
+    }
+    trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
+    snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
+    clearAll(*surfaces);
+    Answer answer(*surfaces, keys);
+
+    {
+        SceneTexture texture;
+        int width = 0, height = 0;
+        surfaces->makeCurrent(0, width, height);
+        bool running = true;
+        while (running && !snapshot.ready(0ms))
+            running = answer(10ms);
+        if (running) {
+            PreparedSnapshot prepared = snapshot.take();
+            InitScene(width, height, texture, snapshot.path(), prepared, [&] { return answer(0ms); });
+            running = answer(0ms);
+        }
+        if (!running) trace.mark("quit-while-loading");
+
+        SceneMotion motion;
+        FramePacer pacer(surfaces->refreshRate());
+        FrameClock clock(1000000000u, nanoseconds());
+        unsigned long frames = 0;
+        while (running) {
+            const double now = seconds(nanoseconds());
+            const int waitMs = int(pacer.secondsUntilDue(now) * 1000.0);
+            if (!answer(std::chrono::milliseconds(waitMs > 0 ? waitMs : 0))) break;
+            if (waitMs > 0) continue;
+            const uint64_t start = nanoseconds();
+            const FrameTimes times = clock.tick(start);
+            const FramePose pose = motion.step(times.elapsedSeconds, times.frameSeconds);
+            // One pose for every output, each drawn at its own aspect.
+            for (size_t i = 0; i < surfaces->count(); ++i) {
+                surfaces->makeCurrent(i, width, height);
+                resizeScene(width, height);
+                DrawScene(pose, texture);
+                surfaces->swap(i);
+            }
+            const bool wasPacing = pacer.pacing();
+            pacer.frameDone(seconds(start), seconds(nanoseconds()));
+            if (++frames == 1) trace.mark("first-frame");
+            if (pacer.pacing() != wasPacing) trace.mark("pacing", pacer.pacing() ? "on" : "off");
+        }
+        if (trace.on()) trace.mark("frames", std::to_string(frames));
+        if (answer.lost()) std::fprintf(stderr, "Mirevo.dll: the Wayland compositor went away or closed the floor\n");
+        // The texture goes while its context still exists.
+    }
+    return 0;
+}
+
+} // namespace mirevo::viewer

@@ -1,0 +1,52 @@
+#pragma once
+// The viewer's surfaces in a Wayland session: one per output, full screen on it and above the desktop's
+// panels (the layer shell's overlay layer where the compositor offers it, a full-screen toplevel on that
+// output otherwise), all drawn with one OpenGL compatibility context through EGL. The surfaces take the
+// keyboard while they show and hide the cursor over them; keys arrive as KeyState presses, the mouse does
+// nothing.
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "viewer/wayland/surface_role.h"
+
+namespace mirevo {
+class WaylandConnection;
+}
+
+namespace mirevo::viewer {
+
+class KeyState;
+
+class WaylandViewerSurfaces {
+public:
+    // Connects to the compositor WAYLAND_DISPLAY names, makes a surface on every output and waits (up to
+    // limit) until each is placed and sized, with the GL context current. Nothing, and why, otherwise.
+    static std::unique_ptr<WaylandViewerSurfaces> open(KeyState& keys, std::chrono::milliseconds limit,
+                                                       std::string& why);
+    ~WaylandViewerSurfaces();
+    WaylandViewerSurfaces(const WaylandViewerSurfaces&) = delete;
+    WaylandViewerSurfaces& operator=(const WaylandViewerSurfaces&) = delete;
+
+    SurfaceRole role() const { return role_; }
+    size_t count() const;
+    // Makes surface i's drawable current; its size in pixels.
+    void makeCurrent(size_t i, int& width, int& height);
+    // Shows what was drawn on surface i; does not wait for the display.
+    void swap(size_t i);
+    // The outputs' fastest refresh rate in Hz, 0 when unknown.
+    double refreshRate() const;
+    // Reads and handles what the compositor sent within timeout (0: only what is there); false once the
+    // compositor has gone or closed a surface (the run ends then).
+    bool dispatch(std::chrono::milliseconds timeout);
+
+    struct State;
+
+private:
+    WaylandViewerSurfaces() = default;
+    std::unique_ptr<State> state_;
+    SurfaceRole role_ = SurfaceRole::Overlay;
+};
+
+} // namespace mirevo::viewer
