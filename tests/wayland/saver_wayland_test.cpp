@@ -138,7 +138,9 @@ TEST_F(SaverOnSway, FloorOnEveryOutputMusicAndEscapeEndsEveryProcess) {
 
     // Escape ends the viewer and the saver within a second (the saver ends its viewer before it goes).
     ASSERT_TRUE(sway->pressKey("Escape"));
-    EXPECT_EQ(session->waitExit(1s), 0) << session->errors();
+    const auto pressed = std::chrono::steady_clock::now();
+    EXPECT_EQ(session->waitExit(10s), 0) << session->errors();
+    EXPECT_LE(std::chrono::steady_clock::now() - pressed, 1s);
     EXPECT_TRUE(processesOf(viewerProgram).empty());
 }
 

@@ -55,9 +55,6 @@ void layerClosed(void* data, zwlr_layer_surface_v1*) {
 }
 const zwlr_layer_surface_v1_listener kLayerListener = {layerConfigure, layerClosed};
 
-struct PendingSize {
-    int width = 0, height = 0;
-};
 void toplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
     auto* surface = static_cast<Surface*>(data);
     // Kept until the surface's configure says the set is complete.
@@ -123,7 +120,14 @@ void keymapEvent(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t
     state->keymap = keymap;
     state->xkbState = xkb_state_new(keymap);
 }
-void keyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
+// Keys already down when the keyboard comes to a surface count as pressed: a keyboard plugged in (or a
+// virtual one made) while the floor shows may bring its first press only this way.
+void keyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys) {
+    auto* state = static_cast<WaylandViewerSurfaces::State*>(data);
+    const auto* key = static_cast<const uint32_t*>(keys->data);
+    for (size_t i = 0; i < keys->size / sizeof(uint32_t); ++i)
+        state->key(key[i], true);
+}
 void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
 void keyEvent(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t pressed) {
     static_cast<WaylandViewerSurfaces::State*>(data)->key(key, pressed == WL_KEYBOARD_KEY_STATE_PRESSED);
@@ -155,15 +159,25 @@ const wl_pointer_listener kPointerListener = {pointerEnter,        pointerLeave,
                                               pointerAxisSource,   pointerAxisStop,    pointerAxisDiscrete,
                                               pointerAxisValue120};
 
+// Keyboards and pointers come and go (a device unplugged, a virtual one made by a program): each one is
+// taken when the seat has it and given back when it goes, so that the next one is heard.
 void seatCapabilities(void* data, wl_seat* seat, uint32_t capabilities) {
     auto* state = static_cast<WaylandViewerSurfaces::State*>(data);
-    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !state->keyboard) {
+    const bool keyboard = capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
+    if (keyboard && !state->keyboard) {
         state->keyboard = wl_seat_get_keyboard(seat);
         wl_keyboard_add_listener(state->keyboard, &kKeyboardListener, state);
+    } else if (!keyboard && state->keyboard) {
+        wl_keyboard_release(state->keyboard);
+        state->keyboard = nullptr;
     }
-    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) && !state->pointer) {
+    const bool pointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
+    if (pointer && !state->pointer) {
         state->pointer = wl_seat_get_pointer(seat);
         wl_pointer_add_listener(state->pointer, &kPointerListener, state);
+    } else if (!pointer && state->pointer) {
+        wl_pointer_release(state->pointer);
+        state->pointer = nullptr;
     }
 }
 void seatName(void*, wl_seat*, const char*) {}
@@ -208,8 +222,8 @@ WaylandViewerSurfaces::State::~State() {
     if (xkbState) xkb_state_unref(xkbState);
     if (keymap) xkb_keymap_unref(keymap);
     if (xkb) xkb_context_unref(xkb);
-    if (keyboard) wl_keyboard_destroy(keyboard);
-    if (pointer) wl_pointer_destroy(pointer);
+    if (keyboard) wl_keyboard_release(keyboard);
+    if (pointer) wl_pointer_release(pointer);
     if (seat) wl_seat_destroy(seat);
     if (layerShell) zwlr_layer_shell_v1_destroy(layerShell);
     if (wmBase) xdg_wm_base_destroy(wmBase);
