@@ -1,5 +1,7 @@
 #include "idle/idle_command_line.h"
 
+#include "idle/printable_text.h"
+
 namespace mirevo {
 namespace {
 
@@ -23,10 +25,8 @@ Failure<IdleUsageError> usage(const std::string& why) {
 // Quoted for the error line, with control characters shown as '?', so that what a user typed can neither
 // break the line nor move the terminal's cursor.
 std::string shown(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text.substr(0, 64))
-        out += (c < 0x20 || c == 0x7f) ? '?' : char(c);
-    return out + (text.size() > 64 ? "...\"" : "\"");
+    const PrintableText head = printableText(text, 64);
+    return '"' + head.text + (head.cut ? "...\"" : "\"");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "idle/idle_status.h"
 
+#include "idle/printable_text.h"
+
 namespace mirevo {
 namespace {
 
@@ -21,14 +23,7 @@ std::string timeOfDay(std::time_t when) {
 } // namespace
 
 std::string callerText(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        // A UTF-8 lead byte (not a continuation) that would start past the limit ends the text.
-        if (out.size() >= kMaxCallerText && (c & 0xC0) != 0x80) break;
-        if (out.size() >= kMaxCallerText + 3) break; // a continuation run that never ends
-        out += (c < 0x20 || c == 0x7f) ? '?' : char(c);
-    }
-    return out;
+    return printableText(text, kMaxCallerText).text;
 }
 
 std::string inhibitTakenLine(const std::string& application, const std::string& reason) {

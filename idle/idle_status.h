@@ -1,7 +1,8 @@
 #pragma once
 // What mirevo-idle says about the inhibits: a line on standard error for each one taken and given up, and
 // the status that mirevo-idle --status prints. A caller's application name and reason are shown as given,
-// with control characters as '?' and cut at kMaxCallerText bytes, and nothing else of the caller.
+// with control characters as '?' (see printable_text.h) and cut at kMaxCallerText bytes, and nothing else
+// of the caller.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>

@@ -58,10 +58,12 @@ QtIdleBus::QtIdleBus(std::string address, IdleDaemon& daemon, std::function<int(
     status_ = std::make_unique<QtIdleStatusObject>(daemon_, std::move(timeoutSeconds));
     deadline_.setSingleShot(true);
     retry_.setSingleShot(true);
+    watch_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, [this] {
         giveUp("the session bus did not answer within " + deadlineText(timing_.deadline), true);
     });
     connect(&retry_, &QTimer::timeout, this, &QtIdleBus::attempt);
+    connect(&watch_, &QTimer::timeout, this, &QtIdleBus::watch);
 }
 
 // The bus releases the names with the connection.
@@ -75,7 +77,31 @@ void QtIdleBus::start() {
 
 void QtIdleBus::setState(State state) {
     state_ = state;
+    stalled_ = false;
+    if (state == State::Serving)
+        watch_.start(timing_.retry);
+    else
+        watch_.stop();
     emit stateChanged();
+}
+
+void QtIdleBus::watch() {
+    if (state_ != State::Serving) return;
+    auto* question = new QDBusPendingCallWatcher(
+        link_->bus.callBusAsync(QStringLiteral("GetId"), {}, timing_.deadline), link_.get());
+    connect(question, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        if (state_ != State::Serving || w->parent() != link_.get()) return; // a link let go meanwhile
+        // A closed connection is the Disconnected signal's to report.
+        const bool late = w->isError() && timedOut(w->reply());
+        if (late && !stalled_)
+            line_("mirevo-idle: the session bus at " + address_ + " did not answer within " +
+                  deadlineText(timing_.deadline) + "; calls to mirevo-idle wait until it answers again");
+        if (!w->isError() && stalled_)
+            line_("mirevo-idle: the session bus at " + address_ + " answers again");
+        if (late || !w->isError()) stalled_ = late;
+        watch_.start(timing_.retry);
+    });
 }
 
 void QtIdleBus::attempt() {

@@ -5,7 +5,9 @@
 // does not answer in time, or goes away, leaves the X server's timer alone in charge, and the bus is tried
 // again after the retry interval until one answers. A bus that is there but stuck is tried less and less
 // often (up to 64 intervals apart): each try leaves a connection waiting in its socket's queue, and once
-// that queue is full, connecting would wait for good.
+// that queue is full, connecting would wait for good. While serving, the bus is asked a question every retry
+// interval: one line says when it stops answering in time (a bus daemon stopped or stuck: callers' calls
+// wait with it), one when it answers again.
 #include <array>
 #include <chrono>
 #include <functional>
@@ -60,6 +62,7 @@ private:
     void lost(Link* link);
     void ownerLeft(const QString& owner);
     void setState(State state);
+    void watch(); // asks the served bus the next question
 
     std::string address_;
     IdleDaemon& daemon_;
@@ -68,11 +71,11 @@ private:
     std::array<std::unique_ptr<QtScreenSaverObject>, 2> screenSavers_;
     std::unique_ptr<QtIdleStatusObject> status_;
     std::unique_ptr<Link, LinkDeleter> link_;
-    QTimer deadline_, retry_;
+    QTimer deadline_, retry_, watch_;
     State state_ = State::Waiting;
     int tries_ = 0, pending_ = 0;
     std::chrono::milliseconds nextRetry_;
-    bool servesScreenSaver_ = false, reported_ = false, failedSinceServing_ = false;
+    bool servesScreenSaver_ = false, reported_ = false, failedSinceServing_ = false, stalled_ = false;
 };
 
 } // namespace mirevo

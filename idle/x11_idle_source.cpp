@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 
+#include "common/x11/x11_display.h"
 #include "common/x11/x11_error_trap.h"
 
 #include <X11/Xlib.h>
@@ -14,22 +15,21 @@
 namespace mirevo {
 
 Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(IdleSourceEvents events) {
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name)
-        return Failure(std::string("mirevo-idle: no X display (DISPLAY is not set); it watches an X11 or "
-                                   "XWayland session"));
-    Display* display = XOpenDisplay(name);
-    if (!display) return Failure("mirevo-idle: cannot connect to the X display \"" + std::string(name) + "\"");
-    x11CountErrorsFromNowOn();
+    auto connection = X11Display::open();
+    if (!connection) {
+        const bool unset = !std::getenv("DISPLAY") || !*std::getenv("DISPLAY");
+        return Failure("mirevo-idle: " + connection.reason() +
+                       (unset ? "; it watches an X11 or XWayland session" : ""));
+    }
+    Display* display = connection->get();
+    const std::string name = DisplayString(display);
 
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     // Suspending the timer came with version 1.1.
     if (!XScreenSaverQueryExtension(display, &eventBase, &errorBase) ||
-        !XScreenSaverQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 1)) {
-        XCloseDisplay(display);
-        return Failure("mirevo-idle: the X server of \"" + std::string(name) +
+        !XScreenSaverQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 1))
+        return Failure("mirevo-idle: the X server of \"" + name +
                        "\" has no XScreenSaver extension (MIT-SCREEN-SAVER 1.1), which mirevo-idle needs");
-    }
     const Window root = DefaultRootWindow(display);
     bool refused = false;
     {
@@ -38,14 +38,13 @@ Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(IdleSour
         XScreenSaverSetAttributes(display, root, 0, 0, 1, 1, 0, CopyFromParent, InputOnly, nullptr, 0, &none);
         refused = trap.failed();
     }
-    if (refused) {
-        XCloseDisplay(display);
-        return Failure("mirevo-idle: another program already runs the screen saver of \"" + std::string(name) +
+    if (refused)
+        return Failure("mirevo-idle: another program already runs the screen saver of \"" + name +
                        "\" (is mirevo-idle running already?)");
-    }
     XScreenSaverSelectInput(display, root, ScreenSaverNotifyMask);
     XFlush(display);
-    return std::unique_ptr<X11IdleSource>(new X11IdleSource(display, eventBase, std::move(events)));
+    return std::unique_ptr<X11IdleSource>(
+        new X11IdleSource(std::move(*connection), eventBase, std::move(events)));
 }
 
 namespace {
@@ -55,8 +54,9 @@ int quietIOError(Display*) {
 }
 } // namespace
 
-X11IdleSource::X11IdleSource(Display* display, int eventBase, IdleSourceEvents events)
-    : display_(display), eventBase_(eventBase), events_(std::move(events)) {
+X11IdleSource::X11IdleSource(X11Display connection, int eventBase, IdleSourceEvents events)
+    : connection_(std::move(connection)), display_(connection_.get()), eventBase_(eventBase),
+      events_(std::move(events)) {
     XSetIOErrorHandler(quietIOError);
     XSetIOErrorExitHandler(display_, connectionLost, this);
     notifier_ = std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
@@ -75,7 +75,6 @@ X11IdleSource::~X11IdleSource() {
         XScreenSaverUnsetAttributes(display_, DefaultRootWindow(display_));
         XSync(display_, False);
     }
-    XCloseDisplay(display_);
 }
 
 // Xlib calls this when the server has gone; returning (rather than exiting, Xlib's default) leaves the

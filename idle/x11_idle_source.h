@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/result.h"
+#include "common/x11/x11_display.h"
 #include "idle/idle_source.h"
 
 class QSocketNotifier;
@@ -36,11 +37,12 @@ public:
     void resetIdleTimer() override;
 
 private:
-    X11IdleSource(Display* display, int eventBase, IdleSourceEvents events);
+    X11IdleSource(X11Display connection, int eventBase, IdleSourceEvents events);
     void readEvents();
     static void connectionLost(Display*, void* self);
 
-    Display* display_;
+    X11Display connection_;
+    Display* display_; // connection_'s
     int eventBase_;
     IdleSourceEvents events_;
     bool lost_ = false;

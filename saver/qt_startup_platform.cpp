@@ -4,6 +4,7 @@
 
 #include "common/snapshot_path.h"
 #include "saver/session/qt_session_window.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/qt/qt_stop_signals.h"
 #include "saver/settings_dialog/home_page.h"
 #include "saver/settings_dialog/qt_dialog_services.h"

@@ -1,8 +1,9 @@
 #pragma once
-// One saver at a time on an X display, whatever folders or environment each was started with: a session and
-// the settings dialog own the screen's selection "_MIREVO_S<screen number>" for as long as they live. The
-// test for an owner and the claim happen while the server listens to no one else, so of any number of starts
-// at the same instant exactly one gets it; the server drops it with the process's connection.
+// One saver at a time on each screen of an X display, whatever folders or environment each was started
+// with: a session and the settings dialog own the screen's selection "_MIREVO_S<screen number>" for as long
+// as they live. The test for an owner and the claim happen while the server listens to no one else, so of
+// any number of starts at the same instant exactly one gets it; the server drops it with the process's
+// connection.
 #include <string>
 
 typedef struct _XDisplay Display;

@@ -31,13 +31,30 @@ uint32_t placeChannel(uint32_t mask, uint8_t value) {
     return (scaled << channel.shift) & mask;
 }
 
-uint32_t takeChannel(uint32_t mask, uint32_t pixel) {
-    if (mask == 0) return 0;
-    const Channel channel = channelOf(mask);
-    const uint64_t max = mask >> channel.shift;
-    const uint64_t value = (pixel & mask) >> channel.shift;
-    return uint32_t(value * 255 / max);
-}
+// A channel's value scaled from its mask's width to 8 bits, rounded down; 0 without a mask.
+struct Taker {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint64_t max = 0;
+
+    explicit Taker(uint32_t channelMask) : mask(channelMask) {
+        if (mask == 0) return;
+        shift = channelOf(mask).shift;
+        max = mask >> shift;
+    }
+    uint32_t operator()(uint32_t pixel) const {
+        if (mask == 0) return 0;
+        return uint32_t(uint64_t((pixel & mask) >> shift) * 255 / max);
+    }
+};
+
+// The three channels, worked out once for many pixels.
+struct Unpacker {
+    Taker red, green, blue;
+    explicit Unpacker(const PixelFormat& format)
+        : red(format.redMask), green(format.greenMask), blue(format.blueMask) {}
+    uint32_t operator()(uint32_t pixel) const { return red(pixel) << 16 | green(pixel) << 8 | blue(pixel); }
+};
 
 bool hostIsLittleEndian() {
     const uint16_t probe = 1;
@@ -62,8 +79,7 @@ std::vector<uint32_t> packPicture(const PixelFormat& format, const std::vector<u
 }
 
 uint32_t unpackPixel(const PixelFormat& format, uint32_t pixel) {
-    return takeChannel(format.redMask, pixel) << 16 | takeChannel(format.greenMask, pixel) << 8 |
-           takeChannel(format.blueMask, pixel);
+    return Unpacker(format)(pixel);
 }
 
 bool isNativeRgb32(const ImageLayout& layout) {
@@ -75,14 +91,23 @@ bool isNativeRgb32(const ImageLayout& layout) {
 bool unpackRow(const ImageLayout& layout, const uint8_t* row, int width, uint32_t* out) {
     const int bytes = layout.bitsPerPixel / 8;
     if (layout.bitsPerPixel % 8 != 0 || bytes < 1 || bytes > 4) return false;
-    for (int x = 0; x < width; ++x, row += bytes) {
+    const bool msbFirst = layout.mostSignificantByteFirst;
+    auto pixelAt = [bytes, msbFirst](const uint8_t* p) {
         uint32_t pixel = 0;
-        for (int i = 0; i < bytes; ++i) {
-            const int significance = layout.mostSignificantByteFirst ? bytes - 1 - i : i;
-            pixel |= uint32_t(row[i]) << (8 * significance);
-        }
-        out[x] = unpackPixel(layout.format, pixel);
+        for (int i = 0; i < bytes; ++i)
+            pixel |= uint32_t(p[i]) << (8 * (msbFirst ? bytes - 1 - i : i));
+        return pixel;
+    };
+    const PixelFormat& format = layout.format;
+    // The usual TrueColor layout: each channel is a byte already.
+    if (bytes == 4 && format.redMask == 0xff0000 && format.greenMask == 0xff00 && format.blueMask == 0xff) {
+        for (int x = 0; x < width; ++x, row += bytes)
+            out[x] = pixelAt(row) & 0xffffff;
+        return true;
     }
+    const Unpacker unpack(format);
+    for (int x = 0; x < width; ++x, row += bytes)
+        out[x] = unpack(pixelAt(row));
     return true;
 }
 

@@ -1,31 +1,34 @@
 #include "common/x11/x11_display.h"
 
 #include <cstdlib>
+#include <mutex>
 
-#include "common/x11/x11_error_trap.h"
+#include <X11/Xlib.h>
+
+#include "common/x11/x11_error_handler.h"
 
 namespace mirevo {
 
-std::unique_ptr<X11Display> X11Display::open() {
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name) return nullptr;
+Result<X11Display, std::string> X11Display::open(const char* name) {
+    if (!name || !*name) name = std::getenv("DISPLAY");
+    if (!name || !*name) return Failure(std::string("no X display (DISPLAY is not set)"));
+    x11InstallErrorHandler();
     Display* display = XOpenDisplay(name);
-    if (!display) return nullptr;
-    x11CountErrorsFromNowOn();
-    return std::unique_ptr<X11Display>(new X11Display(display));
+    if (!display) return Failure("cannot connect to the X display \"" + std::string(name) + "\"");
+    return X11Display(display);
 }
 
-X11Display::~X11Display() {
-    XCloseDisplay(display_);
+Result<X11Display, std::string> X11Display::openAnother(Display* display) {
+    return open(DisplayString(display));
 }
 
-std::string noDisplayReason() {
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name)
-        return "Mirevo.scr: no X display (DISPLAY is not set) and no Wayland compositor answers; the screen saver "
-               "needs one of them.";
-    return std::string("Mirevo.scr: cannot connect to the X display \"") + name +
-           "\"; the screen saver needs X11 or XWayland.";
+void X11Display::allowThreads() {
+    static std::once_flag done;
+    std::call_once(done, [] { XInitThreads(); });
+}
+
+void X11Display::Closer::operator()(Display* display) const {
+    XCloseDisplay(display);
 }
 
 } // namespace mirevo

@@ -1,9 +1,10 @@
 #pragma once
-// The saver's own connection to the X server, open for the whole process: the hidden session window, the
-// window search, the screen grab and the cursor all go through it. Hiding the cursor lasts only while the
-// connection that hid it lives, so it must outlive the session.
+// A connection to the X server, closed when it goes: the one way the programs connect. Opening one first
+// installs the process's X error handler (x11_error_handler.h), so that no X error ends a program.
 #include <memory>
 #include <string>
+
+#include "common/result.h"
 
 typedef struct _XDisplay Display;
 
@@ -11,20 +12,27 @@ namespace mirevo {
 
 class X11Display {
 public:
-    // The display named by DISPLAY; nothing when it is unset or cannot be reached.
-    static std::unique_ptr<X11Display> open();
-    ~X11Display();
-    X11Display(const X11Display&) = delete;
-    X11Display& operator=(const X11Display&) = delete;
+    // The display named, or the one DISPLAY names when name is null or empty; or why there is none ("no X
+    // display (DISPLAY is not set)", "cannot connect to the X display \":1\""), for the program's one line.
+    static Result<X11Display, std::string> open(const char* name = nullptr);
+    // A second connection to the display another one is connected to: requests and events of its own (a
+    // keyboard grab that the first connection's toolkit cannot drop).
+    static Result<X11Display, std::string> openAnother(Display* display);
+    // Once, before the process's first connection, when more than one thread will talk to the server, each
+    // on a connection of its own.
+    static void allowThreads();
 
-    Display* get() const { return display_; }
+    X11Display(X11Display&&) noexcept = default;
+    X11Display& operator=(X11Display&&) noexcept = default;
+
+    Display* get() const { return display_.get(); }
 
 private:
+    struct Closer {
+        void operator()(Display* display) const;
+    };
     explicit X11Display(Display* display) : display_(display) {}
-    Display* display_;
+    std::unique_ptr<Display, Closer> display_;
 };
-
-// Why there is no display, for the one line the program prints before it ends.
-std::string noDisplayReason();
 
 } // namespace mirevo

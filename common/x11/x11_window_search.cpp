@@ -1,6 +1,7 @@
 #include "common/x11/x11_window_search.h"
 
 #include "common/x11/x11_error_trap.h"
+#include "common/x11/x11_properties.h"
 
 #include <memory>
 #include <vector>
@@ -13,16 +14,7 @@ namespace mirevo {
 namespace {
 
 bool propertyEquals(Display* display, Window window, Atom property, Atom type, const std::string& title) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count,
-                           &after, &raw) != Success)
-        return false;
-    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    if (!data || format != 8 || actualType == None) return false;
-    return std::string(reinterpret_cast<char*>(data.get()), count) == title;
+    return x11Text(display, window, property, type, 1024) == title;
 }
 
 bool hasTitle(Display* display, Window window, const std::string& title, Atom netWmName, Atom utf8) {
@@ -58,10 +50,8 @@ unsigned long x11FindWindow(Display* display, const std::string& title) {
     X11ErrorTrap trap(display); // a window can be destroyed between listing and asking
     Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
     Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Window found = 0;
-    for (int screen = 0; screen < ScreenCount(display) && !found; ++screen)
-        found = search(display, RootWindow(display, screen), title, netWmName, utf8, 2);
-    return found;
+    // Only the display's default screen: each screen of a display (":0.0", ":0.1") has its own saver.
+    return search(display, DefaultRootWindow(display), title, netWmName, utf8, 2);
 }
 
 bool x11WindowExists(Display* display, const std::string& title) {

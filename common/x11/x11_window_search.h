@@ -6,8 +6,9 @@ typedef struct _XDisplay Display;
 
 namespace mirevo {
 
-// Walks the whole tree from the root (there may be no window manager, hence no _NET_CLIENT_LIST) and compares
-// _NET_WM_NAME (UTF-8) or WM_NAME with the title. Windows that vanish mid-walk are skipped.
+// Walks the whole tree from the default screen's root (there may be no window manager, hence no
+// _NET_CLIENT_LIST) and compares _NET_WM_NAME (UTF-8) or WM_NAME with the title. Windows that vanish mid-walk
+// are skipped.
 bool x11WindowExists(Display* display, const std::string& title);
 
 // The id of the first such window, or 0.

@@ -37,8 +37,8 @@ public:
     Reaction buttonPressed(MouseButton button);
     // The release of a press that began on the button, wherever the pointer now is.
     Reaction buttonReleased(MouseButton button);
-    // otherButtonPress: the focus came with a press of another mouse button than the left, which shows no
-    // Pressed face.
+    // otherButtonPress: the focus came with a press of another mouse button than the left, or with the
+    // window's activation while no left press is held on the button; either shows no Pressed face.
     Reaction focusGained(bool otherButtonPress = false);
     Reaction focusLost();
     // The leave poll found the pointer off the button.

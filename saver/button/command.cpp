@@ -191,10 +191,15 @@ bool Command::showsFocus() const {
 void Command::focusInEvent(QFocusEvent* event) {
     // Back from another window the focus returns where it was, and the face never stopped showing it.
     if (event->reason() == Qt::ActiveWindowFocusReason && showsFocus()) return;
-    // Qt focuses on a press of any mouse button, before it delivers the press.
-    const bool otherButtonPress = event->reason() == Qt::MouseFocusReason &&
-                                  QGuiApplication::mouseButtons() != Qt::NoButton &&
-                                  !(QGuiApplication::mouseButtons() & Qt::LeftButton);
+    // Only the left button shows the Pressed face. Qt focuses on a press of any mouse button before it
+    // delivers the press. In a window that was not active the press is delivered first, and the focus
+    // follows with the window's activation, the press perhaps already released: then only a left press held
+    // on this control is one.
+    const Qt::MouseButtons held = QGuiApplication::mouseButtons();
+    bool otherButtonPress = false;
+    if (event->reason() == Qt::MouseFocusReason)
+        otherButtonPress = held != Qt::NoButton && !(held & Qt::LeftButton);
+    if (event->reason() == Qt::ActiveWindowFocusReason) otherButtonPress = !control_->MouseHeld();
     control_->focusGained(otherButtonPress);
 }
 

@@ -59,7 +59,8 @@ public:
     void pointerMoved();
     void buttonPressed(MouseButton button);
     void buttonReleased(MouseButton button);
-    // otherButtonPress: the focus came with a press of another mouse button than the left.
+    // otherButtonPress: the focus came with a press of another mouse button than the left, or with the
+    // window's activation while no left press is held on the control.
     void focusGained(bool otherButtonPress = false);
     void focusLost();
     void mousePollTick(bool pointerOnControl);

@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 
 #include "common/x11/pixel_format.h"
+#include "common/x11/x11_display.h"
 #include "common/x11/x11_error_trap.h"
 #include "saver/preview/preview_layout.h"
 
@@ -16,11 +17,6 @@ namespace mirevo {
 namespace {
 
 constexpr const char* kTitle = "Preview Window";
-
-struct DisplayCloser {
-    // Closing the connection also destroys the windows and the pixmap made on it.
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
 
 // XDestroyImage would free() the pixel data, which belongs to a vector here.
 struct BorrowedImageDeleter {
@@ -71,7 +67,9 @@ Pixmap makePicturePixmap(Display* display, Window parent, const XWindowAttribute
 } // namespace
 
 struct PreviewX11Window::Connection {
-    std::unique_ptr<Display, DisplayCloser> display;
+    explicit Connection(X11Display connection) : display(std::move(connection)) {}
+    // Closing the connection also destroys the windows and the pixmap made on it.
+    X11Display display;
     // The host belongs to another program and may go at any moment; requests about it then fail
     // asynchronously, and Xlib's default handler would print and exit. Declared after the display so that
     // it is removed first, while the connection is still there to be synchronised.
@@ -89,9 +87,9 @@ PreviewX11Window::~PreviewX11Window() = default;
 std::unique_ptr<PreviewX11Window> PreviewX11Window::open(unsigned long host, const PreviewPicture& picture,
                                                          float twipsPerPixelX, float twipsPerPixelY) {
     if (host == 0) return nullptr;
-    auto c = std::make_unique<Connection>();
-    c->display.reset(XOpenDisplay(nullptr));
-    if (!c->display) return nullptr;
+    auto connection = X11Display::open();
+    if (!connection) return nullptr;
+    auto c = std::make_unique<Connection>(std::move(*connection));
     Display* display = c->display.get();
     c->trap = std::make_unique<X11ErrorTrap>(display);
     c->host = host;

@@ -1,12 +1,13 @@
 #include "saver/settings_dialog/x11_frame_request.h"
 
-#include <memory>
+#include <optional>
 #include <vector>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include "common/x11/x11_error_trap.h"
+#include "common/x11/x11_properties.h"
 #include "saver/settings_dialog/x11_frame_extents.h"
 
 namespace mirevo {
@@ -17,17 +18,11 @@ std::string x11WindowManagerName(Display* display) {
     const std::vector<long> check =
         x11LongList(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
     if (check.size() != 1) return {};
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, Window(check[0]), XInternAtom(display, "_NET_WM_NAME", False), 0, 256,
-                           False, utf8, &actualType, &format, &count, &after, &raw) != Success)
-        return {};
-    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    if (!data || trap.failed() || actualType != utf8 || format != 8) return {};
-    return std::string(reinterpret_cast<const char*>(data.get()), count);
+    const std::optional<std::string> name =
+        x11Text(display, Window(check[0]), XInternAtom(display, "_NET_WM_NAME", False),
+                XInternAtom(display, "UTF8_STRING", False), 256);
+    if (!name || trap.failed()) return {};
+    return *name;
 }
 
 void x11RequestFrame(Display* display, unsigned long window, const FrameRequest& request) {

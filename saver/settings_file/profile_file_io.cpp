@@ -13,56 +13,11 @@
 #include <set>
 
 #include "common/posix/atomic_file.h"
-#include "common/posix/unique_fd.h"
+#include "common/posix/user_file.h"
 #include "saver/settings_file/profile_file.h"
 
 namespace mirevo {
 namespace {
-
-enum class ReadStatus { Ok, Missing, TooLarge, Refused };
-
-struct FileBytes {
-    ReadStatus status = ReadStatus::Refused;
-    std::string bytes;
-    struct stat info {};
-};
-
-FileBytes readBounded(const std::string& path) {
-    FileBytes result;
-    // O_NONBLOCK: a FIFO put in the ini's place must not hang the saver.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid()) {
-        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Refused;
-        return result;
-    }
-    if (::fstat(fd.get(), &result.info) != 0 || !S_ISREG(result.info.st_mode)) return result;
-    if (static_cast<std::size_t>(result.info.st_size) > kMaxProfileFileBytes) {
-        result.status = ReadStatus::TooLarge;
-        return result;
-    }
-    // One byte more than the file holds, so a file that grows meanwhile is noticed and read on, up to the
-    // limit.
-    result.bytes.resize(static_cast<std::size_t>(result.info.st_size) + 1);
-    std::size_t total = 0;
-    for (;;) {
-        if (total == result.bytes.size()) {
-            if (total > kMaxProfileFileBytes) {
-                result.bytes.clear();
-                result.status = ReadStatus::TooLarge;
-                return result;
-            }
-            result.bytes.resize(std::min(total * 2, kMaxProfileFileBytes + 1));
-        }
-        const ssize_t got = ::read(fd.get(), result.bytes.data() + total, result.bytes.size() - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return result;
-        if (got == 0) break;
-        total += static_cast<std::size_t>(got);
-    }
-    result.bytes.resize(total);
-    result.status = ReadStatus::Ok;
-    return result;
-}
 
 // A file too large to be a settings file is named once per run, however often it is asked for.
 void reportTooLarge(const std::string& path) {
@@ -89,10 +44,10 @@ std::optional<std::string> writeTarget(const std::string& path) {
 
 std::optional<std::string> readProfileString(const std::string& path, const std::string& section,
                                              const std::string& key) {
-    const FileBytes file = readBounded(path);
-    if (file.status == ReadStatus::TooLarge) reportTooLarge(path);
-    if (file.status != ReadStatus::Ok) return std::nullopt;
-    return profileTextValue(file.bytes, section, key);
+    const auto file = readBoundedFile(path, kMaxProfileFileBytes);
+    if (!file && file.reason() == FileReadRefusal::TooLarge) reportTooLarge(path);
+    if (!file) return std::nullopt;
+    return profileTextValue(file->bytes, section, key);
 }
 
 ProfileEdit editProfileFile(const std::string& path, const std::string& section,
@@ -104,24 +59,21 @@ ProfileEdit editProfileFile(const std::string& path, const std::string& section,
         return edit;
     }
     edit.target = *target;
-    const FileBytes file = readBounded(edit.target);
-    if (file.status == ReadStatus::TooLarge) {
+    const auto file = readBoundedFile(edit.target, kMaxProfileFileBytes);
+    if (!file && file.reason() == FileReadRefusal::TooLarge) {
         reportTooLarge(edit.target);
         edit.refusal = ProfileEditRefusal::TooLarge;
         return edit;
     }
-    if (file.status != ReadStatus::Ok && file.status != ReadStatus::Missing) {
+    if (!file && file.reason() != FileReadRefusal::Missing) {
         edit.refusal = ProfileEditRefusal::Unreadable;
         return edit;
     }
-    if (file.status == ReadStatus::Ok) {
-        // Read-only for its owner (root included, who may write anything) or refused to us: left alone.
-        if ((file.info.st_mode & 0222) == 0 || ::access(edit.target.c_str(), W_OK) != 0) {
-            edit.refusal = ProfileEditRefusal::ReadOnly;
-            return edit;
-        }
+    if (file && madeReadOnly(file->info, edit.target)) {
+        edit.refusal = ProfileEditRefusal::ReadOnly;
+        return edit;
     }
-    auto edited = profileTextWithValues(file.bytes, section, values);
+    auto edited = profileTextWithValues(file ? file->bytes : std::string(), section, values);
     if (!edited) {
         edit.refusal = ProfileEditRefusal::ValueUnfit;
         return edit;

@@ -1,19 +1,17 @@
 // RGB packed for visuals of different layouts (the preview), and the server's pixels of different layouts
-// unpacked to RGB (the screen grab): 16-, 24-, 30-bit, either byte order.
+// unpacked to RGB (the screen grab): 16-, 24-, 30-bit, either byte order (the table in pixel_cases.h).
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "common/x11/pixel_format.h"
+#include "tests/common/pixel_cases.h"
 
 using namespace mirevo;
+using namespace mirevo::test;
 
 namespace {
 
-const PixelFormat rgb888{0xff0000, 0x00ff00, 0x0000ff};
-const PixelFormat bgr888{0x0000ff, 0x00ff00, 0xff0000};
-const PixelFormat rgb565{0xf800, 0x07e0, 0x001f};
-const PixelFormat rgb101010{0x3ff00000, 0x000ffc00, 0x000003ff};
 constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
 } // namespace
@@ -51,27 +49,7 @@ TEST(PixelFormat, PacksAPictureRowByRow) {
 }
 
 TEST(PixelFormat, UnpacksEachLayoutOfTheServerToRgb) {
-    struct Case {
-        const char* what;
-        ImageLayout layout;
-        std::vector<uint8_t> bytes; // two pixels, as the server sends them
-        uint32_t first, second;     // 0x00RRGGBB
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"888, LSB first", {32, false, rgb888}, {0x56, 0x34, 0x12, 0, 0xff, 0, 0, 0}, 0x123456, 0x0000ff},
-        {"888, MSB first", {32, true, rgb888}, {0, 0x12, 0x34, 0x56, 0, 0, 0, 0xff}, 0x123456, 0x0000ff},
-        {"BGR 888, 32 bits", {32, false, bgr888}, {0x12, 0x34, 0x56, 0, 0xff, 0, 0, 0}, 0x123456, 0xff0000},
-        {"888, 24 bits", {24, false, rgb888}, {0x56, 0x34, 0x12, 0xff, 0xff, 0xff}, 0x123456, 0xffffff},
-        // Green's 6 bits: 32 of 63 is 129 of 255; blue's 5 bits: 1 of 31 is 8 of 255.
-        {"565, LSB first", {16, false, rgb565}, {0x00, 0xf8, 0x01, 0x04}, 0xff0000, 0x008108},
-        {"565, MSB first", {16, true, rgb565}, {0xf8, 0x00, 0xff, 0xff}, 0xff0000, 0xffffff},
-        // 512 of 1023 is 127 of 255.
-        {"10-10-10", {32, false, rgb101010}, {0, 0, 0xf0, 0x3f, 0, 0x02, 0, 0}, 0xff0000, 0x00007f},
-        {"palette (no masks)", {8, false, PixelFormat{}}, {0x12, 0xff}, 0, 0},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
+    for (const PixelCase& c : kPixelCases) {
         uint32_t out[2] = {0xdeadbeef, 0xdeadbeef};
         ASSERT_TRUE(unpackRow(c.layout, c.bytes.data(), 2, out)) << c.what;
         EXPECT_EQ(out[0], c.first) << c.what << std::hex << " got " << out[0];

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,23 +14,31 @@
 
 namespace mirevo::test {
 
-Xvfb::Xvfb(int width, int height) {
+Xvfb::Xvfb(int width, int height, int screens) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    // Made before the fork: the child only fills in the descriptor's number.
+    char fdText[16] = "";
+    std::vector<std::string> arguments{"-noreset", "-nolisten", "tcp"};
+    for (int screen = 0; screen < screens; ++screen)
+        arguments.insert(arguments.end(), {"-screen", std::to_string(screen), geometry});
+    arguments.insert(arguments.end(), {"+extension", "GLX", "+extension", "RANDR"});
+    std::vector<char*> argv{const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"), fdText};
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         // The write end must survive exec: -displayfd names it.
-        int fd = dup(fds[1]);
-        std::string fdText = std::to_string(fd);
+        std::snprintf(fdText, sizeof fdText, "%d", dup(fds[1]));
         int devnull = open("/dev/null", O_RDWR);
         dup2(devnull, 0);
         dup2(devnull, 1);
         dup2(devnull, 2);
         setpgid(0, 0);
         // -noreset: the server would otherwise reset when its last client leaves, losing the root picture.
-        execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-noreset", "-nolisten", "tcp", "-screen", "0",
-               geometry.c_str(), "+extension", "GLX", "+extension", "RANDR", static_cast<char*>(nullptr));
+        execvp("Xvfb", argv.data());
         _exit(127);
     }
     close(fds[1]);

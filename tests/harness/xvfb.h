@@ -7,8 +7,8 @@ namespace mirevo::test {
 
 class Xvfb {
 public:
-    // Starts Xvfb with one screen of the given size (depth 24) and waits until it accepts clients.
-    explicit Xvfb(int width = 1024, int height = 768);
+    // Starts Xvfb with `screens` screens of the given size (depth 24) and waits until it accepts clients.
+    explicit Xvfb(int width = 1024, int height = 768, int screens = 1);
     ~Xvfb();
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;

@@ -1,9 +1,11 @@
 // mirevo-idle's bus service in this process, on a private bus the test starts: the cookies players get and give
 // back, ActiveChanged as a player sees it, a name another program holds, the status with two inhibitors, the
-// loss of the bus with an inhibit held and a bus back at the same place, and buses that do not answer. Every
-// wait is for a reply or a change of state, with a deadline.
+// loss of the bus with an inhibit held and a bus back at the same place, buses that do not answer, and one
+// that stalls while served. Every wait is for a reply or a change of state, with a deadline.
 #include <csignal>
 #include <future>
+#include <map>
+#include <set>
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -11,10 +13,13 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusReply>
+#include <QFile>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include "idle/idle_bus_names.h"
 #include "idle/idle_daemon.h"
 #include "idle/qt_idle_bus.h"
 #include "idle/qt_idle_status.h"
@@ -39,6 +44,41 @@ public:
 public slots:
     void activeChanged(bool active) { values.push_back(active); }
 };
+
+// What an introspection (or an interface file) says each interface holds, as text that compares: every
+// member with its arguments' types, ins and outs each in their order. Argument names and annotations are left
+// out (no caller sees them), and so are the interfaces every object has (org.freedesktop.DBus.*).
+std::map<std::string, std::set<std::string>> interfacesIn(const QString& xml) {
+    std::map<std::string, std::set<std::string>> interfaces;
+    QXmlStreamReader reader(xml);
+    std::string interface, member, ins, outs;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        const QString element = reader.name().toString();
+        const auto attribute = [&](const char* name) {
+            return reader.attributes().value(QLatin1String(name)).toString().toStdString();
+        };
+        if (reader.isStartElement() && element == "interface") {
+            interface = attribute("name");
+        } else if (reader.isStartElement() && (element == "method" || element == "signal")) {
+            member = element.toStdString() + " " + attribute("name");
+            ins.clear(), outs.clear();
+        } else if (reader.isStartElement() && element == "arg") {
+            const std::string direction = attribute("direction");
+            const bool out = direction == "out" || (direction.empty() && member.rfind("signal", 0) == 0);
+            (out ? outs : ins) += attribute("type") + " ";
+        } else if (reader.isStartElement() && element == "property") {
+            interfaces[interface].insert("property " + attribute("name") + " " + attribute("type") + " " +
+                                         attribute("access"));
+        } else if (reader.isEndElement() && (element == "method" || element == "signal")) {
+            interfaces[interface].insert(member + " in(" + ins + ") out(" + outs + ")");
+        }
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    for (auto i = interfaces.begin(); i != interfaces.end();)
+        i = i->first.rfind("org.freedesktop.DBus.", 0) == 0 ? interfaces.erase(i) : std::next(i);
+    return interfaces;
+}
 
 class IdleBus : public ::testing::Test {
 protected:
@@ -236,6 +276,34 @@ TEST_F(IdleBus, LosingTheBusDropsEveryInhibitItHeldAndABusBackAtItsPlaceIsServed
     EXPECT_TRUE(daemon.inhibited());
 }
 
+// A bus that stalls while served (its daemon stopped) is said in one line however long it lasts, and its
+// return in one more; the inhibits held stay held, and the bus is served on as before.
+TEST_F(IdleBus, ABusThatStallsWhileServedIsSaidOnceAndItsReturnOnce) {
+    DBusSession bus;
+    ASSERT_TRUE(bus.ok());
+    serve(bus.address(), 1s);
+    ASSERT_TRUE(waitForState(QtIdleBus::State::Serving)) << ::testing::PrintToString(lines);
+    inhibit(peer(bus.address(), "a"), "mpv", "Playing video");
+    ASSERT_TRUE(daemon.inhibited());
+    lines.clear();
+
+    ASSERT_EQ(kill(bus.pid(), SIGSTOP), 0);
+    const bool said = waitFor([&] { return !lines.empty(); });
+    // The stall's length: several more questions go unanswered meanwhile.
+    waitFor([] { return false; }, 4s);
+    kill(bus.pid(), SIGCONT);
+    ASSERT_TRUE(said) << "nothing said of the stall";
+    ASSERT_TRUE(waitFor([&] { return lines.size() >= 2; })) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "mirevo-idle: the session bus at " + bus.address() +
+                      " did not answer within 1 second; calls to mirevo-idle wait until it answers again",
+                  "mirevo-idle: the session bus at " + bus.address() + " answers again"}));
+    EXPECT_EQ(service->state(), QtIdleBus::State::Serving);
+    EXPECT_TRUE(daemon.inhibited());
+    EXPECT_EQ(inhibit(peer(bus.address(), "b"), "firefox", "audio").type(), QDBusMessage::ReplyMessage);
+}
+
 // A listening socket that nobody accepts on: the kernel takes the connection, and nothing ever answers.
 UniqueFd silentSocket(const std::string& path) {
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -273,6 +341,36 @@ TEST_F(IdleBus, ABusThatDoesNotAnswerIsLeftAfterTheDeadlineInOneLineAndTriedAgai
     kill(stopped.pid(), SIGCONT);
     serve(stopped.address(), 1s);
     EXPECT_TRUE(waitForState(QtIdleBus::State::Serving)) << ::testing::PrintToString(lines);
+}
+
+// The interface file installed for others to read says what the service answers, no more and no less.
+TEST_F(IdleBus, ServesWhatItsInterfaceFileSays) {
+    QFile file(QStringLiteral(MIREVO_SOURCE_DIR "/idle/io.github.mirevo.Idle.xml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto promised = interfacesIn(QString::fromUtf8(file.readAll()));
+    ASSERT_EQ(promised.size(), 2u);
+
+    DBusSession bus;
+    ASSERT_TRUE(bus.ok());
+    serve(bus.address());
+    ASSERT_TRUE(waitForState(QtIdleBus::State::Serving)) << ::testing::PrintToString(lines);
+    ASSERT_TRUE(service->servesScreenSaver());
+    QDBusConnection asker = peer(bus.address(), "introspecting");
+    std::map<std::string, std::set<std::string>> served;
+    for (const char* path : {"/ScreenSaver", "/org/freedesktop/ScreenSaver", kIdleStatusPath}) {
+        SCOPED_TRACE(path);
+        const char* name = path == kIdleStatusPath ? kIdleStatusService : kScreenSaverService;
+        QDBusPendingCall pending = asker.asyncCall(
+            QDBusMessage::createMethodCall(name, path, "org.freedesktop.DBus.Introspectable", "Introspect"),
+            10000);
+        ASSERT_TRUE(waitFor([&] { return pending.isFinished(); }));
+        const QDBusMessage reply = pending.reply();
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        const auto here = interfacesIn(reply.arguments().value(0).toString());
+        ASSERT_EQ(here.size(), 1u) << ::testing::PrintToString(here);
+        served.insert(*here.begin());
+    }
+    EXPECT_EQ(served, promised);
 }
 
 } // namespace

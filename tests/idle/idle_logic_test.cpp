@@ -12,6 +12,7 @@
 #include "idle/idle_daemon.h"
 #include "idle/idle_status.h"
 #include "idle/idle_timeout.h"
+#include "idle/printable_text.h"
 #include "idle/saver_location.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
@@ -119,13 +120,13 @@ TEST(IdleDaemon, LogsEachInhibitAndDropsThemAllWithTheBus) {
     IdleDaemon daemon(source, starter, [&] { return now; });
     std::vector<std::string> lines;
     daemon.onLog([&](const std::string& line) { lines.push_back(line); });
-    daemon.inhibit(":1.5", "mpv", "Playing\nvideo\x1b[2J");
+    daemon.inhibit(":1.5", "mpv\u202e", "Playing\nvideo\x1b[2J\u009b2J");
     now += std::chrono::seconds(90);
     daemon.inhibit(":1.6", "", std::string(500, 'r'));
     daemon.uninhibit(":1.7", *daemon.inhibit(":1.7", "firefox", "audio"));
     daemon.ownerLeft(":1.6");
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "mirevo-idle: \"mpv\" holds the screen saver off: \"Playing?video?[2J\"",
+                         "mirevo-idle: \"mpv?\" holds the screen saver off: \"Playing?video?[2J?2J\"",
                          "mirevo-idle: a program without a name holds the screen saver off: \"" +
                              std::string(kMaxCallerText, 'r') + "\"",
                          "mirevo-idle: \"firefox\" holds the screen saver off: \"audio\"",
@@ -146,6 +147,46 @@ TEST(IdleDaemon, LogsEachInhibitAndDropsThemAllWithTheBus) {
     EXPECT_EQ(lines.size(), 5u) << "the bus's loss is the bus adapter's one line";
     EXPECT_EQ(callerText(std::string(kMaxCallerText - 1, 'x') + "\xe3\x81\x82yyy").size(), kMaxCallerText + 2)
         << "cut at a character's end";
+}
+
+// Whatever a caller or a user sends, what reaches the terminal holds no character that the terminal obeys
+// (C0, DEL, C1, the bidirectional controls) and no malformed byte; every other character is kept as sent.
+TEST(PrintableText, ControlsAndMalformedBytesAsQuestionMarksEveryOtherCharacterKept) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"mpv: Playing video", "mpv: Playing video"},
+        {"a\x1b[2Jb\tc\nd\x7f", "a?[2Jb?c?d?"},
+        // C1, at both ends: U+0080, U+0085 (next line), U+009B (CSI), U+009F; U+00A0 and U+00E9 after them
+        {"\u0080\u0085\u009b31m\u009f\u00a0\u00e9", "???31m?\u00a0\u00e9"},
+        // the bidirectional controls
+        {"\u202a\u202b\u202c\u202d\u202e", "?????"},
+        {"\u2066\u2067\u2068\u2069", "????"},
+        {"\u200e\u200f\u061c", "???"},
+        // their neighbours are no controls: U+2029, U+202F, U+2065, U+206A, U+200D inside an emoji
+        {"\u2029\u202f\u2065\u206a", "\u2029\u202f\u2065\u206a"},
+        {"ｷｬﾝｾﾙ \U0001f469\u200d\U0001f4bb", "ｷｬﾝｾﾙ \U0001f469\u200d\U0001f4bb"},
+        // malformed: a lone C1 byte (CSI in an 8-bit terminal), a cut character, an overlong NUL, a
+        // surrogate, a stray continuation, a code point past U+10FFFF
+        {"\x9bJ", "?J"},
+        {"x\xe3\x81", "x??"},
+        {"\xc0\x80", "??"},
+        {"\xed\xa0\x80", "???"},
+        {"\x80x", "?x"},
+        {"\xf4\x90\x80\x80", "????"},
+    };
+    for (const auto& [given, shown] : cases) {
+        EXPECT_EQ(printableText(given, 1000).text, shown) << ::testing::PrintToString(given);
+        EXPECT_EQ(callerText(given), shown);
+        EXPECT_FALSE(printableText(given, 1000).cut);
+    }
+    // Cut before the first character that would begin at the limit; one begun before it is kept whole.
+    const PrintableText cut = printableText("ab\u3042xy", 3);
+    EXPECT_EQ(cut.text, "ab\u3042");
+    EXPECT_TRUE(cut.cut);
+    EXPECT_FALSE(printableText("abc", 3).cut);
+    // The command line's error line shows what was typed the same way.
+    const auto refused = parseIdleCommandLine({"--timeout", "\u009b1m\u202e"});
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.reason().line.find("not \"?1m?\""), std::string::npos) << refused.reason().line;
 }
 
 TEST(IdleStatus, ListsTheIdleTimeTheSaverAndEachInhibitWithItsTimeOfDay) {

@@ -35,7 +35,7 @@ const std::vector<std::string> kInstalled{
     "share/icons/hicolor/64x64/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/128x128/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/256x256/apps/io.github.mirevo.Mirevo.png",
-    "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz",
+    "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz", "share/dbus-1/interfaces/io.github.mirevo.Idle.xml",
     // the hack and its entries for xscreensaver and for mate- and xfce4-screensaver
     "libexec/xscreensaver/mirevo-hack", "share/xscreensaver/config/mirevo-hack.xml",
     "share/applications/screensavers/mirevo-hack.desktop",

@@ -299,6 +299,39 @@ TEST(SaverStartedManyTimesAtOnce, GivesOneSessionOrDialogEachTime) {
     }
 }
 
+// Each screen of a display has its own saver: sessions on ":N.0" and ":N.1" both run, and a second start on
+// either screen ends at once, as on a display with one screen.
+TEST(SaverOnTwoScreens, ASessionRunsOnEachScreenAndASecondOnEitherEnds) {
+    Xvfb server(320, 240, 2);
+    ASSERT_TRUE(server.ok());
+    TempDir programs, home;
+    ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr"}));
+    // A stand-in viewer that says on which screen it was started, and costs no GL.
+    ASSERT_TRUE(writeFile(programs / "Mirevo.dll", "#!/bin/sh\ntouch \"$0.on$DISPLAY\"\nexec sleep 60\n"));
+    ASSERT_EQ(chmod((programs / "Mirevo.dll").c_str(), 0700), 0);
+    const auto start = [&](const std::string& screen) {
+        return std::make_unique<ChildProcess>(
+            std::vector<std::string>{programs / "Mirevo.scr", "/s"},
+            std::map<std::string, std::optional<std::string>>{{"DISPLAY", server.display() + screen},
+                                                              {"HOME", home.path()},
+                                                              {"XDG_RUNTIME_DIR", home.path()}});
+    };
+    std::vector<std::unique_ptr<ChildProcess>> sessions;
+    for (const std::string screen : {".0", ".1"}) {
+        sessions.push_back(start(screen));
+        const std::string started = programs / ("Mirevo.dll.on" + server.display() + screen);
+        ASSERT_TRUE(pollUntil(20s, [&] { return access(started.c_str(), F_OK) == 0; }))
+            << screen << ": " << sessions.back()->errors();
+    }
+    for (const std::string screen : {".0", ".1"})
+        EXPECT_EQ(start(screen)->waitExit(10s), std::optional<int>(0)) << screen;
+    for (auto& session : sessions) {
+        ASSERT_TRUE(session->running()) << session->errors();
+        kill(session->pid(), SIGTERM);
+        EXPECT_EQ(session->waitExit(10s), std::optional<int>(0)) << session->errors();
+    }
+}
+
 TEST(SaverWithoutDisplay, SaysSoInOneLineAndFails) {
     struct Case {
         const char* name;

@@ -1,4 +1,5 @@
-// Reading the screen band by band from a real X server, through shared memory and through plain images.
+// Reading the screen band by band from a real X server, through shared memory and through plain images: the
+// whole root, and a monitor that does not start at its top-left corner.
 #include "saver/session/x11_screen_grab.h"
 
 #include <cstring>
@@ -32,35 +33,38 @@ TEST(X11ScreenGrab, EveryMethodReadsTheScreenExactlyWhateverTheBand) {
     EXPECT_EQ(area.width, w);
     EXPECT_EQ(area.height, h);
 
-    for (GrabMethod method : {GrabMethod::Fastest, GrabMethod::PlainImage}) {
-        SCOPED_TRACE(method == GrabMethod::Fastest ? "shared memory" : "plain images");
-        auto rows = openScreenRows(display->get(), area, method);
-        ASSERT_TRUE(rows);
-        ASSERT_EQ(rows->width(), w);
-        ASSERT_EQ(rows->height(), h);
-        const int band = rows->bandHeight();
-        ASSERT_GE(band, 1);
-        // Bottom band first, as the bitmap writer reads; the topmost band is a short one.
-        int wrong = 0;
-        for (int bottom = h; bottom > 0;) {
-            const int top = std::max(0, bottom - band);
-            auto view = rows->readRows(top, bottom - top);
-            ASSERT_TRUE(view) << "rows " << top << ".." << bottom - 1;
-            ASSERT_EQ(view->height, bottom - top);
-            for (int y = 0; y < view->height; ++y)
-                for (int x = 0; x < w; ++x) {
-                    uint32_t p;
-                    std::memcpy(&p, view->data + size_t(y) * view->stride + size_t(x) * 4, 4);
-                    auto c = picture.at(x, top + y);
-                    if (p != (uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2])) ++wrong;
-                }
-            bottom = top;
+    // The whole screen, and a monitor right of and below another one (odd offsets, three bands).
+    for (const ScreenArea& monitor : {area, ScreenArea{517, 131, 506, 636}})
+        for (GrabMethod method : {GrabMethod::Fastest, GrabMethod::PlainImage}) {
+            SCOPED_TRACE((method == GrabMethod::Fastest ? "shared memory at " : "plain images at ") +
+                         std::to_string(monitor.x) + "," + std::to_string(monitor.y));
+            auto rows = openScreenRows(display->get(), monitor, method);
+            ASSERT_TRUE(rows);
+            ASSERT_EQ(rows->width(), monitor.width);
+            ASSERT_EQ(rows->height(), monitor.height);
+            const int band = rows->bandHeight();
+            ASSERT_GE(band, 1);
+            // Bottom band first, as the bitmap writer reads; the topmost band is a short one.
+            int wrong = 0;
+            for (int bottom = monitor.height; bottom > 0;) {
+                const int top = std::max(0, bottom - band);
+                auto view = rows->readRows(top, bottom - top);
+                ASSERT_TRUE(view) << "rows " << top << ".." << bottom - 1;
+                ASSERT_EQ(view->height, bottom - top);
+                for (int y = 0; y < view->height; ++y)
+                    for (int x = 0; x < monitor.width; ++x) {
+                        uint32_t p;
+                        std::memcpy(&p, view->data + size_t(y) * view->stride + size_t(x) * 4, 4);
+                        auto c = picture.at(monitor.x + x, monitor.y + top + y);
+                        if (p != (uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2])) ++wrong;
+                    }
+                bottom = top;
+            }
+            EXPECT_EQ(wrong, 0);
+            // Rows outside the area are refused, not read.
+            EXPECT_FALSE(rows->readRows(monitor.height - 1, 2));
+            EXPECT_FALSE(rows->readRows(-1, 1));
         }
-        EXPECT_EQ(wrong, 0);
-        // Rows outside the area are refused, not read.
-        EXPECT_FALSE(rows->readRows(h - 1, 2));
-        EXPECT_FALSE(rows->readRows(-1, 1));
-    }
     EXPECT_FALSE(openScreenRows(display->get(), ScreenArea{0, 0, 0, h}));
 }
 

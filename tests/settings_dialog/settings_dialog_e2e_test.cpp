@@ -229,13 +229,88 @@ TEST_F(ConfigureMode, ASecondStartBringsTheDialogToTheFront) {
     for (const char* again : {"/c", "/s"}) {
         x11AskToActivate(display, other, ActivationSource::Pager);
         XFlush(display);
-        ASSERT_TRUE(pollUntil(10s, [&] { return activeIs(other); })) << "the other window never took the focus";
+        ASSERT_TRUE(pollUntil(10s, [&] { return activeIs(other); }))
+            << "the other window never took the focus";
         EXPECT_EQ(start(again)->waitExit(10s), std::optional<int>(0)) << again;
         EXPECT_TRUE(pollUntil(10s, [&] { return x.mapped(window) && activeIs(window); }))
             << again << " left it behind";
     }
     XDestroyWindow(display, other);
     EXPECT_TRUE(saver->running());
+}
+
+// Asks the window's client for a _NET_WM_PING and waits for its answer: every event the server sent that
+// client before has then been read by it.
+bool pingAnswered(XClient& x, unsigned long window) {
+    Display* display = x.display();
+    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+    static long stamp = 0;
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = window;
+    request.xclient.message_type = protocols;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = long(ping);
+    request.xclient.data.l[1] = ++stamp;
+    request.xclient.data.l[2] = long(window);
+    // The answer goes to the root, to whoever listens there for structure changes.
+    XSelectInput(display, x.root(), StructureNotifyMask);
+    XSendEvent(display, window, False, NoEventMask, &request);
+    x.sync();
+    return pollUntil(10s, [&] {
+        XEvent answer{};
+        while (XCheckTypedEvent(display, ClientMessage, &answer))
+            if (answer.xclient.message_type == protocols && answer.xclient.data.l[0] == long(ping) &&
+                answer.xclient.data.l[1] == stamp)
+                return true;
+        return false;
+    });
+}
+
+// The right or the middle button pressed on the lit ｷｬﾝｾﾙ of a dialog that is not yet active: the press makes
+// it active and gives the button the focus, and the face stays lit; only the left button sinks it into the
+// Pressed face. The release is a click, as on any Command button, and Cancel closes the dialog.
+TEST_F(ConfigureMode, AnotherButtonThanTheLeftNeverShowsThePressedFace) {
+    for (const auto& [button, pressedFace] : {std::pair(3, false), std::pair(2, false), std::pair(1, true)}) {
+        SCOPED_TRACE("mouse button " + std::to_string(button));
+        x.movePointer(5, 5);
+        auto saver = start("/c");
+        const unsigned long window = waitForDialog(*saver);
+        ASSERT_NE(window, 0u);
+        const auto at = x.geometry(window);
+        ASSERT_TRUE(at);
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(x.display(), &focus, &revert);
+        ASSERT_NE(focus, window) << "the dialog must not be active yet";
+        // ｷｬﾝｾﾙ: 77 x 25 at (404, 200). Its face at (38, 2) and (30, 3); the lit face is warm under the
+        // frame, the Pressed one has the navy frame there and a grey shade inside it.
+        const auto face = [&] {
+            auto shot = x.screenshot(window);
+            return shot ? std::pair(shot->at(404 + 38, 200 + 2), shot->at(404 + 30, 200 + 3))
+                        : std::pair(Rgb{}, Rgb{});
+        };
+        const Rgb lit{0xFF, 0xF0, 0xCF}, navy{0x00, 0x3C, 0x74}, pressedShade{0xD1, 0xCC, 0xC1};
+        x.movePointer(at->x + 404 + 38, at->y + 200 + 12);
+        ASSERT_TRUE(pollUntil(10s, [&] { return face().first == lit; })) << "never lit";
+
+        x.pressButton(button);
+        // The press asks for the focus; once the server gave it, the dialog's own answers to pings say it has
+        // taken it, handled it and shown what followed.
+        ASSERT_TRUE(pollUntil(10s, [&] {
+            XGetInputFocus(x.display(), &focus, &revert);
+            return focus == window;
+        }));
+        for (int round = 0; round < 3; ++round)
+            ASSERT_TRUE(pingAnswered(x, window));
+        const auto [top, inside] = face();
+        EXPECT_EQ(top, pressedFace ? navy : lit);
+        EXPECT_EQ(inside == pressedShade, pressedFace) << "the Pressed face";
+
+        x.releaseButton(button);
+        EXPECT_EQ(saver->waitExit(10s), std::optional<int>(0)) << saver->errors();
+    }
 }
 
 TEST(SettingsLink, FromTheBuildFolderOpensTheSourceTreesReadme) {

@@ -71,3 +71,31 @@ TEST(ViewerArguments, ModeWindowAndRefusals) {
         }
     }
 }
+
+TEST(ViewerArguments, OnlyACopyThatFillsAMonitorRunsAsTheSaver) {
+    const WindowSize screen{1920, 1080};
+    struct Case {
+        std::vector<std::string> args;
+        WindowSize window;
+        bool saver;
+    };
+    const Case cases[] = {
+        {{"--root"}, {1920, 1080}, true},
+        {{"--root"}, {960, 1080}, true}, // one monitor of two: the manager's window covers it
+        {{"--window-id", "0x10"}, {1920, 1080}, true},
+        {{"--window-id", "0x10"}, {2000, 1200}, true},
+        // previews in a settings window
+        {{"--window-id", "0x10"}, {320, 240}, false},
+        {{"--window-id", "0x10"}, {1920, 1079}, false},
+        {{"--window-id", "0x10"}, {1919, 1080}, false},
+        {{"--root", "--window-id", "0x10"}, {320, 240}, false},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const auto& arg : c.args) line += arg + " ";
+        SCOPED_TRACE(line + std::to_string(c.window.width) + "x" + std::to_string(c.window.height));
+        const auto parsed = parseViewerArguments(c.args, std::string("0x20"));
+        ASSERT_TRUE(parsed.ok());
+        EXPECT_EQ(runsAsTheSaver(*parsed, c.window, screen), c.saver);
+    }
+}

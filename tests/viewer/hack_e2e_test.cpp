@@ -8,6 +8,9 @@
 #include <csignal>
 #include <set>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -19,9 +22,11 @@
 #include "tests/harness/test_bitmap.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
+#include "tests/music/sound_fixtures.h"
 #include "tests/viewer/scene_math.h"
 
 using namespace mirevo::test;
+using mirevo::test::RATE;
 using namespace std::chrono_literals;
 
 namespace {
@@ -68,23 +73,43 @@ bool frameMatches(const Image& shot, const Samples& samples, double seconds, int
     return false;
 }
 
+// What a run may add to the usual: a data limit (in MiB) that stops a runaway allocation before it takes the
+// machine's memory, another copy of the program, more of the environment.
+struct HackExtras {
+    std::optional<int> dataLimitMiB;
+    std::string program = kViewer;
+    std::map<std::string, std::optional<std::string>> env;
+};
+
 class HackRun {
 public:
     HackRun(const Xvfb& server, const TempDir& home, std::vector<std::string> args,
-            std::optional<unsigned long> xscreensaverWindow = std::nullopt)
-        : started_(std::chrono::steady_clock::now()), process_(withProgram(std::move(args)), environment(server, home, xscreensaverWindow)) {}
+            std::optional<unsigned long> xscreensaverWindow = std::nullopt, const HackExtras& extras = {})
+        : started_(std::chrono::steady_clock::now()),
+          process_(withProgram(std::move(args), extras), environment(server, home, xscreensaverWindow, extras)) {}
     ChildProcess& process() { return process_; }
     double seconds() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     }
+    // Polls until the trace names the event; false when it did not come or the hack ended first.
+    bool waitForTrace(const std::string& event) {
+        return pollUntil(30s, [&] {
+            return process_.errors().find("mirevo-trace " + event + " ") != std::string::npos || !process_.running();
+        }) && process_.running();
+    }
 
 private:
-    static std::vector<std::string> withProgram(std::vector<std::string> args) {
-        args.insert(args.begin(), kViewer);
+    static std::vector<std::string> withProgram(std::vector<std::string> args, const HackExtras& extras) {
+        args.insert(args.begin(), extras.program);
+        if (extras.dataLimitMiB)
+            args.insert(args.begin(), {"/bin/sh", "-c",
+                                       "ulimit -d " + std::to_string(*extras.dataLimitMiB * 1024) + "; exec \"$@\"",
+                                       "sh"});
         return args;
     }
     static std::map<std::string, std::optional<std::string>> environment(const Xvfb& server, const TempDir& home,
-                                                                         std::optional<unsigned long> window) {
+                                                                         std::optional<unsigned long> window,
+                                                                         const HackExtras& extras) {
         std::map<std::string, std::optional<std::string>> env{{"DISPLAY", server.display()},
                                                               {"HOME", home.path()},
                                                               {"XDG_RUNTIME_DIR", home.path()},
@@ -93,6 +118,7 @@ private:
                                                               {"MIREVO_VIEWER_TRACE", "1"},
                                                               {"XSCREENSAVER_WINDOW", std::nullopt}};
         if (window) env["XSCREENSAVER_WINDOW"] = std::to_string(*window);
+        for (const auto& [name, value] : extras.env) env[name] = value;
         return env;
     }
     std::chrono::steady_clock::time_point started_;
@@ -256,6 +282,119 @@ TEST_F(Hack, TheUsersSettingForbidsTheScreenshotAndWithoutWallpaperABuiltInPictu
         }));
         run.process().terminate();
     }
+}
+
+TEST_F(Hack, AnXscreensaverFileThatIsNotAPlainFileCountsAsAbsentAndTheHackStillEndsOnSigterm) {
+    setWallpaper(plain(kScreenWidth, kScreenHeight, kGreen));
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    struct Case {
+        const char* what;
+        bool fifo;
+    };
+    for (const Case& c : {Case{"a FIFO", true}, Case{"a link to /dev/zero", false}}) {
+        SCOPED_TRACE(c.what);
+        const std::string file = home / ".xscreensaver";
+        ::unlink(file.c_str());
+        if (c.fifo)
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        else
+            ASSERT_EQ(::symlink("/dev/zero", file.c_str()), 0);
+        HackExtras limited;
+        limited.dataLimitMiB = 2048;
+        HackRun run(server, home, {"--root"}, saver, limited);
+        EXPECT_TRUE(run.waitForTrace("first-frame")) << run.process().errors();
+        // No screenshot without the user's leave: the wallpaper.
+        EXPECT_TRUE(waitForFloor(saver, run, plainFloor(kGreen), 4)) << run.process().errors();
+        // One line says so, once.
+        const std::string errors = run.process().errors();
+        const std::string line = ".xscreensaver is not a regular file; its settings are not read\n";
+        const size_t said = errors.find(line);
+        EXPECT_NE(said, std::string::npos) << errors;
+        EXPECT_EQ(errors.find(line, said + 1), std::string::npos) << errors;
+        kill(run.process().pid(), SIGTERM);
+        EXPECT_EQ(run.process().waitExit(5s), 0);
+    }
+}
+
+TEST_F(Hack, WithTheScreenshotAllowedButNoneGivenTheWallpaperShows) {
+    // mate-screensaver keeps no screenshot: the user's leave to show one finds none.
+    setUsersChoice("True");
+    setWallpaper(quadrants(kScreenWidth, kScreenHeight));
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    HackRun run(server, home, {"--root"}, saver);
+    EXPECT_TRUE(waitForFloor(saver, run, kMirroredQuadrants)) << run.process().errors();
+    EXPECT_NE(run.process().errors().find("wallpaper 640x480"), std::string::npos) << run.process().errors();
+    run.process().terminate();
+}
+
+// The music chosen in the settings, heard through SDL's disk audio driver: a copy of the hack in a folder of
+// its own, whose Mirevo.ini chooses a looping WAV. Every copy shares the user's runtime folder, and so the
+// music's lock.
+class HackMusic : public Hack {
+protected:
+    void SetUp() override {
+        Hack::SetUp();
+        ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.dll"}));
+        ASSERT_TRUE(makeTone(programs / "tone.wav", 440, 1.0));
+        ASSERT_TRUE(writeFile(programs / "Mirevo.ini",
+                              "[Section]\nBGM区分=2\nBGMﾌｧｲﾙ=" + programs / "tone.wav" + "\n"));
+    }
+    // A copy that writes what it plays to its own file.
+    std::unique_ptr<HackRun> start(std::vector<std::string> args, std::optional<unsigned long> window,
+                                   const std::string& heard) {
+        HackExtras extras;
+        extras.program = programs / "Mirevo.dll";
+        extras.env = {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", heard}};
+        return std::make_unique<HackRun>(server, home, std::move(args), window, extras);
+    }
+    // Whether a second of the tone has been heard there.
+    static bool heardTheTone(const std::string& heard) {
+        return windowsWithTone(readLeftChannel(heard), RATE / 10, 440, 2000) >= 10;
+    }
+    static bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+    TempDir programs;
+};
+
+TEST_F(HackMusic, OfTwoCopiesAtOnceOnlyOnePlays) {
+    const Window left = makeWindow(client.root(), 0, 0, kScreenWidth / 2, kScreenHeight);
+    const Window right = makeWindow(client.root(), kScreenWidth / 2, 0, kScreenWidth / 2, kScreenHeight);
+    const std::string heard[2] = {home / "heard-left.raw", home / "heard-right.raw"};
+    auto first = start({"--root"}, left, heard[0]);
+    auto second = start({"--root"}, right, heard[1]);
+    // Both have chosen by now whether they play.
+    ASSERT_TRUE(first->waitForTrace("music")) << first->process().errors();
+    ASSERT_TRUE(second->waitForTrace("music")) << second->process().errors();
+    EXPECT_TRUE(pollUntil(30s, [&] { return heardTheTone(heard[0]) || heardTheTone(heard[1]); }));
+    EXPECT_NE(exists(heard[0]), exists(heard[1])) << "both or neither opened the sound output";
+    first->process().terminate();
+    second->process().terminate();
+}
+
+TEST_F(HackMusic, APreviewStaysSilentAndLeavesTheMusicToTheSaver) {
+    // The settings' preview: a small window inside a dialog, drawn by a copy started with --window-id.
+    const Window dialog = makeWindow(client.root(), 120, 90, 400, 300);
+    const Window preview = makeWindow(dialog, 40, 30, 320, 240);
+    const std::string previewHeard = home / "heard-preview.raw", saverHeard = home / "heard-saver.raw";
+    auto previewRun = start({"--window-id", std::to_string(preview)}, std::nullopt, previewHeard);
+    ASSERT_TRUE(previewRun->waitForTrace("music")) << previewRun->process().errors();
+
+    // Then the saver itself, with the preview still running: by --root, or by a window the size of the screen.
+    for (bool root : {true, false}) {
+        SCOPED_TRACE(root ? "--root" : "--window-id on a window the size of the screen");
+        const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+        ::unlink(saverHeard.c_str());
+        auto saverRun = root ? start({"--root"}, saver, saverHeard)
+                             : start({"--window-id", std::to_string(saver)}, std::nullopt, saverHeard);
+        ASSERT_TRUE(saverRun->waitForTrace("music")) << saverRun->process().errors();
+        EXPECT_TRUE(pollUntil(30s, [&] { return heardTheTone(saverHeard); })) << saverRun->process().errors();
+        saverRun->process().terminate();
+        XDestroyWindow(display, saver);
+        client.sync();
+    }
+    EXPECT_FALSE(exists(previewHeard)) << "the preview opened the sound output";
+    EXPECT_TRUE(previewRun->process().running());
+    previewRun->process().terminate();
 }
 
 TEST(HackWithoutItsServer, LosingTheXServerEndsItWithCodeZero) {

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/x11/pixel_format.h"
+#include "tests/common/pixel_cases.h"
 #include "viewer/picture/desktop_picture.h"
 #include "viewer/scene/fps_figure.h"
 #include "viewer/scene/resuming_clock.h"
@@ -38,7 +40,8 @@ std::vector<uint8_t> packScreen(const PixelLayout& layout) {
         int shift = 0, bits = 0;
         while (!((mask >> shift) & 1)) ++shift;
         while ((mask >> (shift + bits)) & 1) ++bits;
-        return (static_cast<uint32_t>(value) >> (8 - bits)) << shift;
+        const uint32_t v = value;
+        return (bits >= 8 ? v << (bits - 8) : v >> (8 - bits)) << shift;
     };
     for (int y = 0; y < layout.height; ++y)
         for (int x = 0; x < layout.width; ++x) {
@@ -66,6 +69,7 @@ TEST(DesktopPicture, EveryPixelLayoutComesOutMirroredBottomRowFirst) {
         {"32-bit blue high", {7, 5, 7 * 4, 32, false, 0xFF, 0xFF00, 0xFF0000}, 8},
         {"24-bit", {7, 5, 7 * 3 + 3, 24, false, 0xFF0000, 0xFF00, 0xFF}, 8},
         {"16-bit 565", {7, 5, 7 * 2 + 2, 16, false, 0xF800, 0x07E0, 0x001F}, 5},
+        {"30-bit 10-10-10", {7, 5, 7 * 4, 32, false, 0x3FF00000, 0xFFC00, 0x3FF}, 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -81,6 +85,28 @@ TEST(DesktopPicture, EveryPixelLayoutComesOutMirroredBottomRowFirst) {
                 EXPECT_LE(std::abs(want.g - got.g), slack) << x << "," << y;
                 EXPECT_LE(std::abs(want.b - got.b), slack) << x << "," << y;
             }
+    }
+}
+
+// The hack's picture and the screen grab read the server's pixels alike, in every layout of the shared table.
+TEST(DesktopPicture, TakesEachPixelAsTheSharedUnpackerDoes) {
+    for (const mirevo::test::PixelCase& c : mirevo::test::kPixelCases) {
+        const int bits = c.layout.bitsPerPixel;
+        if (bits != 16 && bits != 24 && bits != 32) continue; // the hack refuses palettes
+        SCOPED_TRACE(c.what);
+        const mirevo::PixelFormat& format = c.layout.format;
+        const PixelLayout layout{2, 1, 2 * bits / 8, bits, c.layout.mostSignificantByteFirst,
+                                 format.redMask, format.greenMask, format.blueMask};
+        const Picture image = mirroredPicture(c.bytes.data(), layout);
+        ASSERT_EQ(image.width, 2);
+        uint32_t unpacked[2] = {};
+        ASSERT_TRUE(mirevo::unpackRow(c.layout, c.bytes.data(), 2, unpacked));
+        for (int x = 0; x < 2; ++x) {
+            const Rgb got = pictureAt(image, 1 - x, 0); // mirrored
+            const uint32_t rgb = uint32_t(got.r) << 16 | uint32_t(got.g) << 8 | got.b;
+            EXPECT_EQ(rgb, unpacked[x]) << std::hex << "pixel " << x << ": " << rgb << ", not " << unpacked[x];
+            EXPECT_EQ(rgb, x == 0 ? c.first : c.second) << std::hex << "pixel " << x << ": " << rgb;
+        }
     }
 }
 

@@ -139,3 +139,20 @@ TEST(XscreensaverFile, TheListsLastEntryAndListsWithoutEntries) {
     EXPECT_EQ(addHackToPrograms("programs: maze -root \\n\\\n  qix -root\n", "mirevo-hack", "mirevo-hack").outcome,
               ProgramsEdit::NoList);
 }
+
+TEST(XscreensaverFile, InstallThenUninstallGivesBackTheExactBytes) {
+    const std::string cases[] = {
+        kUserFile,
+        "programs:\nlock: False\n",
+        "programs:\t \nlock: False\n",
+        "lock: False\nprograms:",
+        "programs:\t\\\n",
+        "programs:\t\\\n\t\tmaze -root \\n\n",
+    };
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text);
+        const auto added = addHackToPrograms(text, "mirevo-hack", "mirevo-hack");
+        ASSERT_EQ(added.outcome, ProgramsEdit::Changed);
+        EXPECT_EQ(removeHackFromPrograms(added.text, "mirevo-hack").text, text);
+    }
+}

@@ -16,6 +16,10 @@ std::optional<unsigned long> parseWindowId(const std::string& text) {
     return static_cast<unsigned long>(value);
 }
 
+bool runsAsTheSaver(const ViewerArguments& arguments, WindowSize window, WindowSize screen) {
+    return arguments.root || (window.width >= screen.width && window.height >= screen.height);
+}
+
 namespace {
 
 Failure<std::string> usage(std::string problem) {
@@ -59,6 +63,7 @@ Result<ViewerArguments, std::string> parseViewerArguments(const std::vector<std:
         result.mode = install ? ViewerMode::InstallXscreensaver : ViewerMode::UninstallXscreensaver;
         return result;
     }
+    result.root = !windowId && root;
     if (!windowId && root) {
         if (!xscreensaverWindow) return usage("--root needs XSCREENSAVER_WINDOW");
         windowId = parseWindowId(*xscreensaverWindow);

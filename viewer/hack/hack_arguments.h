@@ -19,11 +19,20 @@ enum class ViewerMode {
 struct ViewerArguments {
     ViewerMode mode = ViewerMode::Standalone;
     unsigned long window = 0; // the window to draw into, for Hack
+    bool root = false;        // the window is the manager's own (--root), not one named by --window-id
     bool showFps = false;
 };
 
 inline constexpr const char* kHackUsage =
     "usage: mirevo-hack [--root | --window-id ID] [--fps] | --install-xscreensaver | --uninstall-xscreensaver";
+
+struct WindowSize {
+    int width = 0, height = 0;
+};
+
+// Whether this copy is the saver itself, filling a monitor (the manager's own window, or a window the size of
+// its screen), rather than a preview in a settings window: only the saver plays the music.
+bool runsAsTheSaver(const ViewerArguments& arguments, WindowSize window, WindowSize screen);
 
 // A window id as X tools print it: hex with 0x, or decimal; nothing for 0, junk or overflow.
 std::optional<unsigned long> parseWindowId(const std::string& text);

@@ -4,23 +4,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
+#include <chrono>
 #include <future>
+#include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/posix/paths.h"
-#include "common/user_folders.h"
+#include "common/posix/posix_stop_signals.h"
+#include "common/x11/x11_display.h"
 #include "viewer/picture/desktop_picture.h"
 #include "viewer/scene/fps_figure.h"
 #include "viewer/scene/frame_pacer.h"
 #include "viewer/scene/gl_scene.h"
 #include "viewer/hack/hack_arguments.h"
 #include "viewer/hack/hack_music.h"
-#include "viewer/scene/linux_end_signals.h"
 #include "viewer/scene/resuming_clock.h"
 #include "viewer/scene/scene_motion.h"
 #include "viewer/scene/scene_texture.h"
@@ -30,26 +31,25 @@
 #include "viewer/x11/x11_hack_window.h"
 #include "viewer/hack/xscreensaver_file.h"
 #include "viewer/hack/xscreensaver_install.h"
+#include "common/posix/posix_stop_signals.h"
+#include "common/x11/x11_display.h"
+#include "viewer/hack/xscreensaver_read.h"
 
 namespace mirevo::viewer {
 
 namespace {
 
-// Debian's xscreensaver keeps its defaults here; a user's ~/.xscreensaver overrides them.
-constexpr const char* kXscreensaverDefaults = "/etc/X11/app-defaults/XScreenSaver";
+// How often a wait in the start-up looks for a stop.
+constexpr int kStopLookMs = 20;
 
 std::optional<std::string> readText(const std::string& path) {
-    if (path.empty()) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    auto file = readXscreensaverFile(path, "its settings are not read");
+    if (!file) return std::nullopt;
+    return std::move(file->bytes);
 }
 
 bool userAllowsDesktopImages() {
-    return desktopImagesAllowed(readText(userBaseFolder({}, environmentText("HOME"), ".xscreensaver")),
-                                readText(kXscreensaverDefaults));
+    return desktopImagesAllowed(readText(userXscreensaverFile()), readText(kXscreensaverDefaults));
 }
 
 uint64_t monotonicNanoseconds() {
@@ -63,47 +63,61 @@ struct PreparedPicture {
     PictureSource source = PictureSource::BuiltIn;
 };
 
+PreparedPicture takePicture(unsigned long window) {
+    DesktopPicture picture = takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes);
+    return PreparedPicture{preparePicture(std::move(picture.image)), picture.source};
+}
+
 // The desktop picture and its smaller levels, on a thread of its own while the GL is set up. A picture
-// larger than the GL's largest texture (rare beyond kSideEveryGlTakes) is reduced again by the upload.
+// larger than the GL's largest texture (rare beyond kSideEveryGlTakes) is reduced again by the upload. The
+// thread is not joined: a hack asked to stop while it works ends without waiting for it.
 std::future<PreparedPicture> startPicture(unsigned long window) {
-    auto take = [window] {
-        DesktopPicture picture =
-            takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes);
-        return PreparedPicture{preparePicture(std::move(picture.image)), picture.source};
-    };
+    auto promise = std::make_shared<std::promise<PreparedPicture>>();
+    auto future = promise->get_future();
     try {
-        return std::async(std::launch::async, take);
+        std::thread([window, promise] { promise->set_value(takePicture(window)); }).detach();
     } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, take);
+        promise->set_value(takePicture(window));
     }
+    return future;
+}
+
+// The picture once it is ready; nothing when a stop came first.
+std::optional<PreparedPicture> waitForPicture(std::future<PreparedPicture>& picture) {
+    while (picture.wait_for(std::chrono::milliseconds(kStopLookMs)) != std::future_status::ready)
+        if (stopRequested()) return std::nullopt;
+    return picture.get();
 }
 
 int runHack(const ViewerArguments& arguments) {
-    if (!linuxEndWithParent()) return 0;
+    // The manager stops its hacks with SIGTERM; SIGHUP ends one at once, as it always has.
+    catchStopSignals(HangUp::KeepsDefault);
+    if (!stopWithParent()) return 0;
     Trace trace;
     trace.mark("start");
     // Two threads talk to the X server, each on its own connection.
-    X11HackWindow::allowThreads();
+    X11Display::allowThreads();
     auto pictureJob = startPicture(arguments.window);
-    X11HackWindow::OpenFailure failure = X11HackWindow::OpenFailure::Nothing;
-    std::string error;
-    auto window = X11HackWindow::open(arguments.window, failure, error);
-    if (!window) {
-        std::fprintf(stderr, "mirevo-hack: %s\n", error.c_str());
+    auto opened = X11HackWindow::open(arguments.window);
+    if (!opened) {
+        std::fprintf(stderr, "mirevo-hack: %s\n", opened.reason().why.c_str());
         return 1;
     }
+    std::unique_ptr<X11HackWindow> window = std::move(*opened);
     std::fprintf(stderr, "PixelFormat Selected: %d\nBPP: %d\n", window->visualId(), window->depth());
     const double startSeconds = Trace::monotonicSeconds();
     {
         SceneTexture texture;
         trace.mark("context");
-        const PreparedPicture picture = pictureJob.get();
+        const auto waited = waitForPicture(pictureJob);
+        if (!waited) return 0;
+        const PreparedPicture& picture = *waited;
         if (trace.on() && picture.prepared.image)
             trace.mark("picture", std::string(describe(picture.source)) + " " +
                                       std::to_string(picture.prepared.image->width) + "x" +
                                       std::to_string(picture.prepared.image->height));
         InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
-                  [] { return !endRequested(); });
+                  [] { return !stopRequested(); });
         resizeScene(window->width(), window->height());
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
@@ -112,14 +126,14 @@ int runHack(const ViewerArguments& arguments) {
         FrameRateCounter rate;
         std::unique_ptr<HackMusic> music;
         unsigned long frames = 0;
-        while (!endRequested()) {
+        while (!stopRequested()) {
             bool resized = false;
             if (!window->handleEvents(resized)) break;
             if (resized) resizeScene(window->width(), window->height());
             const double now = Trace::monotonicSeconds();
             const double wait = pacer.secondsUntilDue(now - startSeconds);
             if (wait > 0) {
-                window->waitForEvents(static_cast<int>(wait * 1000.0) + 1);
+                window->waitForEvents(static_cast<int>(wait * 1000.0) + 1, stopSignalFd());
                 continue;
             }
             const FrameTimes times = clock.tick(monotonicNanoseconds());
@@ -134,7 +148,11 @@ int runHack(const ViewerArguments& arguments) {
             if (++frames == 1) {
                 trace.mark("first-frame");
                 // After the first frame, so that the picture shows as soon as it can.
-                music = HackMusic::startIfFirst(thisProgramFolder(), Trace::monotonicSeconds());
+                // A preview in a settings window stays silent and leaves the music to the saver.
+                if (runsAsTheSaver(arguments, {window->width(), window->height()},
+                                   {window->screenWidth(), window->screenHeight()}))
+                    music = HackMusic::startIfFirst(thisProgramFolder(), Trace::monotonicSeconds());
+                trace.mark("music", music ? "on" : "off");
             }
             if (music) music->tick(Trace::monotonicSeconds());
         }

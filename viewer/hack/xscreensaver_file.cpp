@@ -170,7 +170,7 @@ ProgramsEditResult addHackToPrograms(const std::string& text, const std::string&
     if (headerContinues || block->end - block->first > 1)
         entry += "\\";
     else
-        header += "\t\t\t\t\t\t\t      \\";
+        header += "\\"; // no padding: taking the entry out again takes off only the backslash
     lines.insert(lines.begin() + static_cast<long>(block->first) + 1, entry);
     return {ProgramsEdit::Changed, joinLines(lines)};
 }

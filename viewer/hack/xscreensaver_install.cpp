@@ -3,17 +3,15 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/user_folders.h"
 #include "common/posix/atomic_file.h"
 #include "common/posix/paths.h"
 #include "viewer/hack/xscreensaver_file.h"
+#include "viewer/hack/xscreensaver_read.h"
 
 namespace mirevo::viewer {
 
@@ -47,19 +45,10 @@ std::string hackCommand() {
     return thisProgramPath();
 }
 
-std::optional<std::string> readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return text.str();
-}
-
 } // namespace
 
 int editXscreensaverPrograms(bool add) {
-    std::string path = userBaseFolder({}, environmentText("HOME"), ".xscreensaver");
+    std::string path = userXscreensaverFile();
     if (path.empty()) {
         std::fprintf(stderr, "mirevo-hack: no home folder to find .xscreensaver in\n");
         return 1;
@@ -67,8 +56,10 @@ int editXscreensaverPrograms(bool add) {
     // A link (a managed dotfile) is edited where it points.
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved)) path = resolved;
-    const std::optional<std::string> text = readWhole(path);
-    if (!text) {
+    const auto file = readXscreensaverFile(path, "it is left as it is");
+    // Anything but a plain file counts as no file, once its line has said why.
+    if (!file && file.reason() != FileReadRefusal::Missing) return add ? 1 : 0;
+    if (!file) {
         if (!add) {
             std::printf("%s: no such file, so Mirevo is not in xscreensaver's list\n", path.c_str());
             return 0;
@@ -79,15 +70,16 @@ int editXscreensaverPrograms(bool add) {
                      path.c_str());
         return 1;
     }
-    ProgramsEditResult edit{ProgramsEdit::NotThere, *text};
+    const std::string& text = file->bytes;
+    ProgramsEditResult edit{ProgramsEdit::NotThere, text};
     if (add) {
         // Listed already by either name (an entry for a build folder's viewer counts too).
-        if (removeHackFromPrograms(*text, lastComponent(thisProgramPath())).outcome == ProgramsEdit::Changed)
-            edit = {ProgramsEdit::AlreadyThere, *text};
+        if (removeHackFromPrograms(text, lastComponent(thisProgramPath())).outcome == ProgramsEdit::Changed)
+            edit = {ProgramsEdit::AlreadyThere, text};
         else
-            edit = addHackToPrograms(*text, hackCommand(), kHackName);
+            edit = addHackToPrograms(text, hackCommand(), kHackName);
     } else {
-        edit = removeHackFromPrograms(*text, kHackName);
+        edit = removeHackFromPrograms(text, kHackName);
         auto second = removeHackFromPrograms(edit.text, lastComponent(thisProgramPath()));
         if (second.outcome == ProgramsEdit::Changed) edit = {ProgramsEdit::Changed, second.text};
     }
@@ -104,9 +96,13 @@ int editXscreensaverPrograms(bool add) {
     case ProgramsEdit::Changed:
         break;
     }
-    struct stat before {};
+    // As the settings dialog treats a read-only Mirevo.ini: its owner wants it left as it is.
+    if (madeReadOnly(file->info, path)) {
+        std::fprintf(stderr, "mirevo-hack: %s is read-only; it is left as it is\n", path.c_str());
+        return 1;
+    }
     ReplaceOptions options;
-    options.keepModeOf = stat(path.c_str(), &before) == 0 ? &before : nullptr;
+    options.keepModeOf = &file->info;
     options.durable = true;
     const WriteResult written = writeFileAtomically(
         path, reinterpret_cast<const uint8_t*>(edit.text.data()), edit.text.size(), options);

@@ -4,35 +4,10 @@
 #include <vector>
 
 #include "common/built_in_picture.h"
+#include "common/x11/pixel_format.h"
 #include "viewer/picture/box_reduce.h"
 
 namespace mirevo::viewer {
-
-namespace {
-
-struct Channel {
-    int shift = 0, bits = 0;
-    explicit Channel(uint32_t mask) {
-        if (!mask) return;
-        while (!(mask & 1)) mask >>= 1, ++shift;
-        while (mask & 1) mask >>= 1, ++bits;
-    }
-    uint8_t of(uint32_t pixel) const {
-        if (bits == 0) return 0;
-        const uint32_t value = (pixel >> shift) & ((1u << bits) - 1);
-        return bits >= 8 ? static_cast<uint8_t>(value >> (bits - 8))
-                         : static_cast<uint8_t>(value * 255 / ((1u << bits) - 1));
-    }
-};
-
-uint32_t pixelAt(const uint8_t* p, int bytes, bool msbFirst) {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value |= static_cast<uint32_t>(p[i]) << (8 * (msbFirst ? bytes - 1 - i : i));
-    return value;
-}
-
-} // namespace
 
 Picture mirroredPicture(const uint8_t* data, const PixelLayout& layout, int factor) {
     const int bits = layout.bitsPerPixel;
@@ -40,11 +15,13 @@ Picture mirroredPicture(const uint8_t* data, const PixelLayout& layout, int fact
         static_cast<long>(layout.bytesPerLine) < static_cast<long>(layout.width) * (bits / 8))
         return {};
     const int bytes = bits / 8;
-    const Channel red(layout.redMask), green(layout.greenMask), blue(layout.blueMask);
-    // The usual TrueColor layout, little-endian: one straight pass per row.
+    const ImageLayout image{bits, layout.mostSignificantFirst,
+                            PixelFormat{layout.redMask, layout.greenMask, layout.blueMask}};
+    // The usual TrueColor layout, little-endian: its bytes are already blue, green, red.
     const bool plain = bytes == 4 && !layout.mostSignificantFirst && layout.redMask == 0xFF0000 &&
                        layout.greenMask == 0xFF00 && layout.blueMask == 0xFF;
     const int w = layout.width;
+    std::vector<uint32_t> unpacked(plain ? 0 : static_cast<size_t>(w)); // a row as 0x00RRGGBB
     // Whole size: the rows go straight into the picture; smaller: through the box filter.
     Picture whole;
     std::optional<BoxReducer> reducer;
@@ -66,10 +43,11 @@ Picture mirroredPicture(const uint8_t* data, const PixelLayout& layout, int fact
                 out[0] = p[0], out[1] = p[1], out[2] = p[2];
             }
         } else {
+            unpackRow(image, source, w, unpacked.data());
             for (int x = w - 1; x >= 0; --x, out += 3) {
-                const uint32_t pixel =
-                    pixelAt(source + static_cast<size_t>(x) * bytes, bytes, layout.mostSignificantFirst);
-                out[0] = blue.of(pixel), out[1] = green.of(pixel), out[2] = red.of(pixel);
+                const uint32_t rgb = unpacked[static_cast<size_t>(x)];
+                out[0] = static_cast<uint8_t>(rgb), out[1] = static_cast<uint8_t>(rgb >> 8),
+                out[2] = static_cast<uint8_t>(rgb >> 16);
             }
         }
         if (reducer) reducer->addRow(row.data());

@@ -3,11 +3,12 @@
 #include <SDL.h>
 
 #include "common/program_names.h"
-#include "common/x11/x11_error_count.h"
+#include "common/x11/x11_error_handler.h"
 
 namespace mirevo::viewer {
 
-std::unique_ptr<SdlViewerWindow> SdlViewerWindow::open(OpenFailure& failure, std::string& error) {
+Result<std::unique_ptr<SdlViewerWindow>, SdlViewerWindow::OpenFailure> SdlViewerWindow::open() {
+    using Step = OpenFailure::Step;
     // The saver finds the viewer by its X window title, so X it is, whatever SDL_VIDEODRIVER says.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     // The viewer is the screen saver; it must not keep the display from blanking.
@@ -15,11 +16,9 @@ std::unique_ptr<SdlViewerWindow> SdlViewerWindow::open(OpenFailure& failure, std
     std::unique_ptr<SdlViewerWindow> self(new SdlViewerWindow());
     // X protocol errors must not end the viewer with Xlib's exit code 1: SDL can provoke a harmless one
     // while the window goes away. Set before SDL starts its video, so SDL's own handler passes them on.
-    x11CountErrorsFromNowOn();
+    x11InstallErrorHandler();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        failure = OpenFailure::NoDisplay;
-        error = SDL_GetError();
-        return nullptr;
+        return Failure(OpenFailure{Step::NoDisplay, SDL_GetError()});
     }
     self->videoStarted_ = true;
 
@@ -31,15 +30,12 @@ std::unique_ptr<SdlViewerWindow> SdlViewerWindow::open(OpenFailure& failure, std
                                      SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (self->window_) self->context_ = SDL_GL_CreateContext(self->window_);
     if (!self->context_) {
-        failure = OpenFailure::NoWindow;
-        error = SDL_GetError();
-        return nullptr;
+        return Failure(OpenFailure{Step::NoWindow, SDL_GetError()});
     }
     SDL_GL_MakeCurrent(self->window_, self->context_);
     // Where the display has vertical sync, the swap sets the pace.
     SDL_GL_SetSwapInterval(1);
     SDL_ShowCursor(SDL_DISABLE);
-    failure = OpenFailure::None;
     return self;
 }
 

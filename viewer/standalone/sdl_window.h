@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "common/result.h"
+
 struct SDL_Window;
 
 namespace mirevo::viewer {
@@ -13,11 +15,13 @@ inline constexpr int kViewerHeight = 768;
 
 class SdlViewerWindow {
 public:
-    enum class OpenFailure { None, NoDisplay, NoWindow };
+    struct OpenFailure {
+        enum class Step { NoDisplay, NoWindow } step;
+        std::string why; // SDL's text
+    };
 
-    // Starts SDL's video on the X display and opens the window, hidden until show(). The failure says which
-    // step failed; error holds SDL's text.
-    static std::unique_ptr<SdlViewerWindow> open(OpenFailure& failure, std::string& error);
+    // Starts SDL's video on the X display and opens the window, hidden until show().
+    static Result<std::unique_ptr<SdlViewerWindow>, OpenFailure> open();
     ~SdlViewerWindow();
     SdlViewerWindow(const SdlViewerWindow&) = delete;
     SdlViewerWindow& operator=(const SdlViewerWindow&) = delete;

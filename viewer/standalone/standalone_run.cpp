@@ -6,13 +6,13 @@
 
 #include <SDL.h>
 
+#include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/snapshot_path.h"
 #include "viewer/scene/frame_clock.h"
 #include "viewer/scene/frame_pacer.h"
 #include "viewer/scene/gl_scene.h"
 #include "viewer/scene/key_state.h"
-#include "viewer/scene/linux_end_signals.h"
 #include "viewer/scene/scene_motion.h"
 #include "viewer/scene/scene_texture.h"
 #include "viewer/standalone/sdl_window.h"
@@ -66,7 +66,7 @@ public:
             while (!quit_ && SDL_PollEvent(&event));
         }
         focus_.poll(keys_);
-        return !quit_ && !keys_.quitRequested() && !endRequested();
+        return !quit_ && !keys_.quitRequested() && !mirevo::stopRequested();
     }
     // Waits for the snapshot; false when asked to quit first.
     bool waitFor(SnapshotPreload& snapshot) {
@@ -108,7 +108,7 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
     SceneMotion motion;
     FramePacer pacer(viewer.refreshRate());
     unsigned long frames = 0;
-    while (!endRequested()) {
+    while (!mirevo::stopRequested()) {
         SDL_Event event;
         bool gotEvent = SDL_PollEvent(&event) != 0;
         if (!gotEvent) {
@@ -143,25 +143,28 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
 } // namespace
 
 int runStandalone() {
-    // Before anything else, so that a saver ending from now on ends the viewer too.
-    if (!linuxEndWithParent()) return 0;
+    // Before anything else, so that a saver ending from now on ends the viewer too; and before SDL starts, so
+    // that SDL leaves the signals alone (it would restore their default action on its way out, and a late
+    // SIGTERM would then kill the viewer instead of letting it end). SIGHUP ends it at once, as it always has.
+    catchStopSignals(HangUp::KeepsDefault);
+    if (!stopWithParent()) return 0;
     // SDL asks for a session bus (screen saver, input method); run alone, none is started for it.
     mirevo::forbidSessionBusAutolaunch();
     Trace trace;
     trace.mark("start");
     SnapshotPreload snapshot(mirevo::snapshotPath(false));
-    SdlViewerWindow::OpenFailure failure = SdlViewerWindow::OpenFailure::None;
-    std::string error;
-    auto viewer = SdlViewerWindow::open(failure, error);
-    if (!viewer) {
-        if (failure == SdlViewerWindow::OpenFailure::NoDisplay) {
-            std::fprintf(stderr, "Mirevo.dll: cannot open the X display (%s)\n", error.c_str());
+    auto opened = SdlViewerWindow::open();
+    if (!opened) {
+        const SdlViewerWindow::OpenFailure& failure = opened.reason();
+        if (failure.step == SdlViewerWindow::OpenFailure::Step::NoDisplay) {
+            std::fprintf(stderr, "Mirevo.dll: cannot open the X display (%s)\n", failure.why.c_str());
             return 1;
         }
         // The saver sees no "Tovik_VC" window and ends; say why for whoever reads the output.
-        std::fprintf(stderr, "Mirevo.dll: cannot create the OpenGL window (%s)\n", error.c_str());
+        std::fprintf(stderr, "Mirevo.dll: cannot create the OpenGL window (%s)\n", failure.why.c_str());
         return 0;
     }
+    std::unique_ptr<SdlViewerWindow> viewer = std::move(*opened);
     // A picture larger than the GL takes is reduced while it is read.
     snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
     auto visual = x11WindowVisual(viewer->window()).value_or(VisualReport{});

@@ -5,12 +5,12 @@
 #include <ctime>
 #include <string>
 
+#include "common/posix/posix_stop_signals.h"
 #include "common/snapshot_path.h"
 #include "viewer/scene/frame_clock.h"
 #include "viewer/scene/frame_pacer.h"
 #include "viewer/scene/gl_scene.h"
 #include "viewer/scene/key_state.h"
-#include "viewer/scene/linux_end_signals.h"
 #include "viewer/scene/scene_motion.h"
 #include "viewer/scene/scene_texture.h"
 #include "viewer/picture/snapshot_preload.h"
@@ -41,7 +41,7 @@ public:
     Answer(WaylandViewerSurfaces& surfaces, KeyState& keys) : surfaces_(surfaces), keys_(keys) {}
     bool operator()(std::chrono::milliseconds wait) {
         if (!lost_ && !surfaces_.dispatch(wait)) lost_ = true;
-        return !lost_ && !keys_.quitRequested() && !endRequested();
+        return !lost_ && !keys_.quitRequested() && !mirevo::stopRequested();
     }
     bool lost() const { return lost_; }
 
@@ -65,8 +65,10 @@ void clearAll(WaylandViewerSurfaces& surfaces) {
 } // namespace
 
 int runWaylandViewer() {
-    // Before anything else, so that a saver ending from now on ends the viewer too.
-    if (!linuxEndWithParent()) return 0;
+    // Before anything else, so that a saver ending from now on ends the viewer too; SIGHUP ends it at once, as
+    // it does the X11 viewer.
+    catchStopSignals(HangUp::KeepsDefault);
+    if (!stopWithParent()) return 0;
     Trace trace;
     trace.mark("start");
     SnapshotPreload snapshot(mirevo::snapshotPath(false));

@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "common/x11/x11_display.h"
 #include "common/x11/x11_properties.h"
 #include "viewer/picture/box_reduce.h"
 #include "viewer/picture/desktop_picture.h"
@@ -119,9 +120,9 @@ DesktopPicture takeDesktopPicture(Display* display, unsigned long window, bool s
 }
 
 DesktopPicture takeDesktopPictureOnOwnConnection(unsigned long window, bool screenshotAllowed, int maxSide) {
-    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    const auto display = X11Display::open();
     if (!display) return {builtInPictureWithin(maxSide), PictureSource::BuiltIn};
-    return takeDesktopPicture(display.get(), window, screenshotAllowed, maxSide);
+    return takeDesktopPicture(display->get(), window, screenshotAllowed, maxSide);
 }
 
 } // namespace mirevo::viewer

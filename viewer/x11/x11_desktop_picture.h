@@ -13,7 +13,8 @@ namespace mirevo::viewer {
 DesktopPicture takeDesktopPicture(_XDisplay* display, unsigned long window, bool screenshotAllowed,
                                   int maxSide);
 // The same on a connection of its own to $DISPLAY, so that it can run beside the GL's set-up on another
-// thread (XInitThreads must have been called); the built-in picture when the display cannot be opened.
+// thread (X11Display::allowThreads must have been called); the built-in picture when the display cannot be
+// opened.
 DesktopPicture takeDesktopPictureOnOwnConnection(unsigned long window, bool screenshotAllowed, int maxSide);
 
 } // namespace mirevo::viewer

@@ -9,8 +9,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "common/x11/x11_error_count.h"
-
 namespace mirevo::viewer {
 
 namespace {
@@ -49,23 +47,18 @@ VisualInfoPtr chooseGlVisual(Display* display, int screen) {
 
 } // namespace
 
-void X11HackWindow::allowThreads() {
-    XInitThreads();
-}
-
-std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFailure& failure,
-                                                   std::string& error) {
-    // X protocol errors must not end the hack with Xlib's exit code 1 (the manager's window may go at any
-    // moment).
-    x11CountErrorsFromNowOn();
-    std::unique_ptr<X11HackWindow> self(new X11HackWindow());
-    self->display_ = XOpenDisplay(nullptr);
-    if (!self->display_) {
-        failure = OpenFailure::NoDisplay;
-        const char* name = XDisplayName(nullptr);
-        error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
-        return nullptr;
+Result<std::unique_ptr<X11HackWindow>, X11HackWindow::OpenFailure>
+X11HackWindow::open(unsigned long window) {
+    using Step = OpenFailure::Step;
+    // X protocol errors do not end the hack with Xlib's exit code 1 (the manager's window may go at any
+    // moment): the connection comes with the handler that never ends the process.
+    auto connection = X11Display::open();
+    if (!connection) {
+        return Failure(OpenFailure{Step::NoDisplay, connection.reason()});
     }
+    std::unique_ptr<X11HackWindow> self(new X11HackWindow());
+    self->connection_.emplace(std::move(*connection));
+    self->display_ = self->connection_->get();
     XSetIOErrorHandler(serverLost);
     Display* display = self->display_;
     self->target_ = window;
@@ -73,20 +66,18 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     XSelectInput(display, window, StructureNotifyMask);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes)) {
-        failure = OpenFailure::NoWindow;
-        error = "no window " + std::to_string(window) + " on the display";
-        return nullptr;
+        return Failure(OpenFailure{Step::NoWindow, "no window " + std::to_string(window) + " on the display"});
     }
     self->width_ = attributes.width;
     self->height_ = attributes.height;
+    self->screenWidth_ = WidthOfScreen(attributes.screen);
+    self->screenHeight_ = HeightOfScreen(attributes.screen);
     self->drawable_ = window;
     VisualInfoPtr visual = visualOf(display, attributes.visual);
     if (!drawsDoubleBufferedGl(display, visual.get())) {
         visual = chooseGlVisual(display, XScreenNumberOfScreen(attributes.screen));
         if (!visual) {
-            failure = OpenFailure::NoGl;
-            error = "the display offers no double-buffered OpenGL visual";
-            return nullptr;
+            return Failure(OpenFailure{Step::NoGl, "the display offers no double-buffered OpenGL visual"});
         }
         XSetWindowAttributes set{};
         self->colormap_ = XCreateColormap(display, window, visual->visual, AllocNone);
@@ -104,11 +95,8 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     self->context_ = glXCreateContext(display, visual.get(), nullptr, True);
     if (!self->context_) self->context_ = glXCreateContext(display, visual.get(), nullptr, False);
     if (!self->context_ || !glXMakeCurrent(display, self->drawable_, self->context_)) {
-        failure = OpenFailure::NoGl;
-        error = "cannot make an OpenGL context on the window";
-        return nullptr;
+        return Failure(OpenFailure{Step::NoGl, "cannot make an OpenGL context on the window"});
     }
-    failure = OpenFailure::Nothing;
     return self;
 }
 
@@ -117,7 +105,6 @@ X11HackWindow::~X11HackWindow() {
     deleteContext();
     if (child_) XDestroyWindow(display_, child_);
     if (colormap_) XFreeColormap(display_, colormap_);
-    XCloseDisplay(display_);
 }
 
 bool X11HackWindow::handleEvents(bool& resized) {
@@ -138,12 +125,12 @@ bool X11HackWindow::handleEvents(bool& resized) {
     return alive;
 }
 
-void X11HackWindow::waitForEvents(int timeoutMs) {
+void X11HackWindow::waitForEvents(int timeoutMs, int alsoFd) {
     XFlush(display_);
     if (XPending(display_) || timeoutMs <= 0) return;
-    pollfd connection{ConnectionNumber(display_), POLLIN, 0};
-    // A signal cuts the wait short (EINTR): the caller looks at it at once.
-    ::poll(&connection, 1, timeoutMs);
+    // poll ignores an entry of fd -1.
+    pollfd watched[] = {{ConnectionNumber(display_), POLLIN, 0}, {alsoFd, POLLIN, 0}};
+    ::poll(watched, 2, timeoutMs);
 }
 
 void X11HackWindow::swap() {

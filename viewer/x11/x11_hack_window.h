@@ -3,7 +3,11 @@
 // raises or grabs it, nor takes the focus: it only listens for its size and its end. When the window's own
 // visual has no double-buffered GL, the hack draws into a child window of its own that covers it.
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "common/result.h"
+#include "common/x11/x11_display.h"
 
 struct _XDisplay;
 struct __GLXcontextRec;
@@ -12,14 +16,14 @@ namespace mirevo::viewer {
 
 class X11HackWindow {
 public:
-    enum class OpenFailure { Nothing, NoDisplay, NoWindow, NoGl };
-
-    // Before any other X call, when another thread will use a connection of its own.
-    static void allowThreads();
+    struct OpenFailure {
+        enum class Step { NoDisplay, NoWindow, NoGl } step;
+        std::string why; // for the one line the hack prints
+    };
 
     // Connects to $DISPLAY and makes a GL context current on the window. Losing the server from then on ends
     // the process with code 0, as the manager that owned the window has gone with it.
-    static std::unique_ptr<X11HackWindow> open(unsigned long window, OpenFailure& failure, std::string& error);
+    static Result<std::unique_ptr<X11HackWindow>, OpenFailure> open(unsigned long window);
     ~X11HackWindow();
     X11HackWindow(const X11HackWindow&) = delete;
     X11HackWindow& operator=(const X11HackWindow&) = delete;
@@ -28,14 +32,17 @@ public:
     unsigned long target() const { return target_; }
     int width() const { return width_; }
     int height() const { return height_; }
+    // The size of the screen the window is on.
+    int screenWidth() const { return screenWidth_; }
+    int screenHeight() const { return screenHeight_; }
     int visualId() const { return visualId_; }
     int depth() const { return depth_; }
 
     // Takes what the server has sent. False once the window has been destroyed; resized tells whether its
     // size changed.
     bool handleEvents(bool& resized);
-    // Until the server sends something, a signal comes, or timeoutMs passes.
-    void waitForEvents(int timeoutMs);
+    // Until the server sends something, alsoFd (when not -1) is readable, or timeoutMs passes.
+    void waitForEvents(int timeoutMs, int alsoFd);
     void swap();
     // Made non-current and deleted; safe to call twice.
     void deleteContext();
@@ -43,13 +50,15 @@ public:
 private:
     X11HackWindow() = default;
 
-    _XDisplay* display_ = nullptr;
+    std::optional<X11Display> connection_;
+    _XDisplay* display_ = nullptr; // connection_'s
     unsigned long target_ = 0;
     unsigned long drawable_ = 0; // the target, or the child made for GL
     unsigned long child_ = 0;
     unsigned long colormap_ = 0;
     __GLXcontextRec* context_ = nullptr;
     int width_ = 0, height_ = 0;
+    int screenWidth_ = 0, screenHeight_ = 0;
     int visualId_ = 0, depth_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 
 #include "common/x11/x11_active_window.h"
+#include "common/x11/x11_display.h"
 
 namespace mirevo::viewer {
 
@@ -61,8 +62,10 @@ X11KeyboardFocus::X11KeyboardFocus(SDL_Window* window) {
     if (XGetWindowAttributes(display_, window_, &attributes) && attributes.map_state == IsViewable)
         XSetInputFocus(display_, window_, RevertToParent, time);
     XFlush(display_);
-    grabbing_ = XOpenDisplay(DisplayString(display_));
-    if (!grabbing_) return;
+    auto grabbing = X11Display::openAnother(display_);
+    if (!grabbing) return;
+    grabbingConnection_.emplace(std::move(*grabbing));
+    grabbing_ = grabbingConnection_->get();
     // The end of the grab (the window unmapped by someone) shows as a focus change with mode NotifyUngrab.
     XSelectInput(grabbing_, window_, FocusChangeMask);
     tryGrab(time);
@@ -71,7 +74,6 @@ X11KeyboardFocus::X11KeyboardFocus(SDL_Window* window) {
 X11KeyboardFocus::~X11KeyboardFocus() {
     if (!grabbing_) return;
     XUngrabKeyboard(grabbing_, CurrentTime);
-    XCloseDisplay(grabbing_);
 }
 
 void X11KeyboardFocus::poll(KeyState& keys) {

@@ -5,6 +5,9 @@
 // grab is made on a connection of its own, so that SDL, which gives the keyboard back whenever its window
 // gains or loses the focus, cannot drop it; keys then come on that connection. While another program holds
 // the keyboard the grab is tried again at every frame. The pointer stays free. No failure here is fatal.
+#include <optional>
+
+#include "common/x11/x11_display.h"
 #include "viewer/scene/key_state.h"
 
 struct SDL_Window;
@@ -31,8 +34,9 @@ public:
 private:
     void tryGrab(unsigned long time);
 
-    _XDisplay* display_ = nullptr;  // SDL's
-    _XDisplay* grabbing_ = nullptr; // ours, for the grab and its keys
+    _XDisplay* display_ = nullptr;                 // SDL's
+    std::optional<X11Display> grabbingConnection_; // ours, for the grab and its keys
+    _XDisplay* grabbing_ = nullptr;                // grabbingConnection_'s
     unsigned long window_ = 0;
     bool grabbed_ = false;
 };
