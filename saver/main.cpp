@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QLocale>
@@ -36,7 +37,10 @@ int main(int argc, char** argv) {
     }
     // The viewer makes the same choice without asking the compositor again.
     setenv("MIREVO_PLATFORM", mirevo::platformName(*platform), 1);
-    std::unique_ptr<mirevo::X11Display> display;
+    // In an X11 session, the saver's own connection, open for the whole process: the hidden session window,
+    // the window search, the screen grab and the cursor go through it. Hiding the cursor lasts only while the
+    // connection that hid it lives, so it outlives the session.
+    std::optional<mirevo::X11Display> display;
     std::unique_ptr<mirevo::SaverDesktop> desktop;
     if (*platform == mirevo::Platform::Wayland) {
         // Nothing is taken from XWayland in a Wayland session: not Qt's windows, not the viewer's.
@@ -47,16 +51,13 @@ int main(int argc, char** argv) {
         // The desktop picture and the window search need X. Without a display say so once and end, before Qt
         // would abort.
         setenv("QT_QPA_PLATFORM", "xcb", 1);
-        // The saver's own connection, open for the whole process: the hidden session window, the window
-        // search, the screen grab and the cursor go through it. Hiding the cursor lasts only while the
-        // connection that hid it lives, so it outlives the session.
         auto opened = mirevo::X11Display::open();
         if (!opened) {
-            std::fprintf(stderr, "Mirevo.scr: %s; the screen saver needs an X display or a Wayland compositor.\n",
+            std::fprintf(stderr, "Mirevo.scr: %s; the screen saver needs a Wayland compositor or an X display.\n",
                          opened.reason().c_str());
             return 1;
         }
-        display = std::make_unique<mirevo::X11Display>(std::move(*opened));
+        display.emplace(std::move(*opened));
         desktop = std::make_unique<mirevo::X11SaverDesktop>(display->get());
     }
 

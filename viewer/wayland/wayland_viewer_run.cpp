@@ -41,7 +41,7 @@ public:
     Answer(WaylandViewerSurfaces& surfaces, KeyState& keys) : surfaces_(surfaces), keys_(keys) {}
     bool operator()(std::chrono::milliseconds wait) {
         if (!lost_ && !surfaces_.dispatch(wait)) lost_ = true;
-        return !lost_ && !keys_.quitRequested() && !stopRequested();
+        return !lost_ && !keys_.quitRequested() && !mirevo::stopRequested();
     }
     bool lost() const { return lost_; }
 
