@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <thread>
 #include <set>
 
 #include <sys/stat.h>
@@ -51,6 +52,12 @@ const Sample kMirroredQuadrants[] = {
 std::vector<Sample> plainFloor(Rgb colour) {
     return {{0.25, 0.25, colour}, {0.75, 0.75, colour}, {0.25, 0.75, colour}, {0.75, 0.25, colour},
             {0.5, -0.15, kBlack}, {0.5, 1.15, kBlack}};
+}
+
+size_t count(const std::string& text, const std::string& part) {
+    size_t found = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+    return found;
 }
 
 // Whether some moment of the first `seconds` explains the shot: every sample inside the window where the
@@ -417,6 +424,49 @@ TEST(HackWithoutItsServer, LosingTheXServerEndsItWithCodeZero) {
     })) << run.process().errors();
     kill(server.pid(), SIGKILL);
     EXPECT_EQ(run.process().waitExit(1s), 0);
+}
+
+// Whether a client listens for the window's structure: the hack does from its first request on.
+bool someoneListensTo(const std::string& displayName, Window window) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (!display) return false;
+    XWindowAttributes attributes{};
+    const bool listens = XGetWindowAttributes(display, window, &attributes) &&
+                         (attributes.all_event_masks & StructureNotifyMask);
+    XCloseDisplay(display);
+    return listens;
+}
+
+TEST(HackWithoutItsServer, LosingTheXServerDuringTheStartUpEndsItWithCodeZeroAndOneLine) {
+    // From the moment it connects: the visual's choice, the GL's set-up, the picture on its own connection.
+    for (int delayMs : {0, 1, 3, 6, 10, 15, 20, 30, 45, 70, 100, 150}) {
+        SCOPED_TRACE("the server killed " + std::to_string(delayMs) + " ms after its first request");
+        Xvfb server{kScreenWidth, kScreenHeight};
+        ASSERT_TRUE(server.ok());
+        TempDir home;
+        Window window = 0;
+        {
+            XClient client(server.display());
+            ASSERT_TRUE(client.ok());
+            XSetCloseDownMode(client.display(), RetainPermanent);
+            window = XCreateSimpleWindow(client.display(), client.root(), 0, 0, kScreenWidth, kScreenHeight, 0, 0, 0);
+            XMapWindow(client.display(), window);
+            client.sync();
+        }
+        HackRun run(server, home, {"--root"}, window);
+        // A tight look: the moments that matter are a few milliseconds long. (A server that goes during the
+        // connection's handshake is one the hack cannot connect to.)
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!someoneListensTo(server.display(), window) && run.process().running() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(200us);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        kill(server.pid(), SIGKILL);
+        EXPECT_EQ(run.process().waitExit(20s), 0) << run.process().errors();
+        const std::string errors = run.process().errors();
+        EXPECT_EQ(count(errors, "mirevo-hack: "), 1) << errors;
+        EXPECT_EQ(count(errors, "mirevo-hack: lost the X server\n"), 1) << errors;
+    }
 }
 
 TEST_F(Hack, AStoppedHackGoesOnWhereItStopped) {

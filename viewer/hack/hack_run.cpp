@@ -91,6 +91,7 @@ int runHack(const ViewerArguments& arguments) {
     // The manager stops its hacks with SIGTERM; SIGHUP ends one at once, as it always has.
     catchStopSignals(HangUp::KeepsDefault);
     if (!stopWithParent()) return 0;
+    X11HackWindow::endWhenTheServerGoes();
     Trace trace;
     trace.mark("start");
     // Two threads talk to the X server, each on its own connection.

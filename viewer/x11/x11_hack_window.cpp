@@ -1,7 +1,9 @@
 #include "viewer/x11/x11_hack_window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -13,9 +15,35 @@ namespace mirevo::viewer {
 
 namespace {
 
-int serverLost(Display*) {
-    // Xlib ends the process when this returns; the code is ours to choose first.
+constexpr char kServerLost[] = "mirevo-hack: lost the X server\n";
+std::atomic<bool> ending{false};
+// The window's connection, on which the GL library talks to the server too.
+std::atomic<int> glConnection{-1};
+
+[[noreturn]] void endForLostServer() {
+    // Both threads may find the server gone at once: the first says so and ends the process.
+    if (ending.exchange(true))
+        for (;;) pause();
+    const ssize_t written = write(STDERR_FILENO, kServerLost, sizeof kServerLost - 1);
+    static_cast<void>(written);
     _exit(0);
+}
+
+int serverLost(Display*) {
+    // Xlib ends the process when this returns; the code and the line are ours to choose first.
+    endForLostServer();
+}
+
+bool hungUp(int fd) {
+    pollfd connection{fd, POLLRDHUP, 0};
+    return fd >= 0 && ::poll(&connection, 1, 0) == 1 && (connection.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
+// The GL library reads the server's replies behind Xlib's back, and some of its calls crash on the replies a
+// lost server no longer gives (before Xlib has noticed anything): that crash is the server's end. Any other
+// is a fault of ours: the handler has been reset, and the fault comes again with its default action.
+void onCrash(int) {
+    if (hungUp(glConnection.load())) endForLostServer();
 }
 
 struct VisualInfoDeleter {
@@ -47,6 +75,18 @@ VisualInfoPtr chooseGlVisual(Display* display, int screen) {
 
 } // namespace
 
+void X11HackWindow::endWhenTheServerGoes() {
+    XSetIOErrorHandler(serverLost);
+    // A write to a lost server fails (and Xlib calls the handler) instead of killing the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction action {};
+    action.sa_handler = onCrash;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    for (int signal : {SIGSEGV, SIGBUS})
+        sigaction(signal, &action, nullptr);
+}
+
 std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFailure& failure,
                                                    std::string& error) {
     // X protocol errors do not end the hack with Xlib's exit code 1 (the manager's window may go at any
@@ -60,8 +100,8 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     std::unique_ptr<X11HackWindow> self(new X11HackWindow());
     self->connection_.emplace(std::move(*connection));
     self->display_ = self->connection_->get();
-    XSetIOErrorHandler(serverLost);
     Display* display = self->display_;
+    glConnection = ConnectionNumber(display);
     self->target_ = window;
     // Its size and its end, nothing else: the keys and the mouse are the manager's.
     XSelectInput(display, window, StructureNotifyMask);
@@ -80,6 +120,7 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     if (!drawsDoubleBufferedGl(display, visual.get())) {
         visual = chooseGlVisual(display, XScreenNumberOfScreen(attributes.screen));
         if (!visual) {
+            XSync(display, False);
             failure = OpenFailure::NoGl;
             error = "the display offers no double-buffered OpenGL visual";
             return nullptr;
@@ -100,6 +141,8 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     self->context_ = glXCreateContext(display, visual.get(), nullptr, True);
     if (!self->context_) self->context_ = glXCreateContext(display, visual.get(), nullptr, False);
     if (!self->context_ || !glXMakeCurrent(display, self->drawable_, self->context_)) {
+        // A server lost meanwhile is noticed here, and ends the hack as such.
+        XSync(display, False);
         failure = OpenFailure::NoGl;
         error = "cannot make an OpenGL context on the window";
         return nullptr;

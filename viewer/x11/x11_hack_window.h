@@ -17,8 +17,11 @@ class X11HackWindow {
 public:
     enum class OpenFailure { Nothing, NoDisplay, NoWindow, NoGl };
 
-    // Connects to $DISPLAY and makes a GL context current on the window. Losing the server from then on ends
-    // the process with code 0, as the manager that owned the window has gone with it.
+    // First thing, before any connection: losing the server, at any moment and on any connection, ends the
+    // process with code 0 and one line, as the manager that owned the window has gone with it.
+    static void endWhenTheServerGoes();
+
+    // Connects to $DISPLAY and makes a GL context current on the window.
     static std::unique_ptr<X11HackWindow> open(unsigned long window, OpenFailure& failure, std::string& error);
     ~X11HackWindow();
     X11HackWindow(const X11HackWindow&) = delete;
