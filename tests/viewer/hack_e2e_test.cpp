@@ -323,6 +323,48 @@ TEST_F(Hack, AnXscreensaverFileThatIsNotAPlainFileCountsAsAbsentAndTheHackStillE
     }
 }
 
+TEST_F(Hack, PicturesOfAnotherDepthAreReadInTheirOwnFormatOrPassedOver) {
+    // Pixmaps of one raw pixel value all over, of a depth the screen (24) does not have.
+    const auto pixmapOfDepth = [&](int depth, unsigned long pixel) {
+        Pixmap pixmap = XCreatePixmap(display, client.root(), kScreenWidth, kScreenHeight, depth);
+        GC gc = XCreateGC(display, pixmap, 0, nullptr);
+        XSetForeground(display, gc, pixel);
+        XFillRectangle(display, pixmap, gc, 0, 0, kScreenWidth, kScreenHeight);
+        XFreeGC(display, gc);
+        client.sync();
+        return pixmap;
+    };
+    struct Case {
+        const char* what;
+        bool screenshot; // else the wallpaper
+        int depth;
+        unsigned long pixel;
+        Rgb expected;
+    };
+    const Case cases[] = {
+        {"a 5-6-5 screenshot", true, 16, 0xF800, kRed},
+        {"a 5-6-5 screenshot", true, 16, 0x001F, kBlue},
+        {"a 5-6-5 wallpaper", false, 16, 0x07E0, kGreen},
+        {"a 32-bit screenshot", true, 32, 0xFFFFFF00, kYellow},
+        // colour-map indexes, not colours: the next picture, the wallpaper
+        {"a 4-bit screenshot", true, 4, 0x3, kMagenta},
+    };
+    setUsersChoice("True");
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setWallpaper(plain(kScreenWidth, kScreenHeight, kMagenta));
+        if (c.screenshot)
+            setPixmapProperty(saver, "_SCREENSAVER_SCREENSHOT", pixmapOfDepth(c.depth, c.pixel));
+        else
+            setPixmapProperty(client.root(), "_XROOTPMAP_ID", pixmapOfDepth(c.depth, c.pixel));
+        HackRun run(server, home, {"--root"}, saver);
+        EXPECT_TRUE(waitForFloor(saver, run, plainFloor(c.expected), 4)) << run.process().errors();
+        run.process().terminate();
+        XDeleteProperty(display, saver, XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False));
+    }
+}
+
 TEST_F(Hack, WithTheScreenshotAllowedButNoneGivenTheWallpaperShows) {
     // mate-screensaver keeps no screenshot: the user's leave to show one finds none.
     setUsersChoice("True");
