@@ -511,6 +511,30 @@ TEST(HackWithoutItsServer, LosingTheXServerDuringTheStartUpEndsItWithCodeZeroAnd
     }
 }
 
+TEST_F(Hack, AWindowThatWentAwayAtOnceEndsItWithCodeZeroOneThatNeverWasWithOne) {
+    // The manager ends the hack as it starts: its window goes before the hack looks, or just after.
+    for (int delayMs : {-1, 0, 2, 5, 10, 20}) {
+        SCOPED_TRACE(delayMs < 0 ? std::string("gone before the start")
+                                 : "gone " + std::to_string(delayMs) + " ms after the start");
+        const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+        if (delayMs < 0) {
+            XDestroyWindow(display, saver);
+            client.sync();
+        }
+        HackRun run(server, home, {"--window-id", std::to_string(saver)});
+        if (delayMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            XDestroyWindow(display, saver);
+            client.sync();
+        }
+        EXPECT_EQ(run.process().waitExit(30s), 0) << run.process().errors();
+    }
+    // An id in no client's range: nobody ever made it.
+    HackRun wrong(server, home, {"--window-id", "0x1fe00001"});
+    EXPECT_EQ(wrong.process().waitExit(30s), 1);
+    EXPECT_NE(wrong.process().errors().find("mirevo-hack: no window"), std::string::npos) << wrong.process().errors();
+}
+
 TEST_F(Hack, AStoppedHackGoesOnWhereItStopped) {
     const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
     HackRun run(server, home, {"--root"}, saver);

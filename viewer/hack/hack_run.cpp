@@ -100,6 +100,7 @@ int runHack(const ViewerArguments& arguments) {
     X11HackWindow::OpenFailure failure = X11HackWindow::OpenFailure::Nothing;
     std::string error;
     auto window = X11HackWindow::open(arguments.window, failure, error);
+    if (!window && failure == X11HackWindow::OpenFailure::WindowGone) return 0;
     if (!window) {
         std::fprintf(stderr, "mirevo-hack: %s\n", error.c_str());
         return 1;

@@ -8,6 +8,7 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -73,6 +74,20 @@ VisualInfoPtr chooseGlVisual(Display* display, int screen) {
     return VisualInfoPtr(info);
 }
 
+// Whether a client still connected owns the id's range: a window of such a client that cannot be found has
+// existed and gone (the manager ended the hack at once); one in nobody's range never existed.
+bool aLiveClientsId(Display* display, unsigned long id) {
+    int eventBase = 0, errorBase = 0, count = 0;
+    XResClient* clients = nullptr;
+    if (!XResQueryExtension(display, &eventBase, &errorBase) || !XResQueryClients(display, &count, &clients))
+        return false;
+    bool owned = false;
+    for (int i = 0; i < count && !owned; ++i)
+        owned = (id & ~clients[i].resource_mask) == clients[i].resource_base;
+    if (clients) XFree(clients);
+    return owned;
+}
+
 } // namespace
 
 void X11HackWindow::endWhenTheServerGoes() {
@@ -107,6 +122,10 @@ std::unique_ptr<X11HackWindow> X11HackWindow::open(unsigned long window, OpenFai
     XSelectInput(display, window, StructureNotifyMask);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes)) {
+        if (aLiveClientsId(display, window)) {
+            failure = OpenFailure::WindowGone;
+            return nullptr;
+        }
         failure = OpenFailure::NoWindow;
         error = "no window " + std::to_string(window) + " on the display";
         return nullptr;

@@ -15,7 +15,13 @@ namespace mirevo::viewer {
 
 class X11HackWindow {
 public:
-    enum class OpenFailure { Nothing, NoDisplay, NoWindow, NoGl };
+    enum class OpenFailure {
+        Nothing,
+        NoDisplay,
+        NoWindow,   // no such window has ever been: a wrong id
+        WindowGone, // the window was there and has gone already: the manager has ended the hack
+        NoGl,
+    };
 
     // First thing, before any connection: losing the server, at any moment and on any connection, ends the
     // process with code 0 and one line, as the manager that owned the window has gone with it.
