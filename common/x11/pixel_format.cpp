@@ -78,6 +78,22 @@ std::vector<uint32_t> packPicture(const PixelFormat& format, const std::vector<u
     return pixels;
 }
 
+std::optional<PixelFormat> standardPixelFormat(int depth) {
+    switch (depth) {
+    case 15:
+        return PixelFormat{0x7C00, 0x03E0, 0x001F};
+    case 16:
+        return PixelFormat{0xF800, 0x07E0, 0x001F};
+    case 24:
+    case 32:
+        return PixelFormat{0xFF0000, 0x00FF00, 0x0000FF};
+    case 30:
+        return PixelFormat{0x3FF00000, 0x000FFC00, 0x000003FF};
+    default:
+        return std::nullopt;
+    }
+}
+
 uint32_t unpackPixel(const PixelFormat& format, uint32_t pixel) {
     return Unpacker(format)(pixel);
 }

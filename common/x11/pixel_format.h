@@ -2,6 +2,7 @@
 // How a visual's colour masks hold RGB, both ways: the preview packs its picture's RGB into the host's pixel
 // values, the screen grab unpacks the server's pixel values into RGB. Neither needs 8-8-8.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace mirevo {
@@ -11,6 +12,11 @@ struct PixelFormat {
     uint32_t greenMask = 0;
     uint32_t blueMask = 0;
 };
+
+// The colour masks a server gives pixels of this depth where no visual of the depth says otherwise (a pixmap
+// of another depth than the screen's): 5-5-5 for 15, 5-6-5 for 16, 8-8-8 for 24 and 32, 10-10-10 for 30.
+// Nothing for the depths that hold colour-map indexes rather than colours (1, 4, 8) and any other.
+std::optional<PixelFormat> standardPixelFormat(int depth);
 
 // Each 8-bit channel keeps as many of its top bits as its mask holds.
 uint32_t packPixel(const PixelFormat& format, uint8_t red, uint8_t green, uint8_t blue);

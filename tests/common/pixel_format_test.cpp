@@ -70,3 +70,25 @@ TEST(PixelFormat, UnpacksEachLayoutOfTheServerToRgb) {
     for (const PixelFormat& format : {rgb888, bgr888})
         EXPECT_EQ(unpackPixel(format, packPixel(format, 0x12, 0x9a, 0xfe)), 0x129afeu);
 }
+
+TEST(PixelFormat, AnotherDepthsStandardHoldsItsPrimariesWhereTheyBelong) {
+    struct Case {
+        int depth;
+        std::optional<uint32_t> red, green, blue; // the pure primaries' pixels; nothing: no colours at all
+    };
+    const Case cases[] = {
+        {15, 0x7C00u, 0x03E0u, 0x001Fu},           {16, 0xF800u, 0x07E0u, 0x001Fu},
+        {24, 0xFF0000u, 0x00FF00u, 0x0000FFu},     {32, 0xFF0000u, 0x00FF00u, 0x0000FFu},
+        {30, 0x3FF00000u, 0x000FFC00u, 0x000003FFu}, {1, {}, {}, {}}, {4, {}, {}, {}}, {8, {}, {}, {}},
+        {12, {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.depth);
+        const auto format = standardPixelFormat(c.depth);
+        ASSERT_EQ(format.has_value(), c.red.has_value());
+        if (!format) continue;
+        EXPECT_EQ(unpackPixel(*format, *c.red), 0xFF0000u);
+        EXPECT_EQ(unpackPixel(*format, *c.green), 0x00FF00u);
+        EXPECT_EQ(unpackPixel(*format, *c.blue), 0x0000FFu);
+    }
+}

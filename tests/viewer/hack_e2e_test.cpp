@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <thread>
 #include <set>
 
 #include <sys/stat.h>
@@ -51,6 +52,12 @@ const Sample kMirroredQuadrants[] = {
 std::vector<Sample> plainFloor(Rgb colour) {
     return {{0.25, 0.25, colour}, {0.75, 0.75, colour}, {0.25, 0.75, colour}, {0.75, 0.25, colour},
             {0.5, -0.15, kBlack}, {0.5, 1.15, kBlack}};
+}
+
+size_t count(const std::string& text, const std::string& part) {
+    size_t found = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+    return found;
 }
 
 // Whether some moment of the first `seconds` explains the shot: every sample inside the window where the
@@ -316,6 +323,48 @@ TEST_F(Hack, AnXscreensaverFileThatIsNotAPlainFileCountsAsAbsentAndTheHackStillE
     }
 }
 
+TEST_F(Hack, PicturesOfAnotherDepthAreReadInTheirOwnFormatOrPassedOver) {
+    // Pixmaps of one raw pixel value all over, of a depth the screen (24) does not have.
+    const auto pixmapOfDepth = [&](int depth, unsigned long pixel) {
+        Pixmap pixmap = XCreatePixmap(display, client.root(), kScreenWidth, kScreenHeight, depth);
+        GC gc = XCreateGC(display, pixmap, 0, nullptr);
+        XSetForeground(display, gc, pixel);
+        XFillRectangle(display, pixmap, gc, 0, 0, kScreenWidth, kScreenHeight);
+        XFreeGC(display, gc);
+        client.sync();
+        return pixmap;
+    };
+    struct Case {
+        const char* what;
+        bool screenshot; // else the wallpaper
+        int depth;
+        unsigned long pixel;
+        Rgb expected;
+    };
+    const Case cases[] = {
+        {"a 5-6-5 screenshot", true, 16, 0xF800, kRed},
+        {"a 5-6-5 screenshot", true, 16, 0x001F, kBlue},
+        {"a 5-6-5 wallpaper", false, 16, 0x07E0, kGreen},
+        {"a 32-bit screenshot", true, 32, 0xFFFFFF00, kYellow},
+        // colour-map indexes, not colours: the next picture, the wallpaper
+        {"a 4-bit screenshot", true, 4, 0x3, kMagenta},
+    };
+    setUsersChoice("True");
+    const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setWallpaper(plain(kScreenWidth, kScreenHeight, kMagenta));
+        if (c.screenshot)
+            setPixmapProperty(saver, "_SCREENSAVER_SCREENSHOT", pixmapOfDepth(c.depth, c.pixel));
+        else
+            setPixmapProperty(client.root(), "_XROOTPMAP_ID", pixmapOfDepth(c.depth, c.pixel));
+        HackRun run(server, home, {"--root"}, saver);
+        EXPECT_TRUE(waitForFloor(saver, run, plainFloor(c.expected), 4)) << run.process().errors();
+        run.process().terminate();
+        XDeleteProperty(display, saver, XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False));
+    }
+}
+
 TEST_F(Hack, WithTheScreenshotAllowedButNoneGivenTheWallpaperShows) {
     // mate-screensaver keeps no screenshot: the user's leave to show one finds none.
     setUsersChoice("True");
@@ -417,6 +466,73 @@ TEST(HackWithoutItsServer, LosingTheXServerEndsItWithCodeZero) {
     })) << run.process().errors();
     kill(server.pid(), SIGKILL);
     EXPECT_EQ(run.process().waitExit(1s), 0);
+}
+
+// Whether a client listens for the window's structure: the hack does from its first request on.
+bool someoneListensTo(const std::string& displayName, Window window) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (!display) return false;
+    XWindowAttributes attributes{};
+    const bool listens = XGetWindowAttributes(display, window, &attributes) &&
+                         (attributes.all_event_masks & StructureNotifyMask);
+    XCloseDisplay(display);
+    return listens;
+}
+
+TEST(HackWithoutItsServer, LosingTheXServerDuringTheStartUpEndsItWithCodeZeroAndOneLine) {
+    // From the moment it connects: the visual's choice, the GL's set-up, the picture on its own connection.
+    for (int delayMs : {0, 1, 3, 6, 10, 15, 20, 30, 45, 70, 100, 150}) {
+        SCOPED_TRACE("the server killed " + std::to_string(delayMs) + " ms after its first request");
+        Xvfb server{kScreenWidth, kScreenHeight};
+        ASSERT_TRUE(server.ok());
+        TempDir home;
+        Window window = 0;
+        {
+            XClient client(server.display());
+            ASSERT_TRUE(client.ok());
+            XSetCloseDownMode(client.display(), RetainPermanent);
+            window = XCreateSimpleWindow(client.display(), client.root(), 0, 0, kScreenWidth, kScreenHeight, 0, 0, 0);
+            XMapWindow(client.display(), window);
+            client.sync();
+        }
+        HackRun run(server, home, {"--root"}, window);
+        // A tight look: the moments that matter are a few milliseconds long. (A server that goes during the
+        // connection's handshake is one the hack cannot connect to.)
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!someoneListensTo(server.display(), window) && run.process().running() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(200us);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        kill(server.pid(), SIGKILL);
+        EXPECT_EQ(run.process().waitExit(20s), 0) << run.process().errors();
+        const std::string errors = run.process().errors();
+        EXPECT_EQ(count(errors, "mirevo-hack: "), 1) << errors;
+        EXPECT_EQ(count(errors, "mirevo-hack: lost the X server\n"), 1) << errors;
+    }
+}
+
+TEST_F(Hack, AWindowThatWentAwayAtOnceEndsItWithCodeZeroOneThatNeverWasWithOne) {
+    // The manager ends the hack as it starts: its window goes before the hack looks, or just after.
+    for (int delayMs : {-1, 0, 2, 5, 10, 20}) {
+        SCOPED_TRACE(delayMs < 0 ? std::string("gone before the start")
+                                 : "gone " + std::to_string(delayMs) + " ms after the start");
+        const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+        if (delayMs < 0) {
+            XDestroyWindow(display, saver);
+            client.sync();
+        }
+        HackRun run(server, home, {"--window-id", std::to_string(saver)});
+        if (delayMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            XDestroyWindow(display, saver);
+            client.sync();
+        }
+        EXPECT_EQ(run.process().waitExit(30s), 0) << run.process().errors();
+    }
+    // An id in no client's range: nobody ever made it.
+    HackRun wrong(server, home, {"--window-id", "0x1fe00001"});
+    EXPECT_EQ(wrong.process().waitExit(30s), 1);
+    EXPECT_NE(wrong.process().errors().find("mirevo-hack: no window"), std::string::npos) << wrong.process().errors();
 }
 
 TEST_F(Hack, AStoppedHackGoesOnWhereItStopped) {

@@ -94,12 +94,14 @@ int runHack(const ViewerArguments& arguments) {
     // The manager stops its hacks with SIGTERM; SIGHUP ends one at once, as it always has.
     catchStopSignals(HangUp::KeepsDefault);
     if (!stopWithParent()) return 0;
+    X11HackWindow::endWhenTheServerGoes();
     Trace trace;
     trace.mark("start");
     // Two threads talk to the X server, each on its own connection.
     X11Display::allowThreads();
     auto pictureJob = startPicture(arguments.window);
     auto opened = X11HackWindow::open(arguments.window);
+    if (!opened && opened.reason().step == X11HackWindow::OpenFailure::Step::WindowGone) return 0;
     if (!opened) {
         std::fprintf(stderr, "mirevo-hack: %s\n", opened.reason().why.c_str());
         return 1;

@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "common/x11/pixel_format.h"
 #include "common/x11/x11_display.h"
 #include "common/x11/x11_properties.h"
 #include "viewer/picture/box_reduce.h"
@@ -32,6 +33,7 @@ std::optional<Pixmap> pixmapProperty(Display* display, Window window, const char
 
 struct Area {
     int x = 0, y = 0, width = 0, height = 0;
+    int depth = 0; // the drawable's
 };
 
 std::optional<Area> drawableArea(Display* display, Drawable drawable) {
@@ -39,12 +41,31 @@ std::optional<Area> drawableArea(Display* display, Drawable drawable) {
     int x = 0, y = 0;
     unsigned width = 0, height = 0, border = 0, depth = 0;
     if (!XGetGeometry(display, drawable, &root, &x, &y, &width, &height, &border, &depth)) return std::nullopt;
-    return Area{0, 0, static_cast<int>(width), static_cast<int>(height)};
+    return Area{0, 0, static_cast<int>(width), static_cast<int>(height), static_cast<int>(depth)};
+}
+
+// How a pixmap of this depth holds its colours. A pixmap has no visual of its own: its pixels mean what they
+// mean on a visual of its depth, the screen's own first; without one, what the server's standard for the
+// depth is. Nothing for a depth of colour-map indexes.
+std::optional<PixelFormat> pixmapFormat(Display* display, int depth) {
+    const int screen = DefaultScreen(display);
+    Visual* visual = DefaultVisual(display, screen);
+    const auto isTrueColor = [](int c_class) { return c_class == TrueColor || c_class == DirectColor; };
+    if (depth == DefaultDepth(display, screen) && isTrueColor(visual->c_class))
+        return PixelFormat{static_cast<uint32_t>(visual->red_mask), static_cast<uint32_t>(visual->green_mask),
+                           static_cast<uint32_t>(visual->blue_mask)};
+    XVisualInfo info{};
+    if (XMatchVisualInfo(display, screen, depth, TrueColor, &info))
+        return PixelFormat{static_cast<uint32_t>(info.red_mask), static_cast<uint32_t>(info.green_mask),
+                           static_cast<uint32_t>(info.blue_mask)};
+    return standardPixelFormat(depth);
 }
 
 // A part of a pixmap, mirrored; empty when the server refuses it (a pixmap gone meanwhile).
 Picture readPixmap(Display* display, Pixmap pixmap, const Area& area, int maxSide) {
     if (area.width <= 0 || area.height <= 0) return {};
+    const auto format = pixmapFormat(display, area.depth);
+    if (!format) return {};
     std::unique_ptr<XImage, ImageDeleter> image(
         XGetImage(display, pixmap, area.x, area.y, static_cast<unsigned>(area.width),
                   static_cast<unsigned>(area.height), AllPlanes, ZPixmap));
@@ -55,11 +76,9 @@ Picture readPixmap(Display* display, Pixmap pixmap, const Area& area, int maxSid
     layout.bytesPerLine = image->bytes_per_line;
     layout.bitsPerPixel = image->bits_per_pixel;
     layout.mostSignificantFirst = image->byte_order == MSBFirst;
-    // A pixmap has no visual of its own: its pixels mean what they mean on the screen's.
-    Visual* visual = DefaultVisual(display, DefaultScreen(display));
-    layout.redMask = static_cast<uint32_t>(image->red_mask ? image->red_mask : visual->red_mask);
-    layout.greenMask = static_cast<uint32_t>(image->green_mask ? image->green_mask : visual->green_mask);
-    layout.blueMask = static_cast<uint32_t>(image->blue_mask ? image->blue_mask : visual->blue_mask);
+    layout.redMask = format->redMask;
+    layout.greenMask = format->greenMask;
+    layout.blueMask = format->blueMask;
     return mirroredPicture(reinterpret_cast<const uint8_t*>(image->data), layout,
                            reductionFactor(layout.width, layout.height, maxSide));
 }
@@ -76,6 +95,7 @@ Picture partUnder(Display* display, Pixmap pixmap, Window window, int maxSide) {
     if (whole->width == attributes.width && whole->height == attributes.height)
         return readPixmap(display, pixmap, *whole, maxSide);
     Area area;
+    area.depth = whole->depth;
     area.x = std::max(x, 0);
     area.y = std::max(y, 0);
     area.width = std::min(x + attributes.width, whole->width) - area.x;

@@ -1,11 +1,14 @@
 #include "viewer/x11/x11_hack_window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -13,9 +16,35 @@ namespace mirevo::viewer {
 
 namespace {
 
-int serverLost(Display*) {
-    // Xlib ends the process when this returns; the code is ours to choose first.
+constexpr char kServerLost[] = "mirevo-hack: lost the X server\n";
+std::atomic<bool> ending{false};
+// The window's connection, on which the GL library talks to the server too.
+std::atomic<int> glConnection{-1};
+
+[[noreturn]] void endForLostServer() {
+    // Both threads may find the server gone at once: the first says so and ends the process.
+    if (ending.exchange(true))
+        for (;;) pause();
+    const ssize_t written = write(STDERR_FILENO, kServerLost, sizeof kServerLost - 1);
+    static_cast<void>(written);
     _exit(0);
+}
+
+int serverLost(Display*) {
+    // Xlib ends the process when this returns; the code and the line are ours to choose first.
+    endForLostServer();
+}
+
+bool hungUp(int fd) {
+    pollfd connection{fd, POLLRDHUP, 0};
+    return fd >= 0 && ::poll(&connection, 1, 0) == 1 && (connection.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
+// The GL library reads the server's replies behind Xlib's back, and some of its calls crash on the replies a
+// lost server no longer gives (before Xlib has noticed anything): that crash is the server's end. Any other
+// is a fault of ours: the handler has been reset, and the fault comes again with its default action.
+void onCrash(int) {
+    if (hungUp(glConnection.load())) endForLostServer();
 }
 
 struct VisualInfoDeleter {
@@ -45,7 +74,33 @@ VisualInfoPtr chooseGlVisual(Display* display, int screen) {
     return VisualInfoPtr(info);
 }
 
+// Whether a client still connected owns the id's range: a window of such a client that cannot be found has
+// existed and gone (the manager ended the hack at once); one in nobody's range never existed.
+bool aLiveClientsId(Display* display, unsigned long id) {
+    int eventBase = 0, errorBase = 0, count = 0;
+    XResClient* clients = nullptr;
+    if (!XResQueryExtension(display, &eventBase, &errorBase) || !XResQueryClients(display, &count, &clients))
+        return false;
+    bool owned = false;
+    for (int i = 0; i < count && !owned; ++i)
+        owned = (id & ~clients[i].resource_mask) == clients[i].resource_base;
+    if (clients) XFree(clients);
+    return owned;
+}
+
 } // namespace
+
+void X11HackWindow::endWhenTheServerGoes() {
+    XSetIOErrorHandler(serverLost);
+    // A write to a lost server fails (and Xlib calls the handler) instead of killing the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction action {};
+    action.sa_handler = onCrash;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    for (int signal : {SIGSEGV, SIGBUS})
+        sigaction(signal, &action, nullptr);
+}
 
 Result<std::unique_ptr<X11HackWindow>, X11HackWindow::OpenFailure>
 X11HackWindow::open(unsigned long window) {
@@ -59,13 +114,14 @@ X11HackWindow::open(unsigned long window) {
     std::unique_ptr<X11HackWindow> self(new X11HackWindow());
     self->connection_.emplace(std::move(*connection));
     self->display_ = self->connection_->get();
-    XSetIOErrorHandler(serverLost);
     Display* display = self->display_;
+    glConnection = ConnectionNumber(display);
     self->target_ = window;
     // Its size and its end, nothing else: the keys and the mouse are the manager's.
     XSelectInput(display, window, StructureNotifyMask);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes)) {
+        if (aLiveClientsId(display, window)) return Failure(OpenFailure{Step::WindowGone, "the window has gone"});
         return Failure(OpenFailure{Step::NoWindow, "no window " + std::to_string(window) + " on the display"});
     }
     self->width_ = attributes.width;
@@ -77,6 +133,7 @@ X11HackWindow::open(unsigned long window) {
     if (!drawsDoubleBufferedGl(display, visual.get())) {
         visual = chooseGlVisual(display, XScreenNumberOfScreen(attributes.screen));
         if (!visual) {
+            XSync(display, False);
             return Failure(OpenFailure{Step::NoGl, "the display offers no double-buffered OpenGL visual"});
         }
         XSetWindowAttributes set{};
@@ -95,6 +152,8 @@ X11HackWindow::open(unsigned long window) {
     self->context_ = glXCreateContext(display, visual.get(), nullptr, True);
     if (!self->context_) self->context_ = glXCreateContext(display, visual.get(), nullptr, False);
     if (!self->context_ || !glXMakeCurrent(display, self->drawable_, self->context_)) {
+        // A server lost meanwhile is noticed here, and ends the hack as such.
+        XSync(display, False);
         return Failure(OpenFailure{Step::NoGl, "cannot make an OpenGL context on the window"});
     }
     return self;

@@ -17,12 +17,20 @@ namespace mirevo::viewer {
 class X11HackWindow {
 public:
     struct OpenFailure {
-        enum class Step { NoDisplay, NoWindow, NoGl } step;
+        enum class Step {
+            NoDisplay,
+            NoWindow,   // no such window has ever been: a wrong id
+            WindowGone, // the window was there and has gone already: the manager has ended the hack
+            NoGl,
+        } step;
         std::string why; // for the one line the hack prints
     };
 
-    // Connects to $DISPLAY and makes a GL context current on the window. Losing the server from then on ends
-    // the process with code 0, as the manager that owned the window has gone with it.
+    // First thing, before any connection: losing the server, at any moment and on any connection, ends the
+    // process with code 0 and one line, as the manager that owned the window has gone with it.
+    static void endWhenTheServerGoes();
+
+    // Connects to $DISPLAY and makes a GL context current on the window.
     static Result<std::unique_ptr<X11HackWindow>, OpenFailure> open(unsigned long window);
     ~X11HackWindow();
     X11HackWindow(const X11HackWindow&) = delete;
