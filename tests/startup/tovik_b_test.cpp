@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "saver/settings_file/tovik_b.h"
+#include "tests/harness/as_nobody.h"
 #include "tests/harness/temp_dir.h"
 
 namespace mirevo {
@@ -176,11 +177,21 @@ TEST(FileExists, OnlyThingsThatOpenForReadingAndAreNoFolder) {
 }
 
 TEST(FileExists, UnreadableFileIsMissing) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their mode";
     TempDir dir;
-    test::writeFile(dir / "locked.mp3", "music");
-    ASSERT_EQ(::chmod((dir / "locked.mp3").c_str(), 0), 0);
-    EXPECT_FALSE(File_Exists(dir / "locked.mp3"));
+    const std::string locked = dir / "locked.mp3";
+    test::writeFile(locked, "music");
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(File_Exists(locked));
+        return;
+    }
+    // Root reads files whatever their mode: nobody is asked instead, in a folder it may pass through.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0711), 0);
+    ASSERT_TRUE(test::giveToNobody(locked));
+    EXPECT_TRUE(test::trueAsNobody([&] { return !File_Exists(locked); }));
+    // The same file readable: nobody finds it, so the answer above was the mode's.
+    ASSERT_EQ(::chmod(locked.c_str(), 0400), 0);
+    EXPECT_TRUE(test::trueAsNobody([&] { return File_Exists(locked); }));
 }
 
 TEST(PathFolder, TextUpToTheLastSlash) {
