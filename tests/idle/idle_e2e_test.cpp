@@ -19,6 +19,7 @@
 #include "tests/harness/test_bitmap.h"
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb.h"
+#include "tests/idle/stand_in_starts.h"
 
 #include <pwd.h>
 #include <sys/socket.h>
@@ -74,16 +75,7 @@ protected:
     // When the stand-in next started (it notes steady_clock's time first on its line), if before the
     // deadline.
     std::optional<Clock::time_point> nextStart(std::chrono::milliseconds deadline) {
-        std::vector<long long> starts;
-        if (!pollUntil(deadline, [&] {
-                std::istringstream lines(readFile(log));
-                starts.clear();
-                for (long long ns = 0; lines >> ns; lines.ignore(1 << 20, '\n'))
-                    starts.push_back(ns);
-                return starts.size() > seen_;
-            }))
-            return std::nullopt;
-        return Clock::time_point(std::chrono::nanoseconds(starts[seen_++]));
+        return nextStandInStart(log, seen_, deadline);
     }
 
     // The X selection by which dbus-launch marks the bus it started for this display and user; 0 for none.

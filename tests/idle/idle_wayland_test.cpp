@@ -21,6 +21,7 @@
 #include "tests/harness/temp_dir.h"
 #include "tests/harness/wayland_inhibiting_window.h"
 #include "tests/harness/xvfb.h"
+#include "tests/idle/stand_in_starts.h"
 
 namespace mirevo::test {
 namespace {
@@ -63,16 +64,7 @@ protected:
     }
     // When the stand-in next started, if before the deadline.
     std::optional<Clock::time_point> nextStart(std::chrono::milliseconds deadline) {
-        std::vector<long long> starts;
-        if (!pollUntil(deadline, [&] {
-                std::istringstream lines(readFile(log));
-                starts.clear();
-                for (long long ns = 0; lines >> ns; lines.ignore(1 << 20, '\n'))
-                    starts.push_back(ns);
-                return starts.size() > seen_;
-            }))
-            return std::nullopt;
-        return Clock::time_point(std::chrono::nanoseconds(starts[seen_++]));
+        return nextStandInStart(log, seen_, deadline);
     }
     std::string status(const Env& env) {
         ChildProcess asked({program, "--status"}, env);
