@@ -65,8 +65,12 @@ struct PreparedPicture {
 };
 
 PreparedPicture takePicture(unsigned long window) {
+    const Trace trace;
     DesktopPicture picture = takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes);
-    return PreparedPicture{preparePicture(std::move(picture.image)), picture.source};
+    trace.mark("picture-read");
+    PreparedPicture prepared{preparePicture(std::move(picture.image)), picture.source};
+    trace.mark("picture-levels");
+    return prepared;
 }
 
 // The desktop picture and its smaller levels, on a thread of its own while the GL is set up. A picture
@@ -122,6 +126,7 @@ int runHack(const ViewerArguments& arguments) {
                                           std::to_string(picture.prepared.image->height));
             InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
                       [] { return !stopRequested(); });
+            trace.mark("texture");
         }
         // The GL holds the picture now: its copies here go back to the system, not only to the heap (a copy
         // of the hack runs on every monitor for hours).

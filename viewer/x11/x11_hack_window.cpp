@@ -66,12 +66,34 @@ bool drawsDoubleBufferedGl(Display* display, XVisualInfo* info) {
            glXGetConfig(display, info, GLX_DOUBLEBUFFER, &doubleBuffered) == 0 && doubleBuffered;
 }
 
-VisualInfoPtr chooseGlVisual(Display* display, int screen) {
-    int withDepth[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_DEPTH_SIZE, 16, None};
+// The hack draws one quad back to front and needs no depth, stencil, accumulation or multisample buffer: a
+// software GL would clear (and fault in) each at the window's size before the first frame, and keep it for
+// hours.
+bool drawsDoubleBufferedGlAlone(Display* display, XVisualInfo* info) {
+    if (!drawsDoubleBufferedGl(display, info)) return false;
+    for (int attribute : {GLX_DEPTH_SIZE, GLX_STENCIL_SIZE, GLX_ACCUM_RED_SIZE, GLX_AUX_BUFFERS, GLX_STEREO,
+                          GLX_SAMPLE_BUFFERS}) {
+        int value = 0;
+        if (glXGetConfig(display, info, attribute, &value) != 0 && attribute != GLX_SAMPLE_BUFFERS) return false;
+        if (value != 0) return false;
+    }
+    return true;
+}
+
+// A true-colour visual of the window's depth with nothing but double-buffered colour, else what GLX
+// offers. GLX's own choice is not used first: asked for no depth buffer it may still rank one with it higher.
+VisualInfoPtr chooseGlVisual(Display* display, int screen, int depth) {
+    XVisualInfo wanted{};
+    wanted.screen = screen;
+    wanted.depth = depth;
+    wanted.c_class = TrueColor;
+    int count = 0;
+    std::unique_ptr<XVisualInfo[], VisualInfoDeleter> all(
+        XGetVisualInfo(display, VisualScreenMask | VisualDepthMask | VisualClassMask, &wanted, &count));
+    for (int i = 0; all && i < count; ++i)
+        if (drawsDoubleBufferedGlAlone(display, &all[i])) return visualOf(display, all[i].visual);
     int plain[] = {GLX_RGBA, GLX_DOUBLEBUFFER, None};
-    XVisualInfo* info = glXChooseVisual(display, screen, withDepth);
-    if (!info) info = glXChooseVisual(display, screen, plain);
-    return VisualInfoPtr(info);
+    return VisualInfoPtr(glXChooseVisual(display, screen, plain));
 }
 
 // Whether a client still connected owns the id's range: a window of such a client that cannot be found has
@@ -130,12 +152,16 @@ X11HackWindow::open(unsigned long window) {
     self->screenHeight_ = HeightOfScreen(attributes.screen);
     self->drawable_ = window;
     VisualInfoPtr visual = visualOf(display, attributes.visual);
-    if (!drawsDoubleBufferedGl(display, visual.get())) {
-        visual = chooseGlVisual(display, XScreenNumberOfScreen(attributes.screen));
-        if (!visual) {
-            XSync(display, False);
-            return Failure(OpenFailure{Step::NoGl, "the display offers no double-buffered OpenGL visual"});
-        }
+    VisualInfoPtr chosen;
+    if (!drawsDoubleBufferedGlAlone(display, visual.get()))
+        chosen = chooseGlVisual(display, XScreenNumberOfScreen(attributes.screen), attributes.depth);
+    if (chosen && visual && chosen->visualid == visual->visualid) chosen.reset();
+    if (!chosen && !drawsDoubleBufferedGl(display, visual.get())) {
+        XSync(display, False);
+        return Failure(OpenFailure{Step::NoGl, "the display offers no double-buffered OpenGL visual"});
+    }
+    if (chosen) {
+        visual = std::move(chosen);
         XSetWindowAttributes set{};
         self->colormap_ = XCreateColormap(display, window, visual->visual, AllocNone);
         set.colormap = self->colormap_;

@@ -1,7 +1,8 @@
 #pragma once
 // The window a saver manager gives its hack, drawn into with GLX. The hack never maps, moves, resizes,
-// raises or grabs it, nor takes the focus: it only listens for its size and its end. When the window's own
-// visual has no double-buffered GL, the hack draws into a child window of its own that covers it.
+// raises or grabs it, nor takes the focus: it only listens for its size and its end. Unless the window's own
+// visual has double-buffered GL without a depth buffer, the hack draws into a child window of its own that
+// covers it.
 #include <memory>
 #include <optional>
 #include <string>
