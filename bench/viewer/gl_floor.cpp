@@ -2,16 +2,18 @@
 // of the manager's window (a visual with colour only), a small texture, one textured quad, the swap. Prints
 // one trace line, as the viewer's trace does, when the frame has reached the server.
 //
-//   gl_floor WINDOW-ID
+//   gl_floor WINDOW-ID [--hold]    (--hold: then waits for a signal, its memory there to be read)
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "viewer/scene/trace.h"
@@ -28,7 +30,8 @@ struct InfoFree {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) return 2;
+    if (argc < 2 || argc > 3) return 2;
+    const bool hold = argc == 3 && std::string(argv[2]) == "--hold";
     const Window target = std::strtoul(argv[1], nullptr, 0);
     std::unique_ptr<Display, DisplayCloser> owned(XOpenDisplay(nullptr));
     Display* display = owned.get();
@@ -75,6 +78,7 @@ int main(int argc, char** argv) {
     glFinish();
     XSync(display, False);
     mirevo::viewer::Trace().mark("first-frame");
+    if (hold) pause();
     glXMakeCurrent(display, None, nullptr);
     glXDestroyContext(display, context);
     return 0;
