@@ -1,9 +1,7 @@
 #include "tests/harness/wayland_inhibiting_window.h"
 
-#include <chrono>
 #include <cstring>
 
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -11,7 +9,12 @@
 #include "idle-inhibit-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
+#include "tests/harness/wayland_roundtrip.h"
+
 namespace mirevo::test {
+
+// How long the compositor may take over any one answer.
+constexpr std::chrono::seconds kAnswer{10};
 
 struct WaylandInhibitingWindow::Parts {
     wl_display* display = nullptr;
@@ -79,28 +82,6 @@ struct WaylandInhibitingWindow::Parts {
         close(fd);
         return pixels != MAP_FAILED;
     }
-
-    // Until the compositor has answered everything sent, within a deadline.
-    bool roundtrip() {
-        bool done = false;
-        wl_callback* callback = wl_display_sync(display);
-        static const wl_callback_listener listener = {[](void* d, wl_callback*, uint32_t) { *static_cast<bool*>(d) = true; }};
-        wl_callback_add_listener(callback, &listener, &done);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done && std::chrono::steady_clock::now() < deadline) {
-            wl_display_flush(display);
-            while (wl_display_prepare_read(display) != 0) wl_display_dispatch_pending(display);
-            pollfd p{wl_display_get_fd(display), POLLIN, 0};
-            if (poll(&p, 1, 100) > 0) {
-                if (wl_display_read_events(display) < 0) break;
-            } else {
-                wl_display_cancel_read(display);
-            }
-            if (wl_display_dispatch_pending(display) < 0) break;
-        }
-        wl_callback_destroy(callback);
-        return done;
-    }
 };
 
 namespace {
@@ -117,7 +98,7 @@ WaylandInhibitingWindow::WaylandInhibitingWindow(const std::string& socket) : pa
     if (!p.display) return;
     p.registry = wl_display_get_registry(p.display);
     wl_registry_add_listener(p.registry, &kRegistry, &p);
-    if (!p.roundtrip() || !p.compositor || !p.shm || !p.wmBase || !p.inhibitManager || !p.makeBuffer()) return;
+    if (!roundtrip(p.display, kAnswer) || !p.compositor || !p.shm || !p.wmBase || !p.inhibitManager || !p.makeBuffer()) return;
     xdg_wm_base_add_listener(p.wmBase, &kWmBase, &p);
     p.surface = wl_compositor_create_surface(p.compositor);
     p.xdgSurface = xdg_wm_base_get_xdg_surface(p.wmBase, p.surface);
@@ -126,12 +107,12 @@ WaylandInhibitingWindow::WaylandInhibitingWindow(const std::string& socket) : pa
     xdg_toplevel_add_listener(p.toplevel, &kToplevel, &p);
     xdg_toplevel_set_title(p.toplevel, "inhibiting window");
     wl_surface_commit(p.surface);
-    if (!p.roundtrip() || !p.configured) return;
+    if (!roundtrip(p.display, kAnswer) || !p.configured) return;
     p.inhibitor = zwp_idle_inhibit_manager_v1_create_inhibitor(p.inhibitManager, p.surface);
     wl_surface_attach(p.surface, p.buffer, 0, 0);
     wl_surface_damage(p.surface, 0, 0, 64, 64);
     wl_surface_commit(p.surface);
-    shown_ = p.roundtrip();
+    shown_ = roundtrip(p.display, kAnswer);
 }
 
 WaylandInhibitingWindow::~WaylandInhibitingWindow() = default;
@@ -141,7 +122,7 @@ bool WaylandInhibitingWindow::release() {
     if (!p.inhibitor) return false;
     zwp_idle_inhibitor_v1_destroy(p.inhibitor);
     p.inhibitor = nullptr;
-    return p.roundtrip();
+    return roundtrip(p.display, kAnswer);
 }
 
 } // namespace mirevo::test

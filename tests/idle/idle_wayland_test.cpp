@@ -15,6 +15,7 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/dbus_session.h"
+#include "tests/harness/headless_desktops.h"
 #include "tests/harness/headless_sway.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"
@@ -281,23 +282,18 @@ TEST_F(IdleOnABareCompositor, NoIdleProtocolAndNoMonitorIsOneLineAndExitOne) {
 class IdleOnMutter : public IdleInWayland {
 protected:
     void SetUp() override {
-        if (access("/usr/bin/mutter", X_OK) != 0) GTEST_SKIP() << "mutter is not installed (apt-get install mutter)";
+        if (const std::string why = HeadlessDesktop::unavailableReason(Desktop::Mutter); !why.empty())
+            GTEST_SKIP() << why;
         IdleInWayland::SetUp();
         ASSERT_TRUE(bus.ok());
-        mutter = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor",
-                                     "800x600", "--wayland-display=wayland-m"},
-            Env{{"XDG_RUNTIME_DIR", runtime.path()},
-                {"HOME", runtime.path()},
-                {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
-                {"DISPLAY", std::nullopt},
-                {"WAYLAND_DISPLAY", std::nullopt}});
+        mutter = std::make_unique<HeadlessDesktop>(Desktop::Mutter,
+                                                   DesktopOptions{800, 600, "wayland-m", bus.address(), {}, {}});
         input = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "remote-desktop"));
-        const bool up = pollUntil(30s, [&] {
+        const bool up = mutter->ok() && pollUntil(30s, [&] {
             return !mutter->running() || input->interface()->isServiceRegistered("org.gnome.Mutter.IdleMonitor").value();
         }) && mutter->running();
-        if (!up) GTEST_SKIP() << "mutter --headless does not run here: " << mutter->errors();
+        if (!up) GTEST_SKIP() << mutter->notRunningReason();
         const QDBusReply<QDBusObjectPath> created = input->call(QDBusMessage::createMethodCall(
             "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop", "org.gnome.Mutter.RemoteDesktop",
             "CreateSession"));
@@ -320,17 +316,14 @@ protected:
         EXPECT_EQ(sessionCall("NotifyPointerMotionRelative", {5.0, 5.0}).type(), QDBusMessage::ReplyMessage);
         return now;
     }
-    std::string socket() const { return runtime / "wayland-m"; }
-
     DBusSession bus;
-    TempDir runtime;
-    std::unique_ptr<ChildProcess> mutter;
+    std::unique_ptr<HeadlessDesktop> mutter;
     std::unique_ptr<QDBusConnection> input;
     QString session;
 };
 
 TEST_F(IdleOnMutter, TheSessionStartsAfterTheIdleTimeWithoutInput) {
-    const Env env = environment(socket(), bus.address());
+    const Env env = environment(mutter->socket(), bus.address());
     auto idle = startIdle(3, env);
     EXPECT_NE(status(env).find("idle from: GNOME's idle monitor (org.gnome.Mutter.IdleMonitor)\n"), std::string::npos);
     // Mutter has been idle since it started: the first session may come at once.
@@ -344,46 +337,29 @@ TEST_F(IdleOnMutter, TheSessionStartsAfterTheIdleTimeWithoutInput) {
     EXPECT_LT(*started - input, 6000ms);
 }
 
-// KDE's compositor, where it runs here: kwin_wayland on its virtual backend with a private bus. Debian's binary
-// carries a file capability that a container without it in its bounding set refuses to exec; a copy has none.
+// KDE's compositor, where it runs here: kwin_wayland on its virtual backend with a private bus.
 class IdleOnKWin : public IdleInWayland {
 protected:
     void SetUp() override {
-        if (access("/usr/bin/kwin_wayland", R_OK) != 0)
-            GTEST_SKIP() << "kwin_wayland is not installed (apt-get install kwin-wayland)";
+        if (const std::string why = HeadlessDesktop::unavailableReason(Desktop::KWin); !why.empty())
+            GTEST_SKIP() << why;
         IdleInWayland::SetUp();
         ASSERT_TRUE(bus.ok());
-        const std::string kwin = runtime / "kwin_wayland";
-        ASSERT_TRUE(std::filesystem::copy_file("/usr/bin/kwin_wayland", kwin));
-        compositor = std::make_unique<ChildProcess>(
-            std::vector<std::string>{kwin, "--virtual", "--width", "800", "--height", "600", "--socket", "wayland-k",
-                                     "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
-            Env{{"XDG_RUNTIME_DIR", runtime.path()},
-                {"HOME", runtime.path()},
-                {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
-                {"QT_QPA_PLATFORM", "offscreen"},
-                {"DISPLAY", std::nullopt},
-                {"WAYLAND_DISPLAY", std::nullopt}});
-        // Up once a client is answered (its socket is there a moment before).
-        const bool up = pollUntil(30s, [&] {
-            if (!compositor->running()) return true;
-            if (access(socket().c_str(), F_OK) != 0) return false;
-            ChildProcess probe({program, "--status"}, environment(socket()));
-            return probe.waitExit(10s).has_value();
-        }) && compositor->running();
-        if (!up) GTEST_SKIP() << "kwin_wayland --virtual does not run here: " << compositor->errors();
+        compositor = std::make_unique<HeadlessDesktop>(
+            Desktop::KWin, DesktopOptions{800, 600, "wayland-k", bus.address(),
+                                          {"--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
+                                          {{"QT_QPA_PLATFORM", "offscreen"}}});
+        if (!compositor->ok()) GTEST_SKIP() << compositor->notRunningReason();
     }
-    std::string socket() const { return runtime / "wayland-k"; }
 
     DBusSession bus;
-    TempDir runtime;
-    std::unique_ptr<ChildProcess> compositor;
+    std::unique_ptr<HeadlessDesktop> compositor;
 };
 
 TEST_F(IdleOnKWin, AWindowsInhibitorHoldsItOffAndTheSessionStartsAfterTheIdleTimeOnceReleased) {
-    WaylandInhibitingWindow player(socket());
+    WaylandInhibitingWindow player(compositor->socket());
     ASSERT_TRUE(player.shown()) << compositor->errors();
-    const Env env = environment(socket(), bus.address());
+    const Env env = environment(compositor->socket(), bus.address());
     auto idle = startIdle(2, env);
     EXPECT_NE(status(env).find("idle from: the Wayland compositor (ext-idle-notify-v1)\n"), std::string::npos);
     EXPECT_FALSE(nextStart(5s)) << "started while a window inhibits idleness";

@@ -11,6 +11,7 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/dbus_session.h"
+#include "tests/harness/headless_desktops.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"
 #include "tests/harness/temp_dir.h"
@@ -28,31 +29,28 @@ protected:
         ASSERT_TRUE(bus.ok());
         ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.scr", "Mirevo.dll"}));
     }
-    // The compositor on the socket "desktop-0" of the runtime folder, once that socket is there.
-    bool startCompositor(std::vector<std::string> argv, std::map<std::string, std::optional<std::string>> env) {
-        env.insert({{"XDG_RUNTIME_DIR", runtime.path()},
-                    {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
-                    {"DISPLAY", std::nullopt},
-                    {"WAYLAND_DISPLAY", std::nullopt},
-                    {"LIBGL_ALWAYS_SOFTWARE", "1"}});
-        compositor = std::make_unique<ChildProcess>(argv, env);
-        return pollUntil(30s, [&] { return access((runtime / "desktop-0").c_str(), F_OK) == 0 || !compositor->running(); }) &&
-               compositor->running();
+    // The compositor on the socket "desktop-0" of its runtime folder, once that socket answers.
+    bool startCompositor(Desktop which, std::vector<std::string> flags,
+                         std::map<std::string, std::optional<std::string>> env = {}) {
+        compositor = std::make_unique<HeadlessDesktop>(
+            which, DesktopOptions{800, 600, "desktop-0", bus.address(), std::move(flags), std::move(env)});
+        return compositor->ok();
     }
+    const std::string& runtime() const { return compositor->runtime(); }
     std::unique_ptr<ChildProcess> saver() {
         return std::make_unique<ChildProcess>(
             std::vector<std::string>{programs / "Mirevo.scr", "/s"},
-            std::map<std::string, std::optional<std::string>>{{"WAYLAND_DISPLAY", "desktop-0"},
+            std::map<std::string, std::optional<std::string>>{{"WAYLAND_DISPLAY", compositor->socketName()},
                                                               {"DISPLAY", std::nullopt},
-                                                              {"XDG_RUNTIME_DIR", runtime.path()},
-                                                              {"HOME", runtime.path()},
+                                                              {"XDG_RUNTIME_DIR", runtime()},
+                                                              {"HOME", runtime()},
                                                               {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
                                                               {"MIREVO_VIEWER_TRACE", "1"},
                                                               {"LIBGL_ALWAYS_SOFTWARE", "1"}});
     }
     // The snapshot's pixel at the picture's middle (the picture mirrored makes no difference there).
     std::optional<Rgb> snapshotMiddle(int& width, int& height) {
-        const auto file = readBytes(runtime / "Tovik.bmp");
+        const auto file = readBytes(runtime() + "/Tovik.bmp");
         if (file.size() <= 54) return std::nullopt;
         width = int(le32(&file[18])), height = int(le32(&file[22]));
         const uint8_t* bgr = &file[54 + size_t(height / 2) * bmpRowBytes(width) + size_t(width / 2) * 3];
@@ -63,34 +61,33 @@ protected:
         EXPECT_EQ(session.waitExit(5s), 0) << session.errors();
     }
 
-    TempDir runtime, programs, share;
+    TempDir programs, share;
     DBusSession bus{{}, DBusSession::Activation::Off};
-    std::unique_ptr<ChildProcess> compositor;
+    std::unique_ptr<HeadlessDesktop> compositor;
 };
 
 TEST_F(UnderDesktop, KWinGivesItsPictureToTheProgramItsEntryNames) {
-    if (access("/usr/bin/kwin_wayland", X_OK) != 0 || access("/usr/bin/swaybg", X_OK) != 0)
-        GTEST_SKIP() << "kwin_wayland or swaybg is not installed (apt-get install kwin-wayland swaybg)";
-    // KWin's program carries a file capability, which a container's root may not take on: a copy has none.
-    const std::string kwin = runtime / "kwin_wayland";
-    ASSERT_TRUE(fs::copy_file("/usr/bin/kwin_wayland", kwin));
+    if (const std::string why = HeadlessDesktop::unavailableReason(Desktop::KWin); !why.empty())
+        GTEST_SKIP() << why;
+    if (access("/usr/bin/swaybg", X_OK) != 0) GTEST_SKIP() << "swaybg is not installed (apt-get install swaybg)";
     // The saver's entry as the install writes it, naming the program where this test put it.
     ASSERT_TRUE(writeFile(share / "applications/io.github.mirevo.Mirevo.Saver.desktop",
                           "[Desktop Entry]\nType=Application\nName=Mirevo\nExec=" + programs / "Mirevo.scr" +
                               " /s\nNoDisplay=true\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"));
-    ASSERT_TRUE(startCompositor({kwin, "--virtual", "--no-lockscreen", "--no-global-shortcuts", "--socket",
-                                 "desktop-0", "--width", "800", "--height", "600"},
-                                {{"XDG_DATA_DIRS", share.path() + ":/usr/share"}, {"HOME", runtime.path()}}))
+    ASSERT_TRUE(startCompositor(Desktop::KWin, {"--no-lockscreen", "--no-global-shortcuts"},
+                                {{"XDG_DATA_DIRS", share.path() + ":/usr/share"}}))
         << compositor->errors();
     // A red desktop: a background on KWin's layer shell.
     ChildProcess background({"/usr/bin/swaybg", "-c", "#ff0000"},
-                            {{"XDG_RUNTIME_DIR", runtime.path()}, {"WAYLAND_DISPLAY", "desktop-0"}, {"DISPLAY", std::nullopt}});
+                            {{"XDG_RUNTIME_DIR", runtime()},
+                             {"WAYLAND_DISPLAY", compositor->socketName()},
+                             {"DISPLAY", std::nullopt}});
     // swaybg draws once it is configured; the screenshot service is the one way to see it.
     std::unique_ptr<ChildProcess> session;
     int width = 0, height = 0;
     ASSERT_TRUE(pollUntil(60s, [&] {
         if (session) session->terminate();
-        fs::remove(runtime / "Tovik.bmp");
+        fs::remove(runtime() + "/Tovik.bmp");
         session = saver();
         pollUntil(20s, [&] { return session->errors().find("first-frame") != std::string::npos || !session->running(); });
         const auto middle = snapshotMiddle(width, height);
@@ -103,11 +100,9 @@ TEST_F(UnderDesktop, KWinGivesItsPictureToTheProgramItsEntryNames) {
 }
 
 TEST_F(UnderDesktop, MutterWithASilentPortalShowsMirevosOwnPictureOnAFullScreenToplevel) {
-    if (access("/usr/bin/mutter", X_OK) != 0) GTEST_SKIP() << "mutter is not installed (apt-get install mutter)";
-    ASSERT_TRUE(startCompositor({"/usr/bin/mutter", "--headless", "--virtual-monitor", "800x600", "--wayland-display",
-                                 "desktop-0", "--no-x11"},
-                                {{"HOME", runtime.path()}}))
-        << compositor->errors();
+    if (const std::string why = HeadlessDesktop::unavailableReason(Desktop::Mutter); !why.empty())
+        GTEST_SKIP() << why;
+    ASSERT_TRUE(startCompositor(Desktop::Mutter, {})) << compositor->errors();
     // A portal that never answers: the saver waits its few seconds for it, and the session's own timers and
     // signals must not run meanwhile (a session ended before it began would never end).
     ChildProcess portal({MIREVO_FAKE_SERVICES, "portal-silent"},
