@@ -300,3 +300,44 @@ TEST(SceneFrames, TheHacksFrameMatchesTheViewersAtTheSameClock) {
         EXPECT_LE(worst, kTolerance);
     }
 }
+
+// The black frame drawn while the hack waits for its picture leaves nothing behind: the frames that follow
+// are those of a context that never drew it.
+TEST(SceneFrames, APrimedContextDrawsTheSameFramesAsAFreshOne) {
+    constexpr int kWidth = 320, kHeight = 200;
+    Xvfb server(kWidth, kHeight);
+    ASSERT_TRUE(server.ok());
+    auto bytes = makeBmp(300, 170, [](int x, int y) {
+        return Rgb{uint8_t((x * 5) ^ (y * 11)), uint8_t(2 * x + y), uint8_t((x / 4 + y / 4) % 2 ? 200 : 40)};
+    });
+    const double clocks[] = {0.0, 2.5, 17.0};
+    std::vector<std::vector<uint8_t>> frames[2];
+    for (const bool primed : {false, true}) {
+        GlTestContext context(server.display(), kWidth, kHeight);
+        ASSERT_TRUE(context.ok()) << context.error();
+        if (primed) {
+            primeScene(kWidth, kHeight);
+            glFinish();
+        }
+        auto image = parseBmp(bytes.data(), bytes.size());
+        ASSERT_TRUE(image);
+        SceneTexture texture;
+        ASSERT_TRUE(InitScene(kWidth, kHeight, texture, "test", {BmpResult<Picture>(std::move(*image)), {}}));
+        drawLean();
+        for (const double t : clocks) {
+            SceneMotion motion;
+            motion.step(0, 0);
+            DrawScene(motion.step(t, t), texture);
+            glFinish();
+            frames[primed].push_back(frameDrawn(kWidth, kHeight));
+        }
+    }
+    for (size_t i = 0; i < std::size(clocks); ++i) {
+        SCOPED_TRACE("t=" + std::to_string(clocks[i]));
+        const auto& fresh = frames[0][i];
+        EXPECT_GT(size_t(std::count_if(fresh.begin(), fresh.end(), [](uint8_t v) { return v != 0; })),
+                  fresh.size() / 10)
+            << "the floor is not in the picture";
+        EXPECT_TRUE(fresh == frames[1][i]);
+    }
+}

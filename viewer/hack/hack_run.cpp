@@ -116,6 +116,11 @@ int runHack(const ViewerArguments& arguments) {
     {
         SceneTexture texture;
         trace.mark("context");
+        if (pictureJob.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            primeScene(window->width(), window->height());
+            window->swap();
+            trace.mark("primed");
+        }
         {
             const auto waited = waitForPicture(pictureJob);
             if (!waited) return 0;

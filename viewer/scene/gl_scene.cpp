@@ -60,6 +60,17 @@ bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const s
     return true;
 }
 
+void primeScene(int width, int height) {
+    setUpScene(width, height);
+    drawLean();
+    // Sides that are not powers of two, as a desktop's are: the GL's code for sampling depends on it.
+    const Picture black{3, 3, std::vector<uint8_t>(pictureRowBytes(3) * 3, 0)};
+    SceneTexture texture;
+    texture.Create({});
+    texture.upload(black);
+    DrawScene(FramePose{}, texture);
+}
+
 void applyFloorTransform(const FramePose& pose) {
     glRotatef(pose.tilt, 1, 0, 0);
     glTranslatef(0, 0, pose.drift);

@@ -24,6 +24,10 @@ void setViewport(int width, int height);
 // is left out: the depth test (one flat quad hides nothing of itself), and the floor's white colour that every
 // texel was multiplied by. The picture stays the same.
 void drawLean();
+// A black frame drawn the way the floor is drawn, into the back buffer, before the picture has come: a
+// software GL's one-time costs of its first frame (its buffers' memory, the code that samples a mipmapped
+// texture) are paid while the picture is still being read. The caller swaps it in: black on black.
+void primeScene(int width, int height);
 // Clears (the depth buffer too while the depth test is on), draws the floor in the pose, leaves the
 // model-view stack as it found it.
 void DrawScene(const FramePose& pose, const SceneTexture& texture);
