@@ -113,8 +113,9 @@ TEST(MipmapLevels, TheRgbaLevelsHoldTheColoursOfThePictureAndItsHalvesWhetherAve
     struct Case {
         int width, height;
     };
-    // Odd sides (rows padded), sides of 1, and a width whose rows have no padding.
-    const Case cases[] = {{1, 1}, {1, 5}, {7, 1}, {5, 3}, {37, 21}, {64, 2}, {3, 17}};
+    // Odd sides (rows padded), sides of 1, a width whose rows have no padding, and levels whose widths end
+    // in one pixel past a pair or in none.
+    const Case cases[] = {{1, 1}, {1, 5}, {7, 1}, {5, 3}, {37, 21}, {64, 2}, {3, 17}, {11, 6}, {130, 67}, {2, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         const Picture picture = imageOf(c.width, c.height, [](int x, int y) {
@@ -139,12 +140,13 @@ TEST(MipmapLevels, TheRgbaLevelsHoldTheColoursOfThePictureAndItsHalvesWhetherAve
         expectSame(zero.data(), picture, "level 0");
         for (const bool averagedBefore : {false, true}) {
             SCOPED_TRACE(averagedBefore ? "levels given" : "levels averaged here");
-            const auto levels = rgbaSmallerLevels(picture, averagedBefore ? &smaller : nullptr);
+            const RgbaLevels built = rgbaSmallerLevels(picture, averagedBefore ? &smaller : nullptr);
+            const std::vector<RgbaLevel>& levels = built.levels;
             ASSERT_EQ(levels.size(), smaller.size());
             for (size_t i = 0; i < levels.size(); ++i) {
                 ASSERT_EQ(levels[i].width, smaller[i].width);
                 ASSERT_EQ(levels[i].height, smaller[i].height);
-                expectSame(levels[i].pixels.get(), smaller[i], "level " + std::to_string(i + 1));
+                expectSame(levels[i].pixels, smaller[i], "level " + std::to_string(i + 1));
             }
         }
     }

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace mirevo::viewer {
 
 namespace {
@@ -29,7 +33,7 @@ void halveRows(const uint8_t* source, size_t sourceRow, int w, int h, RgbaLevel&
     for (int y = 0; y < out.height; ++y) {
         const uint8_t* top = source + sourceRow * static_cast<size_t>(h > 1 ? 2 * y : 0);
         const uint8_t* bottom = top + down;
-        uint8_t* o = out.pixels.get() + targetRow * static_cast<size_t>(y);
+        uint8_t* o = out.pixels + targetRow * static_cast<size_t>(y);
         for (int x = 0; x < out.width; ++x, top += step, bottom += step, o += 4) {
             for (int c = 0; c < 3; ++c) {
                 const int at = Bgr ? 2 - c : c;
@@ -38,6 +42,59 @@ void halveRows(const uint8_t* source, size_t sourceRow, int w, int h, RgbaLevel&
             }
             o[3] = 0xFF;
         }
+    }
+}
+
+// One row of the next level down from two RGBA rows of a level at least 2 x 2: each channel the rounded
+// mean of a 2 x 2 block, as halveImage() gives it; two pixels at a time in 16-bit lanes where SSE2 is there.
+void halveRgbaRow(const uint8_t* top, const uint8_t* bottom, uint8_t* out, int outWidth) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+    for (; x + 2 <= outWidth; x += 2, top += 16, bottom += 16, out += 8) {
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom));
+        // Columns summed down: the first two pixels' channels, then the next two's.
+        const __m128i first = _mm_add_epi16(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(b, zero));
+        const __m128i second = _mm_add_epi16(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(b, zero));
+        // Then across, each pixel with its right neighbour.
+        const __m128i sums = _mm_unpacklo_epi64(_mm_add_epi16(first, _mm_srli_si128(first, 8)),
+                                                _mm_add_epi16(second, _mm_srli_si128(second, 8)));
+        const __m128i means = _mm_srli_epi16(_mm_add_epi16(sums, two), 2);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(means, means));
+    }
+#endif
+    for (; x < outWidth; ++x, top += 8, bottom += 8, out += 4)
+        for (int c = 0; c < 4; ++c)
+            out[c] = static_cast<uint8_t>((top[c] + top[c + 4] + bottom[c] + bottom[c + 4] + 2) >> 2);
+}
+
+// Level 1 from the picture: each pair of rows made RGBA in a scratch row pair first, then halved as the
+// RGBA levels are. Sides of 1 take the general way.
+void halvePicture(const Picture& picture, RgbaLevel& out) {
+    if (picture.width < 2 || picture.height < 2) {
+        halveRows<true>(picture.pixels.data(), pictureRowBytes(picture.width), picture.width, picture.height, out);
+        return;
+    }
+    const size_t rowBytes = static_cast<size_t>(picture.width) * 4;
+    std::vector<uint8_t> pair(2 * rowBytes);
+    for (int y = 0; y < out.height; ++y) {
+        bgrRowsToRgba(picture, 2 * y, 2 * y + 2, pair.data());
+        halveRgbaRow(pair.data(), pair.data() + rowBytes,
+                     out.pixels + static_cast<size_t>(out.width) * 4 * static_cast<size_t>(y), out.width);
+    }
+}
+
+void halveLevel(const RgbaLevel& above, RgbaLevel& out) {
+    const size_t aboveRow = static_cast<size_t>(above.width) * 4;
+    if (above.width < 2 || above.height < 2) {
+        halveRows<false>(above.pixels, aboveRow, above.width, above.height, out);
+        return;
+    }
+    for (int y = 0; y < out.height; ++y) {
+        const uint8_t* top = above.pixels + aboveRow * static_cast<size_t>(2 * y);
+        halveRgbaRow(top, top + aboveRow, out.pixels + static_cast<size_t>(out.width) * 4 * static_cast<size_t>(y),
+                     out.width);
     }
 }
 
@@ -67,40 +124,38 @@ void bgrRowsToRgba(const Picture& picture, int fromRow, int toRow, uint8_t* out)
     }
 }
 
-RgbaLevel RgbaLevel::sized(int width, int height) {
-    RgbaLevel level;
-    level.width = width;
-    level.height = height;
-    level.pixels.reset(new uint8_t[static_cast<size_t>(width) * 4 * static_cast<size_t>(height)]);
-    return level;
-}
-
-std::vector<RgbaLevel> rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels) {
-    std::vector<RgbaLevel> levels;
-    if (picture.width <= 0 || picture.height <= 0) return levels;
-    size_t count = 0;
-    for (int w = picture.width, h = picture.height; w > 1 || h > 1; w = halved(w), h = halved(h))
-        ++count;
-    levels.reserve(count);
-    if (smallerLevels && smallerLevels->size() == count) {
-        for (const Picture& given : *smallerLevels) {
-            levels.push_back(RgbaLevel::sized(given.width, given.height));
-            bgrRowsToRgba(given, 0, given.height, levels.back().pixels.get());
-        }
-        return levels;
+RgbaLevels rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels) {
+    RgbaLevels result;
+    std::vector<RgbaLevel>& levels = result.levels;
+    if (picture.width <= 0 || picture.height <= 0) return result;
+    size_t bytes = 0;
+    for (int w = picture.width, h = picture.height; w > 1 || h > 1;) {
+        w = halved(w), h = halved(h);
+        levels.push_back(RgbaLevel{w, h, nullptr});
+        bytes += static_cast<size_t>(w) * 4 * static_cast<size_t>(h);
     }
-    if (count == 0) return levels;
-    levels.push_back(RgbaLevel::sized(halved(picture.width), halved(picture.height)));
-    halveRows<true>(picture.pixels.data(), pictureRowBytes(picture.width), picture.width, picture.height,
-                    levels.back());
-    while (levels.size() < count) {
-        const RgbaLevel& above = levels.back();
-        RgbaLevel next = RgbaLevel::sized(halved(above.width), halved(above.height));
-        halveRows<false>(above.pixels.get(), static_cast<size_t>(above.width) * 4, above.width, above.height,
-                         next);
-        levels.push_back(std::move(next)); // reserved: the level above stays where it is
+    if (levels.empty()) return result;
+    result.storage = LargeBuffer(bytes);
+    uint8_t* at = result.storage.get();
+    for (RgbaLevel& level : levels) {
+        level.pixels = at;
+        at += static_cast<size_t>(level.width) * 4 * static_cast<size_t>(level.height);
     }
-    return levels;
+    const auto sameSizes = [&levels](const std::vector<Picture>& given) {
+        if (given.size() != levels.size()) return false;
+        for (size_t i = 0; i < given.size(); ++i)
+            if (given[i].width != levels[i].width || given[i].height != levels[i].height) return false;
+        return true;
+    };
+    if (smallerLevels && sameSizes(*smallerLevels)) {
+        for (size_t i = 0; i < levels.size(); ++i)
+            bgrRowsToRgba((*smallerLevels)[i], 0, levels[i].height, levels[i].pixels);
+        return result;
+    }
+    halvePicture(picture, levels[0]);
+    for (size_t i = 1; i < levels.size(); ++i)
+        halveLevel(levels[i - 1], levels[i]);
+    return result;
 }
 
 } // namespace mirevo::viewer

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/posix/large_buffer.h"
 #include "viewer/picture/picture.h"
 
 namespace mirevo::viewer {
@@ -16,13 +17,17 @@ void bgrRowsToRgba(const Picture& picture, int fromRow, int toRow, uint8_t* out)
 
 struct RgbaLevel {
     int width = 0, height = 0;
-    std::unique_ptr<uint8_t[]> pixels; // 4 x width x height, left unset until written (no zeroing pass)
+    uint8_t* pixels = nullptr; // 4 x width x height, in its RgbaLevels' storage
+};
 
-    static RgbaLevel sized(int width, int height);
+// The smaller levels in one buffer, filled once and given to the GL.
+struct RgbaLevels {
+    LargeBuffer storage; // left unset until written (no zeroing pass)
+    std::vector<RgbaLevel> levels;
 };
 
 // Level 1 down to 1 x 1 of the picture: averaged here, or converted from the smaller levels given when they
 // were averaged beforehand. Throws std::bad_alloc when there is no room.
-std::vector<RgbaLevel> rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels = nullptr);
+RgbaLevels rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels = nullptr);
 
 } // namespace mirevo::viewer

@@ -55,7 +55,7 @@ bool uploadLevel(GLint level, const Picture& image, const KeepGoing& keepGoing =
 // A software GL keeps 8-bit RGBA texels: given in that order they are copied, not converted one by one.
 bool uploadLevel(GLint level, const RgbaLevel& image, const KeepGoing& keepGoing) {
     return uploadLevel(level,
-                       {image.width, image.height, image.pixels.get(), static_cast<size_t>(image.width) * 4,
+                       {image.width, image.height, image.pixels, static_cast<size_t>(image.width) * 4,
                         GL_RGBA8, GL_RGBA},
                        keepGoing);
 }
@@ -83,7 +83,7 @@ bool uploadRgbaLevelZero(const Picture& image, const KeepGoing& keepGoing) {
 }
 
 // The smaller levels (a third of level 0's pixels) are averaged on a second thread meanwhile.
-std::future<std::vector<RgbaLevel>> startSmallerLevels(const Picture& image,
+std::future<RgbaLevels> startSmallerLevels(const Picture& image,
                                                        const std::vector<Picture>* smallerLevels) {
     auto build = [&image, smallerLevels] { return rgbaSmallerLevels(image, smallerLevels); };
     try {
@@ -181,11 +181,9 @@ bool SceneTexture::upload(const Picture& image, std::optional<MipmapPath> forced
     if (path == MipmapPath::CpuLevels) {
         auto smaller = startSmallerLevels(image, smallerLevels);
         if (!uploadRgbaLevelZero(image, keepGoing)) return false; // the helper is waited for on the way out
-        std::vector<RgbaLevel> levels = smaller.get();
-        for (size_t i = 0; i < levels.size(); ++i) {
-            if (!uploadLevel(static_cast<GLint>(i + 1), levels[i], keepGoing)) return false;
-            levels[i].pixels.reset(); // the GL holds its own copy now
-        }
+        const RgbaLevels levels = smaller.get();
+        for (size_t i = 0; i < levels.levels.size(); ++i)
+            if (!uploadLevel(static_cast<GLint>(i + 1), levels.levels[i], keepGoing)) return false;
     } else if (path == MipmapPath::GlGenerate) {
         // The GL derives every level from the full-size picture, in its own (often parallel) code.
         glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
