@@ -42,7 +42,7 @@ PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSi
 
 PreparedSnapshot preparePicture(Picture picture) {
     if (picture.width <= 0 || picture.height <= 0) return {Failure(BmpRefusal::BadWidth), {}};
-    return withSmallerLevels({BmpResult<Picture>(std::move(picture)), {}}, nullptr);
+    return {BmpResult<Picture>(std::move(picture)), {}};
 }
 
 SnapshotPreload::SnapshotPreload(const std::string& path) : path_(path) {

@@ -27,7 +27,9 @@ struct PreparedSnapshot {
 // Refused as OutOfMemory when the picture or its levels find no room.
 PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSide = {},
                                  const std::atomic<bool>* cancelled = nullptr);
-// The same for a picture already in memory (one taken from the X server).
+// A picture already in memory (one taken from the X server), without its smaller levels: the upload
+// averages them on a thread of its own while it converts the picture, and a GL that builds them itself needs
+// none.
 PreparedSnapshot preparePicture(Picture picture);
 
 class SnapshotPreload {
