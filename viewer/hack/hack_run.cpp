@@ -32,8 +32,6 @@
 #include "viewer/x11/x11_hack_window.h"
 #include "viewer/hack/xscreensaver_file.h"
 #include "viewer/hack/xscreensaver_install.h"
-#include "common/posix/posix_stop_signals.h"
-#include "common/x11/x11_display.h"
 #include "viewer/hack/xscreensaver_read.h"
 
 namespace mirevo::viewer {
@@ -195,8 +193,13 @@ int runWithArguments(int argc, char** argv) {
         return 1;
     }
     switch (arguments->mode) {
-    case ViewerMode::Hack:
-        return runHack(*arguments);
+    case ViewerMode::Hack: {
+        const int code = runHack(*arguments);
+        // Ended without the exit handlers: the picture's thread may still be talking to the server (it is never
+        // waited for), and the libraries' teardown under its feet would crash it.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     case ViewerMode::InstallXscreensaver:
         return editXscreensaverPrograms(true);
     case ViewerMode::UninstallXscreensaver:
