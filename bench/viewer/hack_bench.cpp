@@ -1,6 +1,6 @@
 // Measures the viewer as a saver manager's hack under Xvfb: the time from its start to its first frame with
-// xscreensaver's screenshot on the floor at 1920x1080 and 3840x2160, and its CPU time per frame beside the
-// saver's viewer at the same size. Prints tables.
+// xscreensaver's screenshot on the floor at 1920x1080 and 3840x2160, its peak resident memory by then, and its
+// CPU time per frame beside the saver's viewer at the same size. Prints tables.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -16,6 +16,7 @@
 #include "bench/viewer/saver_window.h"
 #include "bench/viewer/trace_lines.h"
 #include "bench/harness/bench_numbers.h"
+#include "bench/harness/process_use.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/temp_dir.h"
@@ -37,6 +38,7 @@ const std::string kViewer = std::string(MIREVO_BIN_DIR) + "/Mirevo.dll";
 
 struct Run {
     double firstFrameMs = 0, firstFrameCpuMs = 0;
+    double peakMiB = 0; // resident at most, by the first frame
     std::string picture;
     double cpuPerFrameMs = 0, fps = 0;
 };
@@ -51,6 +53,7 @@ Run runProgram(std::vector<std::string> argv, std::map<std::string, std::optiona
     if (!test::pollUntil(30s, [&] { return traceLine(process.errors(), "first-frame").found || !process.running(); }))
         return result;
     const auto first = traceLine(process.errors(), "first-frame");
+    result.peakMiB = test::processUse(process.pid()).peakKiB / 1024.0;
     result.firstFrameMs = (first.seconds - spawned) * 1000;
     result.firstFrameCpuMs = first.cpu * 1000;
     result.picture = traceLine(process.errors(), "picture").detail;
@@ -86,8 +89,8 @@ int main() {
     std::printf("Start to the first frame with the picture, median of %d runs: the hack with xscreensaver's\n"
                 "screenshot in a window of the monitor's size (limit), and the saver's viewer with a snapshot of\n"
                 "that size in its 1024x768 window; wall time and the process's CPU time\n", kRuns);
-    std::printf("%-10s %-12s %14s %12s %8s  %s\n", "monitor", "program", "first frame ms", "CPU ms", "limit",
-                "picture (trace)");
+    std::printf("%-10s %-12s %14s %12s %10s %8s  %s\n", "monitor", "program", "first frame ms", "CPU ms",
+                "peak MiB", "limit", "picture (trace)");
     const struct {
         int width, height;
         double limitMs;
@@ -97,7 +100,7 @@ int main() {
         test::XClient client(server.display());
         if (!server.ok() || !client.ok()) return 1;
         const Window window = makeSaverWindow(client, monitor.width, monitor.height);
-        std::vector<double> first, cpu, viewerFirst, viewerCpu;
+        std::vector<double> first, cpu, peak, viewerFirst, viewerCpu, viewerPeak;
         std::string picture;
         test::TempDir runtime;
         test::writeFile(runtime / "Tovik.bmp", test::makeBmp(monitor.width, monitor.height, [](int x, int y) {
@@ -105,15 +108,16 @@ int main() {
                         }));
         for (int run = 0; run < kRuns; ++run) {
             Run r = runProgram({kViewer, "--root"}, hackEnvironment(server, home, window), 0ms);
-            first.push_back(r.firstFrameMs), cpu.push_back(r.firstFrameCpuMs);
+            first.push_back(r.firstFrameMs), cpu.push_back(r.firstFrameCpuMs), peak.push_back(r.peakMiB);
             picture = r.picture;
             Run v = runProgram({kViewer}, {{"DISPLAY", server.display()}, {"XDG_RUNTIME_DIR", runtime.path()}}, 0ms);
-            viewerFirst.push_back(v.firstFrameMs), viewerCpu.push_back(v.firstFrameCpuMs);
+            viewerFirst.push_back(v.firstFrameMs), viewerCpu.push_back(v.firstFrameCpuMs),
+                viewerPeak.push_back(v.peakMiB);
         }
-        std::printf("%4dx%-5d %-12s %14.1f %12.1f %8.0f  %s\n", monitor.width, monitor.height, "mirevo-hack",
-                    median(first), median(cpu), monitor.limitMs, picture.c_str());
-        std::printf("%4dx%-5d %-12s %14.1f %12.1f %8s\n", monitor.width, monitor.height, "Mirevo.dll",
-                    median(viewerFirst), median(viewerCpu), "");
+        std::printf("%4dx%-5d %-12s %14.1f %12.1f %10.1f %8.0f  %s\n", monitor.width, monitor.height,
+                    "mirevo-hack", median(first), median(cpu), median(peak), monitor.limitMs, picture.c_str());
+        std::printf("%4dx%-5d %-12s %14.1f %12.1f %10.1f %8s\n", monitor.width, monitor.height, "Mirevo.dll",
+                    median(viewerFirst), median(viewerCpu), median(viewerPeak), "");
     }
 
     std::printf("\nCPU per frame at 1024x768 under Xvfb, 5 s after the first frame\n");
