@@ -18,6 +18,7 @@ namespace mirevo::test {
 struct ProcessUse {
     double cpuSeconds = 0;
     long rssKiB = 0, pssKiB = 0;
+    long peakKiB = 0; // the most resident memory so far (VmHWM)
 };
 
 inline ProcessUse processUse(pid_t pid) {
@@ -39,7 +40,10 @@ inline ProcessUse processUse(pid_t pid) {
             double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(sysconf(_SC_CLK_TCK));
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) use.rssKiB = std::atol(line.c_str() + 6);
+        if (line.rfind("VmRSS:", 0) == 0)
+            use.rssKiB = std::atol(line.c_str() + 6);
+        else if (line.rfind("VmHWM:", 0) == 0)
+            use.peakKiB = std::atol(line.c_str() + 6);
     std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
     for (std::string line; std::getline(rollup, line);)
         if (line.rfind("Pss:", 0) == 0) use.pssKiB = std::atol(line.c_str() + 4);

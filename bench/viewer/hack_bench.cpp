@@ -18,6 +18,7 @@
 #include "bench/viewer/saver_window.h"
 #include "bench/viewer/trace_lines.h"
 #include "bench/harness/bench_numbers.h"
+#include "bench/harness/process_use.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/temp_dir.h"
@@ -62,6 +63,7 @@ Memory memoryOf(pid_t pid) {
 struct Run {
     double firstFrameMs = 0, firstFrameCpuMs = 0;
     double contextMs = 0, pictureMs = 0, textureMs = 0; // the steps on the way, from the start
+    double peakMiB = 0;                                   // resident at most, by the first frame
     std::string picture;
     double cpuPerFrameMs = 0, fps = 0;
     Memory memory; // read at the end of a run that lasts
@@ -77,6 +79,7 @@ Run runProgram(std::vector<std::string> argv, std::map<std::string, std::optiona
     if (!test::pollUntil(30s, [&] { return traceLine(process.errors(), "first-frame").found || !process.running(); }))
         return result;
     const auto first = traceLine(process.errors(), "first-frame");
+    result.peakMiB = test::processUse(process.pid()).peakKiB / 1024.0;
     result.firstFrameMs = (first.seconds - spawned) * 1000;
     result.firstFrameCpuMs = first.cpu * 1000;
     const auto since = [&](const char* event) {
@@ -121,10 +124,11 @@ int main() {
                 "screenshot in a window of the monitor's size (limit), and the saver's viewer with a snapshot of\n"
                 "that size in its 1024x768 window; wall time and the process's CPU time. The hack's steps on the\n"
                 "way: its GL context, the picture read with its smaller levels (a thread of its own), the texture.\n"
-                "A bare GL program's first textured frame on a child of the same window is the floor under any hack.\n",
+                "A bare GL program's first textured frame on a child of the same window is the floor under any hack.\n"
+                "Peak: resident memory at most, by the first frame (MiB).\n",
                 kRuns);
-    std::printf("%-10s %-12s %12s %8s %6s  %8s %8s %8s  %s\n", "monitor", "program", "first frame", "CPU",
-                "limit", "context", "picture", "texture", "picture (trace)");
+    std::printf("%-10s %-12s %12s %8s %6s %6s  %8s %8s %8s  %s\n", "monitor", "program", "first frame", "CPU",
+                "peak", "limit", "context", "picture", "texture", "picture (trace)");
     const struct {
         int width, height;
         double limitMs;
@@ -134,7 +138,8 @@ int main() {
         test::XClient client(server.display());
         if (!server.ok() || !client.ok()) return 1;
         const Window window = makeSaverWindow(client, monitor.width, monitor.height);
-        std::vector<double> first, cpu, context, pictureReady, texture, viewerFirst, viewerCpu, floorFirst, floorCpu;
+        std::vector<double> first, cpu, peak, context, pictureReady, texture, viewerFirst, viewerCpu, viewerPeak,
+            floorFirst, floorCpu, floorPeak;
         std::string picture;
         test::TempDir runtime;
         test::writeFile(runtime / "Tovik.bmp", test::makeBmp(monitor.width, monitor.height, [](int x, int y) {
@@ -142,21 +147,22 @@ int main() {
                         }));
         for (int run = 0; run < kRuns; ++run) {
             Run r = runProgram({kViewer, "--root"}, hackEnvironment(server, home, window), 0ms);
-            first.push_back(r.firstFrameMs), cpu.push_back(r.firstFrameCpuMs);
+            first.push_back(r.firstFrameMs), cpu.push_back(r.firstFrameCpuMs), peak.push_back(r.peakMiB);
             context.push_back(r.contextMs), pictureReady.push_back(r.pictureMs), texture.push_back(r.textureMs);
             picture = r.picture;
             Run v = runProgram({kViewer}, {{"DISPLAY", server.display()}, {"XDG_RUNTIME_DIR", runtime.path()}}, 0ms);
-            viewerFirst.push_back(v.firstFrameMs), viewerCpu.push_back(v.firstFrameCpuMs);
+            viewerFirst.push_back(v.firstFrameMs), viewerCpu.push_back(v.firstFrameCpuMs),
+                viewerPeak.push_back(v.peakMiB);
             Run f = runProgram({MIREVO_GL_FLOOR, std::to_string(window)}, {{"DISPLAY", server.display()}}, 0ms);
-            floorFirst.push_back(f.firstFrameMs), floorCpu.push_back(f.firstFrameCpuMs);
+            floorFirst.push_back(f.firstFrameMs), floorCpu.push_back(f.firstFrameCpuMs), floorPeak.push_back(f.peakMiB);
         }
-        std::printf("%4dx%-5d %-12s %12.1f %8.1f %6.0f  %8.1f %8.1f %8.1f  %s\n", monitor.width, monitor.height,
-                    "mirevo-hack", median(first), median(cpu), monitor.limitMs, median(context),
-                    median(pictureReady), median(texture), picture.c_str());
-        std::printf("%4dx%-5d %-12s %12.1f %8.1f\n", monitor.width, monitor.height, "Mirevo.dll", median(viewerFirst),
-                    median(viewerCpu));
-        std::printf("%4dx%-5d %-12s %12.1f %8.1f\n", monitor.width, monitor.height, "bare GL", median(floorFirst),
-                    median(floorCpu));
+        std::printf("%4dx%-5d %-12s %12.1f %8.1f %6.0f %6.0f  %8.1f %8.1f %8.1f  %s\n", monitor.width,
+                    monitor.height, "mirevo-hack", median(first), median(cpu), median(peak), monitor.limitMs,
+                    median(context), median(pictureReady), median(texture), picture.c_str());
+        std::printf("%4dx%-5d %-12s %12.1f %8.1f %6.0f\n", monitor.width, monitor.height, "Mirevo.dll",
+                    median(viewerFirst), median(viewerCpu), median(viewerPeak));
+        std::printf("%4dx%-5d %-12s %12.1f %8.1f %6.0f\n", monitor.width, monitor.height, "bare GL", median(floorFirst),
+                    median(floorCpu), median(floorPeak));
     }
 
     std::printf("\nCPU per frame at 1024x768 under Xvfb, 5 s after the first frame\n");

@@ -105,11 +105,6 @@ constexpr size_t kPieceSlack = 16;
 
 } // namespace
 
-std::optional<PixelView> PixelViewRows::readRows(int top, int count) {
-    if (!picture_.data || top < 0 || count < 0 || top + count > picture_.height) return std::nullopt;
-    return PixelView{picture_.data + size_t(top) * picture_.stride, picture_.width, count, picture_.stride};
-}
-
 MirrorResult writeMirroredBitmap(RowSource& picture, const ByteSink& sink) {
     const int w = picture.width(), h = picture.height();
     if (w <= 0 || h <= 0) return Failure(MirrorFailure::EmptyPicture);

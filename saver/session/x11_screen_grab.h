@@ -1,9 +1,10 @@
 #pragma once
-// Reading the screen's pixels from the X server, a band of rows at a time: through a small shared-memory
-// segment where the server offers one, with plain image requests otherwise.
+// Reading the screen's pixels from the X server, a band of rows at a time: the primary monitor's part of the
+// root window, read as any drawable is (common/x11/x11_drawable_rows.h).
 #include <memory>
 
 #include "common/x11/screen_area.h"
+#include "common/x11/x11_drawable_rows.h"
 #include "saver/session/snapshot_bitmap.h"
 
 typedef struct _XDisplay Display;
@@ -12,8 +13,6 @@ namespace mirevo {
 
 // The part of the root window to read: the primary monitor that RandR names, chosen by chooseScreenArea.
 ScreenArea primaryScreenArea(Display* display);
-
-enum class GrabMethod { Fastest, PlainImage };
 
 // The area's rows, read from the server when asked for. A server that refuses to read the screen (XWayland
 // may) shows as rows that cannot be read. Nothing for an empty area.

@@ -14,7 +14,7 @@
 
 namespace mirevo::test {
 
-Xvfb::Xvfb(int width, int height, int screens) {
+Xvfb::Xvfb(int width, int height, int screens, std::vector<std::string> extraArguments) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x24";
@@ -24,6 +24,7 @@ Xvfb::Xvfb(int width, int height, int screens) {
     for (int screen = 0; screen < screens; ++screen)
         arguments.insert(arguments.end(), {"-screen", std::to_string(screen), geometry});
     arguments.insert(arguments.end(), {"+extension", "GLX", "+extension", "RANDR"});
+    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
     std::vector<char*> argv{const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"), fdText};
     for (std::string& argument : arguments)
         argv.push_back(argument.data());

@@ -10,6 +10,7 @@
 
 #include "common/x11/pixel_format.h"
 #include "common/x11/x11_display.h"
+#include "common/x11/x11_drawable_rows.h"
 #include "common/x11/x11_properties.h"
 #include "viewer/picture/box_reduce.h"
 #include "viewer/picture/desktop_picture.h"
@@ -17,10 +18,6 @@
 namespace mirevo::viewer {
 
 namespace {
-
-struct ImageDeleter {
-    void operator()(XImage* image) const { XDestroyImage(image); }
-};
 
 // A pixmap named by a window property, or nothing.
 std::optional<Pixmap> pixmapProperty(Display* display, Window window, const char* name) {
@@ -61,26 +58,18 @@ std::optional<PixelFormat> pixmapFormat(Display* display, int depth) {
     return standardPixelFormat(depth);
 }
 
-// A part of a pixmap, mirrored; empty when the server refuses it (a pixmap gone meanwhile).
+// A part of a pixmap, mirrored, read a band at a time; empty when the server refuses it (a pixmap gone
+// meanwhile) or its pixels are colour-map indexes.
 Picture readPixmap(Display* display, Pixmap pixmap, const Area& area, int maxSide) {
     if (area.width <= 0 || area.height <= 0) return {};
     const auto format = pixmapFormat(display, area.depth);
     if (!format) return {};
-    std::unique_ptr<XImage, ImageDeleter> image(
-        XGetImage(display, pixmap, area.x, area.y, static_cast<unsigned>(area.width),
-                  static_cast<unsigned>(area.height), AllPlanes, ZPixmap));
-    if (!image) return {};
-    PixelLayout layout;
-    layout.width = image->width;
-    layout.height = image->height;
-    layout.bytesPerLine = image->bytes_per_line;
-    layout.bitsPerPixel = image->bits_per_pixel;
-    layout.mostSignificantFirst = image->byte_order == MSBFirst;
-    layout.redMask = format->redMask;
-    layout.greenMask = format->greenMask;
-    layout.blueMask = format->blueMask;
-    return mirroredPicture(reinterpret_cast<const uint8_t*>(image->data), layout,
-                           reductionFactor(layout.width, layout.height, maxSide));
+    const std::unique_ptr<DrawableRows> rows = openDrawableRows(
+        display, DrawablePixels{pixmap, area.depth, *format}, ScreenArea{area.x, area.y, area.width, area.height});
+    if (!rows) return {};
+    const int bits = rows->bitsPerPixel();
+    if (bits != 16 && bits != 24 && bits != 32) return {};
+    return mirroredPicture(*rows, reductionFactor(area.width, area.height, maxSide));
 }
 
 // The part of a screen-sized pixmap under the window; the whole pixmap when it is the window's own size.
