@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <csignal>
 #include <thread>
 #include <set>
@@ -228,6 +230,53 @@ TEST_F(Hack, ShowsXscreensaversScreenshotMirroredWithoutAWindowOfItsOwnAndEndsOn
 
     kill(run.process().pid(), SIGTERM);
     EXPECT_EQ(run.process().waitExit(1s), 0);
+}
+
+// Where the kernel gives large pages only when asked, the hack starts itself again once with the C library's
+// tunable for them: the same process with the same arguments; a choice of the user's about them is kept.
+TEST_F(Hack, RestartsItselfOnceForLargePagesAsTheSameProcessWithTheSameArguments) {
+    std::ifstream modeFile("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string mode;
+    std::getline(modeFile, mode);
+    if (mode.find("[madvise]") == std::string::npos)
+        GTEST_SKIP() << "this kernel's large pages are not given on request: " << mode;
+    const auto nulSeparated = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::string> items;
+        for (std::string item; std::getline(in, item, '\0');) items.push_back(item);
+        return items;
+    };
+    const struct {
+        std::optional<std::string> given, expected;
+    } cases[] = {
+        // (A list of several is parsed in place by the C library, which leaves only its first in the process's
+        // environment as the kernel shows it: the unit test holds how one is added to others.)
+        {std::nullopt, "glibc.malloc.hugetlb=1"},
+        {"glibc.malloc.hugetlb=0", "glibc.malloc.hugetlb=0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given.value_or("(unset)"));
+        const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
+        HackExtras extras;
+        extras.env["GLIBC_TUNABLES"] = c.given;
+        const std::vector<std::string> args{"--window-id", std::to_string(saver), "--max-fps", "30"};
+        HackRun run(server, home, args, std::nullopt, extras);
+        ASSERT_TRUE(run.waitForTrace("first-frame")) << run.process().errors();
+        const std::string proc = "/proc/" + std::to_string(run.process().pid());
+        const auto environment = nulSeparated(proc + "/environ");
+        const auto tunables = std::find_if(environment.begin(), environment.end(), [](const std::string& item) {
+            return item.rfind("GLIBC_TUNABLES=", 0) == 0;
+        });
+        EXPECT_EQ(tunables != environment.end() ? *tunables : "(unset)", "GLIBC_TUNABLES=" + *c.expected);
+        std::vector<std::string> command{kViewer};
+        command.insert(command.end(), args.begin(), args.end());
+        EXPECT_EQ(nulSeparated(proc + "/cmdline"), command);
+        const std::string errors = run.process().errors();
+        EXPECT_EQ(errors.find("mirevo-trace start "), errors.rfind("mirevo-trace start ")) << "started twice";
+        kill(run.process().pid(), SIGTERM);
+        EXPECT_EQ(run.process().waitExit(10s), 0);
+        XDestroyWindow(display, saver);
+    }
 }
 
 TEST_F(Hack, InASmallChildWindowItShowsTheWallpaperUnderItAndFollowsItsSize) {
