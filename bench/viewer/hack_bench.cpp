@@ -87,7 +87,7 @@ Run runProgram(std::vector<std::string> argv, std::map<std::string, std::optiona
         return line.found ? (line.seconds - spawned) * 1000 : 0.0;
     };
     result.contextMs = since("context");
-    result.pictureMs = since("picture-levels");
+    result.pictureMs = since("picture-ready");
     result.textureMs = since("texture");
     result.picture = traceLine(process.errors(), "picture").detail;
     if (runFor.count() > 0) {
@@ -123,7 +123,7 @@ int main() {
     std::printf("Start to the first frame with the picture, median of %d runs: the hack with xscreensaver's\n"
                 "screenshot in a window of the monitor's size (limit), and the saver's viewer with a snapshot of\n"
                 "that size in its 1024x768 window; wall time and the process's CPU time. The hack's steps on the\n"
-                "way: its GL context, the picture read with its smaller levels (a thread of its own), the texture.\n"
+                "way: its GL context, the picture read (on a thread of its own), the texture.\n"
                 "A bare GL program's first textured frame on a child of the same window is the floor under any hack.\n"
                 "Peak: resident memory at most, by the first frame (MiB).\n",
                 kRuns);

@@ -67,11 +67,11 @@ PreparedPicture takePicture(unsigned long window) {
     DesktopPicture picture = takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes);
     trace.mark("picture-read");
     PreparedPicture prepared{preparePicture(std::move(picture.image)), picture.source};
-    trace.mark("picture-levels");
+    trace.mark("picture-ready");
     return prepared;
 }
 
-// The desktop picture and its smaller levels, on a thread of its own while the GL is set up. A picture
+// The desktop picture, read on a thread of its own while the GL is set up. A picture
 // larger than the GL's largest texture (rare beyond kSideEveryGlTakes) is reduced again by the upload. The
 // thread is not joined: a hack asked to stop while it works ends without waiting for it.
 std::future<PreparedPicture> startPicture(unsigned long window) {
