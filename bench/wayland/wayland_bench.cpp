@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,19 @@ struct Run {
     double firstFrameMs = 0, fps = 0, viewerCpuPerFrameMs = 0, serverCpuPerFrameMs = 0;
 };
 
+// Frames of the whole floor from the viewer's count: "<frames drawn> [<frames shown on each output>...]".
+// Where each output's are given, their mean, as an output the compositor does not want a frame on is left
+// out; the first number otherwise (every output drawn on every frame).
+double floorFrames(const std::string& detail) {
+    std::istringstream in(detail);
+    double drawn = 0, shown = 0, each = 0;
+    int outputs = 0;
+    in >> drawn;
+    while (in >> each)
+        shown += each, ++outputs;
+    return outputs ? shown / outputs : drawn;
+}
+
 // The saver from its start to the viewer's first frame, then frames for runFor; the server's CPU is read
 // over the same frames.
 Run runSaver(std::map<std::string, std::optional<std::string>> env, pid_t server, std::chrono::milliseconds runFor) {
@@ -54,7 +68,7 @@ Run runSaver(std::map<std::string, std::optional<std::string>> env, pid_t server
     saver.terminate();
     saver.waitExit(5s);
     const auto last = traceLine(saver.errors(), "frames");
-    const double frames = std::atof(last.detail.c_str()) - 1;
+    const double frames = floorFrames(last.detail) - 1;
     if (last.found && frames > 0 && last.seconds > first.seconds) {
         result.fps = frames / (last.seconds - first.seconds);
         result.viewerCpuPerFrameMs = (last.cpu - first.cpu) / frames * 1000;

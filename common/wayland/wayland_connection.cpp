@@ -189,7 +189,7 @@ wl_output* WaylandConnection::output(size_t index) const {
 
 // One read with a timeout, the libwayland way for a program that waits on the display alone: events already
 // queued first, then the socket. -1 when the connection is lost, 0 on the timeout, 1 otherwise.
-int WaylandConnection::dispatchOnce(int timeoutMs) {
+int WaylandConnection::dispatchOnce(int timeoutMs, int wakeFd) {
     if (lost_) return -1;
     if (wl_display_dispatch_pending(display_) < 0) return lost_ = true, -1;
     while (wl_display_prepare_read(display_) != 0)
@@ -198,9 +198,9 @@ int WaylandConnection::dispatchOnce(int timeoutMs) {
         wl_display_cancel_read(display_);
         return lost_ = true, -1;
     }
-    pollfd poller{wl_display_get_fd(display_), POLLIN, 0};
-    const int ready = ::poll(&poller, 1, timeoutMs);
-    if (ready <= 0) {
+    pollfd pollers[] = {{wl_display_get_fd(display_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    const int ready = ::poll(pollers, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (ready <= 0 || pollers[0].revents == 0) {
         wl_display_cancel_read(display_);
         if (ready < 0 && errno != EINTR) return lost_ = true, -1;
         return 0;
@@ -220,8 +220,8 @@ bool WaylandConnection::dispatchUntil(std::chrono::steady_clock::time_point dead
     }
 }
 
-bool WaylandConnection::dispatchFor(std::chrono::milliseconds timeout) {
-    return dispatchOnce(static_cast<int>(timeout.count())) >= 0;
+bool WaylandConnection::dispatchFor(std::chrono::milliseconds timeout, int wakeFd) {
+    return dispatchOnce(static_cast<int>(timeout.count()), wakeFd) >= 0;
 }
 
 namespace {

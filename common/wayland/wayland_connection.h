@@ -45,8 +45,9 @@ public:
     bool dispatchUntil(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& done);
     // Until the compositor has answered every request sent so far.
     bool roundtrip(std::chrono::milliseconds limit);
-    // Reads and dispatches whatever arrives within timeout (0: what is there now); false when lost.
-    bool dispatchFor(std::chrono::milliseconds timeout);
+    // Reads and dispatches whatever arrives within timeout (0: what is there now); false when lost. The wait
+    // also ends as soon as wakeFd (when not -1, e.g. the stop signals' pipe) is readable; it is not read.
+    bool dispatchFor(std::chrono::milliseconds timeout, int wakeFd = -1);
     bool lost() const { return lost_; }
 
     struct Global {
@@ -58,7 +59,7 @@ public:
 
 private:
     explicit WaylandConnection(wl_display* display);
-    int dispatchOnce(int timeoutMs);
+    int dispatchOnce(int timeoutMs, int wakeFd = -1);
     void refreshLayouts();
 
     wl_display* display_;

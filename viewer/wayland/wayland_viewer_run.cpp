@@ -1,9 +1,11 @@
 #include "viewer/wayland/wayland_viewer_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "common/posix/posix_stop_signals.h"
 #include "common/snapshot_path.h"
@@ -24,6 +26,9 @@ using namespace std::chrono_literals;
 
 // How long the compositor may take to place the surfaces before the viewer gives up.
 constexpr auto kPlaceLimit = 10s;
+// The longest wait for a frame callback before the loop looks again; the callback, a key or a stop signal
+// ends the wait sooner.
+constexpr auto kIdleWait = 500ms;
 
 uint64_t nanoseconds() {
     timespec now{};
@@ -103,27 +108,53 @@ int runWaylandViewer() {
         FramePacer pacer(surfaces->refreshRate());
         FrameClock clock(1000000000u, nanoseconds());
         unsigned long frames = 0;
+        std::vector<unsigned long> shown(surfaces->count(), 0);
+        bool floorShown = false;
+        OutputFrames& outputs = surfaces->frames();
+        const auto commit = [&](size_t i) {
+            surfaces->swap(i);
+            ++shown[i];
+            // The floor is up once every output has shown it.
+            if (!floorShown && std::find(shown.begin(), shown.end(), 0ul) == shown.end()) {
+                floorShown = true;
+                trace.mark("first-frame");
+            }
+        };
         while (running) {
-            const double now = seconds(nanoseconds());
-            const int waitMs = int(pacer.secondsUntilDue(now) * 1000.0);
-            if (!answer(std::chrono::milliseconds(waitMs > 0 ? waitMs : 0))) break;
-            if (waitMs > 0) continue;
+            const auto wait = outputs.wait(pacer.secondsUntilDue(seconds(nanoseconds())), kIdleWait);
+            if (!answer(wait)) break;
+            if (wait.count() > 0) continue;
+            // Held frames the compositor now wants.
+            for (size_t i = 0; i < outputs.count(); ++i)
+                if (outputs.showable(i)) {
+                    surfaces->makeCurrent(i, width, height);
+                    commit(i);
+                }
             const uint64_t start = nanoseconds();
+            if (!outputs.drawNow(pacer.secondsUntilDue(seconds(start)))) continue;
             const FrameTimes times = clock.tick(start);
             const FramePose pose = motion.step(times.elapsedSeconds, times.frameSeconds);
-            // One pose for every output, each drawn at its own aspect.
-            for (size_t i = 0; i < surfaces->count(); ++i) {
+            // One pose for every output that may have a frame, each drawn at its own aspect; shown at once
+            // where the compositor wants it, else held until it does.
+            for (size_t i = 0; i < outputs.count(); ++i) {
+                if (!outputs.drawable(i)) continue;
                 surfaces->makeCurrent(i, width, height);
                 resizeScene(width, height);
                 DrawScene(pose, texture);
-                surfaces->swap(i);
+                outputs.drawn(i);
+                if (outputs.showable(i)) commit(i);
             }
             const bool wasPacing = pacer.pacing();
             pacer.frameDone(seconds(start), seconds(nanoseconds()));
-            if (++frames == 1) trace.mark("first-frame");
+            ++frames;
             if (pacer.pacing() != wasPacing) trace.mark("pacing", pacer.pacing() ? "on" : "off");
         }
-        if (trace.on()) trace.mark("frames", std::to_string(frames));
+        if (trace.on()) {
+            std::string perOutput;
+            for (unsigned long n : shown)
+                perOutput += " " + std::to_string(n);
+            trace.mark("frames", std::to_string(frames) + perOutput);
+        }
         if (answer.lost()) std::fprintf(stderr, "Mirevo.dll: the Wayland compositor went away or closed the floor\n");
         // The texture goes while its context still exists.
     }

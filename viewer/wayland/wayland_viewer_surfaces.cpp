@@ -11,6 +11,7 @@
 #include <wayland-egl.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include "common/posix/posix_stop_signals.h"
 #include "common/posix/unique_fd.h"
 #include "common/program_names.h"
 #include "common/wayland/wayland_connection.h"
@@ -35,6 +36,9 @@ struct Surface {
     int width = 0, height = 0; // logical, as configured
     bool configured = false;
     bool* closed = nullptr;
+    wl_callback* frameCallback = nullptr; // the last frame's, until the compositor answers it
+    OutputFrames* frames = nullptr;
+    size_t index = 0;
 
     int pixelWidth() const { return width * std::max(1, output.scale); }
     int pixelHeight() const { return height * std::max(1, output.scale); }
@@ -78,6 +82,14 @@ void wmPing(void*, xdg_wm_base* base, uint32_t serial) {
 }
 const xdg_wm_base_listener kWmListener = {wmPing};
 
+void frameDone(void* data, wl_callback* callback, uint32_t) {
+    auto* surface = static_cast<Surface*>(data);
+    wl_callback_destroy(callback);
+    surface->frameCallback = nullptr;
+    surface->frames->callbackCame(surface->index);
+}
+const wl_callback_listener kFrameListener = {frameDone};
+
 } // namespace
 
 struct WaylandViewerSurfaces::State {
@@ -96,6 +108,7 @@ struct WaylandViewerSurfaces::State {
     EGLConfig eglConfig = nullptr;
     EGLContext context = EGL_NO_CONTEXT;
     std::vector<std::unique_ptr<Surface>> surfaces;
+    OutputFrames frames{0};
     bool closed = false;
 
     ~State();
@@ -212,6 +225,7 @@ WaylandViewerSurfaces::State::~State() {
         eglTerminate(eglDisplay);
     }
     for (auto& s : surfaces) {
+        if (s->frameCallback) wl_callback_destroy(s->frameCallback);
         if (s->window) wl_egl_window_destroy(s->window);
         if (s->layer) zwlr_layer_surface_v1_destroy(s->layer);
         if (s->toplevel) xdg_toplevel_destroy(s->toplevel);
@@ -298,11 +312,14 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
     state.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     state.seat = static_cast<wl_seat*>(connection.bind(&wl_seat_interface, 5));
     if (state.seat) wl_seat_add_listener(state.seat, &kSeatListener, &state);
+    state.frames = OutputFrames(connection.outputs().size());
 
     for (size_t i = 0; i < connection.outputs().size(); ++i) {
         auto surface = std::make_unique<Surface>();
         surface->output = connection.outputs()[i];
         surface->closed = &state.closed;
+        surface->frames = &state.frames;
+        surface->index = i;
         surface->surface = wl_compositor_create_surface(state.compositor);
         if (wl_compositor_get_version(state.compositor) >= 3)
             wl_surface_set_buffer_scale(surface->surface, std::max(1, surface->output.scale));
@@ -351,8 +368,9 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
             why = "cannot draw on a surface";
             return nullptr;
         }
-        // Each swap returns at once: the frame pacer, not the compositor's frame callbacks, holds the pace, and
-        // one output's surface never waits for another's.
+        // Each swap returns at once, so that one output's surface never waits for another's: swap() asks for
+        // each surface's frame callback itself, and the frame loop commits a surface's next frame only once
+        // it has come.
         eglSwapInterval(state.eglDisplay, 0);
     }
     return viewer;
@@ -371,7 +389,17 @@ void WaylandViewerSurfaces::makeCurrent(size_t i, int& width, int& height) {
 }
 
 void WaylandViewerSurfaces::swap(size_t i) {
-    eglSwapBuffers(state_->eglDisplay, state_->surfaces[i]->egl);
+    Surface& surface = *state_->surfaces[i];
+    // Asked before the swap, whose commit carries the request.
+    if (surface.frameCallback) wl_callback_destroy(surface.frameCallback);
+    surface.frameCallback = wl_surface_frame(surface.surface);
+    wl_callback_add_listener(surface.frameCallback, &kFrameListener, &surface);
+    state_->frames.committed(i);
+    eglSwapBuffers(state_->eglDisplay, surface.egl);
+}
+
+OutputFrames& WaylandViewerSurfaces::frames() {
+    return state_->frames;
 }
 
 double WaylandViewerSurfaces::refreshRate() const {
@@ -382,7 +410,7 @@ double WaylandViewerSurfaces::refreshRate() const {
 }
 
 bool WaylandViewerSurfaces::dispatch(std::chrono::milliseconds timeout) {
-    return state_->connection->dispatchFor(timeout) && !state_->closed;
+    return state_->connection->dispatchFor(timeout, stopSignalFd()) && !state_->closed;
 }
 
 } // namespace mirevo::viewer

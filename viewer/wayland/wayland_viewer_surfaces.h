@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "viewer/wayland/output_frames.h"
 #include "viewer/wayland/surface_role.h"
 
 namespace mirevo {
@@ -33,12 +34,17 @@ public:
     size_t count() const;
     // Makes surface i's drawable current; its size in pixels.
     void makeCurrent(size_t i, int& width, int& height);
-    // Shows what was drawn on surface i; does not wait for the display.
+    // Shows what was drawn on surface i and asks the compositor to say when it wants the next frame there;
+    // does not wait for the display.
     void swap(size_t i);
+    // Each surface's frames: which are held, which the compositor wants now. swap() and the callbacks keep
+    // it; the frame loop marks the frames it draws.
+    OutputFrames& frames();
     // The outputs' fastest refresh rate in Hz, 0 when unknown.
     double refreshRate() const;
-    // Reads and handles what the compositor sent within timeout (0: only what is there); false once the
-    // compositor has gone or closed a surface (the run ends then).
+    // Reads and handles what the compositor sent within timeout (0: only what is there); the wait ends early
+    // on the compositor's first word or a stop signal. False once the compositor has gone or closed a surface
+    // (the run ends then).
     bool dispatch(std::chrono::milliseconds timeout);
 
     struct State;
