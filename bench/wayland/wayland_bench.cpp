@@ -1,7 +1,8 @@
 // Measures Mirevo.scr /s in a Wayland session beside the X11 path, at 1920x1080 per output: the time from the
 // start to the floor's first frame (every output's surface drawn once), and the CPU per frame of the viewer
 // and of the display server, over 5 s of frames. Wayland: headless sway (pixman) with one and with two
-// outputs; X11: Xvfb of the same size, where the viewer's window is its fixed 1024x768. Prints one table.
+// outputs, a frame being one committed on each output (the viewer commits one per frame callback there);
+// X11: Xvfb of the same size, where the viewer's window is its fixed 1024x768. Prints one table.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
