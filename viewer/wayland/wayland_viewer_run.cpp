@@ -124,7 +124,7 @@ int runWaylandViewer() {
             const auto wait = outputs.wait(pacer.secondsUntilDue(seconds(nanoseconds())), kIdleWait);
             if (!answer(wait)) break;
             if (wait.count() > 0) continue;
-            // Held frames the compositor now wants.
+            // Held frames the compositor may now be given.
             for (size_t i = 0; i < outputs.count(); ++i)
                 if (outputs.showable(i)) {
                     surfaces->makeCurrent(i, width, height);
@@ -134,8 +134,8 @@ int runWaylandViewer() {
             if (!outputs.drawNow(pacer.secondsUntilDue(seconds(start)))) continue;
             const FrameTimes times = clock.tick(start);
             const FramePose pose = motion.step(times.elapsedSeconds, times.frameSeconds);
-            // One pose for every output that may have a frame, each drawn at its own aspect; shown at once
-            // where the compositor wants it, else held until it does.
+            // One pose for every output that may have a frame, each drawn at its own aspect; committed at once
+            // where the compositor may be given it, else held until it may.
             for (size_t i = 0; i < outputs.count(); ++i) {
                 if (!outputs.drawable(i)) continue;
                 surfaces->makeCurrent(i, width, height);

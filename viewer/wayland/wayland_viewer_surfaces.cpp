@@ -36,7 +36,7 @@ struct Surface {
     int width = 0, height = 0; // logical, as configured
     bool configured = false;
     bool* closed = nullptr;
-    wl_callback* frameCallback = nullptr; // the last frame's, until the compositor answers it
+    std::vector<wl_callback*> frameCallbacks; // of the frames committed and not yet answered
     OutputFrames* frames = nullptr;
     size_t index = 0;
 
@@ -85,7 +85,8 @@ const xdg_wm_base_listener kWmListener = {wmPing};
 void frameDone(void* data, wl_callback* callback, uint32_t) {
     auto* surface = static_cast<Surface*>(data);
     wl_callback_destroy(callback);
-    surface->frameCallback = nullptr;
+    auto& waiting = surface->frameCallbacks;
+    waiting.erase(std::remove(waiting.begin(), waiting.end(), callback), waiting.end());
     surface->frames->callbackCame(surface->index);
 }
 const wl_callback_listener kFrameListener = {frameDone};
@@ -225,7 +226,8 @@ WaylandViewerSurfaces::State::~State() {
         eglTerminate(eglDisplay);
     }
     for (auto& s : surfaces) {
-        if (s->frameCallback) wl_callback_destroy(s->frameCallback);
+        for (wl_callback* callback : s->frameCallbacks)
+            wl_callback_destroy(callback);
         if (s->window) wl_egl_window_destroy(s->window);
         if (s->layer) zwlr_layer_surface_v1_destroy(s->layer);
         if (s->toplevel) xdg_toplevel_destroy(s->toplevel);
@@ -369,8 +371,8 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
             return nullptr;
         }
         // Each swap returns at once, so that one output's surface never waits for another's: swap() asks for
-        // each surface's frame callback itself, and the frame loop commits a surface's next frame only once
-        // it has come.
+        // each frame's callback itself, and the frame loop gives a surface no more frames than the
+        // compositor shows.
         eglSwapInterval(state.eglDisplay, 0);
     }
     return viewer;
@@ -391,9 +393,8 @@ void WaylandViewerSurfaces::makeCurrent(size_t i, int& width, int& height) {
 void WaylandViewerSurfaces::swap(size_t i) {
     Surface& surface = *state_->surfaces[i];
     // Asked before the swap, whose commit carries the request.
-    if (surface.frameCallback) wl_callback_destroy(surface.frameCallback);
-    surface.frameCallback = wl_surface_frame(surface.surface);
-    wl_callback_add_listener(surface.frameCallback, &kFrameListener, &surface);
+    surface.frameCallbacks.push_back(wl_surface_frame(surface.surface));
+    wl_callback_add_listener(surface.frameCallbacks.back(), &kFrameListener, &surface);
     state_->frames.committed(i);
     eglSwapBuffers(state_->eglDisplay, surface.egl);
 }

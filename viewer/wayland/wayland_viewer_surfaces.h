@@ -34,10 +34,10 @@ public:
     size_t count() const;
     // Makes surface i's drawable current; its size in pixels.
     void makeCurrent(size_t i, int& width, int& height);
-    // Shows what was drawn on surface i and asks the compositor to say when it wants the next frame there;
+    // Shows what was drawn on surface i and asks the compositor to say when it has shown it;
     // does not wait for the display.
     void swap(size_t i);
-    // Each surface's frames: which are held, which the compositor wants now. swap() and the callbacks keep
+    // Each surface's frames: which are held, which may be committed now. swap() and the callbacks keep
     // it; the frame loop marks the frames it draws.
     OutputFrames& frames();
     // The outputs' fastest refresh rate in Hz, 0 when unknown.
