@@ -11,7 +11,7 @@
 #include "saver/settings_dialog/qt_settings_dialog.h"
 #include "saver/qt_toolkit.h"
 #include "common/posix/paths.h"
-#include "saver/settings_file/settings_location.h"
+#include "shared/settings_file/settings_location.h"
 
 namespace mirevo {
 

@@ -2,7 +2,7 @@
 // What Main needs from the desktop, on Qt, with the desktop (X11 or Wayland) beside it.
 #include <memory>
 
-#include "saver/settings/settings.h"
+#include "shared/settings/settings.h"
 #include "saver/startup/startup_platform.h"
 #include "saver/saver_desktop.h"
 

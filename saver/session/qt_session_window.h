@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "saver/music/music.h"
+#include "shared/music/music.h"
 #include "common/posix/posix_program.h"
 #include "saver/session/tovik_s.h"
 #include "saver/session/session_desktop.h"
-#include "saver/settings/settings.h"
+#include "shared/settings/settings.h"
 
 class QTimer;
 

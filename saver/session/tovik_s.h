@@ -8,11 +8,11 @@
 #include <string>
 
 #include "common/program_names.h"
-#include "saver/music/music.h"
-#include "saver/music/music_plan.h"
+#include "shared/music/music.h"
+#include "shared/music/music_plan.h"
 #include "common/posix/atomic_file.h"
 #include "saver/session/snapshot_bitmap.h"
-#include "saver/settings/settings.h"
+#include "shared/settings/settings.h"
 
 namespace mirevo {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <limits>
 
-#include "saver/settings/decimal_number.h"
+#include "shared/settings/decimal_number.h"
 
 namespace mirevo {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "saver/settings/settings.h"
+#include "shared/settings/settings.h"
 
 namespace mirevo {
 

@@ -23,8 +23,8 @@
 #include "saver/settings_dialog/dialog_rules.h"
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_dialog_widgets.h"
-#include "saver/settings_file/settings_store.h"
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/settings_store.h"
+#include "shared/settings_file/tovik_b.h"
 
 // The icon's registration lives in a static library; naming it here keeps the linker from dropping it.
 static void initDialogIcon() {

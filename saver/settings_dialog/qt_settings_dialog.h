@@ -10,7 +10,7 @@
 #include <QWidget>
 
 #include "saver/settings_dialog/zoom_frames.h"
-#include "saver/settings/settings.h"
+#include "shared/settings/settings.h"
 
 class QComboBox;
 class QLabel;

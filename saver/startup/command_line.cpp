@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "saver/settings/decimal_number.h"
+#include "shared/settings/decimal_number.h"
 
 namespace mirevo {
 

@@ -1,7 +1,7 @@
 #include "saver/startup/tovik_main.h"
 
 #include "saver/startup/command_line.h"
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/tovik_b.h"
 
 namespace mirevo {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "common/program_names.h"
-#include "saver/settings/settings.h"
+#include "shared/settings/settings.h"
 #include "saver/startup/startup_platform.h"
 
 namespace mirevo {

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "saver/music/audio_toc.h"
-#include "saver/music/disc_player.h"
+#include "shared/music/audio_toc.h"
+#include "shared/music/disc_player.h"
 #include "tests/harness/poll.h"
 
 namespace mirevo {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "saver/music/cd_drive.h"
-#include "saver/music/mci_interpreter.h"
-#include "saver/music/music_stream.h"
+#include "shared/music/cd_drive.h"
+#include "shared/music/mci_interpreter.h"
+#include "shared/music/music_stream.h"
 
 namespace mirevo::test {
 

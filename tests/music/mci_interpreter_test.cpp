@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "saver/music/mci_errors.h"
-#include "saver/music/mci_parser.h"
+#include "shared/music/mci_errors.h"
+#include "shared/music/mci_parser.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/music/fake_devices.h"
 

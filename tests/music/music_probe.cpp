@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "saver/music/music.h"
+#include "shared/music/music.h"
 
 int main(int argc, char** argv) {
     if (argc != 5) {

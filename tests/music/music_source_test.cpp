@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "saver/music/music_source.h"
+#include "shared/music/music_source.h"
 
 namespace mirevo {
 namespace {

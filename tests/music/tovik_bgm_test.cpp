@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "saver/music/tovik_bgm.h"
+#include "shared/music/tovik_bgm.h"
 
 namespace mirevo {
 namespace {

@@ -10,15 +10,16 @@ failed=0
 # A tree with a room of each kind, committed, that the script passes.
 make_tree() {
     rm -rf "$work/tree"
-    mkdir -p "$work/tree/scripts" "$work/tree/common/posix" "$work/tree/common/qt" "$work/tree/saver/settings" \
-        "$work/tree/viewer"
+    mkdir -p "$work/tree/scripts" "$work/tree/common/posix" "$work/tree/common/qt" "$work/tree/shared/settings" \
+        "$work/tree/saver/session" "$work/tree/viewer"
     cp "$script" "$work/tree/scripts/check-includes"
     cd "$work/tree"
     git init -q .
     printf '#pragma once\n' > common/result.h
     printf '#pragma once\n#include "common/result.h"\n' > common/posix/unique_fd.h
     printf '#pragma once\n#include "common/posix/unique_fd.h"\n' > common/qt/qt_stop_signals.h
-    printf '#pragma once\n#include "common/result.h"\n' > saver/settings/values.h
+    printf '#pragma once\n#include "common/result.h"\n' > shared/settings/values.h
+    printf '#pragma once\n#include "shared/settings/values.h"\n' > saver/session/window.h
     printf '#include "common/result.h"\n#include <vector>\n#include <X11/Xlib.h>\n' > viewer/main.cpp
     git add -A
     git -c user.name=t -c user.email=t@t commit -qm tree
@@ -40,19 +41,23 @@ check() {
 }
 
 check "a clean tree passes" viewer/extra.cpp '#include "common/qt/qt_stop_signals.h"\n' ""
-check "angle brackets around a project file" viewer/extra.cpp '#include <saver/settings/values.h>\n' \
-    'includes <saver/settings/values.h>: a project file is included with quotes'
-check "a relative include" saver/settings/extra.cpp '#include "../../viewer/main.cpp"\n' 'a relative include'
+check "angle brackets around a project file" viewer/extra.cpp '#include <shared/settings/values.h>\n' \
+    'includes <shared/settings/values.h>: a project file is included with quotes'
+check "a relative include" shared/settings/extra.cpp '#include "../../viewer/main.cpp"\n' 'a relative include'
 check "posix using qt" common/posix/extra.h '#include "common/qt/qt_stop_signals.h"\n' \
     'common/posix may not use common/qt'
 check "qt using posix" common/qt/extra.h '#include "common/posix/unique_fd.h"\n' ""
 check "the ground floor using qt" common/extra.h '#include "common/qt/qt_stop_signals.h"\n' \
     'common may not use common/qt'
-check "an include running up" saver/settings/extra.h '#include "viewer/main.cpp"\n' \
-    'saver/settings may not use viewer'
+check "an include running up" shared/settings/extra.h '#include "viewer/main.cpp"\n' \
+    'shared/settings may not use viewer'
+# The two programs stand side by side on the rooms they share: neither includes the other's.
+check "the viewer using the saver" viewer/hack/extra.cpp '#include "saver/session/window.h"\n' 'viewer/hack may not use saver'
+check "the saver using the viewer" saver/session/extra.cpp '#include "viewer/main.cpp"\n' 'saver/session may not use viewer'
+check "the saver using a shared room" saver/session/extra.cpp '#include "shared/settings/values.h"\n' ""
 check "untracked file" viewer/new.cpp '#include "common/result.h"\n' 'viewer/new.cpp: not added to git'
-check "untracked file including upward" saver/settings/new.h '#include "viewer/main.cpp"\n' \
-    'saver/settings may not use viewer'
+check "untracked file including upward" shared/settings/new.h '#include "viewer/main.cpp"\n' \
+    'shared/settings may not use viewer'
 printf 'ignored/\n' > "$work/gitignore"
 make_tree
 cp "$work/gitignore" .gitignore && git add .gitignore && git -c user.name=t -c user.email=t@t commit -qm ignore

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "saver/music/music.h"
+#include "shared/music/music.h"
 #include "saver/session/tovik_s.h"
 
 namespace mirevo::test {

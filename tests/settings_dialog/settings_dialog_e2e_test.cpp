@@ -12,7 +12,7 @@
 
 #include "common/x11/x11_active_window.h"
 #include "saver/settings_dialog/x11_frame_extents.h"
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/tovik_b.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/programs.h"

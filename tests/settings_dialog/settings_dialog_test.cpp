@@ -22,7 +22,7 @@
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/tovik_b.h"
 #include "tests/harness/qt_on_xvfb.h"
 
 namespace mirevo {

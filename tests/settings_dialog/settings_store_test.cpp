@@ -14,8 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "saver/settings_file/settings_store.h"
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/settings_store.h"
+#include "shared/settings_file/tovik_b.h"
 #include "tests/harness/temp_dir.h"
 
 namespace mirevo {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "saver/settings/settings.h"
+#include "shared/settings/settings.h"
 #include "saver/startup/startup_platform.h"
 
 namespace mirevo::test {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "saver/settings_file/profile_file.h"
+#include "shared/settings_file/profile_file.h"
 
 namespace {
 

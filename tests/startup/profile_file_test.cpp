@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "saver/settings_file/profile_encoding.h"
-#include "saver/settings_file/profile_file.h"
+#include "shared/settings_file/profile_encoding.h"
+#include "shared/settings_file/profile_file.h"
 #include "tests/harness/as_nobody.h"
 #include "tests/harness/temp_dir.h"
 

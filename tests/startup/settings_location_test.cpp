@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "saver/settings_file/settings_location.h"
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/settings_location.h"
+#include "shared/settings_file/tovik_b.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 

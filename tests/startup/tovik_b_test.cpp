@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/tovik_b.h"
 #include "tests/harness/as_nobody.h"
 #include "tests/harness/temp_dir.h"
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/tovik_b.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/headless_sway.h"
 #include "tests/harness/poll.h"

@@ -1,7 +1,7 @@
 #include "viewer/hack/hack_music.h"
 
 #include "common/snapshot_path.h"
-#include "saver/settings_file/tovik_b.h"
+#include "shared/settings_file/tovik_b.h"
 
 namespace mirevo::viewer {
 

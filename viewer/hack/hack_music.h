@@ -6,9 +6,9 @@
 #include <string>
 
 #include "common/posix/file_lock.h"
-#include "saver/music/music.h"
-#include "saver/music/music_plan.h"
-#include "saver/settings/settings.h"
+#include "shared/music/music.h"
+#include "shared/music/music_plan.h"
+#include "shared/settings/settings.h"
 
 namespace mirevo::viewer {
 
