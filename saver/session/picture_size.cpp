@@ -32,7 +32,8 @@ PictureSize nativeDesktopSize(const std::vector<OutputLayout>& outputs) {
         left = std::min<int64_t>(left, output.x), top = std::min<int64_t>(top, output.y);
         right = std::max<int64_t>(right, int64_t(output.x) + std::max(0, output.logicalWidth));
         bottom = std::max<int64_t>(bottom, int64_t(output.y) + std::max(0, output.logicalHeight));
-        scale = std::max<int64_t>(scale, output.scale);
+        // No output is shown at more than 16 times its logical size; a larger number is the compositor's mistake.
+        scale = std::max<int64_t>(scale, std::min(output.scale, 16));
         // Either way round: a turned output's mode lies across the desktop.
         modeWidths += std::max(0, std::max(output.modeWidth, output.modeHeight));
         modeHeights += std::max(0, std::max(output.modeWidth, output.modeHeight));
