@@ -2,30 +2,74 @@
 
 #include <cstdlib>
 
-namespace mirevo {
+#include "common/printable_text.h"
 
-Result<Platform, std::string> choosePlatform(const PlatformEnvironment& environment,
-                                             const std::function<bool()>& waylandAnswers,
-                                             const std::string& program) {
+namespace mirevo {
+namespace {
+
+// Environment values are anyone's text: long enough to recognise, never a terminal's escape.
+constexpr size_t kShownBytes = 80;
+
+std::string quoted(const std::string& value) {
+    const PrintableText shown = printableText(value, kShownBytes);
+    return "\"" + shown.text + (shown.cut ? "..." : "") + "\"";
+}
+
+std::string seconds(std::chrono::milliseconds time) {
+    return std::to_string((time.count() + 500) / 1000) + " s";
+}
+
+PlatformRefusal refusal(std::string line) {
+    return {std::move(line), false};
+}
+
+} // namespace
+
+Result<Platform, PlatformRefusal> choosePlatform(const PlatformEnvironment& environment, const WaylandProbe& probe,
+                                                 const std::function<void(const std::string&)>& say,
+                                                 const std::string& program, CompositorWait wait) {
     const std::string& forced = environment.forced;
     if (forced == "x11") return Platform::X11;
-    const bool named = !environment.waylandDisplay.empty();
-    if (forced == "wayland") {
-        if (named && waylandAnswers()) return Platform::Wayland;
-        return Failure(program + ": MIREVO_PLATFORM=wayland, but " +
-                       (named ? "no Wayland compositor answers at \"" + environment.waylandDisplay + "\""
-                              : std::string("WAYLAND_DISPLAY is not set")) +
-                       ".");
+    if (!forced.empty() && forced != "wayland")
+        return Failure(refusal(program + ": MIREVO_PLATFORM=" + quoted(forced) + " names no platform (x11 or wayland)."));
+    const bool forcedWayland = forced == "wayland";
+    const std::string socket = quoted(environment.waylandDisplay);
+    if (environment.waylandDisplay.empty()) {
+        if (forcedWayland) return Failure(refusal(program + ": MIREVO_PLATFORM=wayland, but WAYLAND_DISPLAY is not set."));
+        return Platform::X11;
     }
-    if (!forced.empty())
-        return Failure(program + ": MIREVO_PLATFORM=" + forced + " names no platform (x11 or wayland).");
-    return named && waylandAnswers() ? Platform::Wayland : Platform::X11;
+
+    WaylandAnswer answer = probe(wait.first);
+    if (answer == WaylandAnswer::Silent) {
+        // Its socket took the connection: a compositor is there, only slow. Say so, and give it time.
+        say(program + ": waiting for the compositor: the Wayland compositor at " + socket + " has not answered in " +
+            seconds(wait.first) + ".");
+        answer = probe(wait.whole - wait.first);
+    }
+    switch (answer) {
+    case WaylandAnswer::Answers: return Platform::Wayland;
+    case WaylandAnswer::Stopped: return Failure(PlatformRefusal{"", true});
+    case WaylandAnswer::Silent:
+        return Failure(refusal(program + ": the Wayland compositor at " + socket + " has not answered in " +
+                               seconds(wait.whole) + "."));
+    case WaylandAnswer::Absent: break;
+    }
+    if (forcedWayland)
+        return Failure(refusal(program + ": MIREVO_PLATFORM=wayland, but no Wayland compositor answers at " + socket + "."));
+    // Nothing listens where WAYLAND_DISPLAY points (a compositor gone, a name from another session): X11 if
+    // there is one; without one, both are said.
+    if (environment.x11Display.empty())
+        return Failure(refusal(program + ": no Wayland compositor at " + socket +
+                               " and no X display (DISPLAY is not set); it needs one or the other."));
+    return Platform::X11;
 }
 
 PlatformEnvironment platformEnvironment() {
-    const char* forced = std::getenv("MIREVO_PLATFORM");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return {forced ? forced : "", wayland ? wayland : ""};
+    const auto text = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    return {text("MIREVO_PLATFORM"), text("WAYLAND_DISPLAY"), text("DISPLAY")};
 }
 
 const char* platformName(Platform platform) {

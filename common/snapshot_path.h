@@ -39,13 +39,10 @@ inline bool isPrivateFolder(const std::string& path) {
 
 } // namespace snapshot_detail
 
-// The folder that holds the snapshot, or empty text when no private folder can be had.
-// With create false nothing is made on disk (the viewer only reads).
-inline std::string snapshotFolder(bool create) {
+// ${XDG_CACHE_HOME:-$HOME/.cache}/mirevo when it is (or, with create, can be made) a private folder; empty
+// text otherwise.
+inline std::string privateCacheFolder(bool create) {
     using namespace snapshot_detail;
-    const std::string runtime = withoutTrailingSlashes(environmentText("XDG_RUNTIME_DIR"));
-    if (isPrivateFolder(runtime)) return runtime;
-
     const std::string cache =
         userBaseFolder(environmentText("XDG_CACHE_HOME"), environmentText("HOME"), ".cache");
     if (cache.empty()) return {};
@@ -53,6 +50,15 @@ inline std::string snapshotFolder(bool create) {
     if (isPrivateFolder(folder)) return folder;
     if (create && makeUserFolders(folder) && isPrivateFolder(folder)) return folder;
     return {};
+}
+
+// The folder that holds the snapshot, or empty text when no private folder can be had.
+// With create false nothing is made on disk (the viewer only reads).
+inline std::string snapshotFolder(bool create) {
+    using namespace snapshot_detail;
+    const std::string runtime = withoutTrailingSlashes(environmentText("XDG_RUNTIME_DIR"));
+    if (isPrivateFolder(runtime)) return runtime;
+    return privateCacheFolder(create);
 }
 
 // Full path of the snapshot file, or empty text when there is no private folder for it.

@@ -1,7 +1,7 @@
 #include "idle/idle_command_line.h"
 
 #include "idle/idle_timeout.h"
-#include "idle/printable_text.h"
+#include "common/printable_text.h"
 
 namespace mirevo {
 namespace {

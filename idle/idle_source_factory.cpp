@@ -1,6 +1,7 @@
 #include "idle/idle_source_factory.h"
 
-#include "common/platform_choice.h"
+#include "common/posix/posix_stop_signals.h"
+#include "common/wayland/session_platform.h"
 #include "common/wayland/wayland_connection.h"
 #include "idle/idle_timeout.h"
 #include "idle/qt_mutter_idle_source.h"
@@ -10,9 +11,9 @@
 namespace mirevo {
 
 Result<OpenedSessionIdleSource, std::string> openSessionIdleSource(IdleSourceRequest request) {
-    const auto platform = choosePlatform(
-        platformEnvironment(), [&] { return waylandCompositorAnswers(request.deadline); }, "mirevo-idle");
-    if (!platform) return Failure(platform.reason());
+    // A stop while the compositor is waited for ends the wait; the caller sees stopRequested().
+    const auto platform = chooseSessionPlatform("mirevo-idle", stopSignalFd());
+    if (!platform) return Failure(platform.reason().line);
 
     if (*platform == Platform::X11) {
         auto opened = X11IdleSource::open(request.events);

@@ -1,6 +1,6 @@
 #include "idle/idle_status.h"
 
-#include "idle/printable_text.h"
+#include "common/printable_text.h"
 
 namespace mirevo {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // What mirevo-idle says about the inhibits: a line on standard error for each one taken and given up, and
 // the status that mirevo-idle --status prints. A caller's application name and reason are shown as given,
-// with control characters as '?' (see printable_text.h) and cut at kMaxCallerText bytes, and nothing else
+// with control characters as '?' (see common/printable_text.h) and cut at kMaxCallerText bytes, and nothing else
 // of the caller.
 #include <cstddef>
 #include <cstdint>

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "common/posix/paths.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/user_folders.h"
 #include "idle/autostart_entry.h"
@@ -92,6 +93,7 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
     request.busAddress = address;
     auto opened = openSessionIdleSource(std::move(request));
     if (!opened) {
+        if (stopRequested()) return 0; // asked to end while the compositor was waited for
         printLine(stderr, opened.reason());
         return 1;
     }

@@ -1,5 +1,4 @@
 // Mirevo.scr: the screen saver's start-up.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -9,15 +8,15 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "common/platform_choice.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
-#include "common/wayland/wayland_connection.h"
+#include "common/wayland/session_platform.h"
 #include "common/x11/x11_display.h"
 #include "saver/startup/command_line.h"
 #include "saver/qt_startup_platform.h"
 #include "saver/qt_toolkit.h"
 #include "saver/startup/tovik_main.h"
+#include "saver/startup_stop_guard.h"
 #include "saver/wayland_saver_desktop.h"
 #include "saver/x11_saver_desktop.h"
 
@@ -25,14 +24,15 @@ int main(int argc, char** argv) {
     const std::string arguments = mirevo::argumentText(argc, argv);
     // Before Qt (and the viewer, which inherits it) could ask for a session bus that is not there.
     mirevo::forbidSessionBusAutolaunch();
-    // The settings dialog takes a while to come up; a stop asked for meanwhile must still close it.
-    if (mirevo::switchLetter(arguments) == 'C') mirevo::catchStopSignals();
+    // From here on a stop is noted and every wait of the start-up looks for it (the settings dialog takes a
+    // while to come up, a desktop a while to give its picture); the guard ends a start-up stuck elsewhere.
+    mirevo::catchStopSignals();
+    mirevo::StartupStopGuard guard;
 
-    const auto platform = mirevo::choosePlatform(
-        mirevo::platformEnvironment(), [] { return mirevo::waylandCompositorAnswers(std::chrono::seconds(3)); },
-        "Mirevo.scr");
+    const auto platform = mirevo::chooseSessionPlatform("Mirevo.scr", mirevo::stopSignalFd());
     if (!platform) {
-        std::fprintf(stderr, "%s\n", platform.reason().c_str());
+        if (platform.reason().stopped) return 0;
+        std::fprintf(stderr, "%s\n", platform.reason().line.c_str());
         return 1;
     }
     // The viewer makes the same choice without asking the compositor again.
@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
         display.emplace(std::move(*opened));
         desktop = std::make_unique<mirevo::X11SaverDesktop>(display->get());
     }
+    if (mirevo::stopRequested()) return 0;
 
     // Qt reads options such as -session or -reverse from its arguments; the saver's switches are its own.
     int qtArgc = 1;
@@ -71,5 +72,12 @@ int main(int argc, char** argv) {
     mirevo::ProgramState state;
     mirevo::QtStartupPlatform startup(*desktop, state);
     if (mirevo::Main(arguments, startup, state) == mirevo::MainOutcome::End) return 0;
+    // The start-up is over: the event loop answers stops from here (the session's unload). The preview has
+    // nothing of its own to undo, so a stop ends it as the signal's default would.
+    guard.disarm();
+    if (mirevo::switchLetter(arguments) == 'P') {
+        if (mirevo::stopRequested()) return 0;
+        mirevo::releaseStopSignals();
+    }
     return application.exec();
 }

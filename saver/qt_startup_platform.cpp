@@ -56,8 +56,10 @@ bool QtStartupPlatform::showPreview(int32_t hostHandle) {
 void QtStartupPlatform::showSettingsDialog() {
     if (stopRequested()) return; // asked to end before there was a dialog to close
     QtDialogServices services;
+    const auto consent = desktop_.desktopPictureConsent();
     TovikP dialog(state_, settingsPaths(programFolder()).write,
-                  homePageAddressOnDisk(MIREVO_HOME_PAGE, programFolder(), MIREVO_DOC_FROM_PROGRAMS), services);
+                  homePageAddressOnDisk(MIREVO_HOME_PAGE, programFolder(), MIREVO_DOC_FROM_PROGRAMS), services,
+                  consent.get());
     // A stop signal closes the window like its close box (nothing is written), and the file chooser first
     // when it is open over it.
     QtStopSignals stopSignals([&dialog] {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "saver/session/session_desktop.h"
+#include "saver/settings_dialog/dialog_services.h"
 
 namespace mirevo {
 
@@ -20,6 +21,8 @@ public:
     // False when there is nothing to show the preview in.
     virtual bool showPreview(int32_t hostHandle) = 0;
     virtual std::unique_ptr<SessionDesktop> sessionDesktop() = 0;
+    // What the settings dialog offers for taking the desktop's picture; nothing where there is nothing to ask.
+    virtual std::unique_ptr<DesktopPictureConsent> desktopPictureConsent() { return nullptr; }
 };
 
 } // namespace mirevo

@@ -1,7 +1,7 @@
 #pragma once
 // The saver's desktop in a Wayland session: a file lock per compositor as the one lock, no window search (the
-// lock alone tells a running session or dialog), no cursor of the whole screen to hide, and no X window to
-// show a preview in.
+// lock alone tells a running session or dialog), no cursor of the whole screen to hide, no X window to show a
+// preview in, and the settings dialog's offer to allow the desktop's picture where its portal would ask.
 #include <optional>
 
 #include "common/posix/file_lock.h"
@@ -18,6 +18,7 @@ public:
     void hideCursor() override {}
     bool showPreview(int32_t hostHandle) override;
     std::unique_ptr<SessionDesktop> sessionDesktop() override;
+    std::unique_ptr<DesktopPictureConsent> desktopPictureConsent() override;
 
 private:
     std::optional<FileLock> lock_;

@@ -1,11 +1,9 @@
 // Mirevo.dll: shows the desktop snapshot as a floor that turns, rocks and drifts in black space until Escape.
 // With arguments it is a saver manager's hack instead, drawing into the window the manager names.
-#include <chrono>
 #include <cstdio>
 
-#include "common/platform_choice.h"
 #include "common/posix/large_pages.h"
-#include "common/wayland/wayland_connection.h"
+#include "common/wayland/session_platform.h"
 #include "viewer/hack/hack_run.h"
 #include "viewer/standalone/standalone_run.h"
 #include "viewer/wayland/wayland_viewer_run.h"
@@ -13,12 +11,12 @@
 int main(int argc, char** argv) {
     mirevo::restartWithLargePagesIfUseful(argv);
     if (argc > 1) return mirevo::viewer::runWithArguments(argc, argv);
-    // The saver names the platform it chose; started alone, the viewer chooses the same way.
-    const auto platform = mirevo::choosePlatform(
-        mirevo::platformEnvironment(), [] { return mirevo::waylandCompositorAnswers(std::chrono::seconds(3)); },
-        "Mirevo.dll");
+    // The saver names the platform it chose; started alone, the viewer chooses the same way. Its stop signals
+    // keep their default action until its loop watches them, so a stop ends a wait at once.
+    const auto platform = mirevo::chooseSessionPlatform("Mirevo.dll", -1);
     if (!platform) {
-        std::fprintf(stderr, "%s\n", platform.reason().c_str());
+        if (platform.reason().stopped) return 0;
+        std::fprintf(stderr, "%s\n", platform.reason().line.c_str());
         return 1;
     }
     if (*platform == mirevo::Platform::Wayland) return mirevo::viewer::runWaylandViewer();

@@ -10,15 +10,23 @@
 
 namespace mirevo {
 
-Result<FileBytes, FileReadRefusal> readBoundedFile(const std::string& path, std::size_t limit) {
+Result<OpenedFile, FileReadRefusal> openBoundedFile(const std::string& path, std::size_t limit) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd.valid()) return Failure(errno == ENOENT ? FileReadRefusal::Missing
-                                                    : FileReadRefusal::Unreadable);
-    FileBytes file;
-    if (::fstat(fd.get(), &file.info) != 0) return Failure(FileReadRefusal::Unreadable);
+    OpenedFile file;
+    file.fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file.fd.valid()) return Failure(errno == ENOENT ? FileReadRefusal::Missing : FileReadRefusal::Unreadable);
+    if (::fstat(file.fd.get(), &file.info) != 0) return Failure(FileReadRefusal::Unreadable);
     if (!S_ISREG(file.info.st_mode)) return Failure(FileReadRefusal::NotAFile);
     if (static_cast<std::size_t>(file.info.st_size) > limit) return Failure(FileReadRefusal::TooLarge);
+    return file;
+}
+
+Result<FileBytes, FileReadRefusal> readBoundedFile(const std::string& path, std::size_t limit) {
+    auto opened = openBoundedFile(path, limit);
+    if (!opened) return Failure(opened.reason());
+    const UniqueFd fd = std::move(opened->fd);
+    FileBytes file;
+    file.info = opened->info;
     // One byte more than the file holds, so a file that grows meanwhile is noticed and read on, up to the
     // limit.
     file.bytes.resize(static_cast<std::size_t>(file.info.st_size) + 1);

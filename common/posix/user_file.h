@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "common/posix/unique_fd.h"
 #include "common/result.h"
 
 namespace mirevo {
@@ -26,6 +27,14 @@ struct FileBytes {
 
 // The whole file, or why not.
 Result<FileBytes, FileReadRefusal> readBoundedFile(const std::string& path, std::size_t limit);
+
+// The file opened for reading as readBoundedFile opens it (never blocking, a regular file of at most limit
+// bytes), for a reader that streams it; info as it was when opened.
+struct OpenedFile {
+    UniqueFd fd;
+    struct stat info {};
+};
+Result<OpenedFile, FileReadRefusal> openBoundedFile(const std::string& path, std::size_t limit);
 
 // Whether an edit must leave the file as it is: read-only for its owner (root included, who may write
 // anything), or not writable by us. info is the file's, as readBoundedFile found it.

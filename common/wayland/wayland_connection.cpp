@@ -99,7 +99,11 @@ void quietLog(const char*, va_list) {}
 
 } // namespace
 
-std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::chrono::milliseconds limit, std::string& why) {
+std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::chrono::milliseconds limit, std::string& why,
+                                                             int wakeFd, WaylandAnswer* answer) {
+    WaylandAnswer ignored;
+    WaylandAnswer& found = answer ? *answer : ignored;
+    found = WaylandAnswer::Absent;
     const char* name = std::getenv("WAYLAND_DISPLAY");
     if (!name || !*name) {
         why = "WAYLAND_DISPLAY is not set";
@@ -124,7 +128,12 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::chrono::milli
     // The globals, then the outputs' descriptions, then xdg-output's logical places.
     const auto answered = [&] {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        return left.count() > 0 && connection->roundtrip(left);
+        if (left.count() > 0 && connection->roundtrip(left, wakeFd)) return true;
+        // Taken and never answered is a compositor that is slow; a closed connection is none.
+        found = connection->woken_ ? WaylandAnswer::Stopped
+                : connection->lost_ ? WaylandAnswer::Absent
+                                    : WaylandAnswer::Silent;
+        return false;
     };
     if (!answered()) {
         why = std::string("the Wayland compositor \"") + name + "\" does not answer";
@@ -151,6 +160,7 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::chrono::milli
         return nullptr;
     }
     connection->refreshLayouts();
+    found = WaylandAnswer::Answers;
     return connection;
 }
 
@@ -203,7 +213,7 @@ int WaylandConnection::dispatchOnce(int timeoutMs, int wakeFd) {
     if (ready <= 0 || pollers[0].revents == 0) {
         wl_display_cancel_read(display_);
         if (ready < 0 && errno != EINTR) return lost_ = true, -1;
-        return 0;
+        return ready > 0 && pollers[1].revents ? 2 : 0;
     }
     if (wl_display_read_events(display_) < 0) return lost_ = true, -1;
     if (wl_display_dispatch_pending(display_) < 0) return lost_ = true, -1;
@@ -211,12 +221,15 @@ int WaylandConnection::dispatchOnce(int timeoutMs, int wakeFd) {
 }
 
 bool WaylandConnection::dispatchUntil(std::chrono::steady_clock::time_point deadline,
-                                      const std::function<bool()>& done) {
+                                      const std::function<bool()>& done, int wakeFd) {
+    woken_ = false;
     for (;;) {
         if (done()) return true;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        if (dispatchOnce(static_cast<int>(left.count())) < 0) return false;
+        const int read = dispatchOnce(static_cast<int>(left.count()), wakeFd);
+        if (read < 0) return false;
+        if (read == 2) return woken_ = true, false;
     }
 }
 
@@ -232,19 +245,21 @@ void syncDone(void* data, wl_callback* callback, uint32_t) {
 const wl_callback_listener kSyncListener = {syncDone};
 } // namespace
 
-bool WaylandConnection::roundtrip(std::chrono::milliseconds limit) {
+bool WaylandConnection::roundtrip(std::chrono::milliseconds limit, int wakeFd) {
     auto answered = std::make_unique<bool>(false);
     wl_callback* callback = wl_display_sync(display_);
     wl_callback_add_listener(callback, &kSyncListener, answered.get());
-    if (dispatchUntil(std::chrono::steady_clock::now() + limit, [&] { return *answered; })) return true;
+    if (dispatchUntil(std::chrono::steady_clock::now() + limit, [&] { return *answered; }, wakeFd)) return true;
     // The callback may still come: it must not write to a flag that is gone.
     wl_callback_destroy(callback);
     return false;
 }
 
-bool waylandCompositorAnswers(std::chrono::milliseconds limit) {
+WaylandAnswer probeWaylandCompositor(std::chrono::milliseconds limit, int wakeFd) {
     std::string why;
-    return WaylandConnection::connect(limit, why) != nullptr;
+    WaylandAnswer answer;
+    WaylandConnection::connect(limit, why, wakeFd, &answer);
+    return answer;
 }
 
 std::string waylandSocketName() {

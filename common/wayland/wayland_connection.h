@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/platform_choice.h"
 #include "common/wayland/output_layout.h"
 
 struct wl_display;
@@ -22,8 +23,10 @@ class WaylandConnection {
 public:
     // The compositor WAYLAND_DISPLAY names (a socket name in XDG_RUNTIME_DIR or a path); its globals and
     // outputs are known once connect returns. Nothing, and why, when it cannot be reached or does not
-    // answer within limit.
-    static std::unique_ptr<WaylandConnection> connect(std::chrono::milliseconds limit, std::string& why);
+    // answer within limit; the wait also ends as soon as wakeFd (when not -1, the stop signals' pipe) is
+    // readable. answer, when given, says which it was.
+    static std::unique_ptr<WaylandConnection> connect(std::chrono::milliseconds limit, std::string& why,
+                                                      int wakeFd = -1, WaylandAnswer* answer = nullptr);
     ~WaylandConnection();
     WaylandConnection(const WaylandConnection&) = delete;
     WaylandConnection& operator=(const WaylandConnection&) = delete;
@@ -41,14 +44,17 @@ public:
     wl_output* output(size_t index) const;
 
     // Sends what is queued, then reads and dispatches events until done() holds or the deadline passes.
-    // False on the deadline or when the connection is lost.
-    bool dispatchUntil(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& done);
+    // False on the deadline, when the connection is lost, or once wakeFd (when not -1) is readable.
+    bool dispatchUntil(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& done,
+                       int wakeFd = -1);
     // Until the compositor has answered every request sent so far.
-    bool roundtrip(std::chrono::milliseconds limit);
+    bool roundtrip(std::chrono::milliseconds limit, int wakeFd = -1);
     // Reads and dispatches whatever arrives within timeout (0: what is there now); false when lost. The wait
     // also ends as soon as wakeFd (when not -1, e.g. the stop signals' pipe) is readable; it is not read.
     bool dispatchFor(std::chrono::milliseconds timeout, int wakeFd = -1);
     bool lost() const { return lost_; }
+    // Did the last dispatchUntil end because its wakeFd became readable?
+    bool woken() const { return woken_; }
 
     struct Global {
         uint32_t name;
@@ -59,6 +65,7 @@ public:
 
 private:
     explicit WaylandConnection(wl_display* display);
+    // -1 lost, 0 the timeout, 1 events read, 2 woken by wakeFd.
     int dispatchOnce(int timeoutMs, int wakeFd = -1);
     void refreshLayouts();
 
@@ -69,12 +76,14 @@ private:
     std::vector<std::unique_ptr<Output>> outputs_;
     std::vector<OutputLayout> layouts_;
     bool lost_ = false;
+    bool woken_ = false;
 
     friend struct WaylandListeners;
 };
 
-// Does a compositor answer at WAYLAND_DISPLAY within limit? The probe behind the platform choice.
-bool waylandCompositorAnswers(std::chrono::milliseconds limit);
+// Does a compositor answer at WAYLAND_DISPLAY within limit? The probe behind the platform choice; wakeFd as
+// for connect.
+WaylandAnswer probeWaylandCompositor(std::chrono::milliseconds limit, int wakeFd = -1);
 
 // The name of the compositor's socket for locks and messages: WAYLAND_DISPLAY's value ("wayland-0" when
 // unset), a path reduced to a name that holds no "/".

@@ -44,17 +44,29 @@ Result<ComposedPicture, std::string> composeOutputs(const std::vector<OutputCopy
     }
     if (right - left > kMaxComposedSide || bottom - top > kMaxComposedSide)
         return Failure(std::string("the outputs span more than ") + std::to_string(kMaxComposedSide) + " pixels");
-    ComposedPicture picture(int(right - left), int(bottom - top));
+    // The box's pixel for each of the picture's, which is smaller than the box where the box is larger than
+    // the floor can show.
+    const long boxWidth = right - left, boxHeight = bottom - top;
+    const PictureSize kept = keptPictureSize(int(boxWidth), int(boxHeight));
+    const auto firstAt = [](long boxEdge, long keptSide, long boxSide) { // the first picture pixel at or past it
+        return (boxEdge * keptSide + boxSide - 1) / boxSide;
+    };
+    ComposedPicture picture(kept.width, kept.height);
     for (const OutputCopy& copy : copies) {
         const OutputLayout& l = copy.layout;
         const bool turned = (static_cast<int>(l.transform) & 1) != 0;
         // The copy seen the user's way round, and how many of its pixels make one logical pixel.
         const int seenWidth = turned ? copy.height : copy.width;
         const int seenHeight = turned ? copy.width : copy.height;
-        for (int y = 0; y < l.logicalHeight; ++y) {
-            const int seenY = int((long(y) * seenHeight + seenHeight / (2 * l.logicalHeight)) / l.logicalHeight);
-            for (int x = 0; x < l.logicalWidth; ++x) {
-                const int seenX = int((long(x) * seenWidth + seenWidth / (2 * l.logicalWidth)) / l.logicalWidth);
+        const long ox = l.x - left, oy = l.y - top;
+        const long x0 = firstAt(ox, kept.width, boxWidth), x1 = firstAt(ox + l.logicalWidth, kept.width, boxWidth);
+        const long y0 = firstAt(oy, kept.height, boxHeight), y1 = firstAt(oy + l.logicalHeight, kept.height, boxHeight);
+        for (long py = y0; py < y1; ++py) {
+            const long y = py * boxHeight / kept.height - oy;
+            const int seenY = int((y * seenHeight + seenHeight / (2 * l.logicalHeight)) / l.logicalHeight);
+            for (long px = x0; px < x1; ++px) {
+                const long x = px * boxWidth / kept.width - ox;
+                const int seenX = int((x * seenWidth + seenWidth / (2 * l.logicalWidth)) / l.logicalWidth);
                 int cx = 0, cy = 0;
                 copiedPoint(l.transform, std::min(seenX, seenWidth - 1), std::min(seenY, seenHeight - 1), seenWidth,
                             seenHeight, cx, cy);
@@ -63,7 +75,7 @@ Result<ComposedPicture, std::string> composeOutputs(const std::vector<OutputCopy
                 std::memcpy(&pixel, copy.pixels.data() + size_t(cy) * copy.stride + size_t(cx) * 4, 4);
                 if (copy.order == CopiedPixels::Xbgr)
                     pixel = (pixel & 0xFF00) | (pixel >> 16 & 0xFF) | (pixel & 0xFF) << 16;
-                picture.set(int(l.x - left + x), int(l.y - top + y), pixel & 0xFFFFFF);
+                picture.set(int(px), int(py), pixel & 0xFFFFFF);
             }
         }
     }

@@ -8,6 +8,7 @@
 
 #include "common/result.h"
 #include "common/wayland/output_layout.h"
+#include "saver/session/picture_size.h"
 #include "saver/session/snapshot_bitmap.h"
 
 namespace mirevo {
@@ -47,11 +48,12 @@ private:
     std::vector<uint32_t> pixels_;
 };
 
-// The largest side a composed picture may have; a layout wider than this is refused.
-inline constexpr int kMaxComposedSide = 16384;
+// The largest side a layout of outputs may span; a wider one is refused.
+inline constexpr int kMaxComposedSide = kMaxDesktopSide;
 
-// The outputs' copies in one picture the size of their logical bounding box, its top-left at the leftmost
-// and topmost logical edge; parts no output covers stay black. Refused (with why) when there is no copy, a
+// The outputs' copies in one picture the size of their logical bounding box (reduced to the kept size where
+// it is larger, see picture_size.h), its top-left at the leftmost and topmost logical edge; parts no output
+// covers stay black. Refused (with why) when there is no copy, a
 // copy is smaller than its stride and height say, or the box is empty or too large.
 Result<ComposedPicture, std::string> composeOutputs(const std::vector<OutputCopy>& copies);
 

@@ -3,10 +3,15 @@
 namespace mirevo {
 
 PictureOutcome firstPicture(const std::vector<PictureSource>& sources, const std::function<Deadline()>& now,
-                            std::chrono::milliseconds limit) {
+                            std::chrono::milliseconds limit, const std::function<bool()>& stopped) {
     PictureOutcome outcome;
     for (const PictureSource& source : sources) {
         Result<ComposedPicture, std::string> taken = source.take(now() + limit);
+        if (stopped && stopped()) {
+            outcome = PictureOutcome{};
+            outcome.stopped = true;
+            break;
+        }
         if (!taken) {
             outcome.failures.push_back(source.name + ": " + taken.reason());
         } else if (taken->width() <= 0 || taken->height() <= 0) {

@@ -26,10 +26,14 @@ struct PictureOutcome {
     std::optional<ComposedPicture> picture; // empty when no source gave one
     std::string from;                       // the source that gave it
     std::vector<std::string> failures;      // one line per source that did not, in order
+    bool stopped = false;                   // a stop came: no further source was asked, nothing is said
 };
 
+// stopped() is asked after each source: once it holds, the search ends (a source asked to end early says
+// why it failed, and that is no news).
 PictureOutcome firstPicture(const std::vector<PictureSource>& sources,
                             const std::function<Deadline()>& now = std::chrono::steady_clock::now,
-                            std::chrono::milliseconds limit = kPictureSourceLimit);
+                            std::chrono::milliseconds limit = kPictureSourceLimit,
+                            const std::function<bool()>& stopped = {});
 
 } // namespace mirevo

@@ -10,6 +10,7 @@
 
 #include "common/program_names.h"
 #include "common/snapshot_path.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/qt/qt_stop_signals.h"
 
 namespace mirevo {
@@ -99,6 +100,10 @@ std::chrono::steady_clock::time_point QtSessionWindow::now() {
 
 void QtSessionWindow::report(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+bool QtSessionWindow::stopRequested() {
+    return mirevo::stopRequested();
 }
 
 void QtSessionWindow::endProgram() {

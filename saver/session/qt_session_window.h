@@ -40,6 +40,7 @@ public:
     void setTimer(SessionTimer timer, bool on) override;
     std::chrono::steady_clock::time_point now() override;
     void report(const std::string& line) override;
+    bool stopRequested() override;
     void endProgram() override;
 
 private:

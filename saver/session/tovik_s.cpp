@@ -14,6 +14,7 @@ void TovikS::setTimer(SessionTimer timer, bool on) {
 
 void TovikS::takeSnapshot() {
     std::unique_ptr<RowSource> screen = platform_.grabScreen();
+    if (platform_.stopRequested()) return; // the picture was given up for it: nothing to write or say
     std::optional<MirrorResult> mirrored; // stays empty when the file could not even be begun
     const auto write = [&]() -> WriteResult {
         if (!screen) return writeFailure("no screen");
@@ -42,6 +43,8 @@ void TovikS::takeSnapshot() {
 void TovikS::load() {
     // The picture is complete on disk before the viewer process exists.
     takeSnapshot();
+    // Asked to end while the picture was being taken (a desktop slow to give it): no viewer, no music.
+    if (platform_.stopRequested()) return;
 
     viewerPath_ = programFolder_ + "/" + kViewerFileName;
     viewerStarted_ = platform_.startProgram(viewerPath_);

@@ -48,6 +48,8 @@ public:
     virtual std::chrono::steady_clock::time_point now() = 0;
     // One line on standard error; the session goes on.
     virtual void report(const std::string& line) = 0;
+    // Has a stop signal come? The load then starts nothing more; the unload follows from the event loop.
+    virtual bool stopRequested() { return false; }
     // Ends the process with code 0; no handler runs after this.
     virtual void endProgram() = 0;
 };

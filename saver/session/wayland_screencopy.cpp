@@ -1,6 +1,8 @@
 #include "saver/session/wayland_screencopy.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -10,6 +12,7 @@
 
 #include "common/posix/unique_fd.h"
 #include "common/wayland/wayland_connection.h"
+#include "saver/session/picture_size.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
 namespace mirevo {
@@ -76,6 +79,9 @@ struct Capture {
         if (copying || failed) return;
         if (!offered) return fail("no buffer in shared memory offered");
         if (!knownFormat(format)) return fail("an unknown pixel format");
+        if (!copyBufferFits(copy.layout, uint32_t(copy.width), uint32_t(copy.height), uint32_t(copy.stride)))
+            return fail("a buffer of " + std::to_string(uint32_t(copy.width)) + " x " +
+                        std::to_string(uint32_t(copy.height)) + " pixels, larger than the output");
         if (!buffer.make(shm, format, copy.width, copy.height, int(copy.stride)))
             return fail(std::string("no shared memory (") + std::strerror(errno) + ")");
         copying = true;
@@ -88,7 +94,10 @@ struct Capture {
         if (capture->offered) return;
         capture->offered = true;
         capture->format = format;
-        capture->copy.width = int(width), capture->copy.height = int(height), capture->copy.stride = stride;
+        // Checked before anything is made of them (startCopy): the compositor's word alone.
+        capture->copy.width = int(std::min<uint32_t>(width, INT_MAX));
+        capture->copy.height = int(std::min<uint32_t>(height, INT_MAX));
+        capture->copy.stride = stride;
         if (capture->version < 3) capture->startCopy();
     }
     static void onFlags(void* data, zwlr_screencopy_frame_v1*, uint32_t flags) {
@@ -112,7 +121,7 @@ const zwlr_screencopy_frame_v1_listener kFrameListener = {Capture::onBuffer, Cap
 } // namespace
 
 Result<std::vector<OutputCopy>, std::string> copyOutputs(WaylandConnection& connection,
-                                                         std::chrono::steady_clock::time_point deadline) {
+                                                         std::chrono::steady_clock::time_point deadline, int wakeFd) {
     if (connection.outputs().empty()) return Failure(std::string("the compositor names no output"));
     const uint32_t version = std::min<uint32_t>(connection.globalVersion(zwlr_screencopy_manager_v1_interface.name), 3);
     if (version == 0) return Failure(std::string("the compositor offers no wlroots screen copy"));
@@ -131,15 +140,20 @@ Result<std::vector<OutputCopy>, std::string> copyOutputs(WaylandConnection& conn
         zwlr_screencopy_frame_v1_add_listener(capture->frame, &kFrameListener, capture.get());
         captures.push_back(std::move(capture));
     }
-    const bool finished = connection.dispatchUntil(deadline, [&] {
-        for (const auto& capture : captures)
-            if (!capture->finished()) return false;
-        return true;
-    });
+    const bool finished = connection.dispatchUntil(
+        deadline,
+        [&] {
+            for (const auto& capture : captures)
+                if (!capture->finished()) return false;
+            return true;
+        },
+        wakeFd);
 
     Result<std::vector<OutputCopy>, std::string> result = std::vector<OutputCopy>{};
     if (!finished) {
-        result = Failure(std::string(connection.lost() ? "the compositor went away" : "no copy within the time allowed"));
+        result = Failure(std::string(connection.lost()     ? "the compositor went away"
+                                     : connection.woken() ? "asked to stop"
+                                                          : "no copy within the time allowed"));
     } else {
         for (auto& capture : captures) {
             if (capture->failed) {

@@ -12,8 +12,10 @@ namespace mirevo {
 
 class WaylandConnection;
 
-// Every output's copy, or why not (the protocol not offered, a copy refused, the deadline passed).
+// Every output's copy, or why not (the protocol not offered, a copy refused, a buffer larger than its output,
+// the deadline passed, wakeFd readable: the stop signals' pipe, or -1).
 Result<std::vector<OutputCopy>, std::string> copyOutputs(WaylandConnection& connection,
-                                                         std::chrono::steady_clock::time_point deadline);
+                                                         std::chrono::steady_clock::time_point deadline,
+                                                         int wakeFd = -1);
 
 } // namespace mirevo

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/built_in_picture.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/program_names.h"
 #include "common/wayland/wayland_connection.h"
 #include "saver/session/wayland_screencopy.h"
@@ -10,7 +11,10 @@
 namespace mirevo {
 
 std::unique_ptr<RowSource> WaylandSessionDesktop::grabScreen() {
-    PictureOutcome outcome = firstPicture(sources_);
+    PictureOutcome outcome =
+        firstPicture(sources_, std::chrono::steady_clock::now, kPictureSourceLimit, [] { return stopRequested(); });
+    // Asked to end meanwhile: no picture, and nothing to say about it.
+    if (outcome.stopped) return nullptr;
     if (outcome.picture) return std::make_unique<ComposedPicture>(std::move(*outcome.picture));
     for (const std::string& line : outcome.failures)
         std::fprintf(stderr, "Mirevo.scr: no desktop picture from %s\n", line.c_str());
@@ -36,9 +40,9 @@ PictureSource wlrScreenCopySource() {
                 std::string why;
                 const auto left =
                     std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-                auto connection = WaylandConnection::connect(left, why);
+                auto connection = WaylandConnection::connect(left, why, stopSignalFd());
                 if (!connection) return Failure(why);
-                auto copies = copyOutputs(*connection, deadline);
+                auto copies = copyOutputs(*connection, deadline, stopSignalFd());
                 if (!copies) return Failure(copies.reason());
                 return composeOutputs(*copies);
             }};

@@ -78,6 +78,19 @@ inline constexpr ControlEntry kDialogControls[] = {
      Align::Left, 0, 0},
 };
 
+// The line that offers to allow taking the desktop's picture, under everything else, where the desktop would
+// ask a person for it (DesktopPictureConsent): the window grows by its height, the gradient with it.
+inline constexpr int16_t kConsentLineTwips = 450; // 30 pixels
+inline constexpr const char* kConsentAskText = "ﾃﾞｽｸﾄｯﾌﾟの写真を撮る許可がありません (床にはMirevoの絵)";
+inline constexpr const char* kConsentGivenText = "ﾃﾞｽｸﾄｯﾌﾟの写真を撮ることを許可しました";
+inline constexpr const char* kConsentFailedText = "許可を保存できませんでした";
+inline constexpr ControlEntry kConsentControls[] = {
+    {"lbl_Shot", ControlKind::Label, Place::Window, 180, kClientHeightTwips + 135, 4500, 195, 15, kConsentAskText,
+     kWhite, true, Align::Left, 0, 0},
+    {"Cmd_Shot", ControlKind::Button, Place::Window, 6060, kClientHeightTwips + 30, 1155, 375, 14, "許可", kBlack, false,
+     Align::Centre, 2037, 661},
+};
+
 // The caption font of every label and button: the platform's Japanese proportional Gothic.
 inline constexpr const char* kDialogFontFace = "ＭＳ Ｐゴシック";
 inline constexpr double kDialogFontPoints = 9.75;

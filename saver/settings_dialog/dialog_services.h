@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "common/result.h"
 #include "saver/settings_dialog/dialog_rules.h"
 #include "saver/settings_dialog/zoom_frames.h"
 
@@ -35,6 +36,18 @@ public:
     // Draws the outline moving from one screen rectangle to the other; returns after its last frame.
     // meanwhile, when given, runs once the first frame is on the screen.
     virtual void zoom(const ZoomRect& from, const ZoomRect& to, const std::function<void()>& meanwhile) = 0;
+};
+
+// Taking the desktop's picture on a desktop that asks a person first (a Wayland desktop whose portal asks):
+// the screen saver never makes it ask, since nobody may be there; the settings dialog, where a person is, offers
+// to say yes once.
+class DesktopPictureConsent {
+public:
+    virtual ~DesktopPictureConsent() = default;
+    // Is the yes still missing here? Asked once, before the window is made.
+    virtual bool needed() = 0;
+    // Gives it; why not when it could not be stored.
+    virtual Result<void, std::string> give() = 0;
 };
 
 } // namespace mirevo

@@ -69,14 +69,15 @@ QString qt(const std::string& text) {
 } // namespace
 
 TovikP::TovikP(ProgramState& state, std::string settingsFile, const std::string& homePage,
-               DialogServices& services)
-    : state_(state), settingsFile_(std::move(settingsFile)), homePage_(homePage), services_(services) {
+               DialogServices& services, DesktopPictureConsent* consent)
+    : state_(state), settingsFile_(std::move(settingsFile)), homePage_(homePage), services_(services),
+      consent_(consent && consent->needed() ? consent : nullptr) {
     setObjectName("Tovik_P");
     setWindowTitle(QString::fromUtf8(kSettingsDialogTitle));
     // A fixed single frame with a caption and only a close box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(pixels(kClientWidthTwips), pixels(kClientHeightTwips));
+    setFixedSize(pixels(kClientWidthTwips), pixels(int16_t(kClientHeightTwips + (consent_ ? kConsentLineTwips : 0))));
     setFont(qtFont(kDialogFont));
     initDialogIcon();
     setWindowIcon(QIcon(":/mirevo/mirevo-32.png"));
@@ -88,86 +89,11 @@ TovikP::~TovikP() = default;
 
 void TovikP::createControls() {
     std::map<int, QWidget*> tabOrder;
-    for (const ControlEntry& entry : kDialogControls) {
-        QWidget* parent = entry.place == Place::Window ? this : panel_;
-        QWidget* control = nullptr;
-        switch (entry.kind) {
-        case ControlKind::Panel:
-            control = panel_ = new QtGradientPanel(parent);
-            // Like a picture box it takes the focus, so no button starts out focused.
-            panel_->setFocusPolicy(Qt::StrongFocus);
-            break;
-        case ControlKind::Label:
-        case ControlKind::Link: {
-            QLabel* label =
-                std::string(entry.name) == "lbl_Fname(0)" ? new QtPathLabel(parent) : new QLabel(parent);
-            label->setText(entry.text ? QString::fromUtf8(entry.text) : qt(homePage_));
-            label->setAlignment((entry.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
-                                Qt::AlignTop);
-            setColour(*label, QPalette::WindowText, qtColour(entry.colour));
-            control = label;
-            if (entry.kind == ControlKind::Link) {
-                QFont underlined = font();
-                underlined.setUnderline(true);
-                label->setFont(underlined);
-                label->setCursor(
-                    QCursor(QPixmap::fromImage(qtImage(handCursor())), kHandHotSpotX, kHandHotSpotY));
-                link_ = label;
-            }
-            if (std::string(entry.name).rfind("lbl_BGM(", 0) == 0) kindLabels_[rowIndex(entry.name)] = label;
-            if (std::string(entry.name) == "lbl_Fname(0)") fileName_ = label;
-            break;
-        }
-        case ControlKind::Mark: {
-            QLabel* image = new QLabel(parent);
-            image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            markImages_[rowIndex(entry.name)] = image;
-            control = image;
-            break;
-        }
-        case ControlKind::Combo:
-            track_ = new QComboBox(parent);
-            track_->setEditable(true);
-            // Typing a number and Enter must not grow the list.
-            track_->setInsertPolicy(QComboBox::NoInsert);
-            track_->setFont(QGuiApplication::font());
-            setColour(*track_, QPalette::Base, Qt::white);
-            control = track_;
-            break;
-        case ControlKind::Outline: {
-            QFrame* frame = new QFrame(parent);
-            frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-            frame->setLineWidth(1);
-            setColour(*frame, QPalette::WindowText, Qt::black);
-            control = frame;
-            break;
-        }
-        case ControlKind::Button: {
-            auto* button = new Command(parent);
-            ButtonProperties stored;
-            stored.set("caption", entry.text);
-            stored.setFont("font", kDialogFont);
-            stored.set("_extentx", std::to_string(entry.extentX));
-            stored.set("_extenty", std::to_string(entry.extentY));
-            button->Load(stored);
-            const std::string name = entry.name;
-            if (name == "Cmd_Set") connect(button, &Command::Click, this, &TovikP::confirm);
-            if (name == "Cmd_Can") connect(button, &Command::Click, this, &TovikP::close);
-            if (name == "Cmd_File(0)") {
-                connect(button, &Command::Click, this, &TovikP::chooseFile);
-                fileButton_ = button;
-            }
-            buttons_.push_back(button);
-            control = button;
-            break;
-        }
-        }
-        if (!control) continue;
-        control->setObjectName(QString::fromUtf8(entry.name));
-        control->setGeometry(pixelRect(entry));
-        if (entry.autoSize) control->adjustSize();
-        if (entry.tab >= 0 && control->focusPolicy() != Qt::NoFocus) tabOrder[entry.tab] = control;
-    }
+    for (const ControlEntry& entry : kDialogControls)
+        createControl(entry, tabOrder);
+    if (consent_)
+        for (const ControlEntry& entry : kConsentControls)
+            createControl(entry, tabOrder);
     QWidget* previous = nullptr;
     for (const auto& [tab, control] : tabOrder) {
         if (previous) setTabOrder(previous, control);
@@ -178,6 +104,89 @@ void TovikP::createControls() {
     for (QLabel* row : kindLabels_)
         row->installEventFilter(this);
     link_->installEventFilter(this);
+}
+
+void TovikP::createControl(const ControlEntry& entry, std::map<int, QWidget*>& tabOrder) {
+    QWidget* parent = entry.place == Place::Window ? this : panel_;
+    QWidget* control = nullptr;
+    const std::string name = entry.name;
+    switch (entry.kind) {
+    case ControlKind::Panel:
+        control = panel_ = new QtGradientPanel(parent);
+        // Like a picture box it takes the focus, so no button starts out focused.
+        panel_->setFocusPolicy(Qt::StrongFocus);
+        break;
+    case ControlKind::Label:
+    case ControlKind::Link: {
+        QLabel* label = name == "lbl_Fname(0)" ? new QtPathLabel(parent) : new QLabel(parent);
+        label->setText(entry.text ? QString::fromUtf8(entry.text) : qt(homePage_));
+        label->setAlignment((entry.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+        setColour(*label, QPalette::WindowText, qtColour(entry.colour));
+        control = label;
+        if (entry.kind == ControlKind::Link) {
+            QFont underlined = font();
+            underlined.setUnderline(true);
+            label->setFont(underlined);
+            label->setCursor(QCursor(QPixmap::fromImage(qtImage(handCursor())), kHandHotSpotX, kHandHotSpotY));
+            link_ = label;
+        }
+        if (name.rfind("lbl_BGM(", 0) == 0) kindLabels_[rowIndex(entry.name)] = label;
+        if (name == "lbl_Fname(0)") fileName_ = label;
+        if (name == "lbl_Shot") consentLine_ = label;
+        break;
+    }
+    case ControlKind::Mark: {
+        QLabel* image = new QLabel(parent);
+        image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        markImages_[rowIndex(entry.name)] = image;
+        control = image;
+        break;
+    }
+    case ControlKind::Combo:
+        track_ = new QComboBox(parent);
+        track_->setEditable(true);
+        // Typing a number and Enter must not grow the list.
+        track_->setInsertPolicy(QComboBox::NoInsert);
+        track_->setFont(QGuiApplication::font());
+        setColour(*track_, QPalette::Base, Qt::white);
+        control = track_;
+        break;
+    case ControlKind::Outline: {
+        QFrame* frame = new QFrame(parent);
+        frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+        frame->setLineWidth(1);
+        setColour(*frame, QPalette::WindowText, Qt::black);
+        control = frame;
+        break;
+    }
+    case ControlKind::Button: {
+        auto* button = new Command(parent);
+        ButtonProperties stored;
+        stored.set("caption", entry.text);
+        stored.setFont("font", kDialogFont);
+        stored.set("_extentx", std::to_string(entry.extentX));
+        stored.set("_extenty", std::to_string(entry.extentY));
+        button->Load(stored);
+        if (name == "Cmd_Set") connect(button, &Command::Click, this, &TovikP::confirm);
+        if (name == "Cmd_Can") connect(button, &Command::Click, this, &TovikP::close);
+        if (name == "Cmd_File(0)") {
+            connect(button, &Command::Click, this, &TovikP::chooseFile);
+            fileButton_ = button;
+        }
+        if (name == "Cmd_Shot") {
+            connect(button, &Command::Click, this, &TovikP::giveConsent);
+            consentButton_ = button;
+        }
+        buttons_.push_back(button);
+        control = button;
+        break;
+    }
+    }
+    if (!control) return;
+    control->setObjectName(QString::fromUtf8(entry.name));
+    control->setGeometry(pixelRect(entry));
+    if (entry.autoSize) control->adjustSize();
+    if (entry.tab >= 0 && control->focusPolicy() != Qt::NoFocus) tabOrder[entry.tab] = control;
 }
 
 void TovikP::open() {
@@ -282,6 +291,15 @@ void TovikP::openLink() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     services_.openAddress(link_->text().toStdString());
     QGuiApplication::restoreOverrideCursor();
+}
+
+void TovikP::giveConsent() {
+    const auto given = consent_->give();
+    consentLine_->setText(QString::fromUtf8(given ? kConsentGivenText : kConsentFailedText));
+    consentLine_->setToolTip(given ? QString() : qt(given.reason()));
+    consentLine_->adjustSize();
+    // Given once is enough; a failure may be tried again.
+    if (given) consentButton_->SetEnabled(false);
 }
 
 ZoomRect TovikP::windowRect() const {

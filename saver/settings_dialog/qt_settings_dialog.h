@@ -3,6 +3,7 @@
 // and the link. It edits the program's settings in place; only OK writes them to the settings file.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,15 +18,19 @@ class QLabel;
 
 namespace mirevo {
 
+struct ControlEntry;
 class Command;
+class DesktopPictureConsent;
 class DialogServices;
 
 class TovikP : public QWidget {
     Q_OBJECT
 public:
-    // state, services outlive the window. settingsFile is where OK writes; homePage is the link's address.
+    // state, services (and consent, when given) outlive the window. settingsFile is where OK writes; homePage
+    // is the link's address. consent, when given and needed, adds the line that offers to allow taking the
+    // desktop's picture.
     TovikP(ProgramState& state, std::string settingsFile, const std::string& homePage,
-           DialogServices& services);
+           DialogServices& services, DesktopPictureConsent* consent = nullptr);
     ~TovikP() override;
 
     // Runs the load steps and shows the window.
@@ -56,6 +61,9 @@ private:
     void chooseFile();
     void confirm();
     void openLink();
+    void giveConsent();
+    // One control made from its entry, placed and recorded; tabOrder collects those that take the focus.
+    void createControl(const ControlEntry& entry, std::map<int, QWidget*>& tabOrder);
     // The outer rectangle of the shown window, frame included.
     ZoomRect windowRect() const;
 
@@ -69,6 +77,9 @@ private:
     QComboBox* track_ = nullptr;
     QLabel* fileName_ = nullptr;
     QLabel* link_ = nullptr;
+    DesktopPictureConsent* consent_ = nullptr; // set only while the consent line is shown
+    QLabel* consentLine_ = nullptr;
+    Command* consentButton_ = nullptr;
     std::vector<Command*> buttons_; // in the order they were made: Cmd_Can, Cmd_Set, Cmd_File(0)
     Command* fileButton_ = nullptr;
     std::array<QLabel*, 3> markImages_{}; // Img_BGM by kind

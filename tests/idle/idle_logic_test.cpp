@@ -13,7 +13,7 @@
 #include "idle/idle_source_choice.h"
 #include "idle/idle_status.h"
 #include "idle/idle_timeout.h"
-#include "idle/printable_text.h"
+#include "common/printable_text.h"
 #include "idle/saver_location.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
@@ -167,8 +167,10 @@ TEST(PrintableText, ControlsAndMalformedBytesAsQuestionMarksEveryOtherCharacterK
         {"\u202a\u202b\u202c\u202d\u202e", "?????"},
         {"\u2066\u2067\u2068\u2069", "????"},
         {"\u200e\u200f\u061c", "???"},
-        // their neighbours are no controls: U+2029, U+202F, U+2065, U+206A, U+200D inside an emoji
-        {"\u2029\u202f\u2065\u206a", "\u2029\u202f\u2065\u206a"},
+        // the line and paragraph separators, which many logs and editors take as line breaks
+        {"a\u2028b\u2029c", "a?b?c"},
+        // their neighbours are no controls: U+2027, U+202F, U+2065, U+206A, U+200D inside an emoji
+        {"\u2027\u202f\u2065\u206a", "\u2027\u202f\u2065\u206a"},
         {"ｷｬﾝｾﾙ \U0001f469\u200d\U0001f4bb", "ｷｬﾝｾﾙ \U0001f469\u200d\U0001f4bb"},
         // malformed: a lone C1 byte (CSI in an 8-bit terminal), a cut character, an overlong NUL, a
         // surrogate, a stray continuation, a code point past U+10FFFF

@@ -40,6 +40,10 @@ public:
 
     std::unique_ptr<RowSource> grabScreen() override {
         log_.push_back("grabScreen");
+        if (stopDuringGrab) {
+            stopped = true;
+            return nullptr; // the picture given up for the stop
+        }
         // An unreadable screen has a size but refuses every read, as XWayland's root window does.
         PixelView view{screenReadable ? reinterpret_cast<const uint8_t*>(screen.data()) : nullptr,
                        screenWidth, screenHeight, size_t(screenWidth) * 4};
@@ -80,6 +84,7 @@ public:
     std::chrono::steady_clock::time_point now() override { return clock; }
     void report(const std::string& line) override { reports.push_back(line); }
     void endProgram() override { log_.push_back("endProgram"); }
+    bool stopRequested() override { return stopped; }
 
     int screenWidth = 3, screenHeight = 2;
     std::vector<uint32_t> screen = std::vector<uint32_t>(6, 0x00102030);
@@ -93,6 +98,8 @@ public:
     std::chrono::steady_clock::time_point clock{};
     std::vector<uint8_t> snapshot;
     std::vector<std::string> reports;
+    bool stopDuringGrab = false; // a stop signal comes while the picture is taken
+    bool stopped = false;
 
 private:
     Log& log_;

@@ -58,6 +58,39 @@ INSTANTIATE_TEST_SUITE_P(Table, TurnedOutput,
                                            TransformCase{OutputTransform::Flipped180, {C, D, A, B}},
                                            TransformCase{OutputTransform::Flipped270, {D, B, C, A}}));
 
+constexpr uint32_t E = 0xFF00FF, F = 0x00FFFF;
+
+struct OblongCase {
+    OutputTransform transform;
+    int copyWidth, copyHeight;
+    std::vector<uint32_t> copied; // the desktop [A B C; D E F] as the output's pixels hold it
+};
+
+class TurnedOblongOutput : public ::testing::TestWithParam<OblongCase> {};
+
+// A desktop wider than high: a turned output's copy is higher than wide, and is turned back whole.
+TEST_P(TurnedOblongOutput, IsTurnedBackToTheUsersViewAtItsOwnShape) {
+    const OblongCase& c = GetParam();
+    OutputLayout layout;
+    layout.transform = c.transform;
+    layout.logicalWidth = 3, layout.logicalHeight = 2;
+    const auto picture = composeOutputs({copyOf(c.copyWidth, c.copyHeight, c.copied, layout)});
+    ASSERT_TRUE(picture.ok()) << picture.reason();
+    ASSERT_EQ(picture->width(), 3);
+    ASSERT_EQ(picture->height(), 2);
+    EXPECT_EQ(pixelsOf(*picture), (std::vector<uint32_t>{A, B, C, D, E, F}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TurnedOblongOutput,
+                         ::testing::Values(OblongCase{OutputTransform::Normal, 3, 2, {A, B, C, D, E, F}},
+                                           OblongCase{OutputTransform::Turn90, 2, 3, {C, F, B, E, A, D}},
+                                           OblongCase{OutputTransform::Turn180, 3, 2, {F, E, D, C, B, A}},
+                                           OblongCase{OutputTransform::Turn270, 2, 3, {D, A, E, B, F, C}},
+                                           OblongCase{OutputTransform::Flipped, 3, 2, {C, B, A, F, E, D}},
+                                           OblongCase{OutputTransform::Flipped90, 2, 3, {A, D, B, E, C, F}},
+                                           OblongCase{OutputTransform::Flipped180, 3, 2, {D, E, F, A, B, C}},
+                                           OblongCase{OutputTransform::Flipped270, 2, 3, {F, C, E, B, D, A}}));
+
 TEST(ComposeOutputs, PlacesOutputsByLogicalPositionAndLeavesGapsBlack) {
     OutputLayout left, right;
     left.x = -2, left.y = 0, left.logicalWidth = 2, left.logicalHeight = 2;
@@ -98,6 +131,80 @@ TEST(ComposeOutputs, RefusesWhatCannotBeComposed) {
     OutputLayout far;
     far.x = kMaxComposedSide, far.logicalWidth = 1, far.logicalHeight = 1;
     EXPECT_FALSE(composeOutputs({copyOf(1, 1, {A}), copyOf(1, 1, {A}, far)}).ok());
+}
+
+// A desktop larger than the floor can show keeps its own picture, reduced: here 12032 x 3384 logical pixels
+// (two 6K screens side by side) become 8192 x 2304, each output's half still its own colour.
+TEST(ComposeOutputs, ReducesADesktopLargerThanTheFloorCanShow) {
+    OutputLayout left, right;
+    left.logicalWidth = right.logicalWidth = 6016, left.logicalHeight = right.logicalHeight = 3384;
+    right.x = 6016;
+    const auto picture = composeOutputs({copyOf(1, 1, {A}, left), copyOf(1, 1, {B}, right)});
+    ASSERT_TRUE(picture.ok()) << picture.reason();
+    EXPECT_EQ(picture->width(), 8192);
+    EXPECT_EQ(picture->height(), 2304);
+    EXPECT_EQ(picture->at(0, 0), A);
+    EXPECT_EQ(picture->at(4095, 2303), A);
+    EXPECT_EQ(picture->at(4096, 0), B);
+    EXPECT_EQ(picture->at(8191, 2303), B);
+}
+
+struct KeptCase {
+    int width, height;
+    PictureSize kept;
+};
+
+class KeptPicture : public ::testing::TestWithParam<KeptCase> {};
+
+// Within 8192 pixels a side and 32 Mi pixels; larger pictures keep their shape.
+TEST_P(KeptPicture, IsTheSizeWithinTheBoundsItsShapeKept) {
+    const KeptCase& c = GetParam();
+    EXPECT_EQ(keptPictureSize(c.width, c.height), c.kept) << c.width << " x " << c.height;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, KeptPicture,
+                         ::testing::Values(KeptCase{1920, 1080, {1920, 1080}}, KeptCase{8192, 4096, {8192, 4096}},
+                                           KeptCase{5792, 5792, {5792, 5792}}, KeptCase{6000, 6000, {5792, 5792}},
+                                           KeptCase{8000, 8000, {5792, 5792}}, KeptCase{12032, 3384, {8192, 2304}},
+                                           KeptCase{65535, 65535, {5792, 5792}}, KeptCase{100000, 1, {8192, 1}},
+                                           KeptCase{0, 5, {0, 5}}));
+
+// What a screenshot service may announce for the whole desktop: the outputs' box at the largest scale, or
+// their modes side by side, whichever is more.
+TEST(NativeDesktopSize, IsTheOutputsBoxAtTheLargestScale) {
+    OutputLayout full, half, turned;
+    full.logicalWidth = 1920, full.logicalHeight = 1080, full.modeWidth = 1920, full.modeHeight = 1080;
+    half = full, half.x = 1920, half.scale = 2, half.logicalWidth = 960, half.logicalHeight = 540;
+    turned.transform = OutputTransform::Turn90, turned.modeWidth = 1920, turned.modeHeight = 1080;
+    EXPECT_EQ(nativeDesktopSize({}), (PictureSize{0, 0}));
+    EXPECT_EQ(nativeDesktopSize({full}), (PictureSize{1920, 1920}));
+    EXPECT_EQ(nativeDesktopSize({full, half}), (PictureSize{5760, 3840}));
+    // Without xdg-output, the turned output's logical size is its mode turned.
+    EXPECT_EQ(nativeDesktopSize({turned}), (PictureSize{1920, 1920}));
+}
+
+// What a compositor or screenshot service announces is believed only as far as the outputs go.
+TEST(AnnouncedPictures, AreBelievedOnlyWithinTheOutputsSizes) {
+    const PictureSize desktop{3840, 2160};
+    EXPECT_TRUE(desktopPictureFits(3840, 2160, 3840 * 4, desktop));
+    EXPECT_TRUE(desktopPictureFits(1920, 1080, 1920 * 4 + 64, desktop));
+    EXPECT_FALSE(desktopPictureFits(65535, 65535, 65535u * 4, desktop));
+    EXPECT_FALSE(desktopPictureFits(3841, 2160, 3841 * 4, desktop));
+    EXPECT_FALSE(desktopPictureFits(0, 2160, 0, desktop));
+    EXPECT_FALSE(desktopPictureFits(100, 100, 399, desktop));          // rows shorter than their pixels
+    EXPECT_FALSE(desktopPictureFits(100, 100, 0xFFFFFFFF, desktop));   // rows far apart
+    EXPECT_FALSE(desktopPictureFits(1, 1, 4, PictureSize{0, 0}));       // no outputs: nothing is believed
+
+    OutputLayout output;
+    output.modeWidth = 1920, output.modeHeight = 1080;
+    EXPECT_TRUE(copyBufferFits(output, 1920, 1080, 1920 * 4));
+    EXPECT_TRUE(copyBufferFits(output, 1080, 1920, 1080 * 4)); // a compositor that hands it over turned
+    EXPECT_FALSE(copyBufferFits(output, 1921, 1080, 1921 * 4));
+    EXPECT_FALSE(copyBufferFits(output, 65535, 65535, 65535u * 4));
+    EXPECT_FALSE(copyBufferFits(output, 1920, 1080, 100));
+    OutputLayout unknown; // no mode said: only the layout's own bound
+    EXPECT_TRUE(copyBufferFits(unknown, 4096, 4096, 4096 * 4));
+    EXPECT_FALSE(copyBufferFits(unknown, kMaxDesktopSide + 1, 1, (kMaxDesktopSide + 1) * 4));
 }
 
 TEST(ComposedPicture, IsReadBandByBandForTheMirroredBitmap) {

@@ -95,6 +95,18 @@ TEST(TovikS, FailuresAreReportedNeverLeaveAStalePictureAndTheViewerStillStarts) 
     }
 }
 
+// A stop while a slow desktop is asked for its picture: nothing is written, no viewer or music is started and
+// nothing is said; the unload that follows ends the program.
+TEST(TovikS, AStopWhileThePictureIsTakenStartsNothingMore) {
+    Session s(music(2, "/music/song.mp3"));
+    s.platform.stopDuringGrab = true;
+    s.tovik.load();
+    EXPECT_THAT(s.take(), ElementsAre("grabScreen"));
+    EXPECT_TRUE(s.platform.reports.empty());
+    s.tovik.unload();
+    EXPECT_THAT(s.take(), ElementsAre("showCursor", "endProgram"));
+}
+
 TEST(TovikS, MusicIsChosenByKindAndFileEnding) {
     struct Case {
         int16_t kind;

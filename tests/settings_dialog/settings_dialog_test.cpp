@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "saver/button/command.h"
+#include "saver/settings_dialog/dialog_layout.h"
 #include "saver/settings_dialog/dialog_services.h"
 #include "saver/settings_dialog/qt_dialog_services.h"
 #include "saver/settings_dialog/qt_settings_dialog.h"
@@ -61,16 +63,31 @@ public:
     }
 };
 
+// The desktop's answer to whether its picture still waits for a person's yes, and what giving it did.
+class FakeConsent : public DesktopPictureConsent {
+public:
+    bool missing = true;
+    std::optional<std::string> refusal; // give() fails with this
+    int asked = 0, given = 0;
+    bool needed() override { return ++asked, missing; }
+    Result<void, std::string> give() override {
+        ++given;
+        if (refusal) return Failure(*refusal);
+        missing = false;
+        return {};
+    }
+};
+
 struct SettingsWindow : testing::Test {
     TempDir folder;
     ProgramState state;
     FakeServices services;
     std::unique_ptr<TovikP> dialog;
 
-    void openWith(int16_t kind, int16_t repeat, const std::string& file) {
+    void openWith(int16_t kind, int16_t repeat, const std::string& file, DesktopPictureConsent* consent = nullptr) {
         state.settings = {kind, repeat, file, folder.path()};
         dialog = std::make_unique<TovikP>(state, settingsFile(), "file:///usr/share/doc/mirevo/README.md",
-                                          services);
+                                          services, consent);
         dialog->open();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
@@ -297,6 +314,47 @@ TEST_F(SettingsWindow, TheLinkOpensItsOwnTextUnderTheBusyPointer) {
     EXPECT_EQ(services.addresses, std::vector<std::string>{link->text().toStdString()});
     EXPECT_TRUE(services.busyWhileOpening);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// Where the desktop would ask a person before its picture is taken, a line under the rest offers the yes; a
+// click of its button gives it once. Elsewhere the window is as it always was.
+TEST_F(SettingsWindow, TheDesktopsPictureIsAllowedFromItsOwnLineWhereTheDesktopWouldAsk) {
+    FakeConsent consent;
+    openWith(0, 0, "", &consent);
+    EXPECT_EQ(consent.asked, 1);
+    EXPECT_EQ(dialog->size(), QSize(496, 273));
+    auto* line = control<QLabel>("lbl_Shot");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->text(), QString::fromUtf8(kConsentAskText));
+    // Inside the window, beside the button and under the others.
+    EXPECT_LE(line->geometry().right(), control("Cmd_Shot")->geometry().left());
+    EXPECT_GE(line->geometry().top(), control("Cmd_Set")->geometry().bottom());
+    EXPECT_LE(control("Cmd_Shot")->geometry().bottom(), dialog->height());
+    EXPECT_NE(control<Command>("Cmd_Shot")->Face(), Skin::Disable);
+    click("Cmd_Shot");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return consent.given == 1; }, 5000));
+    EXPECT_EQ(line->text(), QString::fromUtf8(kConsentGivenText));
+    // Given once is enough: the button is switched off.
+    EXPECT_EQ(control<Command>("Cmd_Shot")->Face(), Skin::Disable);
+    // Nothing of the music choice changes, and Cancel still closes the window.
+    EXPECT_TRUE(clickToClose("Cmd_Can"));
+    EXPECT_EQ(stored("BGM区分"), "");
+
+    FakeConsent refused;
+    refused.refusal = "no permission store answers";
+    openWith(0, 0, "", &refused);
+    click("Cmd_Shot");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return refused.given == 1; }, 5000));
+    EXPECT_EQ(control<QLabel>("lbl_Shot")->text(), QString::fromUtf8(kConsentFailedText));
+    EXPECT_EQ(control<QLabel>("lbl_Shot")->toolTip(), "no permission store answers");
+    dialog->close();
+
+    FakeConsent given;
+    given.missing = false;
+    openWith(0, 0, "", &given);
+    EXPECT_EQ(dialog->size(), QSize(496, 243));
+    EXPECT_FALSE(dialog->findChild<QWidget*>("lbl_Shot"));
+    EXPECT_FALSE(dialog->findChild<QWidget*>("Cmd_Shot"));
 }
 
 // The buttons' texts of the real file chooser, read while it is open over owner, then cancelled.

@@ -105,7 +105,8 @@ TEST_F(UnderDesktop, MutterWithASilentPortalShowsMirevosOwnPictureOnAFullScreenT
     ASSERT_TRUE(startCompositor(Desktop::Mutter, {})) << compositor->errors();
     // A portal that never answers: the saver waits its few seconds for it, and the session's own timers and
     // signals must not run meanwhile (a session ended before it began would never end).
-    ChildProcess portal({MIREVO_FAKE_SERVICES, "portal-silent"},
+    // The permission store holds the yes, so that the portal is asked at all.
+    ChildProcess portal({MIREVO_FAKE_SERVICES, "portal-silent", "", "--store", "yes"},
                         {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_TRUE(pollUntil(20s, [&] { return portal.output() == "ready\n" || !portal.running(); })) << portal.errors();
     auto session = saver();

@@ -1,4 +1,4 @@
-#include "idle/printable_text.h"
+#include "common/printable_text.h"
 
 namespace mirevo {
 namespace {
@@ -34,7 +34,8 @@ size_t characterAt(const std::string& text, size_t at, char32_t& code) {
 
 bool isControl(char32_t code) {
     return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x061C || code == 0x200E ||
-           code == 0x200F || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+           code == 0x200F || code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069);
 }
 
 } // namespace
