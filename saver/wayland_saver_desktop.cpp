@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "saver/session/qt_screenshot_services.h"
+#include "saver/session/wayland_screencopy.h"
 #include "saver/session/wayland_session_desktop.h"
 #include "saver/wayland_instance_lock.h"
 

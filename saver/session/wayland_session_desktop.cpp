@@ -5,7 +5,6 @@
 #include "common/built_in_picture.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/program_names.h"
-#include "common/wayland/wayland_connection.h"
 #include "saver/session/wayland_screencopy.h"
 
 namespace mirevo {
@@ -33,19 +32,6 @@ std::unique_ptr<ComposedPicture> builtInSnapshot() {
 
 bool WaylandSessionDesktop::windowExists(const std::string& title) {
     return title == kViewerWindowTitle;
-}
-
-PictureSource wlrScreenCopySource() {
-    return {"the wlroots screen copy", [](Deadline deadline) -> Result<ComposedPicture, std::string> {
-                std::string why;
-                const auto left =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-                auto connection = WaylandConnection::connect(left, why, stopSignalFd());
-                if (!connection) return Failure(why);
-                auto copies = copyOutputs(*connection, deadline, stopSignalFd());
-                if (!copies) return Failure(copies.reason());
-                return composeOutputs(*copies);
-            }};
 }
 
 } // namespace mirevo

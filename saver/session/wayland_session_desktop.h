@@ -25,7 +25,4 @@ private:
 // Mirevo's own picture, as the snapshot of a desktop that gives none.
 std::unique_ptr<ComposedPicture> builtInSnapshot();
 
-// The wlroots screen copy of every output, composed into one picture.
-PictureSource wlrScreenCopySource();
-
 } // namespace mirevo
