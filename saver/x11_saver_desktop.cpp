@@ -1,9 +1,10 @@
 #include "saver/x11_saver_desktop.h"
 
+#include "common/program_names.h"
 #include "common/x11/x11_window_search.h"
 #include "saver/preview/preview_window.h"
 #include "saver/session/x11_cursor.h"
-#include "saver/session/x11_session_desktop.h"
+#include "saver/session/x11_screen_grab.h"
 
 namespace mirevo {
 
@@ -24,12 +25,20 @@ void X11SaverDesktop::hideCursor() {
     x11HideCursor(display_);
 }
 
+void X11SaverDesktop::showCursor() {
+    x11ShowCursor(display_);
+}
+
 bool X11SaverDesktop::showPreview(int32_t hostHandle) {
     return ShowPreview(hostHandle);
 }
 
-std::unique_ptr<SessionDesktop> X11SaverDesktop::sessionDesktop() {
-    return std::make_unique<X11SessionDesktop>(display_);
+std::unique_ptr<RowSource> X11SaverDesktop::grabScreen() {
+    return openScreenRows(display_, primaryScreenArea(display_));
+}
+
+void X11SaverDesktop::markRunningSession() {
+    sessionWindow_.emplace(display_, kSessionWindowTitle);
 }
 
 } // namespace mirevo
