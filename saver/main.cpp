@@ -13,7 +13,6 @@
 #include "common/wayland/session_platform.h"
 #include "common/x11/x11_display.h"
 #include "saver/startup/command_line.h"
-#include "saver/qt_startup_platform.h"
 #include "saver/qt_toolkit.h"
 #include "saver/startup/tovik_main.h"
 #include "saver/startup_stop_guard.h"
@@ -39,14 +38,12 @@ int main(int argc, char** argv) {
     setenv("MIREVO_PLATFORM", mirevo::platformName(*platform), 1);
     // In an X11 session, the saver's own connection, open for the whole process: the hidden session window,
     // the window search, the screen grab and the cursor go through it. Hiding the cursor lasts only while the
-    // connection that hid it lives, so it outlives the session.
+    // connection that hid it lives, so it outlives the desktop.
     std::optional<mirevo::X11Display> display;
-    std::unique_ptr<mirevo::SaverDesktop> desktop;
     if (*platform == mirevo::Platform::Wayland) {
         // Nothing is taken from XWayland in a Wayland session: not Qt's windows, not the viewer's.
         setenv("QT_QPA_PLATFORM", "wayland", 1);
         unsetenv("DISPLAY");
-        desktop = std::make_unique<mirevo::WaylandSaverDesktop>();
     } else {
         // The desktop picture and the window search need X. Without a display say so once and end, before Qt
         // would abort.
@@ -58,7 +55,6 @@ int main(int argc, char** argv) {
             return 1;
         }
         display.emplace(std::move(*opened));
-        desktop = std::make_unique<mirevo::X11SaverDesktop>(display->get());
     }
     if (mirevo::stopRequested()) return 0;
 
@@ -69,9 +65,14 @@ int main(int argc, char** argv) {
     mirevo::installFontSubstitutions();
     const auto qtTexts = mirevo::installQtTranslations(QLocale());
 
+    // The desktop serves the start-up and then the session; its timers and windows go before the application.
     mirevo::ProgramState state;
-    mirevo::QtStartupPlatform startup(*desktop, state);
-    if (mirevo::Main(arguments, startup, state) == mirevo::MainOutcome::End) return 0;
+    std::unique_ptr<mirevo::SaverDesktop> desktop;
+    if (display)
+        desktop = std::make_unique<mirevo::X11SaverDesktop>(display->get(), state);
+    else
+        desktop = std::make_unique<mirevo::WaylandSaverDesktop>(state);
+    if (mirevo::Main(arguments, *desktop, state) == mirevo::MainOutcome::End) return 0;
     // The start-up is over: the event loop answers stops from here (the session's unload). The preview has
     // nothing of its own to undo, so a stop ends it as the signal's default would.
     guard.disarm();

@@ -2,24 +2,23 @@
 
 #include <cstdio>
 
+#include "common/built_in_picture.h"
+#include "common/program_names.h"
 #include "saver/session/qt_screenshot_services.h"
-#include "saver/session/wayland_session_desktop.h"
+#include "saver/session/wayland_screencopy.h"
 #include "saver/wayland_instance_lock.h"
 
 namespace mirevo {
-
-bool WaylandSaverDesktop::takeInstanceLock() {
-    // There is no window search to fall back on: without the lock, no start.
-    lock_.emplace(takeWaylandInstanceLock([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }));
-    return lock_->state() == FileLockState::Taken;
-}
-
-bool WaylandSaverDesktop::showPreview(int32_t) {
-    std::fprintf(stderr, "Mirevo.scr: the preview (/p) needs an X window handle; this Wayland session has none.\n");
-    return false;
-}
-
 namespace {
+
+// Mirevo's own picture, as the snapshot of a desktop that gives none.
+std::unique_ptr<ComposedPicture> builtInSnapshot() {
+    auto picture = std::make_unique<ComposedPicture>(kBuiltInWidth, kBuiltInHeight);
+    for (int y = 0; y < kBuiltInHeight; ++y)
+        for (int x = 0; x < kBuiltInWidth; ++x)
+            picture->set(x, y, builtInPixel(x, kBuiltInHeight - 1 - y, kBuiltInWidth, kBuiltInHeight));
+    return picture;
+}
 
 // The settings dialog's offer to allow taking the desktop's picture, where the desktop's portal would ask.
 class PortalConsent final : public DesktopPictureConsent {
@@ -38,12 +37,42 @@ private:
 
 } // namespace
 
-std::unique_ptr<DesktopPictureConsent> WaylandSaverDesktop::desktopPictureConsent() {
-    return std::make_unique<PortalConsent>();
+std::vector<PictureSource> waylandPictureSources() {
+    return {wlrScreenCopySource(), kwinScreenShotSource(), portalScreenshotSource()};
 }
 
-std::unique_ptr<SessionDesktop> WaylandSaverDesktop::sessionDesktop() {
-    return std::make_unique<WaylandSessionDesktop>(std::vector<PictureSource>{wlrScreenCopySource(), kwinScreenShotSource(), portalScreenshotSource()});
+bool WaylandSaverDesktop::takeInstanceLock() {
+    // There is no window search to fall back on: without the lock, no start.
+    lock_.emplace(
+        takeWaylandInstanceLock([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }));
+    return lock_->state() == FileLockState::Taken;
+}
+
+bool WaylandSaverDesktop::windowExists(const std::string& title) {
+    return title == kViewerWindowTitle;
+}
+
+bool WaylandSaverDesktop::showPreview(int32_t) {
+    std::fprintf(stderr,
+                 "Mirevo.scr: the preview (/p) needs an X window handle; this Wayland session has none.\n");
+    return false;
+}
+
+std::unique_ptr<RowSource> WaylandSaverDesktop::grabScreen() {
+    PictureOutcome outcome = firstPicture(sources_, std::chrono::steady_clock::now, kPictureSourceLimit,
+                                          [this] { return stopRequested(); });
+    // Asked to end meanwhile: no picture, and nothing to say about it.
+    if (outcome.stopped) return nullptr;
+    if (outcome.picture) return std::make_unique<ComposedPicture>(std::move(*outcome.picture));
+    for (const std::string& line : outcome.failures)
+        report("Mirevo.scr: no desktop picture from " + line);
+    // Never a black floor, and never yesterday's desktop: Mirevo's own picture is the snapshot.
+    report("Mirevo.scr: the floor shows Mirevo's own picture.");
+    return builtInSnapshot();
+}
+
+std::unique_ptr<DesktopPictureConsent> WaylandSaverDesktop::desktopPictureConsent() {
+    return std::make_unique<PortalConsent>();
 }
 
 } // namespace mirevo

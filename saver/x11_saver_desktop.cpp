@@ -1,11 +1,35 @@
 #include "saver/x11_saver_desktop.h"
 
+#include "common/program_names.h"
+#include "common/x11/x11_error_trap.h"
 #include "common/x11/x11_window_search.h"
 #include "saver/preview/preview_window.h"
-#include "saver/session/x11_cursor.h"
-#include "saver/session/x11_session_desktop.h"
+#include "saver/session/x11_screen_grab.h"
+
+#include <X11/extensions/Xfixes.h>
 
 namespace mirevo {
+namespace {
+
+bool haveXFixes(Display* display) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    // Hiding the cursor came with version 4.
+    return XFixesQueryExtension(display, &eventBase, &errorBase) &&
+           XFixesQueryVersion(display, &major, &minor) && major >= 4;
+}
+
+// The cursor over the whole screen. The server keeps it hidden only while the connection that hid it lives.
+void setCursorShown(Display* display, bool shown) {
+    if (!display || !haveXFixes(display)) return;
+    X11ErrorTrap trap(display);
+    if (shown)
+        XFixesShowCursor(display, DefaultRootWindow(display));
+    else
+        XFixesHideCursor(display, DefaultRootWindow(display));
+    XFlush(display);
+}
+
+} // namespace
 
 bool X11SaverDesktop::takeInstanceLock() {
     lock_ = std::make_unique<X11InstanceLock>(display_);
@@ -21,15 +45,23 @@ void X11SaverDesktop::bringToFront(const std::string& title) {
 }
 
 void X11SaverDesktop::hideCursor() {
-    x11HideCursor(display_);
+    setCursorShown(display_, false);
+}
+
+void X11SaverDesktop::showCursor() {
+    setCursorShown(display_, true);
 }
 
 bool X11SaverDesktop::showPreview(int32_t hostHandle) {
     return ShowPreview(hostHandle);
 }
 
-std::unique_ptr<SessionDesktop> X11SaverDesktop::sessionDesktop() {
-    return std::make_unique<X11SessionDesktop>(display_);
+std::unique_ptr<RowSource> X11SaverDesktop::grabScreen() {
+    return openScreenRows(display_, primaryScreenArea(display_));
+}
+
+void X11SaverDesktop::markRunningSession() {
+    sessionWindow_.emplace(display_, kSessionWindowTitle);
 }
 
 } // namespace mirevo

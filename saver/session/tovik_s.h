@@ -10,13 +10,10 @@
 #include "common/program_names.h"
 #include "shared/music/music.h"
 #include "shared/music/music_plan.h"
-#include "common/posix/atomic_file.h"
-#include "saver/session/snapshot_bitmap.h"
+#include "saver/session/session_platform.h"
 #include "shared/settings/settings.h"
 
 namespace mirevo {
-
-enum class SessionTimer { Timer1, Timer2, Timer3 };
 
 // Intervals in milliseconds: MP3 restart, CD monitor, viewer watch.
 constexpr int timerInterval(SessionTimer timer) {
@@ -25,34 +22,6 @@ constexpr int timerInterval(SessionTimer timer) {
 
 // How long the watch waits for the viewer's window to appear before it gives up on the viewer.
 inline constexpr std::chrono::seconds kViewerAppearLimit{10};
-
-// What the session asks of the desktop.
-class SessionPlatform {
-public:
-    virtual ~SessionPlatform() = default;
-    // The screen's top-left screen-sized picture, read as it is written; nothing when there is no screen.
-    virtual std::unique_ptr<RowSource> grabScreen() = 0;
-    // Replaces the snapshot file with what contents writes; on failure the old file is left untouched.
-    virtual WriteResult writeSnapshot(const FileContents& contents) = 0;
-    virtual bool snapshotExists() = 0;
-    virtual void removeSnapshot() = 0;
-    // Starts the program directly (no shell, no arguments); false when it could not be started.
-    virtual bool startProgram(const std::string& path) = 0;
-    // Has the program started last ended? Collects its exit status.
-    virtual bool startedProgramEnded() = 0;
-    // Ends the program started last: SIGTERM, SIGKILL a second later if it is still there; collects it.
-    virtual void endStartedProgram() = 0;
-    virtual bool windowExists(const std::string& title) = 0;
-    virtual void showCursor() = 0;
-    virtual void setTimer(SessionTimer timer, bool on) = 0;
-    virtual std::chrono::steady_clock::time_point now() = 0;
-    // One line on standard error; the session goes on.
-    virtual void report(const std::string& line) = 0;
-    // Has a stop signal come? The load then starts nothing more; the unload follows from the event loop.
-    virtual bool stopRequested() { return false; }
-    // Ends the process with code 0; no handler runs after this.
-    virtual void endProgram() = 0;
-};
 
 class TovikS {
 public:

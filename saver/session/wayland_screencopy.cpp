@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include "common/posix/posix_stop_signals.h"
 #include "common/posix/unique_fd.h"
 #include "common/wayland/wayland_connection.h"
 #include "saver/session/picture_size.h"
@@ -173,6 +174,19 @@ Result<std::vector<OutputCopy>, std::string> copyOutputs(WaylandConnection& conn
     wl_shm_destroy(shm);
     wl_display_flush(connection.display());
     return result;
+}
+
+PictureSource wlrScreenCopySource() {
+    return {"the wlroots screen copy", [](Deadline deadline) -> Result<ComposedPicture, std::string> {
+                std::string why;
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+                auto connection = WaylandConnection::connect(left, why, stopSignalFd());
+                if (!connection) return Failure(why);
+                auto copies = copyOutputs(*connection, deadline, stopSignalFd());
+                if (!copies) return Failure(copies.reason());
+                return composeOutputs(*copies);
+            }};
 }
 
 } // namespace mirevo

@@ -7,6 +7,7 @@
 
 #include "common/result.h"
 #include "saver/session/output_composition.h"
+#include "saver/session/picture_sources.h"
 
 namespace mirevo {
 
@@ -17,5 +18,9 @@ class WaylandConnection;
 Result<std::vector<OutputCopy>, std::string> copyOutputs(WaylandConnection& connection,
                                                          std::chrono::steady_clock::time_point deadline,
                                                          int wakeFd = -1);
+
+// The screen copy of every output on the session's compositor, composed into one picture; it ends at a stop
+// signal.
+PictureSource wlrScreenCopySource();
 
 } // namespace mirevo

@@ -1,5 +1,6 @@
 #pragma once
-// What Main needs from the desktop. The Qt/X11 program implements it; tests use a fake.
+// What Main needs of the desktop and the toolkit it runs on. The saver's desktop (X11 or Wayland) implements
+// it; tests use a fake.
 #include <cstdint>
 #include <string>
 

@@ -11,7 +11,6 @@
 
 #include "common/wayland/wayland_connection.h"
 #include "saver/session/wayland_screencopy.h"
-#include "saver/session/wayland_session_desktop.h"
 #include "tests/session/picture_compositor.h"
 
 namespace mirevo::test {

@@ -28,9 +28,10 @@ struct Folders {
 // Savers on two compositors run side by side; on one, only the first.
 TEST(WaylandInstanceLock, IsOnePerCompositor) {
     Folders folders;
-    const auto startOn = [](const std::string& display) {
+    ProgramState state;
+    const auto startOn = [&state](const std::string& display) {
         ScopedEnv wayland("WAYLAND_DISPLAY", display);
-        auto desktop = std::make_unique<WaylandSaverDesktop>();
+        auto desktop = std::make_unique<WaylandSaverDesktop>(state);
         const bool taken = desktop->takeInstanceLock();
         return std::make_pair(taken, std::move(desktop));
     };

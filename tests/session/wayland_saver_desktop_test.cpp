@@ -1,4 +1,4 @@
-#include "saver/session/wayland_session_desktop.h"
+#include "saver/wayland_saver_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,9 @@ PictureSource failing(const char* name) {
     return {name, [](Deadline) -> Result<ComposedPicture, std::string> { return Failure(std::string("no")); }};
 }
 
-TEST(WaylandSessionDesktop, WithoutAnySourceTheSnapshotIsMirevosOwnPicture) {
-    WaylandSessionDesktop desktop({failing("copy"), failing("portal")});
+TEST(WaylandSaverDesktop, WithoutAnySourceTheSnapshotIsMirevosOwnPicture) {
+    ProgramState state;
+    WaylandSaverDesktop desktop(state, {failing("copy"), failing("portal")});
     const auto rows = desktop.grabScreen();
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->width(), kBuiltInWidth);
@@ -26,20 +27,23 @@ TEST(WaylandSessionDesktop, WithoutAnySourceTheSnapshotIsMirevosOwnPicture) {
     EXPECT_EQ(picture->at(5, kBuiltInHeight - 1), builtInPixel(5, 0, kBuiltInWidth, kBuiltInHeight));
 }
 
-TEST(WaylandSessionDesktop, TakesTheFirstSourcesPicture) {
-    WaylandSessionDesktop desktop({failing("copy"), {"kwin", [](Deadline) -> Result<ComposedPicture, std::string> {
-                                                         ComposedPicture picture(2, 1);
-                                                         picture.set(1, 0, 0x123456);
-                                                         return picture;
-                                                     }}});
+TEST(WaylandSaverDesktop, TakesTheFirstSourcesPicture) {
+    ProgramState state;
+    WaylandSaverDesktop desktop(
+        state, {failing("copy"), {"kwin", [](Deadline) -> Result<ComposedPicture, std::string> {
+                                      ComposedPicture picture(2, 1);
+                                      picture.set(1, 0, 0x123456);
+                                      return picture;
+                                  }}});
     const auto rows = desktop.grabScreen();
     ASSERT_TRUE(rows);
     EXPECT_EQ(rows->width(), 2);
 }
 
 // Wayland has no window search: the viewer's process stands for its surfaces.
-TEST(WaylandSessionDesktop, TheViewersWindowCountsAsThereWhileItsProcessRuns) {
-    WaylandSessionDesktop desktop({});
+TEST(WaylandSaverDesktop, TheViewersWindowCountsAsThereWhileItsProcessRuns) {
+    ProgramState state;
+    WaylandSaverDesktop desktop(state, std::vector<PictureSource>{});
     EXPECT_TRUE(desktop.windowExists(kViewerWindowTitle));
     EXPECT_FALSE(desktop.windowExists(kSessionWindowTitle));
 }
