@@ -86,6 +86,7 @@ int runWaylandViewer() {
         return 0;
     }
     trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
+    trace.mark("egl-config", surfaces->configDescription());
     snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
     clearAll(*surfaces);
     Answer answer(*surfaces, keys);

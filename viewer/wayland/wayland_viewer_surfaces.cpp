@@ -16,6 +16,7 @@
 #include "common/program_names.h"
 #include "common/wayland/wayland_connection.h"
 #include "viewer/scene/key_state.h"
+#include "viewer/wayland/egl_config_choice.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -108,6 +109,7 @@ struct WaylandViewerSurfaces::State {
     EGLDisplay eglDisplay = EGL_NO_DISPLAY;
     EGLConfig eglConfig = nullptr;
     EGLContext context = EGL_NO_CONTEXT;
+    std::string configDescription;
     std::vector<std::unique_ptr<Surface>> surfaces;
     OutputFrames frames{0};
     bool closed = false;
@@ -264,10 +266,33 @@ bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
                                  EGL_BLUE_SIZE,    8,              EGL_DEPTH_SIZE,      16,
                                  EGL_NONE};
     EGLint found = 0;
-    if (!eglChooseConfig(state.eglDisplay, attributes, &state.eglConfig, 1, &found) || found < 1) {
+    if (!eglChooseConfig(state.eglDisplay, attributes, nullptr, 0, &found) || found < 1) {
         why = "no OpenGL configuration with a depth buffer";
         return false;
     }
+    std::vector<EGLConfig> configs(size_t(found), nullptr);
+    eglChooseConfig(state.eglDisplay, attributes, configs.data(), found, &found);
+    configs.resize(size_t(std::max(0, found)));
+    std::vector<EglConfigSizes> sizes;
+    for (EGLConfig config : configs) {
+        EglConfigSizes s;
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_RED_SIZE, &s.red);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_GREEN_SIZE, &s.green);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_BLUE_SIZE, &s.blue);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_ALPHA_SIZE, &s.alpha);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_DEPTH_SIZE, &s.depth);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_STENCIL_SIZE, &s.stencil);
+        sizes.push_back(s);
+    }
+    const auto chosen = chooseEglConfig(sizes);
+    if (!chosen) {
+        why = "no OpenGL configuration with 8-bit colours and a depth buffer";
+        return false;
+    }
+    state.eglConfig = configs[*chosen];
+    const EglConfigSizes& c = sizes[*chosen];
+    state.configDescription = "rgba " + std::to_string(c.red) + std::to_string(c.green) + std::to_string(c.blue) +
+                              std::to_string(c.alpha) + " depth " + std::to_string(c.depth);
     // No profile asked for: Mesa then gives a compatibility context, where the fixed-function calls live.
     state.context = eglCreateContext(state.eglDisplay, state.eglConfig, EGL_NO_CONTEXT, nullptr);
     if (state.context == EGL_NO_CONTEXT) {
@@ -379,6 +404,10 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
 }
 
 WaylandViewerSurfaces::~WaylandViewerSurfaces() = default;
+
+const std::string& WaylandViewerSurfaces::configDescription() const {
+    return state_->configDescription;
+}
 
 size_t WaylandViewerSurfaces::count() const {
     return state_->surfaces.size();

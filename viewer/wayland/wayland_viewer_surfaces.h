@@ -31,6 +31,8 @@ public:
     WaylandViewerSurfaces& operator=(const WaylandViewerSurfaces&) = delete;
 
     SurfaceRole role() const { return role_; }
+    // The EGL configuration drawn with, for the trace: "rgba 8880 depth 16".
+    const std::string& configDescription() const;
     size_t count() const;
     // Makes surface i's drawable current; its size in pixels.
     void makeCurrent(size_t i, int& width, int& height);
