@@ -101,6 +101,8 @@ int runWaylandViewer() {
         if (running) {
             PreparedSnapshot prepared = snapshot.take();
             InitScene(width, height, texture, snapshot.path(), prepared, [&] { return answer(0ms); });
+            // Full screen on every output: as the hack does, no per-pixel work that changes nothing.
+            drawLean();
             running = answer(0ms);
         }
         if (!running) trace.mark("quit-while-loading");
