@@ -173,14 +173,33 @@ std::string HeadlessSway::unavailableReason() {
 }
 
 HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move(outputs)) {
+    start(nullptr);
+}
+
+HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs, const HeadlessSway& host)
+    : outputs_(std::move(outputs)), host_(&host) {
+    start(host_);
+}
+
+std::string HeadlessSway::outputName(size_t i) const {
+    return (host_ ? "WL-" : "HEADLESS-") + std::to_string(i + 1);
+}
+
+bool HeadlessSway::unplug(const std::string& output) const {
+    // wlroots titles its outputs' windows so.
+    return host_ && host_->command("[title=\"^wlroots - " + output + "$\"] kill");
+}
+
+void HeadlessSway::start(const HeadlessSway* host) {
     const auto user = swayUser();
     if (!user || folder_.path().empty() || !unavailableReason().empty()) return;
+    if (host && (!host->ok() || !host->command("for_window [app_id=\"^wlroots$\"] floating enable"))) return;
     std::ostringstream config;
     // No borders or title bars: a window moved to (x, y) has its content there.
     config << "xwayland disable\ndefault_border none\ndefault_floating_border none\nfocus_follows_mouse no\n";
     for (size_t i = 0; i < outputs_.size(); ++i) {
         const SwayOutput& o = outputs_[i];
-        config << "output HEADLESS-" << i + 1 << " mode " << o.width << "x" << o.height << " position " << o.x
+        config << "output " << outputName(i) << " mode " << o.width << "x" << o.height << " position " << o.x
                << " " << o.y << " scale " << o.scale << " transform " << o.transform << " bg "
                << (o.picture.empty() ? hex(o.colour) + " solid_color" : o.picture + " stretch") << "\n";
     }
@@ -199,10 +218,11 @@ HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move
                   {"HOME", folder_.path()},
                   {"XDG_RUNTIME_DIR", folder_.path()},
                   {"XDG_CONFIG_HOME", folder_.path()},
-                  {"WLR_BACKENDS", "headless"},
+                  {"WLR_BACKENDS", host ? "wayland" : "headless"},
                   {"WLR_RENDERER", "pixman"},
                   {"WLR_HEADLESS_OUTPUTS", std::to_string(outputs_.size())},
-                  {"WAYLAND_DISPLAY", std::nullopt},
+                  {"WLR_WL_OUTPUTS", std::to_string(outputs_.size())},
+                  {"WAYLAND_DISPLAY", host ? std::optional<std::string>(host->socket()) : std::nullopt},
                   {"DISPLAY", std::nullopt},
                   {"SWAYSOCK", std::nullopt}});
     // Ready once every output shows its own colour (swaybg has drawn) in the middle of its place.

@@ -34,6 +34,10 @@ std::vector<SwayOutput> twoOutputs();
 class HeadlessSway {
 public:
     explicit HeadlessSway(std::vector<SwayOutput> outputs = twoOutputs());
+    // A sway nested in host's desktop: each of its outputs ("WL-1", "WL-2", ...) a floating window of host's
+    // at the output's size, so that closing that window unplugs the output for real (headless outputs cannot
+    // be unplugged). host must outlive it.
+    HeadlessSway(std::vector<SwayOutput> outputs, const HeadlessSway& host);
     ~HeadlessSway();
     HeadlessSway(const HeadlessSway&) = delete;
     HeadlessSway& operator=(const HeadlessSway&) = delete;
@@ -60,13 +64,20 @@ public:
     bool click(int x, int y) const;
     // One command to sway through its IPC socket (swaymsg); its exit code is 0 when sway did it.
     bool command(const std::string& text) const;
+    // The name sway gives its output i (from 0): "HEADLESS-1", or "WL-1" nested.
+    std::string outputName(size_t i) const;
+    // Unplugs an output of a nested sway ("WL-2"): its window in the host's desktop is closed.
+    bool unplug(const std::string& output) const;
     std::string log() const;
     pid_t pid() const;
 
     struct Keyboard;
 
 private:
+    void start(const HeadlessSway* host);
+
     std::vector<SwayOutput> outputs_;
+    const HeadlessSway* host_ = nullptr;
     TempDir folder_; // sway's runtime folder, its config and log
     std::string socket_;
     std::unique_ptr<ChildProcess> sway_;
