@@ -1,7 +1,8 @@
 // A Wayland compositor that records what a client's surfaces send, for the viewer's tests: outputs of
 // 320 x 240 (no xdg-output, so their logical size is the mode over the scale), shared memory buffers, the
-// layer shell, and frame callbacks answered 60 times a second. Each commit of a buffer is one line on
-// standard output:
+// layer shell, and frame callbacks answered 60 times a second, except on the output WITHHELD names, if any,
+// where they never are (as a real compositor does not answer for an output that shows nothing). Each commit
+// of a buffer is one line on standard output:
 //   commit <output> <width>x<height> scale <s> opaque <x>,<y>,<w>,<h> changed <n> missed <m>
 // the buffer's size and scale, the bounds of the opaque region in force (0,0,0,0 for none), how many of its
 // pixels differ from the buffer committed before on that surface, and how many of those lie outside the
@@ -10,7 +11,7 @@
 // changes; its surfaces are sized again), "add" (an output is plugged in), "remove <output>" (it is unplugged:
 // its layer surfaces are closed, then its global goes). Each is answered on standard output with "did
 // <command>". Listens at the socket of the first argument's name in XDG_RUNTIME_DIR; ends on SIGTERM.
-//   recording_compositor NAME FIFO [OUTPUTS]
+//   recording_compositor NAME FIFO [OUTPUTS [WITHHELD]]
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -362,10 +363,11 @@ int readCommands(int fd, uint32_t, void*) {
 }
 
 wl_event_source* refresh = nullptr;
+int withheldOutput = -1;
 int answerFrames(void*) {
     std::vector<wl_resource*> due;
     for (const auto& [callback, output] : committedFrames)
-        due.push_back(callback);
+        if (output != withheldOutput) due.push_back(callback);
     for (wl_resource* callback : due) {
         wl_callback_send_done(callback, 0);
         wl_resource_destroy(callback);
@@ -382,8 +384,9 @@ int stop(int, void*) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) return std::fprintf(stderr, "usage: recording_compositor SOCKET FIFO [OUTPUTS]\n"), 2;
+    if (argc < 3) return std::fprintf(stderr, "usage: recording_compositor SOCKET FIFO [OUTPUTS [WITHHELD]]\n"), 2;
     const int initialOutputs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
+    withheldOutput = argc > 4 ? std::atoi(argv[4]) : -1;
     // Read and written, so that a writer closing it is no end of the file.
     const int commands = ::open(argv[2], O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (commands < 0) return std::fprintf(stderr, "cannot open %s\n", argv[2]), 1;
