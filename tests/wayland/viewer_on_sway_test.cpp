@@ -128,17 +128,17 @@ TEST_F(ViewerOnSway, TheFloorHoldsTheKeyboardALetterLeavesItAndEscapeEndsIt) {
     EXPECT_TRUE(pollUntil(10s, [&] { return window.holdsKeyboard(); }));
 }
 
-// Scale 1 to 2 and back: the buffer is the output's pixels each time (800 x 600: not a blurred quarter at 2,
-// nor four times the pixels back at 1), and the floor covers the output.
+// Scale 1 to 2, 1.5 and back: the buffer is the output's pixels each time (800 x 600: not a blurred quarter at
+// 2, through the viewporter at 1.5, not four times the pixels back at 1), and the floor covers the output.
 TEST_F(ViewerOnSway, AScaleChangeIsFollowed) {
     Viewer viewer(sway());
     const std::string output = sway().outputName(0);
     ASSERT_TRUE(viewer.covers(sway(), output, colourOf(0))) << viewer.process->errors();
     ASSERT_TRUE(viewer.buffer(output, "800x600 scale 1"));
-    for (const int scale : {2, 1}) {
-        ASSERT_TRUE(sway().command("output " + output + " scale " + std::to_string(scale)));
-        EXPECT_TRUE(viewer.buffer(output, "800x600 scale " + std::to_string(scale)))
-            << "scale " << scale << ": " << viewer.process->errors();
+    for (const auto& [scale, buffer] : {std::pair{"2", "800x600 scale 2"}, std::pair{"1.5", "800x600 scale 1 viewport"},
+                                        std::pair{"1", "800x600 scale 1"}}) {
+        ASSERT_TRUE(sway().command("output " + output + " scale " + scale));
+        EXPECT_TRUE(viewer.buffer(output, buffer)) << "scale " << scale << ": " << viewer.process->errors();
         EXPECT_TRUE(viewer.moves(sway(), output));
         EXPECT_TRUE(viewer.covers(sway(), output, colourOf(0))) << "scale " << scale;
     }
