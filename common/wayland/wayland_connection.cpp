@@ -19,6 +19,8 @@ struct WaylandConnection::Output {
     zxdg_output_v1* xdgOutput = nullptr;
     OutputLayout layout;
     bool logicalGiven = false;
+    bool described = false; // its description is complete (its first done, for an output plugged in)
+    WaylandConnection* connection = nullptr;
     ~Output() {
         if (xdgOutput) zxdg_output_v1_destroy(xdgOutput);
         if (output) {
@@ -42,7 +44,12 @@ struct WaylandListeners {
         output->layout.modeWidth = width, output->layout.modeHeight = height;
         output->layout.refreshMilliHz = refresh;
     }
-    static void done(void*, wl_output*) {}
+    // The end of a set of changes to one output (its first description, a new mode, scale or place).
+    static void done(void* data, wl_output*) {
+        auto* output = static_cast<WaylandConnection::Output*>(data);
+        output->described = true;
+        output->connection->refreshLayouts();
+    }
     static void scale(void* data, wl_output*, int32_t factor) {
         static_cast<WaylandConnection::Output*>(data)->layout.scale = std::max(1, factor);
     }
@@ -60,7 +67,11 @@ struct WaylandListeners {
         output->layout.logicalWidth = width, output->layout.logicalHeight = height;
         output->logicalGiven = true;
     }
-    static void xdgDone(void*, zxdg_output_v1*) {}
+    // Sent by xdg-output before version 3 only, after its own events.
+    static void xdgDone(void* data, zxdg_output_v1*) {
+        auto* output = static_cast<WaylandConnection::Output*>(data);
+        if (output->described) output->connection->refreshLayouts();
+    }
     static void xdgName(void* data, zxdg_output_v1*, const char* text) {
         auto* output = static_cast<WaylandConnection::Output*>(data);
         if (output->layout.name.empty() && text) output->layout.name = text;
@@ -68,7 +79,11 @@ struct WaylandListeners {
     static void xdgDescription(void*, zxdg_output_v1*, const char*) {}
 
     static void global(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
-        static_cast<WaylandConnection*>(data)->globals_.push_back({name, interface, version});
+        auto* connection = static_cast<WaylandConnection*>(data);
+        connection->globals_.push_back({name, interface, version});
+        // An output plugged in while we run.
+        if (connection->connected_ && std::string(interface) == wl_output_interface.name)
+            connection->addOutput(name, version);
     }
     static void globalRemove(void* data, wl_registry*, uint32_t name) {
         auto* connection = static_cast<WaylandConnection*>(data);
@@ -76,10 +91,11 @@ struct WaylandListeners {
         globals.erase(std::remove_if(globals.begin(), globals.end(), [&](const auto& g) { return g.name == name; }),
                       globals.end());
         auto& outputs = connection->outputs_;
+        const size_t before = outputs.size();
         outputs.erase(std::remove_if(outputs.begin(), outputs.end(),
                                      [&](const auto& o) { return o->globalName == name; }),
                       outputs.end());
-        connection->refreshLayouts();
+        if (outputs.size() != before) connection->refreshLayouts();
     }
 };
 
@@ -139,29 +155,38 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::chrono::milli
         why = std::string("the Wayland compositor \"") + name + "\" does not answer";
         return nullptr;
     }
-    for (const Global& global : connection->globals_) {
-        if (global.interface == wl_output_interface.name) {
-            auto output = std::make_unique<Output>();
-            output->globalName = global.name;
-            output->output = static_cast<wl_output*>(wl_registry_bind(
-                connection->registry_, global.name, &wl_output_interface, std::min<uint32_t>(global.version, 4)));
-            wl_output_add_listener(output->output, &kOutputListener, output.get());
-            connection->outputs_.push_back(std::move(output));
-        }
-    }
     connection->xdgOutputs_ = static_cast<zxdg_output_manager_v1*>(connection->bind(&zxdg_output_manager_v1_interface, 3));
-    if (connection->xdgOutputs_)
-        for (auto& output : connection->outputs_) {
-            output->xdgOutput = zxdg_output_manager_v1_get_xdg_output(connection->xdgOutputs_, output->output);
-            zxdg_output_v1_add_listener(output->xdgOutput, &kXdgOutputListener, output.get());
-        }
+    const std::vector<Global> globals = connection->globals_;
+    for (const Global& global : globals)
+        if (global.interface == wl_output_interface.name) connection->addOutput(global.name, global.version);
     if (!answered() || !answered()) {
         why = std::string("the Wayland compositor \"") + name + "\" does not describe its outputs";
         return nullptr;
     }
+    // Every output as described so far, done or not (a version 1 output sends no done).
+    for (auto& output : connection->outputs_)
+        output->described = true;
+    connection->connected_ = true;
     connection->refreshLayouts();
     found = WaylandAnswer::Answers;
     return connection;
+}
+
+void WaylandConnection::addOutput(uint32_t globalName, uint32_t version) {
+    auto output = std::make_unique<Output>();
+    output->globalName = globalName;
+    output->connection = this;
+    output->output = static_cast<wl_output*>(
+        wl_registry_bind(registry_, globalName, &wl_output_interface, std::min<uint32_t>(version, 4)));
+    wl_output_add_listener(output->output, &kOutputListener, output.get());
+    if (xdgOutputs_) {
+        output->xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputs_, output->output);
+        zxdg_output_v1_add_listener(output->xdgOutput, &kXdgOutputListener, output.get());
+    }
+    // Without done events, described at once: what it sent first is all it says.
+    if (connected_ && version < 2) output->described = true;
+    outputs_.push_back(std::move(output));
+    if (connected_ && version < 2) refreshLayouts();
 }
 
 WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {}
@@ -176,8 +201,12 @@ WaylandConnection::~WaylandConnection() {
 
 void WaylandConnection::refreshLayouts() {
     layouts_.clear();
-    for (const auto& output : outputs_)
+    listed_.clear();
+    for (const auto& output : outputs_) {
+        if (!output->described) continue;
         layouts_.push_back(output->logicalGiven ? output->layout : withLogicalSize(output->layout));
+        listed_.push_back(output.get());
+    }
 }
 
 uint32_t WaylandConnection::globalVersion(const std::string& interface) const {
@@ -194,7 +223,11 @@ void* WaylandConnection::bind(const wl_interface* interface, uint32_t version) {
 }
 
 wl_output* WaylandConnection::output(size_t index) const {
-    return index < outputs_.size() ? outputs_[index]->output : nullptr;
+    return index < listed_.size() ? listed_[index]->output : nullptr;
+}
+
+uint32_t WaylandConnection::outputId(size_t index) const {
+    return index < listed_.size() ? listed_[index]->globalName : 0;
 }
 
 // One read with a timeout, the libwayland way for a program that waits on the display alone: events already

@@ -38,10 +38,14 @@ public:
     // Binds the first global of the interface at min(offered, version); nullptr when it is not offered.
     void* bind(const wl_interface* interface, uint32_t version);
 
-    // Outputs as the compositor describes them (logical place and size from xdg-output where offered).
+    // Outputs as the compositor describes them (logical place and size from xdg-output where offered). The
+    // list follows the compositor while events are dispatched: an output plugged in joins it once described,
+    // one unplugged leaves it, and a change of mode, scale or place shows.
     const std::vector<OutputLayout>& outputs() const { return layouts_; }
     // The wl_output of outputs()[index].
     wl_output* output(size_t index) const;
+    // What names outputs()[index] for as long as it is plugged in (its global's name).
+    uint32_t outputId(size_t index) const;
 
     // Sends what is queued, then reads and dispatches events until done() holds or the deadline passes.
     // False on the deadline, when the connection is lost, or once wakeFd (when not -1) is readable.
@@ -67,6 +71,7 @@ private:
     explicit WaylandConnection(wl_display* display);
     // -1 lost, 0 the timeout, 1 events read, 2 woken by wakeFd.
     int dispatchOnce(int timeoutMs, int wakeFd = -1);
+    void addOutput(uint32_t globalName, uint32_t version);
     void refreshLayouts();
 
     wl_display* display_;
@@ -75,6 +80,8 @@ private:
     std::vector<Global> globals_;
     std::vector<std::unique_ptr<Output>> outputs_;
     std::vector<OutputLayout> layouts_;
+    std::vector<const Output*> listed_; // the outputs behind layouts_, in its order
+    bool connected_ = false;            // the first description is complete: later outputs are plugged in
     bool lost_ = false;
     bool woken_ = false;
 

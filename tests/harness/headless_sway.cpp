@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -9,9 +11,12 @@
 #include <glob.h>
 #include <linux/input-event-codes.h>
 #include <pwd.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
 
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 #include "tests/harness/poll.h"
@@ -56,27 +61,145 @@ std::optional<Image> readPpm(const std::string& bytes) {
 
 } // namespace
 
+// The desktop's keyboard: a client of sway's own with a virtual keyboard on its seat, carrying the keymap
+// xkbcommon compiles for evdev's rules and the US layout (as a real keyboard's is), made once and kept, so
+// that every client sees one keyboard throughout, as on a real desktop.
+struct HeadlessSway::Keyboard {
+    wl_display* display = nullptr;
+    wl_registry* registry = nullptr;
+    wl_seat* seat = nullptr;
+    zwp_virtual_keyboard_manager_v1* manager = nullptr;
+    zwp_virtual_keyboard_v1* keyboard = nullptr;
+    xkb_context* xkb = nullptr;
+    xkb_keymap* keymap = nullptr;
+
+    explicit Keyboard(const std::string& socket);
+    ~Keyboard();
+    bool ok() const { return keyboard != nullptr; }
+    // The evdev code of the key that gives this symbol without modifiers; 0 when none does.
+    uint32_t evdevCode(const std::string& name) const;
+    bool press(uint32_t code);
+};
+
+namespace {
+
+void keyboardGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+    auto* keyboard = static_cast<HeadlessSway::Keyboard*>(data);
+    const std::string which = interface;
+    if (which == wl_seat_interface.name && !keyboard->seat)
+        keyboard->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    else if (which == zwp_virtual_keyboard_manager_v1_interface.name)
+        keyboard->manager = static_cast<zwp_virtual_keyboard_manager_v1*>(
+            wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+}
+void keyboardGlobalRemove(void*, wl_registry*, uint32_t) {}
+const wl_registry_listener kKeyboardRegistry = {keyboardGlobal, keyboardGlobalRemove};
+
+uint32_t milliseconds() {
+    return uint32_t(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
+} // namespace
+
+HeadlessSway::Keyboard::Keyboard(const std::string& socket) {
+    display = wl_display_connect(socket.c_str());
+    if (!display) return;
+    registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kKeyboardRegistry, this);
+    if (wl_display_roundtrip(display) < 0 || !seat || !manager) return;
+    xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
+    keymap = xkb ? xkb_keymap_new_from_names(xkb, &names, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
+    if (!keymap) return;
+    char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+    if (!text) return;
+    const size_t size = std::strlen(text) + 1;
+    const int fd = memfd_create("mirevo-test-keymap", MFD_CLOEXEC);
+    const bool written = fd >= 0 && ::write(fd, text, size) == ssize_t(size);
+    std::free(text);
+    if (written) {
+        auto* made = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(manager, seat);
+        zwp_virtual_keyboard_v1_keymap(made, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, uint32_t(size));
+        if (wl_display_roundtrip(display) >= 0) keyboard = made;
+    }
+    if (fd >= 0) ::close(fd);
+}
+
+HeadlessSway::Keyboard::~Keyboard() {
+    if (keyboard) zwp_virtual_keyboard_v1_destroy(keyboard);
+    if (manager) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(manager));
+    if (seat) wl_seat_destroy(seat);
+    if (registry) wl_registry_destroy(registry);
+    if (display) {
+        wl_display_roundtrip(display);
+        wl_display_disconnect(display);
+    }
+    if (keymap) xkb_keymap_unref(keymap);
+    if (xkb) xkb_context_unref(xkb);
+}
+
+uint32_t HeadlessSway::Keyboard::evdevCode(const std::string& name) const {
+    const xkb_keysym_t wanted = xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS);
+    if (wanted == XKB_KEY_NoSymbol || !keymap) return 0;
+    for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap); code <= xkb_keymap_max_keycode(keymap); ++code) {
+        const xkb_keysym_t* symbols = nullptr;
+        const int count = xkb_keymap_key_get_syms_by_level(keymap, code, 0, 0, &symbols);
+        // xkb's key codes are evdev's plus 8.
+        if (count == 1 && symbols[0] == wanted && code > 8) return code - 8;
+    }
+    return 0;
+}
+
+bool HeadlessSway::Keyboard::press(uint32_t code) {
+    // Each change answered before the next, as a hand's would be.
+    zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), code, WL_KEYBOARD_KEY_STATE_PRESSED);
+    if (wl_display_roundtrip(display) < 0) return false;
+    zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), code, WL_KEYBOARD_KEY_STATE_RELEASED);
+    return wl_display_roundtrip(display) >= 0;
+}
+
 std::vector<SwayOutput> twoOutputs() {
     return {{800, 600, 0, 0, {255, 0, 0}}, {640, 480, 800, 0, {0, 255, 0}}};
 }
 
 std::string HeadlessSway::unavailableReason() {
-    for (const char* program : {"/usr/bin/sway", "/usr/bin/swaybg", "/usr/bin/grim", "/usr/bin/wtype"})
+    for (const char* program : {"/usr/bin/sway", "/usr/bin/swaybg", "/usr/bin/grim"})
         if (access(program, X_OK) != 0)
-            return std::string(program) + " is not installed (apt-get install sway swaybg grim wtype)";
+            return std::string(program) + " is not installed (apt-get install sway swaybg grim)";
     if (!swayUser()) return "running as root without a user nobody and setpriv to run sway as";
     return {};
 }
 
 HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move(outputs)) {
+    start(nullptr);
+}
+
+HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs, const HeadlessSway& host)
+    : outputs_(std::move(outputs)), host_(&host) {
+    start(host_);
+}
+
+std::string HeadlessSway::outputName(size_t i) const {
+    return (host_ ? "WL-" : "HEADLESS-") + std::to_string(i + 1);
+}
+
+bool HeadlessSway::unplug(const std::string& output) const {
+    // wlroots titles its outputs' windows so.
+    return host_ && host_->command("[title=\"^wlroots - " + output + "$\"] kill");
+}
+
+void HeadlessSway::start(const HeadlessSway* host) {
     const auto user = swayUser();
     if (!user || folder_.path().empty() || !unavailableReason().empty()) return;
+    if (host && (!host->ok() || !host->command("for_window [app_id=\"^wlroots$\"] floating enable"))) return;
     std::ostringstream config;
     // No borders or title bars: a window moved to (x, y) has its content there.
     config << "xwayland disable\ndefault_border none\ndefault_floating_border none\nfocus_follows_mouse no\n";
     for (size_t i = 0; i < outputs_.size(); ++i) {
         const SwayOutput& o = outputs_[i];
-        config << "output HEADLESS-" << i + 1 << " mode " << o.width << "x" << o.height << " position " << o.x
+        config << "output " << outputName(i) << " mode " << o.width << "x" << o.height << " position " << o.x
                << " " << o.y << " scale " << o.scale << " transform " << o.transform << " bg "
                << (o.picture.empty() ? hex(o.colour) + " solid_color" : o.picture + " stretch") << "\n";
     }
@@ -95,10 +218,11 @@ HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move
                   {"HOME", folder_.path()},
                   {"XDG_RUNTIME_DIR", folder_.path()},
                   {"XDG_CONFIG_HOME", folder_.path()},
-                  {"WLR_BACKENDS", "headless"},
+                  {"WLR_BACKENDS", host ? "wayland" : "headless"},
                   {"WLR_RENDERER", "pixman"},
                   {"WLR_HEADLESS_OUTPUTS", std::to_string(outputs_.size())},
-                  {"WAYLAND_DISPLAY", std::nullopt},
+                  {"WLR_WL_OUTPUTS", std::to_string(outputs_.size())},
+                  {"WAYLAND_DISPLAY", host ? std::optional<std::string>(host->socket()) : std::nullopt},
                   {"DISPLAY", std::nullopt},
                   {"SWAYSOCK", std::nullopt}});
     // Ready once every output shows its own colour (swaybg has drawn) in the middle of its place.
@@ -118,9 +242,13 @@ HeadlessSway::HeadlessSway(std::vector<SwayOutput> outputs) : outputs_(std::move
         }
         return true;
     }) && sway_->running();
+    if (!ready_) return;
+    keyboard_ = std::make_unique<Keyboard>(socket_);
+    ready_ = keyboard_->ok();
 }
 
 HeadlessSway::~HeadlessSway() {
+    keyboard_.reset();
     if (sway_) sway_->terminate();
 }
 
@@ -144,8 +272,9 @@ std::optional<Image> HeadlessSway::screenshot(const std::string& output) const {
 }
 
 bool HeadlessSway::pressKey(const std::string& key) const {
-    ChildProcess wtype({"/usr/bin/wtype", "-k", key}, {{"WAYLAND_DISPLAY", socket_}, {"DISPLAY", std::nullopt}});
-    return wtype.waitExit(20s) == 0;
+    if (!keyboard_ || !keyboard_->ok()) return false;
+    const uint32_t code = keyboard_->evdevCode(key);
+    return code != 0 && keyboard_->press(code);
 }
 
 namespace {

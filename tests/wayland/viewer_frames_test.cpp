@@ -3,6 +3,7 @@
 // viewer still ends at once when stopped or when the compositor goes.
 #include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
 #include <memory>
 #include <string>
 
@@ -19,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 
 long commitsOn(const std::string& said, int output) {
-    const std::string line = "commit " + std::to_string(output) + "\n";
+    const std::string line = "commit " + std::to_string(output) + " ";
     long count = 0;
     for (auto at = said.find(line); at != std::string::npos; at = said.find(line, at + 1))
         ++count;
@@ -29,8 +30,11 @@ long commitsOn(const std::string& said, int output) {
 class ViewerOnWithholdingCompositor : public ::testing::Test {
 protected:
     void SetUp() override {
-        compositor = std::make_unique<ChildProcess>(std::vector<std::string>{MIREVO_WITHHOLDING_COMPOSITOR, "wayland-withholding"},
-                                                    std::map<std::string, std::optional<std::string>>{{"XDG_RUNTIME_DIR", runtime.path()}});
+        // Two outputs, the first never answered.
+        ASSERT_EQ(::mkfifo((runtime / "commands").c_str(), 0600), 0);
+        compositor = std::make_unique<ChildProcess>(
+            std::vector<std::string>{MIREVO_RECORDING_COMPOSITOR, "wayland-withholding", runtime / "commands", "2", "0"},
+            std::map<std::string, std::optional<std::string>>{{"XDG_RUNTIME_DIR", runtime.path()}});
         ASSERT_TRUE(pollUntil(10s, [&] { return compositor->output() == "ready\n" || !compositor->running(); }) &&
                     compositor->running()) << compositor->errors();
         viewer = std::make_unique<ChildProcess>(

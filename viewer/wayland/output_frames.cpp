@@ -13,6 +13,11 @@ std::chrono::milliseconds wholeMilliseconds(double seconds) {
 
 } // namespace
 
+size_t OutputFrames::add() {
+    entries_.push_back(Entry{});
+    return entries_.size() - 1;
+}
+
 bool OutputFrames::anyDrawable() const {
     for (size_t i = 0; i < count(); ++i)
         if (drawable(i)) return true;

@@ -16,21 +16,33 @@ class OutputFrames {
 public:
     static constexpr int kUnansweredFrames = 2;
 
-    explicit OutputFrames(size_t outputs) : held_(outputs, false), unanswered_(outputs, 0) {}
+    // Outputs that may be drawn on at once.
+    explicit OutputFrames(size_t outputs = 0) : entries_(outputs, Entry{true}) {}
 
-    size_t count() const { return held_.size(); }
-    // Output i may have its next frame drawn: none is held for it.
-    bool drawable(size_t i) const { return !held_[i]; }
+    size_t count() const { return entries_.size(); }
+    // An output plugged in: not drawn on until ready (its surface placed and sized); its index.
+    size_t add();
+    // An output unplugged: those after it move down by one.
+    void remove(size_t i) { entries_.erase(entries_.begin() + long(i)); }
+    void setReady(size_t i) { entries_[i].ready = true; }
+    // Output i's held frame is of a size that is no more: it is drawn again rather than committed.
+    void discard(size_t i) { entries_[i].held = false; }
+
+    // Output i may have its next frame drawn: it is ready and none is held for it.
+    bool drawable(size_t i) const { return entries_[i].ready && !entries_[i].held; }
     // A frame was drawn for output i and is held until it may be committed.
-    void drawn(size_t i) { held_[i] = true; }
+    void drawn(size_t i) { entries_[i].held = true; }
     // Output i's held frame is to be committed now.
-    bool showable(size_t i) const { return held_[i] && unanswered_[i] < kUnansweredFrames; }
+    bool showable(size_t i) const { return entries_[i].held && entries_[i].unanswered < kUnansweredFrames; }
     // A frame was committed to output i with a callback asked for it (its held one, or any other).
-    void committed(size_t i) { held_[i] = false, ++unanswered_[i]; }
+    void committed(size_t i) { entries_[i].held = false, ++entries_[i].unanswered; }
     // The compositor answered a frame callback of output i's.
     void callbackCame(size_t i) {
-        if (unanswered_[i] > 0) --unanswered_[i];
+        if (entries_[i].unanswered > 0) --entries_[i].unanswered;
     }
+    // Frames of the floor shown on output i, as the frame loop counts them.
+    void countShown(size_t i) { ++entries_[i].shown; }
+    unsigned long shown(size_t i) const { return entries_[i].shown; }
 
     bool anyDrawable() const;
     bool anyShowable() const;
@@ -43,8 +55,12 @@ public:
     std::chrono::milliseconds wait(double secondsUntilPacerDue, std::chrono::milliseconds idle) const;
 
 private:
-    std::vector<bool> held_;
-    std::vector<int> unanswered_;
+    struct Entry {
+        bool ready = false, held = false;
+        int unanswered = 0;
+        unsigned long shown = 0;
+    };
+    std::vector<Entry> entries_;
 };
 
 } // namespace mirevo::viewer

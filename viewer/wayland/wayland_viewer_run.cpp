@@ -56,17 +56,6 @@ private:
     bool lost_ = false;
 };
 
-// Black on every surface, while the snapshot loads.
-void clearAll(WaylandViewerSurfaces& surfaces) {
-    for (size_t i = 0; i < surfaces.count(); ++i) {
-        int width = 0, height = 0;
-        surfaces.makeCurrent(i, width, height);
-        setViewport(width, height);
-        clearScreen();
-        surfaces.swap(i);
-    }
-}
-
 } // namespace
 
 int runWaylandViewer() {
@@ -86,8 +75,8 @@ int runWaylandViewer() {
         return 0;
     }
     trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
+    trace.mark("egl-config", surfaces->configDescription());
     snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
-    clearAll(*surfaces);
     Answer answer(*surfaces, keys);
 
     {
@@ -100,6 +89,8 @@ int runWaylandViewer() {
         if (running) {
             PreparedSnapshot prepared = snapshot.take();
             InitScene(width, height, texture, snapshot.path(), prepared, [&] { return answer(0ms); });
+            // Full screen on every output: as the hack does, no per-pixel work that changes nothing.
+            drawLean();
             running = answer(0ms);
         }
         if (!running) trace.mark("quit-while-loading");
@@ -108,17 +99,17 @@ int runWaylandViewer() {
         FramePacer pacer(surfaces->refreshRate());
         FrameClock clock(1000000000u, nanoseconds());
         unsigned long frames = 0;
-        std::vector<unsigned long> shown(surfaces->count(), 0);
         bool floorShown = false;
         OutputFrames& outputs = surfaces->frames();
         const auto commit = [&](size_t i) {
             surfaces->swap(i);
-            ++shown[i];
+            outputs.countShown(i);
             // The floor is up once every output has shown it.
-            if (!floorShown && std::find(shown.begin(), shown.end(), 0ul) == shown.end()) {
-                floorShown = true;
-                trace.mark("first-frame");
-            }
+            if (floorShown) return;
+            for (size_t o = 0; o < outputs.count(); ++o)
+                if (outputs.shown(o) == 0) return;
+            floorShown = true;
+            trace.mark("first-frame");
         };
         while (running) {
             const auto wait = outputs.wait(pacer.secondsUntilDue(seconds(nanoseconds())), kIdleWait);
@@ -141,7 +132,7 @@ int runWaylandViewer() {
                 surfaces->makeCurrent(i, width, height);
                 resizeScene(width, height);
                 DrawScene(pose, texture);
-                outputs.drawn(i);
+                surfaces->drawn(i, pose);
                 if (outputs.showable(i)) commit(i);
             }
             const bool wasPacing = pacer.pacing();
@@ -151,8 +142,8 @@ int runWaylandViewer() {
         }
         if (trace.on()) {
             std::string perOutput;
-            for (unsigned long n : shown)
-                perOutput += " " + std::to_string(n);
+            for (size_t i = 0; i < outputs.count(); ++i)
+                perOutput += " " + std::to_string(outputs.shown(i));
             trace.mark("frames", std::to_string(frames) + perOutput);
         }
         if (answer.lost()) std::fprintf(stderr, "Mirevo.dll: the Wayland compositor went away or closed the floor\n");

@@ -5,17 +5,19 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <wayland-client.h>
 #include <wayland-egl.h>
-#include <xkbcommon/xkbcommon.h>
 
-#include "common/posix/posix_stop_signals.h"
-#include "common/posix/unique_fd.h"
 #include "common/program_names.h"
+#include "common/posix/posix_stop_signals.h"
 #include "common/wayland/wayland_connection.h"
-#include "viewer/scene/key_state.h"
+#include "viewer/scene/gl_scene.h"
+#include "viewer/scene/trace.h"
+#include "viewer/wayland/egl_config_choice.h"
+#include "viewer/wayland/floor_damage.h"
+#include "viewer/wayland/surface_buffer.h"
+#include "viewer/wayland/wayland_viewer_input.h"
+#include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -23,30 +25,36 @@ namespace mirevo::viewer {
 
 namespace {
 
-constexpr int kEscapeKeyCode = 1; // evdev's KEY_ESC, for a keyboard without a keymap we can read
+using namespace std::chrono_literals;
+
+// How long a compositor that closed a surface has to say that its output went (the surface then goes with
+// it) before the close is taken as the end of the floor.
+constexpr auto kCloseSettles = 2000ms;
 
 struct Surface {
+    WaylandViewerSurfaces::State* state = nullptr;
+    uint32_t outputId = 0;
     OutputLayout output;
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr;
     xdg_surface* shellSurface = nullptr;
     xdg_toplevel* toplevel = nullptr;
+    wp_viewport* viewport = nullptr;
     wl_egl_window* window = nullptr;
     EGLSurface egl = EGL_NO_SURFACE;
     int width = 0, height = 0; // logical, as configured
     bool configured = false;
-    bool* closed = nullptr;
+    bool closed = false;
+    SurfaceBuffer buffer;           // the window's size now and how it is shown
+    SurfaceBuffer committedBuffer;  // as the compositor was last told
     std::vector<wl_callback*> frameCallbacks; // of the frames committed and not yet answered
-    OutputFrames* frames = nullptr;
-    size_t index = 0;
+    PixelRect heldFloor;                      // where the floor is in the frame drawn and not yet committed
+    std::optional<PixelRect> shownFloor;      // where it is in the last frame committed (nothing: unknown)
 
-    int pixelWidth() const { return width * std::max(1, output.scale); }
-    int pixelHeight() const { return height * std::max(1, output.scale); }
     void configure(int w, int h) {
         width = w > 0 ? w : output.logicalWidth;
         height = h > 0 ? h : output.logicalHeight;
         configured = true;
-        if (window) wl_egl_window_resize(window, pixelWidth(), pixelHeight(), 0, 0);
     }
 };
 
@@ -55,7 +63,7 @@ void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, u
     static_cast<Surface*>(data)->configure(int(width), int(height));
 }
 void layerClosed(void* data, zwlr_layer_surface_v1*) {
-    *static_cast<Surface*>(data)->closed = true;
+    static_cast<Surface*>(data)->closed = true;
 }
 const zwlr_layer_surface_v1_listener kLayerListener = {layerConfigure, layerClosed};
 
@@ -65,7 +73,7 @@ void toplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height,
     surface->width = width, surface->height = height;
 }
 void toplevelClose(void* data, xdg_toplevel*) {
-    *static_cast<Surface*>(data)->closed = true;
+    static_cast<Surface*>(data)->closed = true;
 }
 void toplevelBounds(void*, xdg_toplevel*, int32_t, int32_t) {}
 void toplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
@@ -82,172 +90,239 @@ void wmPing(void*, xdg_wm_base* base, uint32_t serial) {
 }
 const xdg_wm_base_listener kWmListener = {wmPing};
 
+void frameDone(void* data, wl_callback* callback, uint32_t);
+const wl_callback_listener kFrameListener = {frameDone};
+
+using SwapWithDamage = EGLBoolean (*)(EGLDisplay, EGLSurface, const EGLint*, EGLint);
+
+} // namespace
+
+struct WaylandViewerSurfaces::State {
+    Trace trace;
+    std::unique_ptr<WaylandConnection> connection;
+    wl_compositor* compositor = nullptr;
+    zwlr_layer_shell_v1* layerShell = nullptr;
+    xdg_wm_base* wmBase = nullptr;
+    wp_viewporter* viewporter = nullptr;
+    wl_seat* seat = nullptr;
+    std::unique_ptr<WaylandViewerInput> input;
+    EGLDisplay eglDisplay = EGL_NO_DISPLAY;
+    EGLConfig eglConfig = nullptr;
+    EGLContext context = EGL_NO_CONTEXT;
+    SwapWithDamage swapWithDamage = nullptr;
+    std::string configDescription;
+    std::vector<std::unique_ptr<Surface>> surfaces; // in frames' order
+    OutputFrames frames;
+    bool closed = false; // the compositor closed the floor: the run ends
+
+    ~State();
+    size_t indexOf(const Surface* surface) const {
+        for (size_t i = 0; i < surfaces.size(); ++i)
+            if (surfaces[i].get() == surface) return i;
+        return surfaces.size();
+    }
+    bool listed(uint32_t outputId) const {
+        for (size_t i = 0; i < connection->outputs().size(); ++i)
+            if (connection->outputId(i) == outputId) return true;
+        return false;
+    }
+    void makeSurface(size_t outputIndex);
+    void destroySurface(Surface& surface);
+    void removeSurface(size_t i);
+    bool makeDrawable(Surface& surface);
+    void followOutput(size_t i);
+    void showBlack(size_t i);
+    void reconcile();
+    void swap(size_t i);
+};
+
+namespace {
+
 void frameDone(void* data, wl_callback* callback, uint32_t) {
     auto* surface = static_cast<Surface*>(data);
     wl_callback_destroy(callback);
     auto& waiting = surface->frameCallbacks;
     waiting.erase(std::remove(waiting.begin(), waiting.end(), callback), waiting.end());
-    surface->frames->callbackCame(surface->index);
+    const size_t i = surface->state->indexOf(surface);
+    if (i < surface->state->frames.count()) surface->state->frames.callbackCame(i);
 }
-const wl_callback_listener kFrameListener = {frameDone};
 
 } // namespace
-
-struct WaylandViewerSurfaces::State {
-    KeyState* keys = nullptr;
-    std::unique_ptr<WaylandConnection> connection;
-    wl_compositor* compositor = nullptr;
-    zwlr_layer_shell_v1* layerShell = nullptr;
-    xdg_wm_base* wmBase = nullptr;
-    wl_seat* seat = nullptr;
-    wl_keyboard* keyboard = nullptr;
-    wl_pointer* pointer = nullptr;
-    xkb_context* xkb = nullptr;
-    xkb_keymap* keymap = nullptr;
-    xkb_state* xkbState = nullptr;
-    EGLDisplay eglDisplay = EGL_NO_DISPLAY;
-    EGLConfig eglConfig = nullptr;
-    EGLContext context = EGL_NO_CONTEXT;
-    std::vector<std::unique_ptr<Surface>> surfaces;
-    OutputFrames frames{0};
-    bool closed = false;
-
-    ~State();
-    void key(uint32_t key, bool pressed);
-};
-
-namespace {
-
-void keymapEvent(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
-    auto* state = static_cast<WaylandViewerSurfaces::State*>(data);
-    UniqueFd owned(fd);
-    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || !state->xkb) return;
-    void* text = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, owned.get(), 0);
-    if (text == MAP_FAILED) return;
-    const char* keymapText = static_cast<const char*>(text);
-    xkb_keymap* keymap = xkb_keymap_new_from_buffer(state->xkb, keymapText, strnlen(keymapText, size),
-                                                    XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    ::munmap(text, size);
-    if (!keymap) return;
-    if (state->xkbState) xkb_state_unref(state->xkbState);
-    if (state->keymap) xkb_keymap_unref(state->keymap);
-    state->keymap = keymap;
-    state->xkbState = xkb_state_new(keymap);
-}
-// Keys already down when the keyboard comes to a surface count as pressed: a keyboard plugged in (or a
-// virtual one made) while the floor shows may bring its first press only this way.
-void keyboardEnter(void* data, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys) {
-    auto* state = static_cast<WaylandViewerSurfaces::State*>(data);
-    const auto* key = static_cast<const uint32_t*>(keys->data);
-    for (size_t i = 0; i < keys->size / sizeof(uint32_t); ++i)
-        state->key(key[i], true);
-}
-void keyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
-void keyEvent(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t pressed) {
-    static_cast<WaylandViewerSurfaces::State*>(data)->key(key, pressed == WL_KEYBOARD_KEY_STATE_PRESSED);
-}
-void modifiersEvent(void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked,
-                    uint32_t group) {
-    auto* state = static_cast<WaylandViewerSurfaces::State*>(data);
-    if (state->xkbState) xkb_state_update_mask(state->xkbState, depressed, latched, locked, 0, 0, group);
-}
-void repeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
-const wl_keyboard_listener kKeyboardListener = {keymapEvent, keyboardEnter, keyboardLeave, keyEvent, modifiersEvent,
-                                                repeatInfo};
-
-// The cursor is hidden over every surface; the pointer's moves and buttons do nothing.
-void pointerEnter(void*, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t, wl_fixed_t) {
-    wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);
-}
-void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
-void pointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t, wl_fixed_t) {}
-void pointerButton(void*, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t) {}
-void pointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
-void pointerFrame(void*, wl_pointer*) {}
-void pointerAxisSource(void*, wl_pointer*, uint32_t) {}
-void pointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
-void pointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
-void pointerAxisValue120(void*, wl_pointer*, uint32_t, int32_t) {}
-const wl_pointer_listener kPointerListener = {pointerEnter,        pointerLeave,       pointerMotion,
-                                              pointerButton,       pointerAxis,        pointerFrame,
-                                              pointerAxisSource,   pointerAxisStop,    pointerAxisDiscrete,
-                                              pointerAxisValue120};
-
-// Keyboards and pointers come and go (a device unplugged, a virtual one made by a program): each one is
-// taken when the seat has it and given back when it goes, so that the next one is heard.
-void seatCapabilities(void* data, wl_seat* seat, uint32_t capabilities) {
-    auto* state = static_cast<WaylandViewerSurfaces::State*>(data);
-    const bool keyboard = capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
-    if (keyboard && !state->keyboard) {
-        state->keyboard = wl_seat_get_keyboard(seat);
-        wl_keyboard_add_listener(state->keyboard, &kKeyboardListener, state);
-    } else if (!keyboard && state->keyboard) {
-        wl_keyboard_release(state->keyboard);
-        state->keyboard = nullptr;
-    }
-    const bool pointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
-    if (pointer && !state->pointer) {
-        state->pointer = wl_seat_get_pointer(seat);
-        wl_pointer_add_listener(state->pointer, &kPointerListener, state);
-    } else if (!pointer && state->pointer) {
-        wl_pointer_release(state->pointer);
-        state->pointer = nullptr;
-    }
-}
-void seatName(void*, wl_seat*, const char*) {}
-const wl_seat_listener kSeatListener = {seatCapabilities, seatName};
-
-} // namespace
-
-void WaylandViewerSurfaces::State::key(uint32_t code, bool pressed) {
-    int32_t keyCode = -1;
-    if (xkbState) {
-        const xkb_keysym_t symbol = xkb_state_key_get_one_sym(xkbState, code + 8);
-        if (symbol == XKB_KEY_Escape)
-            keyCode = KeyState::kEscape;
-        else if (symbol < 256)
-            keyCode = int32_t(symbol);
-    } else if (code == kEscapeKeyCode) {
-        keyCode = KeyState::kEscape;
-    }
-    if (keyCode < 0) return;
-    if (pressed)
-        keys->press(keyCode);
-    else
-        keys->release(keyCode);
-}
 
 WaylandViewerSurfaces::State::~State() {
+    if (eglDisplay != EGL_NO_DISPLAY) eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    for (auto& s : surfaces)
+        destroySurface(*s);
+    surfaces.clear();
     if (eglDisplay != EGL_NO_DISPLAY) {
-        eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        for (auto& s : surfaces)
-            if (s->egl != EGL_NO_SURFACE) eglDestroySurface(eglDisplay, s->egl);
         if (context != EGL_NO_CONTEXT) eglDestroyContext(eglDisplay, context);
         eglTerminate(eglDisplay);
     }
-    for (auto& s : surfaces) {
-        for (wl_callback* callback : s->frameCallbacks)
-            wl_callback_destroy(callback);
-        if (s->window) wl_egl_window_destroy(s->window);
-        if (s->layer) zwlr_layer_surface_v1_destroy(s->layer);
-        if (s->toplevel) xdg_toplevel_destroy(s->toplevel);
-        if (s->shellSurface) xdg_surface_destroy(s->shellSurface);
-        if (s->surface) wl_surface_destroy(s->surface);
-    }
-    surfaces.clear();
-    if (xkbState) xkb_state_unref(xkbState);
-    if (keymap) xkb_keymap_unref(keymap);
-    if (xkb) xkb_context_unref(xkb);
-    if (keyboard) wl_keyboard_release(keyboard);
-    if (pointer) wl_pointer_release(pointer);
+    input.reset();
     if (seat) wl_seat_destroy(seat);
+    if (viewporter) wp_viewporter_destroy(viewporter);
     if (layerShell) zwlr_layer_shell_v1_destroy(layerShell);
     if (wmBase) xdg_wm_base_destroy(wmBase);
     if (compositor) wl_compositor_destroy(compositor);
     connection.reset();
 }
 
+// A surface over output outputIndex, not yet placed: reconcile() makes it drawable once the compositor has
+// sized it.
+void WaylandViewerSurfaces::State::makeSurface(size_t outputIndex) {
+    auto surface = std::make_unique<Surface>();
+    surface->state = this;
+    surface->outputId = connection->outputId(outputIndex);
+    surface->output = connection->outputs()[outputIndex];
+    wl_output* output = connection->output(outputIndex);
+    surface->surface = wl_compositor_create_surface(compositor);
+    if (viewporter) surface->viewport = wp_viewporter_get_viewport(viewporter, surface->surface);
+    if (layerShell) {
+        surface->layer = zwlr_layer_shell_v1_get_layer_surface(layerShell, surface->surface, output,
+                                                               ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "mirevo");
+        zwlr_layer_surface_v1_add_listener(surface->layer, &kLayerListener, surface.get());
+        zwlr_layer_surface_v1_set_anchor(surface->layer,
+                                         ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                             ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+        zwlr_layer_surface_v1_set_size(surface->layer, 0, 0);
+        // Over the panels' reserved strips too.
+        zwlr_layer_surface_v1_set_exclusive_zone(surface->layer, -1);
+        // Every key comes to the floor while it shows, none to the windows under it.
+        zwlr_layer_surface_v1_set_keyboard_interactivity(surface->layer,
+                                                         ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+    } else {
+        surface->shellSurface = xdg_wm_base_get_xdg_surface(wmBase, surface->surface);
+        xdg_surface_add_listener(surface->shellSurface, &kShellSurfaceListener, surface.get());
+        surface->toplevel = xdg_surface_get_toplevel(surface->shellSurface);
+        xdg_toplevel_add_listener(surface->toplevel, &kToplevelListener, surface.get());
+        xdg_toplevel_set_title(surface->toplevel, kViewerWindowTitle);
+        xdg_toplevel_set_app_id(surface->toplevel, "io.github.mirevo.Mirevo");
+        xdg_toplevel_set_fullscreen(surface->toplevel, output);
+    }
+    wl_surface_commit(surface->surface);
+    surfaces.push_back(std::move(surface));
+    frames.add();
+}
+
+void WaylandViewerSurfaces::State::destroySurface(Surface& s) {
+    for (wl_callback* callback : s.frameCallbacks)
+        wl_callback_destroy(callback);
+    s.frameCallbacks.clear();
+    if (s.egl != EGL_NO_SURFACE) {
+        // Not current when it goes (EGL would keep it until it is no longer).
+        if (eglGetCurrentSurface(EGL_DRAW) == s.egl)
+            eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
+        eglDestroySurface(eglDisplay, s.egl);
+        s.egl = EGL_NO_SURFACE;
+    }
+    if (s.window) wl_egl_window_destroy(s.window);
+    if (s.viewport) wp_viewport_destroy(s.viewport);
+    if (s.layer) zwlr_layer_surface_v1_destroy(s.layer);
+    if (s.toplevel) xdg_toplevel_destroy(s.toplevel);
+    if (s.shellSurface) xdg_surface_destroy(s.shellSurface);
+    if (s.surface) wl_surface_destroy(s.surface);
+    s.window = nullptr, s.viewport = nullptr, s.layer = nullptr, s.toplevel = nullptr, s.shellSurface = nullptr,
+    s.surface = nullptr;
+}
+
+void WaylandViewerSurfaces::State::removeSurface(size_t i) {
+    trace.mark("output-gone", surfaces[i]->output.name);
+    destroySurface(*surfaces[i]);
+    surfaces.erase(surfaces.begin() + long(i));
+    frames.remove(i);
+}
+
+// Its window and EGL surface, at the buffer its output asks for.
+bool WaylandViewerSurfaces::State::makeDrawable(Surface& s) {
+    s.buffer = planSurfaceBuffer(s.width, s.height, s.output, wl_compositor_get_version(compositor) >= 3,
+                                 s.viewport != nullptr);
+    s.window = wl_egl_window_create(s.surface, s.buffer.width, s.buffer.height);
+    s.egl = s.window ? eglCreatePlatformWindowSurface(eglDisplay, eglConfig, s.window, nullptr) : EGL_NO_SURFACE;
+    if (s.egl == EGL_NO_SURFACE || !eglMakeCurrent(eglDisplay, s.egl, s.egl, context)) return false;
+    // Each swap returns at once, so that one output's surface never waits for another's: swap() asks for each
+    // frame's callback itself, and the frame loop gives a surface no more frames than the compositor shows.
+    eglSwapInterval(eglDisplay, 0);
+    return true;
+}
+
+// The surface's buffer follows its output's scale and mode and the size the compositor gave it; a frame
+// drawn for the old buffer is drawn again, and the next one shown tells the compositor the whole surface
+// changed.
+void WaylandViewerSurfaces::State::followOutput(size_t i) {
+    Surface& s = *surfaces[i];
+    const SurfaceBuffer wanted = planSurfaceBuffer(s.width, s.height, s.output,
+                                                   wl_compositor_get_version(compositor) >= 3, s.viewport != nullptr);
+    if (wanted == s.buffer) return;
+    s.buffer = wanted;
+    wl_egl_window_resize(s.window, wanted.width, wanted.height, 0, 0);
+    frames.discard(i);
+    s.shownFloor.reset();
+}
+
+// Black at once on a surface just made drawable, so that its output is covered before its first floor.
+void WaylandViewerSurfaces::State::showBlack(size_t i) {
+    Surface& s = *surfaces[i];
+    eglMakeCurrent(eglDisplay, s.egl, s.egl, context);
+    setViewport(s.buffer.width, s.buffer.height);
+    clearScreen();
+    s.heldFloor = {};
+    swap(i);
+}
+
+// After events: surfaces for outputs plugged in, none for those unplugged, buffers that follow their
+// outputs, and a close that was not an output's going ends the floor.
+void WaylandViewerSurfaces::State::reconcile() {
+    for (auto& s : surfaces)
+        if (s->closed && listed(s->outputId)) {
+            // The compositor may say that the output went after it closed the surface: ask it to answer
+            // everything it has sent so far, then look again.
+            connection->roundtrip(kCloseSettles);
+            break;
+        }
+    for (size_t i = surfaces.size(); i-- > 0;) {
+        Surface& s = *surfaces[i];
+        if (!listed(s.outputId))
+            removeSurface(i);
+        else if (s.closed)
+            closed = true;
+    }
+    const auto& outputs = connection->outputs();
+    for (size_t o = 0; o < outputs.size(); ++o) {
+        const uint32_t id = connection->outputId(o);
+        auto it = std::find_if(surfaces.begin(), surfaces.end(), [&](const auto& s) { return s->outputId == id; });
+        if (it == surfaces.end()) {
+            trace.mark("output-added", outputs[o].name);
+            makeSurface(o);
+        } else {
+            (*it)->output = outputs[o];
+        }
+    }
+    if (context == EGL_NO_CONTEXT) return; // still being opened: surfaces are made drawable then
+    for (size_t i = 0; i < surfaces.size(); ++i) {
+        Surface& s = *surfaces[i];
+        if (!s.configured) continue;
+        if (s.window) {
+            followOutput(i);
+        } else if (makeDrawable(s)) {
+            frames.setReady(i);
+            showBlack(i);
+        } else {
+            // A surface that cannot be drawn on is left uncovered rather than ending the floor elsewhere.
+            trace.mark("output-not-drawable", s.output.name);
+            s.configured = false;
+        }
+    }
+}
+
 namespace {
+
+bool hasExtension(const char* extensions, const char* name) {
+    if (!extensions) return false;
+    const size_t length = std::strlen(name);
+    for (const char* at = std::strstr(extensions, name); at; at = std::strstr(at + 1, name))
+        if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
+    return false;
+}
 
 bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
     state.eglDisplay = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, state.connection->display(), nullptr);
@@ -264,16 +339,46 @@ bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
                                  EGL_BLUE_SIZE,    8,              EGL_DEPTH_SIZE,      16,
                                  EGL_NONE};
     EGLint found = 0;
-    if (!eglChooseConfig(state.eglDisplay, attributes, &state.eglConfig, 1, &found) || found < 1) {
+    if (!eglChooseConfig(state.eglDisplay, attributes, nullptr, 0, &found) || found < 1) {
         why = "no OpenGL configuration with a depth buffer";
         return false;
     }
+    std::vector<EGLConfig> configs(size_t(found), nullptr);
+    eglChooseConfig(state.eglDisplay, attributes, configs.data(), found, &found);
+    configs.resize(size_t(std::max(0, found)));
+    std::vector<EglConfigSizes> sizes;
+    for (EGLConfig config : configs) {
+        EglConfigSizes s;
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_RED_SIZE, &s.red);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_GREEN_SIZE, &s.green);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_BLUE_SIZE, &s.blue);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_ALPHA_SIZE, &s.alpha);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_DEPTH_SIZE, &s.depth);
+        eglGetConfigAttrib(state.eglDisplay, config, EGL_STENCIL_SIZE, &s.stencil);
+        sizes.push_back(s);
+    }
+    const auto chosen = chooseEglConfig(sizes);
+    if (!chosen) {
+        why = "no OpenGL configuration with 8-bit colours and a depth buffer";
+        return false;
+    }
+    state.eglConfig = configs[*chosen];
+    const EglConfigSizes& c = sizes[*chosen];
+    state.configDescription = "rgba " + std::to_string(c.red) + std::to_string(c.green) + std::to_string(c.blue) +
+                              std::to_string(c.alpha) + " depth " + std::to_string(c.depth);
     // No profile asked for: Mesa then gives a compatibility context, where the fixed-function calls live.
     state.context = eglCreateContext(state.eglDisplay, state.eglConfig, EGL_NO_CONTEXT, nullptr);
     if (state.context == EGL_NO_CONTEXT) {
         why = "cannot create the OpenGL context";
         return false;
     }
+    // A frame's damage goes with its buffer where the driver takes it; the whole surface otherwise.
+    const char* extensions = eglQueryString(state.eglDisplay, EGL_EXTENSIONS);
+    if (hasExtension(extensions, "EGL_KHR_swap_buffers_with_damage"))
+        state.swapWithDamage = reinterpret_cast<SwapWithDamage>(eglGetProcAddress("eglSwapBuffersWithDamageKHR"));
+    else if (hasExtension(extensions, "EGL_EXT_swap_buffers_with_damage"))
+        state.swapWithDamage = reinterpret_cast<SwapWithDamage>(eglGetProcAddress("eglSwapBuffersWithDamageEXT"));
+    state.configDescription += state.swapWithDamage ? ", damage by frame" : ", damage whole";
     return true;
 }
 
@@ -285,7 +390,6 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
     std::unique_ptr<WaylandViewerSurfaces> viewer(new WaylandViewerSurfaces);
     viewer->state_ = std::make_unique<State>();
     State& state = *viewer->state_;
-    state.keys = &keys;
     state.connection = WaylandConnection::connect(limit, why);
     if (!state.connection) return nullptr;
     WaylandConnection& connection = *state.connection;
@@ -311,74 +415,39 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
         state.wmBase = static_cast<xdg_wm_base*>(connection.bind(&xdg_wm_base_interface, 2));
         xdg_wm_base_add_listener(state.wmBase, &kWmListener, nullptr);
     }
-    state.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    state.viewporter = static_cast<wp_viewporter*>(connection.bind(&wp_viewporter_interface, 1));
     state.seat = static_cast<wl_seat*>(connection.bind(&wl_seat_interface, 5));
-    if (state.seat) wl_seat_add_listener(state.seat, &kSeatListener, &state);
-    state.frames = OutputFrames(connection.outputs().size());
+    state.input = std::make_unique<WaylandViewerInput>(state.seat, keys);
 
-    for (size_t i = 0; i < connection.outputs().size(); ++i) {
-        auto surface = std::make_unique<Surface>();
-        surface->output = connection.outputs()[i];
-        surface->closed = &state.closed;
-        surface->frames = &state.frames;
-        surface->index = i;
-        surface->surface = wl_compositor_create_surface(state.compositor);
-        if (wl_compositor_get_version(state.compositor) >= 3)
-            wl_surface_set_buffer_scale(surface->surface, std::max(1, surface->output.scale));
-        if (state.layerShell) {
-            surface->layer = zwlr_layer_shell_v1_get_layer_surface(state.layerShell, surface->surface,
-                                                                   connection.output(i),
-                                                                   ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "mirevo");
-            zwlr_layer_surface_v1_add_listener(surface->layer, &kLayerListener, surface.get());
-            zwlr_layer_surface_v1_set_anchor(surface->layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |
-                                                                 ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
-                                                                 ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
-                                                                 ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-            zwlr_layer_surface_v1_set_size(surface->layer, 0, 0);
-            // Over the panels' reserved strips too.
-            zwlr_layer_surface_v1_set_exclusive_zone(surface->layer, -1);
-            zwlr_layer_surface_v1_set_keyboard_interactivity(surface->layer,
-                                                             ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
-        } else {
-            surface->shellSurface = xdg_wm_base_get_xdg_surface(state.wmBase, surface->surface);
-            xdg_surface_add_listener(surface->shellSurface, &kShellSurfaceListener, surface.get());
-            surface->toplevel = xdg_surface_get_toplevel(surface->shellSurface);
-            xdg_toplevel_add_listener(surface->toplevel, &kToplevelListener, surface.get());
-            xdg_toplevel_set_title(surface->toplevel, kViewerWindowTitle);
-            xdg_toplevel_set_app_id(surface->toplevel, "io.github.mirevo.Mirevo");
-            xdg_toplevel_set_fullscreen(surface->toplevel, connection.output(i));
-        }
-        wl_surface_commit(surface->surface);
-        state.surfaces.push_back(std::move(surface));
-    }
+    for (size_t i = 0; i < connection.outputs().size(); ++i)
+        state.makeSurface(i);
+    // From here on, outputs plugged in, unplugged or changed are followed after every dispatch.
     const bool placed = connection.dispatchUntil(deadline, [&] {
+        state.reconcile();
         if (state.closed) return true;
         return std::all_of(state.surfaces.begin(), state.surfaces.end(), [](const auto& s) { return s->configured; });
     });
-    if (!placed || state.closed) {
+    if (!placed || state.closed || state.surfaces.empty()) {
         why = connection.lost() ? "the compositor went away" : "the compositor did not place the surfaces in time";
         return nullptr;
     }
     if (!setUpEgl(state, why)) return nullptr;
-    for (auto& surface : state.surfaces) {
-        surface->window = wl_egl_window_create(surface->surface, surface->pixelWidth(), surface->pixelHeight());
-        surface->egl = surface->window ? eglCreatePlatformWindowSurface(state.eglDisplay, state.eglConfig,
-                                                                        surface->window, nullptr)
-                                       : EGL_NO_SURFACE;
-        if (surface->egl == EGL_NO_SURFACE ||
-            !eglMakeCurrent(state.eglDisplay, surface->egl, surface->egl, state.context)) {
+    for (size_t i = 0; i < state.surfaces.size(); ++i) {
+        if (!state.makeDrawable(*state.surfaces[i])) {
             why = "cannot draw on a surface";
             return nullptr;
         }
-        // Each swap returns at once, so that one output's surface never waits for another's: swap() asks for
-        // each frame's callback itself, and the frame loop gives a surface no more frames than the
-        // compositor shows.
-        eglSwapInterval(state.eglDisplay, 0);
+        state.frames.setReady(i);
+        state.showBlack(i);
     }
     return viewer;
 }
 
 WaylandViewerSurfaces::~WaylandViewerSurfaces() = default;
+
+const std::string& WaylandViewerSurfaces::configDescription() const {
+    return state_->configDescription;
+}
 
 size_t WaylandViewerSurfaces::count() const {
     return state_->surfaces.size();
@@ -387,16 +456,56 @@ size_t WaylandViewerSurfaces::count() const {
 void WaylandViewerSurfaces::makeCurrent(size_t i, int& width, int& height) {
     Surface& surface = *state_->surfaces[i];
     eglMakeCurrent(state_->eglDisplay, surface.egl, surface.egl, state_->context);
-    width = surface.pixelWidth(), height = surface.pixelHeight();
+    width = surface.buffer.width, height = surface.buffer.height;
 }
 
-void WaylandViewerSurfaces::swap(size_t i) {
+void WaylandViewerSurfaces::drawn(size_t i, const FramePose& pose) {
     Surface& surface = *state_->surfaces[i];
+    surface.heldFloor = floorBounds(pose, surface.buffer.width, surface.buffer.height);
+    state_->frames.drawn(i);
+}
+
+void WaylandViewerSurfaces::State::swap(size_t i) {
+    State& state = *this;
+    Surface& surface = *state.surfaces[i];
+    if (surface.buffer != surface.committedBuffer) {
+        // With the first buffer of the new size, in the same commit: how it is shown and what of it is opaque
+        // (all of it: the compositor need draw nothing under it, nor blend it).
+        const SurfaceBuffer& b = surface.buffer;
+        if (wl_compositor_get_version(state.compositor) >= 3) wl_surface_set_buffer_scale(surface.surface, b.scale);
+        if (surface.viewport) {
+            const int width = b.viewport ? surface.width : -1, height = b.viewport ? surface.height : -1;
+            wp_viewport_set_destination(surface.viewport, width, height);
+        }
+        wl_region* opaque = wl_compositor_create_region(state.compositor);
+        wl_region_add(opaque, 0, 0, surface.width, surface.height);
+        wl_surface_set_opaque_region(surface.surface, opaque);
+        wl_region_destroy(opaque);
+        surface.committedBuffer = b;
+        surface.shownFloor.reset();
+        state.trace.mark("surface", surface.output.name + " " + std::to_string(b.width) + "x" +
+                                        std::to_string(b.height) + " scale " + std::to_string(b.scale) +
+                                        (b.viewport ? " viewport" : ""));
+    }
     // Asked before the swap, whose commit carries the request.
     surface.frameCallbacks.push_back(wl_surface_frame(surface.surface));
     wl_callback_add_listener(surface.frameCallbacks.back(), &kFrameListener, &surface);
-    state_->frames.committed(i);
-    eglSwapBuffers(state_->eglDisplay, surface.egl);
+    state.frames.committed(i);
+    if (state.swapWithDamage) {
+        const auto damage = frameDamage(surface.heldFloor, surface.shownFloor, surface.buffer.width,
+                                        surface.buffer.height);
+        std::vector<EGLint> rects;
+        for (const PixelRect& r : damage)
+            rects.insert(rects.end(), {r.x, r.y, r.width, r.height});
+        state.swapWithDamage(state.eglDisplay, surface.egl, rects.data(), EGLint(damage.size()));
+    } else {
+        eglSwapBuffers(state.eglDisplay, surface.egl);
+    }
+    surface.shownFloor = surface.heldFloor;
+}
+
+void WaylandViewerSurfaces::swap(size_t i) {
+    state_->swap(i);
 }
 
 OutputFrames& WaylandViewerSurfaces::frames() {
@@ -411,7 +520,10 @@ double WaylandViewerSurfaces::refreshRate() const {
 }
 
 bool WaylandViewerSurfaces::dispatch(std::chrono::milliseconds timeout) {
-    return state_->connection->dispatchFor(timeout, stopSignalFd()) && !state_->closed;
+    State& state = *state_;
+    if (!state.connection->dispatchFor(timeout, stopSignalFd())) return false;
+    state.reconcile();
+    return !state.closed && !state.connection->lost();
 }
 
 } // namespace mirevo::viewer
