@@ -1,4 +1,6 @@
-// mirevo-idle: starts the Mirevo screen saver when the user is idle, and stays out of the way of video.
+// mirevo-idle: starts the Mirevo screen saver when the user is idle, and stays out of the way of video. The
+// wiring: the idle source is opened, the daemon built over it, then the source started with the daemon's
+// events, then the bus.
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -9,18 +11,18 @@
 #include <unistd.h>
 
 #include "common/posix/paths.h"
+#include "common/qt/qt_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/user_folders.h"
-#include "idle/autostart_entry.h"
-#include "idle/idle_command_line.h"
-#include "idle/idle_daemon.h"
-#include "idle/idle_source_factory.h"
-#include "idle/idle_timeout.h"
-#include "idle/posix_session_starter.h"
-#include "idle/qt_idle_bus.h"
-#include "idle/qt_idle_status.h"
-#include "idle/saver_location.h"
-#include "common/qt/qt_stop_signals.h"
+#include "idle/bus/qt_idle_bus.h"
+#include "idle/bus/qt_idle_status.h"
+#include "idle/daemon/autostart_entry.h"
+#include "idle/daemon/idle_command_line.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/daemon/idle_timeout.h"
+#include "idle/daemon/saver_location.h"
+#include "idle/session/posix_session_starter.h"
+#include "idle/sources/idle_source_factory.h"
 
 namespace {
 
@@ -62,57 +64,51 @@ int status() {
 }
 
 int watch(const IdleOptions& options, const std::string& saverProgram) {
+    const std::string address = environmentSessionBus();
+    IdleSourceRequest request;
+    request.timeoutSeconds = requestedTimeoutSeconds(options);
+    request.busAddress = address;
+    auto opened = openSessionIdleSource(request);
+    if (!opened) {
+        printLine(stderr, opened.reason());
+        return 1;
+    }
+    IdleSource& source = *opened->source;
+    PosixSessionStarter starter(saverProgram);
+    IdleDaemon daemon(source, starter, [] { return IdleDaemon::Clock::now(); });
+    daemon.setSourceName(opened->name);
+    daemon.onLog([](const std::string& line) { printLine(stderr, line); });
+
     int exitCode = 0;
+    starter.listen([&] { daemon.sessionEnded(); });
+    source.start({[&] { daemon.serverSaverOn(); }, [&] { daemon.serverSaverOff(); },
+                  [&](const std::string& line) {
+                      printLine(stderr, line);
+                      exitCode = 1;
+                      QCoreApplication::exit(1);
+                  }});
+
     bool stopped = false;
-    std::unique_ptr<IdleDaemon> daemon;
-    std::unique_ptr<QtIdleBus> bus; // goes before the daemon it calls
-    PosixSessionStarter starter(saverProgram, [&] { daemon->sessionEnded(); });
     QEventLoop firstTry;
     QtStopSignals stop([&] {
         stopped = true;
         firstTry.quit();
         QCoreApplication::exit(0);
     });
-
-    const std::string address = environmentSessionBus();
-    IdleSourceRequest request;
-    // A source may speak while it is being opened, before the daemon is there to hear it.
-    request.events = {[&] {
-                          if (daemon) daemon->serverSaverOn();
-                      },
-                      [&] {
-                          if (daemon) daemon->serverSaverOff();
-                      },
-                      [&](const std::string& line) {
-                          printLine(stderr, line);
-                          exitCode = 1;
-                          QCoreApplication::exit(1);
-                      }};
-    request.timeoutSeconds = requestedTimeoutSeconds(options);
-    request.busAddress = address;
-    auto opened = openSessionIdleSource(std::move(request));
-    if (!opened) {
-        printLine(stderr, opened.reason());
-        return 1;
-    }
-    IdleSource& source = *opened->source;
-    daemon = std::make_unique<IdleDaemon>(source, starter, [] { return IdleDaemon::Clock::now(); });
-    daemon->setSourceName(opened->name);
-    daemon->onLog([](const std::string& line) { printLine(stderr, line); });
-
     // The sessions it starts find no bus either, rather than start one.
     forbidSessionBusAutolaunch();
+    std::optional<QtIdleBus> bus;
     if (address.empty()) {
         printLine(stderr, std::string("mirevo-idle: no D-Bus session bus; players can still hold the screen "
                                       "saver off through the ") +
                               (opened->wayland ? "compositor" : "X server") + ", but not over D-Bus");
     } else {
-        bus = std::make_unique<QtIdleBus>(
-            address, *daemon, [&] { return source.timeoutSeconds(); },
+        bus.emplace(
+            address, daemon, [&] { return source.timeoutSeconds(); },
             [](const std::string& line) { printLine(stderr, line); }, QtIdleBus::Timing{});
-        daemon->onActiveChanged([&](bool active) { bus->activeChanged(active); });
+        daemon.onActiveChanged([&](bool active) { bus->activeChanged(active); });
         // The first try ends within its deadline, before the idle time is reported.
-        QObject::connect(bus.get(), &QtIdleBus::stateChanged, &firstTry, &QEventLoop::quit);
+        QObject::connect(&*bus, &QtIdleBus::stateChanged, &firstTry, &QEventLoop::quit);
         bus->start();
         if (bus->state() == QtIdleBus::State::Connecting) firstTry.exec();
         if (stopped) return 0;
@@ -124,8 +120,6 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
     printLine(stdout, timeoutLine(source.timeoutSeconds(), origin));
 
     const int loopCode = QCoreApplication::exec();
-    daemon->onActiveChanged(nullptr);
-    daemon->onLog(nullptr);
     return exitCode ? exitCode : loopCode;
 }
 

@@ -19,10 +19,10 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
-#include "idle/idle_bus_names.h"
-#include "idle/idle_daemon.h"
-#include "idle/qt_idle_bus.h"
-#include "idle/qt_idle_status.h"
+#include "idle/bus/idle_bus_names.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/bus/qt_idle_bus.h"
+#include "idle/bus/qt_idle_status.h"
 #include "common/posix/unique_fd.h"
 #include "tests/harness/dbus_session.h"
 #include "tests/harness/poll.h"
@@ -345,7 +345,7 @@ TEST_F(IdleBus, ABusThatDoesNotAnswerIsLeftAfterTheDeadlineInOneLineAndTriedAgai
 
 // The interface file installed for others to read says what the service answers, no more and no less.
 TEST_F(IdleBus, ServesWhatItsInterfaceFileSays) {
-    QFile file(QStringLiteral(MIREVO_SOURCE_DIR "/idle/io.github.mirevo.Idle.xml"));
+    QFile file(QStringLiteral(MIREVO_SOURCE_DIR "/idle/bus/io.github.mirevo.Idle.xml"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const auto promised = interfacesIn(QString::fromUtf8(file.readAll()));
     ASSERT_EQ(promised.size(), 2u);

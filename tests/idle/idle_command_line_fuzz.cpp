@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "idle/autostart_entry.h"
-#include "idle/idle_command_line.h"
+#include "idle/daemon/autostart_entry.h"
+#include "idle/daemon/idle_command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace mirevo;

@@ -7,14 +7,15 @@
 #include <sys/stat.h>
 
 #include "common/session_bus.h"
-#include "idle/autostart_entry.h"
-#include "idle/idle_command_line.h"
-#include "idle/idle_daemon.h"
-#include "idle/idle_source_choice.h"
-#include "idle/idle_status.h"
-#include "idle/idle_timeout.h"
+#include "idle/daemon/autostart_entry.h"
+#include "idle/daemon/idle_command_line.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/sources/idle_source_choice.h"
+#include "idle/daemon/idle_status.h"
+#include "idle/daemon/idle_timeout.h"
 #include "idle/printable_text.h"
-#include "idle/saver_location.h"
+#include "idle/daemon/saver_location.h"
+#include "idle/sources/idle_watch.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/idle/fake_idle.h"
@@ -335,6 +336,48 @@ TEST(IdleSourceChoice, TheFirstOfferedOpensAFailureEndsTheSearch) {
     EXPECT_NE(noWaylandIdleSourceLine("wayland-1", true).find("\"wayland-1\" tells no program when the user is idle"),
               std::string::npos);
     EXPECT_NE(noWaylandIdleSourceLine("wayland-1", false).find("without a session bus"), std::string::npos);
+}
+
+// The compositor's timer is held exactly while it should be, and the daemon hears each change once. Steps: S
+// start, i the compositor says idle, r input came, p/u suspend on/off, 0/5 the idle time set, R a new timer
+// from now, L the compositor gone. What follows: A/D the timer asked for/given back, +/- saver on/off, ! lost.
+TEST(IdleWatch, HoldsTheCompositorsTimerWhileItShouldAndTellsEachChangeOnce) {
+    const std::tuple<int, std::string, std::string> cases[] = {
+        {5, "", ""},                // nothing before the start
+        {5, "S", "A"},              // armed at the start
+        {0, "S", ""},               // an idle time of 0 never arms
+        {5, "Sii", "A+"},           // idle once, however often said
+        {5, "Siri", "A+-+"},        // input, then idle again
+        {5, "Sipu", "A+D-A"},       // suspended while idle: off, the timer back, and again on release
+        {5, "Spi", "AD"},           // nothing idles while suspended
+        {5, "SiR", "A+D-A"},        // a new timer from now ends the idleness
+        {5, "Si0", "A+D-"},         // an idle time of 0 takes the timer away
+        {5, "S05", "ADA"},          // and one that is not 0 asks for it again
+        {5, "Spp5u", "ADA"},        // set while suspended: armed only on release
+        {5, "LS", "!"},             // lost before the start: said at the start, never armed
+        {5, "SLLiR", "A!"},         // lost once; nothing more is asked of a compositor that has gone
+        {5, "SiLp", "A+!-"},        // lost while idle: a suspend still turns the saver off
+    };
+    for (const auto& [seconds, steps, expected] : cases) {
+        std::string trace;
+        IdleWatch watch(seconds, {[&] { trace += 'A'; }, [&] { trace += 'D'; }});
+        for (char step : steps) {
+            switch (step) {
+            case 'S':
+                watch.start({[&] { trace += '+'; }, [&] { trace += '-'; }, [&](const std::string&) { trace += '!'; }});
+                break;
+            case 'i': watch.idled(); break;
+            case 'r': watch.resumed(); break;
+            case 'p': watch.suspend(true); break;
+            case 'u': watch.suspend(false); break;
+            case '0': watch.setTimeoutSeconds(0); break;
+            case '5': watch.setTimeoutSeconds(5); break;
+            case 'R': watch.restart(); break;
+            case 'L': watch.lose("gone"); break;
+            }
+        }
+        EXPECT_EQ(trace, expected) << seconds << " " << steps;
+    }
 }
 
 TEST(IdleTimeout, OneLineSaysTheTimeAndWhoseSettingItIs) {

@@ -11,7 +11,7 @@ failed=0
 make_tree() {
     rm -rf "$work/tree"
     mkdir -p "$work/tree/scripts" "$work/tree/common/posix" "$work/tree/common/qt" "$work/tree/saver/settings" \
-        "$work/tree/viewer"
+        "$work/tree/viewer" "$work/tree/idle/daemon" "$work/tree/idle/bus"
     cp "$script" "$work/tree/scripts/check-includes"
     cd "$work/tree"
     git init -q .
@@ -20,6 +20,9 @@ make_tree() {
     printf '#pragma once\n#include "common/posix/unique_fd.h"\n' > common/qt/qt_stop_signals.h
     printf '#pragma once\n#include "common/result.h"\n' > saver/settings/values.h
     printf '#include "common/result.h"\n#include <vector>\n#include <X11/Xlib.h>\n' > viewer/main.cpp
+    printf '#pragma once\n' > idle/printable_text.h
+    printf '#pragma once\n#include "idle/printable_text.h"\n' > idle/daemon/idle_daemon.h
+    printf '#pragma once\n#include "idle/daemon/idle_daemon.h"\n' > idle/bus/qt_idle_bus.h
     git add -A
     git -c user.name=t -c user.email=t@t commit -qm tree
 }
@@ -50,6 +53,9 @@ check "the ground floor using qt" common/extra.h '#include "common/qt/qt_stop_si
     'common may not use common/qt'
 check "an include running up" saver/settings/extra.h '#include "viewer/main.cpp"\n' \
     'saver/settings may not use viewer'
+check "a room using a lower room of its program" idle/bus/extra.cpp '#include "idle/daemon/idle_daemon.h"\n' ""
+check "a room using a higher room of its program" idle/daemon/extra.cpp '#include "idle/bus/qt_idle_bus.h"\n' \
+    'idle/daemon may not use idle/bus'
 check "untracked file" viewer/new.cpp '#include "common/result.h"\n' 'viewer/new.cpp: not added to git'
 check "untracked file including upward" saver/settings/new.h '#include "viewer/main.cpp"\n' \
     'saver/settings may not use viewer'

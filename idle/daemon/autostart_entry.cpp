@@ -1,4 +1,4 @@
-#include "idle/autostart_entry.h"
+#include "idle/daemon/autostart_entry.h"
 
 #include <algorithm>
 #include <cerrno>

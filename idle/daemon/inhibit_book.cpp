@@ -1,4 +1,4 @@
-#include "idle/inhibit_book.h"
+#include "idle/daemon/inhibit_book.h"
 
 #include <algorithm>
 

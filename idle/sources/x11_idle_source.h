@@ -8,7 +8,7 @@
 
 #include "common/result.h"
 #include "common/x11/x11_display.h"
-#include "idle/idle_source.h"
+#include "idle/daemon/idle_source.h"
 
 class QSocketNotifier;
 typedef struct _XDisplay Display;
@@ -18,7 +18,7 @@ namespace mirevo {
 class X11IdleSource : public IdleSource {
 public:
     // The source, or the one line that says why there is none (no display, no extension, another saver).
-    static Result<std::unique_ptr<X11IdleSource>, std::string> open(IdleSourceEvents events);
+    static Result<std::unique_ptr<X11IdleSource>, std::string> open();
     ~X11IdleSource() override; // unregisters the saver window
     X11IdleSource(const X11IdleSource&) = delete;
     X11IdleSource& operator=(const X11IdleSource&) = delete;
@@ -27,11 +27,12 @@ public:
     int timeoutSeconds() override;
     void setTimeoutSeconds(int seconds) override;
 
+    void start(IdleSourceEvents events) override;
     void suspend(bool suspended) override;
     void resetIdleTimer() override;
 
 private:
-    X11IdleSource(X11Display connection, int eventBase, IdleSourceEvents events);
+    X11IdleSource(X11Display connection, int eventBase);
     void readEvents();
     static void connectionLost(Display*, void* self);
 

@@ -1,14 +1,14 @@
-#include "idle/qt_idle_bus.h"
+#include "idle/bus/qt_idle_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
-#include "idle/idle_bus_names.h"
-#include "idle/idle_daemon.h"
-#include "idle/qt_idle_status.h"
-#include "idle/qt_peer_bus.h"
-#include "idle/qt_screensaver_service.h"
+#include "idle/bus/idle_bus_names.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/bus/qt_idle_status.h"
+#include "idle/bus/qt_peer_bus.h"
+#include "idle/bus/qt_screensaver_service.h"
 
 namespace mirevo {
 

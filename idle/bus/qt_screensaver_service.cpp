@@ -1,9 +1,9 @@
-#include "idle/qt_screensaver_service.h"
+#include "idle/bus/qt_screensaver_service.h"
 
 #include <QDBusMessage>
 
-#include "idle/idle_daemon.h"
-#include "idle/idle_status.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/daemon/idle_status.h"
 
 namespace mirevo {
 namespace {

@@ -1,4 +1,4 @@
-#include "idle/idle_timeout.h"
+#include "idle/daemon/idle_timeout.h"
 
 namespace mirevo {
 namespace {

@@ -1,6 +1,6 @@
-#include "idle/idle_command_line.h"
+#include "idle/daemon/idle_command_line.h"
 
-#include "idle/idle_timeout.h"
+#include "idle/daemon/idle_timeout.h"
 #include "idle/printable_text.h"
 
 namespace mirevo {

@@ -14,7 +14,7 @@
 #include <QObject>
 
 #include "common/result.h"
-#include "idle/idle_status.h"
+#include "idle/daemon/idle_status.h"
 
 namespace mirevo {
 

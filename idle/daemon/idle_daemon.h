@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "idle/idle_source.h"
-#include "idle/idle_status.h"
-#include "idle/inhibit_book.h"
+#include "idle/daemon/idle_source.h"
+#include "idle/daemon/idle_status.h"
+#include "idle/daemon/inhibit_book.h"
 
 namespace mirevo {
 

@@ -1,4 +1,4 @@
-#include "idle/idle_daemon.h"
+#include "idle/daemon/idle_daemon.h"
 
 namespace mirevo {
 

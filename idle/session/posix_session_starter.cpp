@@ -1,4 +1,4 @@
-#include "idle/posix_session_starter.h"
+#include "idle/session/posix_session_starter.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,8 +16,7 @@ struct PosixSessionStarter::Run {
     std::unique_ptr<QSocketNotifier> notifier;
 };
 
-PosixSessionStarter::PosixSessionStarter(std::string saverProgram, std::function<void()> sessionEnded)
-    : program_(std::move(saverProgram)), sessionEnded_(std::move(sessionEnded)) {}
+PosixSessionStarter::PosixSessionStarter(std::string saverProgram) : program_(std::move(saverProgram)) {}
 
 // Runs still going are the user's screen saver: they are left to end by themselves.
 PosixSessionStarter::~PosixSessionStarter() = default;

@@ -1,4 +1,4 @@
-#include "idle/x11_idle_source.h"
+#include "idle/sources/x11_idle_source.h"
 
 #include <cstdlib>
 
@@ -14,7 +14,7 @@
 
 namespace mirevo {
 
-Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(IdleSourceEvents events) {
+Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open() {
     auto connection = X11Display::open();
     if (!connection) {
         const bool unset = !std::getenv("DISPLAY") || !*std::getenv("DISPLAY");
@@ -43,22 +43,32 @@ Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open(IdleSour
                        "\" (is mirevo-idle running already?)");
     XScreenSaverSelectInput(display, root, ScreenSaverNotifyMask);
     XFlush(display);
-    return std::unique_ptr<X11IdleSource>(
-        new X11IdleSource(std::move(*connection), eventBase, std::move(events)));
+    return std::unique_ptr<X11IdleSource>(new X11IdleSource(std::move(*connection), eventBase));
 }
 
 namespace {
+constexpr const char* kLostLine = "mirevo-idle: lost the connection to the X server";
+
 // Xlib's own handler prints its message and exits; this one leaves both to connectionLost.
 int quietIOError(Display*) {
     return 0;
 }
 } // namespace
 
-X11IdleSource::X11IdleSource(X11Display connection, int eventBase, IdleSourceEvents events)
-    : connection_(std::move(connection)), display_(connection_.get()), eventBase_(eventBase),
-      events_(std::move(events)) {
+X11IdleSource::X11IdleSource(X11Display connection, int eventBase)
+    : connection_(std::move(connection)), display_(connection_.get()), eventBase_(eventBase) {
     XSetIOErrorHandler(quietIOError);
     XSetIOErrorExitHandler(display_, connectionLost, this);
+}
+
+// Notices the server sent since the source opened wait in Xlib's queue or the socket, and are read from now
+// on.
+void X11IdleSource::start(IdleSourceEvents events) {
+    events_ = std::move(events);
+    if (lost_) {
+        if (events_.lost) events_.lost(kLostLine);
+        return;
+    }
     notifier_ = std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readEvents(); });
     // Xlib may read events off the socket while it waits for a reply; they are handled before the loop
@@ -70,6 +80,7 @@ X11IdleSource::X11IdleSource(X11Display connection, int eventBase, IdleSourceEve
 }
 
 X11IdleSource::~X11IdleSource() {
+    events_ = {};
     notifier_.reset();
     if (!lost_) {
         XScreenSaverUnsetAttributes(display_, DefaultRootWindow(display_));
@@ -83,8 +94,8 @@ void X11IdleSource::connectionLost(Display*, void* self) {
     auto* source = static_cast<X11IdleSource*>(self);
     if (source->lost_) return;
     source->lost_ = true;
-    source->notifier_->setEnabled(false); // the socket stays readable at its end
-    if (source->events_.lost) source->events_.lost("mirevo-idle: lost the connection to the X server");
+    if (source->notifier_) source->notifier_->setEnabled(false); // the socket stays readable at its end
+    if (source->events_.lost) source->events_.lost(kLostLine);
 }
 
 void X11IdleSource::readEvents() {

@@ -1,4 +1,4 @@
-#include "idle/saver_location.h"
+#include "idle/daemon/saver_location.h"
 
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-#include "idle/wayland_idle_source.h"
+#include "idle/sources/wayland_idle_source.h"
 
 #include <cerrno>
 
@@ -17,12 +17,11 @@ namespace mirevo {
 using namespace std::chrono_literals;
 
 struct WaylandIdleSource::Listeners {
-    static void idled(void* data, ext_idle_notification_v1*) { static_cast<WaylandIdleSource*>(data)->idled(); }
-    static void resumed(void* data, ext_idle_notification_v1*) { static_cast<WaylandIdleSource*>(data)->resumed(); }
-    static void kdeIdle(void* data, org_kde_kwin_idle_timeout*) { static_cast<WaylandIdleSource*>(data)->idled(); }
-    static void kdeResumed(void* data, org_kde_kwin_idle_timeout*) {
-        static_cast<WaylandIdleSource*>(data)->resumed();
-    }
+    static IdleWatch& watch(void* data) { return static_cast<WaylandIdleSource*>(data)->watch_; }
+    static void idled(void* data, ext_idle_notification_v1*) { watch(data).idled(); }
+    static void resumed(void* data, ext_idle_notification_v1*) { watch(data).resumed(); }
+    static void kdeIdle(void* data, org_kde_kwin_idle_timeout*) { watch(data).idled(); }
+    static void kdeResumed(void* data, org_kde_kwin_idle_timeout*) { watch(data).resumed(); }
 };
 
 namespace {
@@ -37,16 +36,13 @@ const char* waylandIdleProtocolName(WaylandIdleProtocol protocol) {
                                                     : "ext-idle-notify-v1";
 }
 
-Result<std::unique_ptr<WaylandIdleSource>, std::string> WaylandIdleSource::open(IdleSourceEvents events,
-                                                                               int timeoutSeconds) {
-    std::string why;
-    auto connection = WaylandConnection::connect(5s, why);
-    if (!connection) return Failure("mirevo-idle: " + why);
+Result<std::unique_ptr<WaylandIdleSource>, std::string>
+WaylandIdleSource::open(std::unique_ptr<WaylandConnection>& connection, int timeoutSeconds) {
     const bool ext = connection->globalVersion(ext_idle_notifier_v1_interface.name) > 0;
     const bool kde = connection->globalVersion(org_kde_kwin_idle_interface.name) > 0;
-    if ((!ext && !kde) || connection->globalVersion(wl_seat_interface.name) == 0) return Failure(std::string());
-    std::unique_ptr<WaylandIdleSource> source(
-        new WaylandIdleSource(std::move(connection), std::move(events), timeoutSeconds));
+    if ((!ext && !kde) || connection->globalVersion(wl_seat_interface.name) == 0)
+        return Failure(std::string());
+    std::unique_ptr<WaylandIdleSource> source(new WaylandIdleSource(std::move(connection), timeoutSeconds));
     WaylandConnection& c = *source->connection_;
     // Idleness is the seat's: the first one is the user's keyboard and pointer.
     source->seat_ = static_cast<wl_seat*>(c.bind(&wl_seat_interface, 1));
@@ -54,27 +50,26 @@ Result<std::unique_ptr<WaylandIdleSource>, std::string> WaylandIdleSource::open(
         source->notifier_ = static_cast<ext_idle_notifier_v1*>(c.bind(&ext_idle_notifier_v1_interface, 1));
     else
         source->kde_ = static_cast<org_kde_kwin_idle*>(c.bind(&org_kde_kwin_idle_interface, 1));
-    source->arm();
     if (!c.roundtrip(5s)) return Failure("mirevo-idle: the Wayland compositor does not answer");
     return source;
 }
 
-WaylandIdleSource::WaylandIdleSource(std::unique_ptr<WaylandConnection> connection, IdleSourceEvents events,
-                                     int timeoutSeconds)
-    : connection_(std::move(connection)), events_(std::move(events)), timeoutSeconds_(timeoutSeconds) {
-    socket_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(connection_->display()), QSocketNotifier::Read);
+WaylandIdleSource::WaylandIdleSource(std::unique_ptr<WaylandConnection> connection, int timeoutSeconds)
+    : connection_(std::move(connection)), watch_(timeoutSeconds, {[this] { arm(); }, [this] { disarm(); }}) {
+    socket_ =
+        std::make_unique<QSocketNotifier>(wl_display_get_fd(connection_->display()), QSocketNotifier::Read);
     QObject::connect(socket_.get(), &QSocketNotifier::activated, [this] { readEvents(); });
     // Events read while waiting for a roundtrip are handled, and requests sent, before the loop sleeps.
     QObject::connect(QAbstractEventDispatcher::instance(QThread::currentThread()),
                      &QAbstractEventDispatcher::aboutToBlock, socket_.get(), [this] {
-                         if (lost_) return;
+                         if (watch_.lost()) return;
                          if (wl_display_dispatch_pending(connection_->display()) < 0) return connectionLost();
                          flush();
                      });
 }
 
 WaylandIdleSource::~WaylandIdleSource() {
-    events_ = {}; // a connection lost on the way out is no news
+    watch_.stop(); // a connection lost on the way out is no news
     socket_.reset();
     disarm();
     if (notifier_) ext_idle_notifier_v1_destroy(notifier_);
@@ -83,8 +78,7 @@ WaylandIdleSource::~WaylandIdleSource() {
 }
 
 void WaylandIdleSource::arm() {
-    if (suspended_ || timeoutSeconds_ <= 0 || notification_ || kdeTimeout_ || lost_) return;
-    const uint32_t ms = uint32_t(timeoutSeconds_) * 1000;
+    const uint32_t ms = uint32_t(watch_.timeoutSeconds()) * 1000;
     if (notifier_) {
         notification_ = ext_idle_notifier_v1_get_idle_notification(notifier_, ms, seat_);
         ext_idle_notification_v1_add_listener(notification_, &kExtListener, this);
@@ -103,58 +97,27 @@ void WaylandIdleSource::disarm() {
     flush();
 }
 
-void WaylandIdleSource::idled() {
-    if (idle_) return;
-    idle_ = true;
-    if (events_.saverOn) events_.saverOn();
-}
-
-void WaylandIdleSource::resumed() {
-    if (!idle_) return;
-    idle_ = false;
-    if (events_.saverOff) events_.saverOff();
-}
-
-void WaylandIdleSource::suspend(bool suspended) {
-    suspended_ = suspended;
-    if (!suspended) return arm();
-    disarm();
-    resumed();
-}
-
 void WaylandIdleSource::resetIdleTimer() {
     if (kdeTimeout_) {
         org_kde_kwin_idle_timeout_simulate_user_activity(kdeTimeout_);
         return flush();
     }
     // ext-idle-notify has no such request: a new notification counts its time from now.
-    if (notification_) {
-        disarm();
-        resumed();
-        arm();
-    }
-}
-
-void WaylandIdleSource::setTimeoutSeconds(int seconds) {
-    timeoutSeconds_ = seconds;
-    disarm();
-    resumed();
-    arm();
+    if (watch_.armed()) watch_.restart();
 }
 
 void WaylandIdleSource::flush() {
-    if (!lost_ && wl_display_flush(connection_->display()) < 0 && errno != EAGAIN) connectionLost();
+    if (!watch_.lost() && wl_display_flush(connection_->display()) < 0 && errno != EAGAIN) connectionLost();
 }
 
 void WaylandIdleSource::readEvents() {
-    if (!lost_ && !connection_->dispatchFor(0ms)) connectionLost();
+    if (!watch_.lost() && !connection_->dispatchFor(0ms)) connectionLost();
 }
 
 void WaylandIdleSource::connectionLost() {
-    if (lost_) return;
-    lost_ = true;
+    if (watch_.lost()) return;
     socket_->setEnabled(false); // the socket stays readable at its end
-    if (events_.lost) events_.lost("mirevo-idle: lost the connection to the Wayland compositor");
+    watch_.lose("mirevo-idle: lost the connection to the Wayland compositor");
 }
 
 } // namespace mirevo

@@ -1,9 +1,9 @@
-#include "idle/qt_peer_bus.h"
+#include "idle/bus/qt_peer_bus.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingReply>
 
-#include "idle/idle_status.h"
+#include "idle/daemon/idle_status.h"
 
 namespace mirevo {
 

@@ -1,12 +1,12 @@
-#include "idle/qt_idle_status.h"
+#include "idle/bus/qt_idle_status.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 
-#include "idle/idle_bus_names.h"
-#include "idle/idle_daemon.h"
-#include "idle/qt_peer_bus.h"
+#include "idle/bus/idle_bus_names.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/bus/qt_peer_bus.h"
 
 namespace mirevo {
 

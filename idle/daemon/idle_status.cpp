@@ -1,4 +1,4 @@
-#include "idle/idle_status.h"
+#include "idle/daemon/idle_status.h"
 
 #include "idle/printable_text.h"
 

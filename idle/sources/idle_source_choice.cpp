@@ -1,4 +1,4 @@
-#include "idle/idle_source_choice.h"
+#include "idle/sources/idle_source_choice.h"
 
 namespace mirevo {
 

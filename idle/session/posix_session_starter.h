@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "idle/idle_source.h"
 #include "common/posix/posix_program.h"
 #include "common/posix/unique_fd.h"
+#include "idle/daemon/idle_source.h"
 
 class QSocketNotifier;
 
@@ -16,11 +16,13 @@ namespace mirevo {
 
 class PosixSessionStarter : public SessionStarter {
 public:
-    PosixSessionStarter(std::string saverProgram, std::function<void()> sessionEnded);
+    explicit PosixSessionStarter(std::string saverProgram);
     ~PosixSessionStarter() override;
     PosixSessionStarter(const PosixSessionStarter&) = delete;
     PosixSessionStarter& operator=(const PosixSessionStarter&) = delete;
 
+    // Where each run's end is told, from before the first run on.
+    void listen(std::function<void()> sessionEnded) { sessionEnded_ = std::move(sessionEnded); }
     bool startSession() override;
 
 private:

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/result.h"
-#include "idle/idle_source.h"
+#include "idle/daemon/idle_source.h"
 
 namespace mirevo {
 
