@@ -114,10 +114,7 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
         if (stopped) return 0;
     }
 
-    const TimeoutOrigin origin = requestedTimeoutSeconds(options) ? TimeoutOrigin::CommandLine
-                                 : opened->wayland                ? TimeoutOrigin::WaylandDefault
-                                                                  : TimeoutOrigin::XServer;
-    printLine(stdout, timeoutLine(source.timeoutSeconds(), origin));
+    printLine(stdout, timeoutLine(source.timeoutSeconds(), timeoutOrigin(options, opened->wayland)));
 
     const int loopCode = QCoreApplication::exec();
     return exitCode ? exitCode : loopCode;

@@ -105,6 +105,12 @@ std::optional<int> requestedTimeoutSeconds(const IdleOptions& options) {
     return std::nullopt;
 }
 
+TimeoutOrigin timeoutOrigin(const IdleOptions& options, bool wayland) {
+    if (options.timeoutSeconds) return TimeoutOrigin::IdleSeconds;
+    if (options.timeoutMinutes) return TimeoutOrigin::CommandLine;
+    return wayland ? TimeoutOrigin::WaylandDefault : TimeoutOrigin::XServer;
+}
+
 std::vector<std::string> timeoutArguments(const IdleOptions& options) {
     if (!options.timeoutMinutes) return {};
     return {"--timeout", std::to_string(*options.timeoutMinutes)};

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "idle/daemon/idle_timeout.h"
 
 namespace mirevo {
 
@@ -34,6 +35,9 @@ std::string idleVersionText();
 
 // The idle time the command line asks for, in seconds; nothing when it names none.
 std::optional<int> requestedTimeoutSeconds(const IdleOptions& options);
+
+// Whose idle time the command line leaves in force, on X11 or in a Wayland session.
+TimeoutOrigin timeoutOrigin(const IdleOptions& options, bool wayland);
 
 // The arguments that give the daemon the same timeout again (for the login entry).
 std::vector<std::string> timeoutArguments(const IdleOptions& options);

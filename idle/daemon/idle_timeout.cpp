@@ -11,7 +11,8 @@ std::string count(int n, const char* unit) {
 
 std::string timeoutLine(int seconds, TimeoutOrigin origin) {
     const std::string whose =
-        origin == TimeoutOrigin::CommandLine ? "set by --timeout"
+        origin == TimeoutOrigin::CommandLine   ? "set by --timeout"
+        : origin == TimeoutOrigin::IdleSeconds ? "set by --idle-seconds"
         : origin == TimeoutOrigin::XServer
             ? "the X server's setting; change it with xset s SECONDS or mirevo-idle --timeout MINUTES"
             : "mirevo-idle's default in a Wayland session; change it with mirevo-idle --timeout MINUTES";

@@ -9,7 +9,8 @@ namespace mirevo {
 // In a Wayland session, without --timeout.
 inline constexpr int kDefaultWaylandTimeoutMinutes = 10;
 
-enum class TimeoutOrigin { CommandLine, XServer, WaylandDefault };
+// Whose idle time is in force: --timeout's, --idle-seconds', the X server's, mirevo-idle's Wayland default.
+enum class TimeoutOrigin { CommandLine, IdleSeconds, XServer, WaylandDefault };
 
 std::string timeoutLine(int seconds, TimeoutOrigin origin);
 

@@ -18,8 +18,13 @@ struct PosixSessionStarter::Run {
 
 PosixSessionStarter::PosixSessionStarter(std::string saverProgram) : program_(std::move(saverProgram)) {}
 
-// Runs still going are the user's screen saver: they are left to end by themselves.
-PosixSessionStarter::~PosixSessionStarter() = default;
+// mirevo-idle's end (a stop signal, its desktop gone) ends the runs it started: a saver outliving the watch
+// that started it would be nobody's to follow.
+PosixSessionStarter::~PosixSessionStarter() {
+    sessionEnded_ = nullptr;
+    for (const auto& run : runs_)
+        run->program.end();
+}
 
 bool PosixSessionStarter::startSession() {
     auto run = std::make_unique<Run>();

@@ -386,6 +386,18 @@ TEST(IdleTimeout, OneLineSaysTheTimeAndWhoseSettingItIs) {
               "by --timeout)");
     EXPECT_NE(timeoutLine(60, TimeoutOrigin::XServer).find("after 1 minute without"), std::string::npos);
     EXPECT_NE(timeoutLine(0, TimeoutOrigin::XServer).find("never starts by itself"), std::string::npos);
+    // Each option's line names that option; without one, the platform's own.
+    const std::pair<std::vector<std::string>, std::string> whose[] = {
+        {{"--timeout", "5"}, "(set by --timeout)"},
+        {{"--idle-seconds", "3"}, "(set by --idle-seconds)"},
+        {{"--timeout", "5", "--idle-seconds", "3"}, "(set by --idle-seconds)"},
+        {{}, "(the X server's setting;"},
+    };
+    for (const auto& [arguments, words] : whose) {
+        const std::string line = timeoutLine(300, timeoutOrigin(*parseIdleCommandLine(arguments), false));
+        EXPECT_NE(line.find(words), std::string::npos) << line;
+    }
+    EXPECT_EQ(timeoutOrigin(IdleOptions{}, true), TimeoutOrigin::WaylandDefault);
     EXPECT_EQ(timeoutLine(kDefaultWaylandTimeoutMinutes * 60, TimeoutOrigin::WaylandDefault),
               "mirevo-idle: the screen saver starts after 10 minutes without input (mirevo-idle's default in a "
               "Wayland session; change it with mirevo-idle --timeout MINUTES)");
