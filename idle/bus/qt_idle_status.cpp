@@ -30,8 +30,9 @@ void registerStatusTypes() {
 }
 
 uint QtIdleStatusObject::GetStatus(bool& active, uint& activeSeconds, QList<QtHeldInhibit>& inhibits,
-                                   QString& source) {
+                                   QString& source, QString& locking) {
     source = QString::fromStdString(daemon_.sourceName());
+    locking = QString::fromStdString(daemon_.lockingStatus());
     active = daemon_.active();
     activeSeconds = daemon_.activeSeconds();
     for (const HeldInhibit& held : daemon_.heldInhibits())
@@ -69,6 +70,10 @@ Result<IdleStatus, std::string> askIdleStatus(const std::string& address,
     status.active = values[1].toBool();
     status.activeSeconds = values[2].toUInt();
     if (values.size() > 4) status.source = callerText(values[4].toString().toStdString());
+    // A bounded number of lines, each shown as a caller's text.
+    if (values.size() > 5)
+        for (const QString& line : values[5].toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(0, 8))
+            status.locking.push_back(callerText(line.toStdString()));
     QList<QtHeldInhibit> inhibits;
     values[3].value<QDBusArgument>() >> inhibits;
     for (const QtHeldInhibit& held : inhibits)

@@ -1,8 +1,8 @@
 #pragma once
 // mirevo-idle's own status service, io.github.mirevo.Idle at /io/github/mirevo/Idle: GetStatus answers the
 // idle time in force, whether the screen saver is active (and for how long) and each inhibit held
-// (application, reason, seconds held) and where idleness comes from, as (u idle seconds, b active, u active
-// seconds, a(ssu) inhibits, s source).
+// (application, reason, seconds held), where idleness comes from and what locking does, as (u idle seconds, b
+// active, u active seconds, a(ssu) inhibits, s source, s locking: lines).
 // Both ends live here: the object the daemon serves, and the question mirevo-idle --status asks.
 #include <chrono>
 #include <functional>
@@ -39,7 +39,7 @@ public:
 
 public slots:
     Q_SCRIPTABLE uint GetStatus(bool& active, uint& activeSeconds, QList<mirevo::QtHeldInhibit>& inhibits,
-                                QString& source);
+                                QString& source, QString& locking);
 
 private:
     IdleDaemon& daemon_;

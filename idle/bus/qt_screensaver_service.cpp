@@ -42,6 +42,12 @@ void QtScreenSaverObject::SimulateUserActivity() {
     daemon_.simulateUserActivity();
 }
 
+void QtScreenSaverObject::Lock() {
+    if (!daemon_.lock())
+        sendErrorReply(QDBusError::NotSupported,
+                       QStringLiteral("mirevo-idle locks the screen only when started with --lock-after SECONDS"));
+}
+
 bool QtScreenSaverObject::GetActive() {
     return daemon_.active();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // org.freedesktop.ScreenSaver on the session bus, as video players and browsers call it to hold the screen
 // saver off: Inhibit, UnInhibit, SimulateUserActivity, GetActive, GetActiveTime and the ActiveChanged
-// signal. QtIdleBus puts one object at each of /ScreenSaver and /org/freedesktop/ScreenSaver.
+// signal; and Lock, as xdg-screensaver lock calls it (it locks when mirevo-idle's locking is on). QtIdleBus puts one object at each of /ScreenSaver and /org/freedesktop/ScreenSaver.
 #include <QDBusContext>
 #include <QObject>
 
@@ -20,6 +20,7 @@ public slots:
     Q_SCRIPTABLE uint Inhibit(const QString& application, const QString& reason);
     Q_SCRIPTABLE void UnInhibit(uint cookie);
     Q_SCRIPTABLE void SimulateUserActivity();
+    Q_SCRIPTABLE void Lock();
     Q_SCRIPTABLE bool GetActive();
     Q_SCRIPTABLE uint GetActiveTime();
 

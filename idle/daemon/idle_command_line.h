@@ -1,5 +1,6 @@
 #pragma once
-// mirevo-idle's command line: --timeout MINUTES, --autostart on|off, --status, --version, --help.
+// mirevo-idle's command line: --timeout MINUTES, --lock-after SECONDS, --lock-command COMMAND, --autostart on|off,
+// --status, --version, --help.
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,11 +12,17 @@ namespace mirevo {
 
 // The X protocol carries the saver's timeout as a signed 16-bit count of seconds.
 constexpr int kMaxTimeoutMinutes = 32767 / 60;
+// The longest grace before locking: a day.
+constexpr int kMaxLockAfterSeconds = 86400;
+// The longest lock command taken (a login entry carries it on one line).
+constexpr size_t kMaxLockCommandBytes = 4096;
 
 struct IdleOptions {
     std::optional<int> timeoutMinutes; // nothing: the X server's own setting holds (a default on Wayland)
     // --idle-seconds N, left out of the help: lets a test wait seconds rather than minutes. Wins over --timeout.
     std::optional<int> timeoutSeconds;
+    std::optional<int> lockAfterSeconds; // nothing: locking is off
+    std::string lockCommand;             // empty: the desktop's own locker
     std::optional<bool> autostart;     // write (true) or remove (false) the login entry, then end
     bool status = false;               // ask the running one what holds the screen saver off, then end
     bool help = false;
@@ -39,7 +46,7 @@ std::optional<int> requestedTimeoutSeconds(const IdleOptions& options);
 // Whose idle time the command line leaves in force, on X11 or in a Wayland session.
 TimeoutOrigin timeoutOrigin(const IdleOptions& options, bool wayland);
 
-// The arguments that give the daemon the same timeout again (for the login entry).
-std::vector<std::string> timeoutArguments(const IdleOptions& options);
+// The arguments that give the daemon the same idle time and locking again (for the login entry).
+std::vector<std::string> daemonArguments(const IdleOptions& options);
 
 } // namespace mirevo

@@ -21,12 +21,15 @@ void IdleDaemon::serverSaverOn() {
     changing([&] {
         serverOn_ = true;
         // A notice the server sent just before an inhibit reached it.
-        if (!inhibited() && starter_.startSession()) ++sessions_;
+        if (!inhibited() && !lockedUntilInput_ && starter_.startSession()) ++sessions_;
     });
 }
 
 void IdleDaemon::serverSaverOff() {
-    changing([&] { serverOn_ = false; });
+    changing([&] {
+        serverOn_ = false;
+        lockedUntilInput_ = false;
+    });
 }
 
 void IdleDaemon::sessionEnded() {

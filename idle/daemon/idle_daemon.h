@@ -24,12 +24,22 @@ public:
     void onActiveChanged(std::function<void(bool)> listener) { activeChanged_ = std::move(listener); }
     // Given a line for each inhibit taken and given up.
     void onLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
+    // What the bus may ask of locking (org.freedesktop.ScreenSaver.Lock, the status's lines): the lock keeper
+    // answers. Without it locking is off.
+    struct Locking {
+        std::function<bool()> lock; // false: locking is off
+        std::function<std::string()> status;
+    };
+    void onLocking(Locking locking) { locking_ = std::move(locking); }
 
     // From the idle source.
     void serverSaverOn();
     void serverSaverOff();
     // From the session starter, once for every session it started.
     void sessionEnded();
+    // The screen has been locked: no session starts until the user's next input (the lock screen is the
+    // desktop's screen saver meanwhile).
+    void screenLocked() { lockedUntilInput_ = true; }
 
     // From the bus; owner is the caller's unique bus name, application and reason what it says of itself.
     InhibitResult inhibit(const std::string& owner, const std::string& application, const std::string& reason);
@@ -38,6 +48,12 @@ public:
     // The bus has gone, and with it every caller's way to release its inhibits: drops them all; how many.
     size_t busLost();
     void simulateUserActivity() { source_.resetIdleTimer(); }
+    // Locks the screen as the desktop does; false when locking is off.
+    bool lock() { return locking_.lock && locking_.lock(); }
+    // The status's lines about locking, each ending with a line break.
+    std::string lockingStatus() const {
+        return locking_.status ? locking_.status() : "locking: off (mirevo-idle --lock-after SECONDS turns it on)\n";
+    }
 
     // Where idleness comes from, as the status names it.
     void setSourceName(std::string name) { sourceName_ = std::move(name); }
@@ -59,9 +75,10 @@ private:
     std::function<Clock::time_point()> now_;
     std::function<void(bool)> activeChanged_;
     std::function<void(const std::string&)> log_;
+    Locking locking_;
     InhibitBook book_;
     std::string sourceName_;
-    bool serverOn_ = false;
+    bool serverOn_ = false, lockedUntilInput_ = false;
     int sessions_ = 0;
     Clock::time_point activeSince_{};
 };

@@ -68,11 +68,16 @@ std::string statusText(const IdleStatus& status, std::time_t now) {
     text += "screen saver: " +
             (status.active ? "active for " + spanText(status.activeSeconds) : std::string("not active")) +
             "\n";
-    if (status.inhibits.empty()) return text + "held off by: nothing\n";
-    text += "held off by " + count(uint32_t(status.inhibits.size()), "inhibit") + ":\n";
-    for (const HeldInhibit& held : status.inhibits)
-        text += "  " + named(held.application) + ": \"" + held.reason + "\" since " +
-                timeOfDay(now - std::time_t(held.heldSeconds)) + " (" + spanText(held.heldSeconds) + ")\n";
+    if (status.inhibits.empty()) {
+        text += "held off by: nothing\n";
+    } else {
+        text += "held off by " + count(uint32_t(status.inhibits.size()), "inhibit") + ":\n";
+        for (const HeldInhibit& held : status.inhibits)
+            text += "  " + named(held.application) + ": \"" + held.reason + "\" since " +
+                    timeOfDay(now - std::time_t(held.heldSeconds)) + " (" + spanText(held.heldSeconds) + ")\n";
+    }
+    for (const std::string& line : status.locking)
+        text += line + "\n";
     return text;
 }
 

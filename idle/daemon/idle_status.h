@@ -32,6 +32,7 @@ struct IdleStatus {
     uint32_t activeSeconds = 0;
     std::vector<HeldInhibit> inhibits;
     std::string source; // where idleness comes from; empty when the running one does not say
+    std::vector<std::string> locking; // the lines about locking; none when the running one does not say
 };
 
 // "12 seconds", "1 minute", "2 hours 5 minutes".

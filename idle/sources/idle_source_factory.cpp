@@ -32,6 +32,9 @@ Result<OpenedSessionIdleSource, std::string> openSessionIdleSource(const IdleSou
         return x11;
     }
 
+    const bool compositorLocks = compositor->globalVersion("ext_session_lock_manager_v1") > 0 ||
+                                 (compositor->globalVersion("zwlr_layer_shell_v1") > 0 &&
+                                  compositor->globalVersion("zwlr_input_inhibit_manager_v1") > 0);
     const int seconds = request.timeoutSeconds.value_or(kDefaultWaylandTimeoutMinutes * 60);
     const std::vector<IdleSourceOpener> candidates = {
         [&]() -> Result<OpenedIdleSource, std::string> {
@@ -54,6 +57,7 @@ Result<OpenedSessionIdleSource, std::string> openSessionIdleSource(const IdleSou
     wayland.source = std::move(opened->source);
     wayland.name = std::move(opened->name);
     wayland.wayland = true;
+    wayland.compositorLocks = compositorLocks;
     return wayland;
 }
 

@@ -18,6 +18,9 @@ struct IdleSourceRequest {
 
 struct OpenedSessionIdleSource : OpenedIdleSource {
     bool wayland = false;
+    // The compositor offers a lock protocol (ext-session-lock-v1, or wlroots' layer shell with its input
+    // inhibitor), as swaylock needs.
+    bool compositorLocks = false;
 };
 
 Result<OpenedSessionIdleSource, std::string> openSessionIdleSource(const IdleSourceRequest& request);

@@ -200,17 +200,18 @@ TEST(IdleStatus, ListsTheIdleTimeTheSaverAndEachInhibitWithItsTimeOfDay) {
     test::ScopedEnv utc("TZ", "UTC");
     tzset();
     const std::time_t now = 86400 + 17 * 3600 + 4 * 60 + 50; // 17:04:50
-    IdleStatus status{300, false, 0, {{"mpv", "Playing video", 12}, {"firefox", "audio", 3 * 3600 + 120}}, ""};
+    IdleStatus status{300, false, 0, {{"mpv", "Playing video", 12}, {"firefox", "audio", 3 * 3600 + 120}}, "", {}};
     EXPECT_EQ(statusText(status, now), "idle time: 5 minutes\n"
                                        "screen saver: not active\n"
                                        "held off by 2 inhibits:\n"
                                        "  \"mpv\": \"Playing video\" since 17:04:38 (12 seconds)\n"
                                        "  \"firefox\": \"audio\" since 14:02:50 (3 hours 2 minutes)\n");
-    EXPECT_EQ(statusText({0, true, 61, {}, "the Wayland compositor (ext-idle-notify-v1)"}, now),
+    EXPECT_EQ(statusText({0, true, 61, {}, "the Wayland compositor (ext-idle-notify-v1)", {"locking: off"}}, now),
               "idle time: none (the screen saver never starts by itself)\n"
               "idle from: the Wayland compositor (ext-idle-notify-v1)\n"
               "screen saver: active for 1 minute\n"
-              "held off by: nothing\n");
+              "held off by: nothing\n"
+              "locking: off\n");
     tzset();
 }
 
