@@ -182,6 +182,24 @@ TEST_F(IdleBus, StatusListsTwoInhibitorsWithTheirApplicationReasonAndTime) {
     EXPECT_EQ(status(bus.address())->inhibits.size(), 1u);
 }
 
+// Lock goes to the lock keeper; without one (locking off) it is refused, and the status says locking is off.
+TEST_F(IdleBus, LockIsTheKeepersAndRefusedWhileLockingIsOff) {
+    DBusSession bus;
+    ASSERT_TRUE(bus.ok());
+    serve(bus.address());
+    ASSERT_TRUE(waitForState(QtIdleBus::State::Serving)) << ::testing::PrintToString(lines);
+    QDBusConnection a = peer(bus.address(), "a");
+    EXPECT_EQ(call(a, "/ScreenSaver", "Lock").errorName(), "org.freedesktop.DBus.Error.NotSupported");
+    EXPECT_EQ(status(bus.address())->locking,
+              std::vector<std::string>{"locking: off (mirevo-idle --lock-after SECONDS turns it on)"});
+    int locks = 0;
+    daemon.onLocking({[&] { return ++locks > 0; }, [] { return std::string("locking: on\nlast lock: \x1b[2J\n"); }});
+    EXPECT_EQ(call(a, "/org/freedesktop/ScreenSaver", "Lock").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(locks, 1);
+    EXPECT_EQ(status(bus.address())->locking, (std::vector<std::string>{"locking: on", "last lock: ?[2J"}));
+    daemon.onLocking({});
+}
+
 TEST_F(IdleBus, CookiesHoldTheTimerOffUntilEachIsReturnedByItsOwnCaller) {
     DBusSession bus;
     ASSERT_TRUE(bus.ok());

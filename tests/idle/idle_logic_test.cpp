@@ -59,6 +59,36 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
     }
 }
 
+// The locking options: a grace time in whole seconds up to a day, a command of one printable line that only
+// makes sense with it; the login entry carries both as they were given.
+TEST(IdleCommandLine, LockingOptionsAndTheLoginEntryThatKeepsThem) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--lock-after", "0"}, "0 \"\""},
+        {{"--lock-after=86400", "--lock-command", "swaylock -f -c 000000"}, "86400 \"swaylock -f -c 000000\""},
+        {{"--lock-after", "86401"}, "from 0 to 86400, not \"86401\""},
+        {{"--lock-after", "-5"}, "not \"-5\""},
+        {{"--lock-command", "i3lock"}, "--lock-command names what locks once --lock-after SECONDS turns locking on"},
+        {{"--lock-after", "5", "--lock-command", " "}, "--lock-command needs a command"},
+        {{"--lock-after", "5", "--lock-command", "lock\nrm -rf ~"}, "one line of at most 4096 bytes"},
+        {{"--lock-after", "5", "--lock-command", std::string(4097, 'x')}, "one line of at most 4096 bytes"},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        const auto parsed = parseIdleCommandLine(arguments);
+        const std::string got = parsed ? std::to_string(parsed->lockAfterSeconds.value_or(-1)) + " \"" +
+                                             parsed->lockCommand + "\""
+                                       : parsed.reason().line;
+        EXPECT_NE(got.find(expected), std::string::npos) << got;
+    }
+    const auto options = parseIdleCommandLine(
+        {"--autostart", "on", "--timeout", "5", "--lock-after", "30", "--lock-command", "swaylock -f -c \"$HOME\""});
+    ASSERT_TRUE(options);
+    const auto entry = autostartEntryText("/usr/bin/mirevo-idle", daemonArguments(*options));
+    EXPECT_NE(entry.value_or("").find("\nExec=/usr/bin/mirevo-idle --timeout 5 --lock-after 30 --lock-command "
+                                      "\"swaylock -f -c \\\\\"\\\\$HOME\\\\\"\"\n"),
+              std::string::npos)
+        << entry.value_or("");
+}
+
 Inhibit heldBy(const std::string& owner) {
     return {owner, "app", "why", {}};
 }
