@@ -1,7 +1,7 @@
-// mirevo-idle's bus service in this process, on a private bus the test starts: the cookies players get and give
-// back, ActiveChanged as a player sees it, a name another program holds, the status with two inhibitors, the
-// loss of the bus with an inhibit held and a bus back at the same place, buses that do not answer, and one
-// that stalls while served. Every wait is for a reply or a change of state, with a deadline.
+// mirevo-idle's bus service in this process, on a private bus the test starts: the cookies players get and
+// give back, ActiveChanged as a player sees it, a name another program holds, the status with two inhibitors,
+// the loss of the bus with an inhibit held and a bus back at the same place, buses that do not answer, and
+// one that stalls while served. Every wait is for a reply or a change of state, with a deadline.
 #include <csignal>
 #include <future>
 #include <map>
@@ -19,11 +19,11 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include "common/posix/unique_fd.h"
 #include "idle/bus/idle_bus_names.h"
-#include "idle/daemon/idle_daemon.h"
 #include "idle/bus/qt_idle_bus.h"
 #include "idle/bus/qt_idle_status.h"
-#include "common/posix/unique_fd.h"
+#include "idle/daemon/idle_daemon.h"
 #include "tests/harness/dbus_session.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/temp_dir.h"
@@ -102,7 +102,8 @@ protected:
         daemon.onActiveChanged([this](bool active) { service->activeChanged(active); });
     }
     // A plain call to the screen saver service, waited for with the events running.
-    QDBusMessage call(QDBusConnection peer, const char* path, const char* method, QVariantList arguments = {}) {
+    QDBusMessage call(QDBusConnection peer, const char* path, const char* method,
+                      QVariantList arguments = {}) {
         auto message = QDBusMessage::createMethodCall(kService, path, kService, method);
         message.setArguments(arguments);
         QDBusPendingCall pending = peer.asyncCall(message, 10000);
@@ -193,7 +194,8 @@ TEST_F(IdleBus, LockIsTheKeepersAndRefusedWhileLockingIsOff) {
     EXPECT_EQ(status(bus.address())->locking,
               std::vector<std::string>{"locking: off (mirevo-idle --lock-after SECONDS turns it on)"});
     int locks = 0;
-    daemon.onLocking({[&] { return ++locks > 0; }, [] { return std::string("locking: on\nlast lock: \x1b[2J\n"); }});
+    daemon.onLocking(
+        {[&] { return ++locks > 0; }, [] { return std::string("locking: on\nlast lock: \x1b[2J\n"); }});
     EXPECT_EQ(call(a, "/org/freedesktop/ScreenSaver", "Lock").type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(locks, 1);
     EXPECT_EQ(status(bus.address())->locking, (std::vector<std::string>{"locking: on", "last lock: ?[2J"}));
@@ -248,8 +250,9 @@ TEST_F(IdleBus, PlayersSeeTheSaverComeAndGo) {
     daemon.serverSaverOff();
     EXPECT_TRUE(QDBusReply<bool>(call(a, "/ScreenSaver", "GetActive")).value()) << "the session still runs";
     daemon.sessionEnded();
-    EXPECT_TRUE(waitFor([&] { return log.values == std::vector<bool>{true, false}; }))
-        << "no ActiveChanged(false)";
+    EXPECT_TRUE(waitFor([&] {
+        return log.values == std::vector<bool>{true, false};
+    })) << "no ActiveChanged(false)";
     EXPECT_EQ(QDBusReply<uint>(call(a, "/ScreenSaver", "GetActiveTime")).value(), 0u);
 }
 

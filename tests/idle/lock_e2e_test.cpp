@@ -298,31 +298,34 @@ TEST_F(LockOnX11, LogindsLockSessionWhereTheDesktopHasNoOtherLocker) {
     EXPECT_EQ(idle->errors(), "");
 }
 
-
-// KDE Plasma's screen locker (a stand-in: it runs only inside a Plasma session) owns org.freedesktop.ScreenSaver:
-// its Lock, and GetActive says when the lock is up; a refusal is one line.
+// KDE Plasma's screen locker (a stand-in: it runs only inside a Plasma session) owns
+// org.freedesktop.ScreenSaver: its Lock, and GetActive says when the lock is up; a refusal is one line.
 TEST_F(LockOnX11, KdesScreenLockerIsCalledWhereItOwnsTheScreenSaverService) {
     DBusSession system({}, DBusSession::Activation::Off), session({}, DBusSession::Activation::Off);
     ASSERT_TRUE(system.ok() && session.ok());
-    ChildProcess logind({MIREVO_FAKE_LOCK_SERVICES, "--logind"}, {{"DBUS_SYSTEM_BUS_ADDRESS", system.address()}});
+    ChildProcess logind({MIREVO_FAKE_LOCK_SERVICES, "--logind"},
+                        {{"DBUS_SYSTEM_BUS_ADDRESS", system.address()}});
     auto kde = std::make_unique<ChildProcess>(std::vector<std::string>{MIREVO_FAKE_LOCK_SERVICES, "--kde"},
                                               Env{{"DBUS_SESSION_BUS_ADDRESS", session.address()}});
     ASSERT_TRUE(pollUntil(10s, [&] { return logind.output() == "ready\n" && kde->output() == "ready\n"; }));
     const Env env = environment(session.address(), system.address());
     auto idle = startIdle({"--idle-seconds", "3600", "--lock-after", "0"}, env);
-    EXPECT_NE(idle->output().find("by the desktop's screen locker (org.freedesktop.ScreenSaver, as KDE Plasma"),
-              std::string::npos)
+    EXPECT_NE(
+        idle->output().find("by the desktop's screen locker (org.freedesktop.ScreenSaver, as KDE Plasma"),
+        std::string::npos)
         << idle->output() << idle->errors();
     const auto sessionLock = [&] {
         ChildProcess signal({"/usr/bin/dbus-send", "--bus=" + system.address(), "--print-reply",
-                             "--dest=org.freedesktop.login1", "/io/github/mirevo/test", "io.github.mirevo.test.Logind.Lock"});
+                             "--dest=org.freedesktop.login1", "/io/github/mirevo/test",
+                             "io.github.mirevo.test.Logind.Lock"});
         EXPECT_EQ(signal.waitExit(10s), std::optional<int>(0));
     };
     sessionLock();
     EXPECT_TRUE(pollUntil(10s, [&] {
         ChildProcess status({builtProgram("mirevo-idle"), "--status"}, env);
         return status.waitExit(10s) == 0 &&
-               status.output().find("for logind's request to lock the session: on screen\n") != std::string::npos;
+               status.output().find("for logind's request to lock the session: on screen\n") !=
+                   std::string::npos;
     }));
     EXPECT_EQ(count(kde->output(), "kde-lock"), 1u);
 
@@ -330,9 +333,11 @@ TEST_F(LockOnX11, KdesScreenLockerIsCalledWhereItOwnsTheScreenSaverService) {
                                          Env{{"DBUS_SESSION_BUS_ADDRESS", session.address()}});
     ASSERT_TRUE(pollUntil(10s, [&] { return kde->output() == "ready\n"; }));
     sessionLock();
-    EXPECT_TRUE(pollUntil(10s, [&] { return idle->errors().find("the screen is not locked (") != std::string::npos; }));
+    EXPECT_TRUE(pollUntil(
+        10s, [&] { return idle->errors().find("the screen is not locked (") != std::string::npos; }));
     EXPECT_NE(ownLines(idle->errors())
-                  .find("mirevo-idle: the screen is not locked (asked for by logind's request to lock the session): the "
+                  .find("mirevo-idle: the screen is not locked (asked for by logind's request to lock the "
+                        "session): the "
                         "desktop's screen locker refused to lock: locking is disabled\n"),
               std::string::npos)
         << idle->errors();
