@@ -287,6 +287,20 @@ TEST(IdleDaemon, ActiveFromTheServersSaverOnUntilTheLastSessionEnds) {
     EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false}));
 }
 
+// Once the screen is locked, the lock screen is the desktop's screen saver: no session starts until the user's
+// next input.
+TEST(IdleDaemon, NoSessionStartsUnderTheLockUntilTheUserIsBack) {
+    RecordingSource source;
+    CountingStarter starter;
+    IdleDaemon daemon(source, starter, [] { return IdleDaemon::Clock::time_point{}; });
+    daemon.screenLocked();
+    daemon.serverSaverOn();
+    EXPECT_EQ(starter.started, 0);
+    daemon.serverSaverOff(); // input: the user is back
+    daemon.serverSaverOn();
+    EXPECT_EQ(starter.started, 1);
+}
+
 TEST(IdleSaverLocation, TheSaverBesideTheProgramElseTheInstalledOne) {
     std::vector<std::string> present{"/opt/m/lib/mirevo/Mirevo.scr"};
     auto isProgram = [&](const std::string& p) { return std::count(present.begin(), present.end(), p) > 0; };
