@@ -1,4 +1,7 @@
-// mirevo-idle: starts the Mirevo screen saver when the user is idle, and stays out of the way of video.
+// mirevo-idle: starts the Mirevo screen saver when the user is idle, and stays out of the way of video. The
+// wiring: the idle source is opened, the daemon built over it, then the source started with the daemon's
+// events, then the bus.
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -10,18 +13,22 @@
 
 #include "common/posix/paths.h"
 #include "common/posix/posix_stop_signals.h"
+#include "common/qt/qt_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/user_folders.h"
-#include "idle/autostart_entry.h"
-#include "idle/idle_command_line.h"
-#include "idle/idle_daemon.h"
-#include "idle/idle_source_factory.h"
-#include "idle/idle_timeout.h"
-#include "idle/posix_session_starter.h"
-#include "idle/qt_idle_bus.h"
-#include "idle/qt_idle_status.h"
-#include "idle/saver_location.h"
-#include "common/qt/qt_stop_signals.h"
+#include "idle/bus/qt_idle_bus.h"
+#include "idle/bus/qt_idle_status.h"
+#include "idle/daemon/autostart_entry.h"
+#include "idle/daemon/idle_command_line.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/daemon/idle_timeout.h"
+#include "idle/daemon/saver_location.h"
+#include "idle/lock/lock_keeper.h"
+#include "idle/lock/lock_status.h"
+#include "idle/lockers/qt_lock_desk.h"
+#include "idle/lockers/qt_logind.h"
+#include "idle/session/posix_session_starter.h"
+#include "idle/sources/idle_source_factory.h"
 
 namespace {
 
@@ -47,7 +54,7 @@ int autostart(const IdleOptions& options, const std::string& program) {
                           "folder for the login entry");
         return 1;
     }
-    const AutostartResult result = setAutostart(*options.autostart, path, program, timeoutArguments(options));
+    const AutostartResult result = setAutostart(*options.autostart, path, program, daemonArguments(options));
     printLine(result.ok ? stdout : stderr, result.line);
     return result.ok ? 0 : 1;
 }
@@ -63,71 +70,97 @@ int status() {
 }
 
 int watch(const IdleOptions& options, const std::string& saverProgram) {
+    // A stop while the compositor is waited for ends the wait; the Qt loop watches the same pipe later.
+    catchStopSignals();
+    const std::string address = environmentSessionBus();
+    IdleSourceRequest request;
+    request.timeoutSeconds = requestedTimeoutSeconds(options);
+    request.busAddress = address;
+    auto opened = openSessionIdleSource(request);
+    if (!opened) {
+        if (stopRequested()) return 0; // asked to end while the compositor was waited for
+        printLine(stderr, opened.reason());
+        return 1;
+    }
+    const auto line = [](const std::string& text) { printLine(stderr, text); };
+    const auto now = [] { return std::chrono::steady_clock::now(); };
+    IdleSource& source = *opened->source;
+    const bool locking = options.lockAfterSeconds.has_value();
+    PosixSessionStarter starter(saverProgram, locking);
+    IdleDaemon daemon(source, starter, now);
+    daemon.setSourceName(opened->name);
+    daemon.onLog(line);
+    std::optional<QtIdleBus> bus;
+
+    // Locking: the keeper's decisions over the desk's locker, logind and the runs' floors.
+    QtLogind logind(QtLogind::systemBusAddress(), std::chrono::seconds(2));
+    if (locking) logind.open();
+    QtLockDesk desk({options.lockCommand, address, opened->wayland, opened->compositorLocks,
+                     [&] { return bus && bus->servesScreenSaver(); },
+                     [&](uint64_t run, FloorMessage message) { starter.tellFloor(run, message); }, line,
+                     [&] { daemon.screenLocked(); }},
+                    logind);
+    std::optional<std::chrono::seconds> grace;
+    if (locking) grace = std::chrono::seconds(*options.lockAfterSeconds);
+    LockKeeper keeper(grace, desk, now);
+    desk.listen(keeper);
+    logind.start({[&](bool sleeping) { keeper.prepareForSleep(sleeping); },
+                  [&] { keeper.lockRequested(LockReason::SessionLock); }, line});
+    starter.listen({[&](uint64_t run) { keeper.runStarted(run); },
+                    [&](uint64_t run) { keeper.floorShown(run); },
+                    [&](uint64_t run) { keeper.endingKey(run); },
+                    [&](uint64_t run) {
+                        daemon.sessionEnded();
+                        keeper.runEnded(run);
+                    }});
+    daemon.onLocking({[&] { return keeper.lockRequested(LockReason::Asked) != LockAnswer::Off; },
+                      [&] { return desk.statusText(); }});
+    keeper.start();
+
     int exitCode = 0;
+    source.start({[&] { daemon.serverSaverOn(); }, [&] { daemon.serverSaverOff(); },
+                  [&](const std::string& text) {
+                      line(text);
+                      exitCode = 1;
+                      QCoreApplication::exit(1);
+                  }});
+
     bool stopped = false;
-    std::unique_ptr<IdleDaemon> daemon;
-    std::unique_ptr<QtIdleBus> bus; // goes before the daemon it calls
-    PosixSessionStarter starter(saverProgram, [&] { daemon->sessionEnded(); });
     QEventLoop firstTry;
     QtStopSignals stop([&] {
         stopped = true;
         firstTry.quit();
         QCoreApplication::exit(0);
     });
-
-    const std::string address = environmentSessionBus();
-    IdleSourceRequest request;
-    // A source may speak while it is being opened, before the daemon is there to hear it.
-    request.events = {[&] {
-                          if (daemon) daemon->serverSaverOn();
-                      },
-                      [&] {
-                          if (daemon) daemon->serverSaverOff();
-                      },
-                      [&](const std::string& line) {
-                          printLine(stderr, line);
-                          exitCode = 1;
-                          QCoreApplication::exit(1);
-                      }};
-    request.timeoutSeconds = requestedTimeoutSeconds(options);
-    request.busAddress = address;
-    auto opened = openSessionIdleSource(std::move(request));
-    if (!opened) {
-        if (stopRequested()) return 0; // asked to end while the compositor was waited for
-        printLine(stderr, opened.reason());
-        return 1;
-    }
-    IdleSource& source = *opened->source;
-    daemon = std::make_unique<IdleDaemon>(source, starter, [] { return IdleDaemon::Clock::now(); });
-    daemon->setSourceName(opened->name);
-    daemon->onLog([](const std::string& line) { printLine(stderr, line); });
-
     // The sessions it starts find no bus either, rather than start one.
     forbidSessionBusAutolaunch();
     if (address.empty()) {
-        printLine(stderr, std::string("mirevo-idle: no D-Bus session bus; players can still hold the screen "
-                                      "saver off through the ") +
-                              (opened->wayland ? "compositor" : "X server") + ", but not over D-Bus");
+        line(std::string(
+                 "mirevo-idle: no D-Bus session bus; players can still hold the screen saver off through "
+                 "the ") +
+             (opened->wayland ? "compositor" : "X server") + ", but not over D-Bus");
     } else {
-        bus = std::make_unique<QtIdleBus>(
-            address, *daemon, [&] { return source.timeoutSeconds(); },
-            [](const std::string& line) { printLine(stderr, line); }, QtIdleBus::Timing{});
-        daemon->onActiveChanged([&](bool active) { bus->activeChanged(active); });
+        bus.emplace(
+            address, daemon, [&] { return source.timeoutSeconds(); }, line, QtIdleBus::Timing{});
+        daemon.onActiveChanged([&](bool active) { bus->activeChanged(active); });
         // The first try ends within its deadline, before the idle time is reported.
-        QObject::connect(bus.get(), &QtIdleBus::stateChanged, &firstTry, &QEventLoop::quit);
+        QObject::connect(&*bus, &QtIdleBus::stateChanged, &firstTry, &QEventLoop::quit);
         bus->start();
         if (bus->state() == QtIdleBus::State::Connecting) firstTry.exec();
         if (stopped) return 0;
     }
 
-    const TimeoutOrigin origin = requestedTimeoutSeconds(options) ? TimeoutOrigin::CommandLine
-                                 : opened->wayland                ? TimeoutOrigin::WaylandDefault
-                                                                  : TimeoutOrigin::XServer;
-    printLine(stdout, timeoutLine(source.timeoutSeconds(), origin));
+    if (locking) {
+        if (!logind.sleepProblem().empty())
+            line("mirevo-idle: " + logind.sleepProblem() +
+                 "; the screen is not locked before the system sleeps");
+        const LockerChoice& locker = desk.discover();
+        printLine(locker.kind == LockerKind::None ? stderr : stdout, lockingLine(*grace, locker));
+    }
+    // The last of the start's lines.
+    printLine(stdout, timeoutLine(source.timeoutSeconds(), timeoutOrigin(options, opened->wayland)));
 
     const int loopCode = QCoreApplication::exec();
-    daemon->onActiveChanged(nullptr);
-    daemon->onLog(nullptr);
     return exitCode ? exitCode : loopCode;
 }
 
@@ -161,6 +194,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A locker that writes after its pipe has gone gets an error, not its death (it inherits this).
+    std::signal(SIGPIPE, SIG_IGN);
     // Qt reads options such as -platform from its arguments; ours are parsed above.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};

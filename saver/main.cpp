@@ -28,19 +28,21 @@ int main(int argc, char** argv) {
     mirevo::catchStopSignals();
     mirevo::StartupStopGuard guard;
 
-    const auto platform = mirevo::chooseSessionPlatform("Mirevo.scr", mirevo::stopSignalFd());
+    auto platform = mirevo::chooseSessionPlatform("Mirevo.scr", mirevo::stopSignalFd());
     if (!platform) {
         if (platform.reason().stopped) return 0;
         std::fprintf(stderr, "%s\n", platform.reason().line.c_str());
         return 1;
     }
+    // Each picture source connects when it is asked; nothing is kept open meanwhile.
+    platform->compositor.reset();
     // The viewer makes the same choice without asking the compositor again.
-    setenv("MIREVO_PLATFORM", mirevo::platformName(*platform), 1);
+    setenv("MIREVO_PLATFORM", mirevo::platformName(platform->platform), 1);
     // In an X11 session, the saver's own connection, open for the whole process: the hidden session window,
     // the window search, the screen grab and the cursor go through it. Hiding the cursor lasts only while the
     // connection that hid it lives, so it outlives the desktop.
     std::optional<mirevo::X11Display> display;
-    if (*platform == mirevo::Platform::Wayland) {
+    if (platform->platform == mirevo::Platform::Wayland) {
         // Nothing is taken from XWayland in a Wayland session: not Qt's windows, not the viewer's.
         setenv("QT_QPA_PLATFORM", "wayland", 1);
         unsetenv("DISPLAY");

@@ -13,12 +13,14 @@ int main(int argc, char** argv) {
     if (argc > 1) return mirevo::viewer::runWithArguments(argc, argv);
     // The saver names the platform it chose; started alone, the viewer chooses the same way. Its stop signals
     // keep their default action until its loop watches them, so a stop ends a wait at once.
-    const auto platform = mirevo::chooseSessionPlatform("Mirevo.dll", -1);
+    auto platform = mirevo::chooseSessionPlatform("Mirevo.dll", -1);
     if (!platform) {
         if (platform.reason().stopped) return 0;
         std::fprintf(stderr, "%s\n", platform.reason().line.c_str());
         return 1;
     }
-    if (*platform == mirevo::Platform::Wayland) return mirevo::viewer::runWaylandViewer();
+    // The surfaces make a connection of their own.
+    platform->compositor.reset();
+    if (platform->platform == mirevo::Platform::Wayland) return mirevo::viewer::runWaylandViewer();
     return mirevo::viewer::runStandalone();
 }

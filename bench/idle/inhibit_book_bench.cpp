@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "idle/inhibit_book.h"
+#include "idle/daemon/inhibit_book.h"
 #include "bench/harness/bench_numbers.h"
 
 using namespace mirevo;

@@ -35,11 +35,48 @@ bool endsWithin(StartedProgram& program, std::chrono::milliseconds limit) {
     return true;
 }
 
+// posix_spawn file actions, released whatever happens.
+class SpawnActions {
+public:
+    SpawnActions() { posix_spawn_file_actions_init(&actions_); }
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+    posix_spawn_file_actions_t* get() { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+};
+
+// This process's environment with the extras' variables set over it.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& extras) {
+    std::vector<std::string> all;
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string entry = *variable;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& extra : extras)
+            replaced = replaced || extra.rfind(name, 0) == 0;
+        if (!replaced) all.push_back(entry);
+    }
+    all.insert(all.end(), extras.begin(), extras.end());
+    return all;
+}
+
 } // namespace
 
-bool StartedProgram::start(const std::string& path, const std::vector<std::string>& arguments) {
+bool StartedProgram::start(const std::string& path, const std::vector<std::string>& arguments,
+                           const ChildExtras& extras) {
     // The viewer starts with the signal handling a fresh program has, not the saver's.
     SpawnAttributes attributes;
+    SpawnActions actions;
+    // A descriptor given to itself loses its close-on-exec flag in the child alone.
+    if (extras.inherited >= 0) posix_spawn_file_actions_adddup2(actions.get(), extras.inherited, extras.inherited);
+    std::vector<std::string> environment = childEnvironment(extras.environment);
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
     sigset_t none, handled;
     sigemptyset(&none);
     sigemptyset(&handled);
@@ -54,7 +91,7 @@ bool StartedProgram::start(const std::string& path, const std::vector<std::strin
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), nullptr, attributes.get(), argv.data(), environ) != 0) return false;
+    if (posix_spawn(&pid, path.c_str(), actions.get(), attributes.get(), argv.data(), envp.data()) != 0) return false;
     pid_ = pid;
     ended_ = false;
     return true;

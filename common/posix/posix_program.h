@@ -9,6 +9,13 @@
 
 namespace mirevo {
 
+// What a child gets beyond this process's environment: variables set ("NAME=value") and one descriptor it
+// inherits under its own number (every other descriptor of ours closes on exec).
+struct ChildExtras {
+    std::vector<std::string> environment;
+    int inherited = -1;
+};
+
 class StartedProgram {
 public:
     // How long a program asked to end may take before it is killed, and how long its end is then awaited.
@@ -21,7 +28,8 @@ public:
 
     // Runs the file directly with the arguments and this process's environment: no shell, so blanks or
     // quotes in the path are harmless. False when it could not be started.
-    bool start(const std::string& path, const std::vector<std::string>& arguments = {});
+    bool start(const std::string& path, const std::vector<std::string>& arguments = {},
+               const ChildExtras& extras = {});
     // True once the program has exited; its status is collected so that no zombie is left.
     bool ended();
     // Asks a program still running to end (SIGTERM), kills it (SIGKILL) if it is still there kEndGrace later,

@@ -2,15 +2,24 @@
 // The platform choice every program of ours makes the same way (the saver, the viewer, mirevo-idle): the
 // environment read, the compositor WAYLAND_DISPLAY names asked and waited for while it is slow, the line
 // that it is slow said on standard error.
+#include <memory>
 #include <string>
 
 #include "common/platform_choice.h"
+#include "common/wayland/wayland_connection.h"
 
 namespace mirevo {
 
+struct ChosenPlatform {
+    Platform platform = Platform::X11;
+    // The connection that answered when the compositor was asked, for a caller that talks to it next;
+    // nothing for X11, or for a Wayland forced without asking.
+    std::unique_ptr<WaylandConnection> compositor;
+};
+
 // program names the lines ("Mirevo.scr"); wakeFd (the stop signals' pipe, or -1) ends a wait at once, the
 // choice then refused as stopped.
-Result<Platform, PlatformRefusal> chooseSessionPlatform(const std::string& program, int wakeFd,
-                                                        CompositorWait wait = {});
+Result<ChosenPlatform, PlatformRefusal> chooseSessionPlatform(const std::string& program, int wakeFd,
+                                                              CompositorWait wait = {});
 
 } // namespace mirevo

@@ -288,13 +288,6 @@ bool WaylandConnection::roundtrip(std::chrono::milliseconds limit, int wakeFd) {
     return false;
 }
 
-WaylandAnswer probeWaylandCompositor(std::chrono::milliseconds limit, int wakeFd) {
-    std::string why;
-    WaylandAnswer answer;
-    WaylandConnection::connect(limit, why, wakeFd, &answer);
-    return answer;
-}
-
 std::string waylandSocketName() {
     const char* value = std::getenv("WAYLAND_DISPLAY");
     std::string name = value && *value ? value : "wayland-0";

@@ -88,10 +88,6 @@ private:
     friend struct WaylandListeners;
 };
 
-// Does a compositor answer at WAYLAND_DISPLAY within limit? The probe behind the platform choice; wakeFd as
-// for connect.
-WaylandAnswer probeWaylandCompositor(std::chrono::milliseconds limit, int wakeFd = -1);
-
 // The name of the compositor's socket for locks and messages: WAYLAND_DISPLAY's value ("wayland-0" when
 // unset), a path reduced to a name that holds no "/".
 std::string waylandSocketName();

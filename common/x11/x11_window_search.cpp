@@ -54,6 +54,29 @@ unsigned long x11FindWindow(Display* display, const std::string& title) {
     return search(display, DefaultRootWindow(display), title, netWmName, utf8, 2);
 }
 
+bool x11ScreenCoveredBy(Display* display, const std::string& windowClass) {
+    if (!display) return false;
+    X11ErrorTrap trap(display);
+    const Window root = DefaultRootWindow(display);
+    const int width = DisplayWidth(display, DefaultScreen(display));
+    const int height = DisplayHeight(display, DefaultScreen(display));
+    // Lockers cover the screen with override-redirect windows, the root's own children.
+    for (Window child : children(display, root)) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display, child, &attributes) || attributes.map_state != IsViewable) continue;
+        if (attributes.x > 0 || attributes.y > 0 || attributes.x + attributes.width < width ||
+            attributes.y + attributes.height < height)
+            continue;
+        XClassHint hint{};
+        if (!XGetClassHint(display, child, &hint)) continue;
+        const bool matches = hint.res_class && windowClass == hint.res_class;
+        if (hint.res_name) XFree(hint.res_name);
+        if (hint.res_class) XFree(hint.res_class);
+        if (matches) return true;
+    }
+    return false;
+}
+
 bool x11WindowExists(Display* display, const std::string& title) {
     return x11FindWindow(display, title) != 0;
 }

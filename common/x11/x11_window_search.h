@@ -14,4 +14,8 @@ bool x11WindowExists(Display* display, const std::string& title);
 // The id of the first such window, or 0.
 unsigned long x11FindWindow(Display* display, const std::string& title);
 
+// Is the default screen covered by a viewable top-level window of this WM_CLASS class (a locker's own
+// window, as "XScreenSaver" for xscreensaver's), at least the screen's size?
+bool x11ScreenCoveredBy(Display* display, const std::string& windowClass);
+
 } // namespace mirevo

@@ -1,7 +1,7 @@
-// mirevo-idle's bus service in this process, on a private bus the test starts: the cookies players get and give
-// back, ActiveChanged as a player sees it, a name another program holds, the status with two inhibitors, the
-// loss of the bus with an inhibit held and a bus back at the same place, buses that do not answer, and one
-// that stalls while served. Every wait is for a reply or a change of state, with a deadline.
+// mirevo-idle's bus service in this process, on a private bus the test starts: the cookies players get and
+// give back, ActiveChanged as a player sees it, a name another program holds, the status with two inhibitors,
+// the loss of the bus with an inhibit held and a bus back at the same place, buses that do not answer, and
+// one that stalls while served. Every wait is for a reply or a change of state, with a deadline.
 #include <csignal>
 #include <future>
 #include <map>
@@ -19,11 +19,11 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
-#include "idle/idle_bus_names.h"
-#include "idle/idle_daemon.h"
-#include "idle/qt_idle_bus.h"
-#include "idle/qt_idle_status.h"
 #include "common/posix/unique_fd.h"
+#include "idle/bus/idle_bus_names.h"
+#include "idle/bus/qt_idle_bus.h"
+#include "idle/bus/qt_idle_status.h"
+#include "idle/daemon/idle_daemon.h"
 #include "tests/harness/dbus_session.h"
 #include "tests/harness/poll.h"
 #include "tests/harness/temp_dir.h"
@@ -102,7 +102,8 @@ protected:
         daemon.onActiveChanged([this](bool active) { service->activeChanged(active); });
     }
     // A plain call to the screen saver service, waited for with the events running.
-    QDBusMessage call(QDBusConnection peer, const char* path, const char* method, QVariantList arguments = {}) {
+    QDBusMessage call(QDBusConnection peer, const char* path, const char* method,
+                      QVariantList arguments = {}) {
         auto message = QDBusMessage::createMethodCall(kService, path, kService, method);
         message.setArguments(arguments);
         QDBusPendingCall pending = peer.asyncCall(message, 10000);
@@ -182,6 +183,25 @@ TEST_F(IdleBus, StatusListsTwoInhibitorsWithTheirApplicationReasonAndTime) {
     EXPECT_EQ(status(bus.address())->inhibits.size(), 1u);
 }
 
+// Lock goes to the lock keeper; without one (locking off) it is refused, and the status says locking is off.
+TEST_F(IdleBus, LockIsTheKeepersAndRefusedWhileLockingIsOff) {
+    DBusSession bus;
+    ASSERT_TRUE(bus.ok());
+    serve(bus.address());
+    ASSERT_TRUE(waitForState(QtIdleBus::State::Serving)) << ::testing::PrintToString(lines);
+    QDBusConnection a = peer(bus.address(), "a");
+    EXPECT_EQ(call(a, "/ScreenSaver", "Lock").errorName(), "org.freedesktop.DBus.Error.NotSupported");
+    EXPECT_EQ(status(bus.address())->locking,
+              std::vector<std::string>{"locking: off (mirevo-idle --lock-after SECONDS turns it on)"});
+    int locks = 0;
+    daemon.onLocking(
+        {[&] { return ++locks > 0; }, [] { return std::string("locking: on\nlast lock: \x1b[2J\n"); }});
+    EXPECT_EQ(call(a, "/org/freedesktop/ScreenSaver", "Lock").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(locks, 1);
+    EXPECT_EQ(status(bus.address())->locking, (std::vector<std::string>{"locking: on", "last lock: ?[2J"}));
+    daemon.onLocking({});
+}
+
 TEST_F(IdleBus, CookiesHoldTheTimerOffUntilEachIsReturnedByItsOwnCaller) {
     DBusSession bus;
     ASSERT_TRUE(bus.ok());
@@ -230,8 +250,9 @@ TEST_F(IdleBus, PlayersSeeTheSaverComeAndGo) {
     daemon.serverSaverOff();
     EXPECT_TRUE(QDBusReply<bool>(call(a, "/ScreenSaver", "GetActive")).value()) << "the session still runs";
     daemon.sessionEnded();
-    EXPECT_TRUE(waitFor([&] { return log.values == std::vector<bool>{true, false}; }))
-        << "no ActiveChanged(false)";
+    EXPECT_TRUE(waitFor([&] {
+        return log.values == std::vector<bool>{true, false};
+    })) << "no ActiveChanged(false)";
     EXPECT_EQ(QDBusReply<uint>(call(a, "/ScreenSaver", "GetActiveTime")).value(), 0u);
 }
 
@@ -345,7 +366,7 @@ TEST_F(IdleBus, ABusThatDoesNotAnswerIsLeftAfterTheDeadlineInOneLineAndTriedAgai
 
 // The interface file installed for others to read says what the service answers, no more and no less.
 TEST_F(IdleBus, ServesWhatItsInterfaceFileSays) {
-    QFile file(QStringLiteral(MIREVO_SOURCE_DIR "/idle/io.github.mirevo.Idle.xml"));
+    QFile file(QStringLiteral(MIREVO_SOURCE_DIR "/idle/bus/io.github.mirevo.Idle.xml"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const auto promised = interfacesIn(QString::fromUtf8(file.readAll()));
     ASSERT_EQ(promised.size(), 2u);

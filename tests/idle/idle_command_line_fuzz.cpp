@@ -1,12 +1,13 @@
 // Arbitrary argument lists (NUL-separated) through mirevo-idle's command line and the login entry: an error
-// is one line, a timeout stays in range and survives the trip through the entry's arguments, and an entry
+// is one line, a timeout and the locking options stay in range and survive the trip through the entry's
+// arguments, and an entry
 // has its eleven lines whatever the program's path.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
-#include "idle/autostart_entry.h"
-#include "idle/idle_command_line.h"
+#include "idle/daemon/autostart_entry.h"
+#include "idle/daemon/idle_command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace mirevo;
@@ -25,7 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const auto timeout = parsed->timeoutMinutes;
     if (timeout && (*timeout < 0 || *timeout > kMaxTimeoutMinutes)) std::abort();
-    const auto again = parseIdleCommandLine(timeoutArguments(*parsed));
-    if (again->timeoutMinutes != timeout) std::abort();
+    const auto lockAfter = parsed->lockAfterSeconds;
+    if (lockAfter && (*lockAfter < 0 || *lockAfter > kMaxLockAfterSeconds)) std::abort();
+    const auto again = parseIdleCommandLine(daemonArguments(*parsed));
+    if (!again || again->timeoutMinutes != timeout || again->lockAfterSeconds != lockAfter ||
+        again->lockCommand != parsed->lockCommand)
+        std::abort();
+    // The entry carries the lock command on its one Exec line.
+    const auto withLock = autostartEntryText("/usr/bin/mirevo-idle", daemonArguments(*parsed));
+    if (!withLock || std::count(withLock->begin(), withLock->end(), '\n') != 11) std::abort();
     return 0;
 }

@@ -7,14 +7,15 @@
 #include <sys/stat.h>
 
 #include "common/session_bus.h"
-#include "idle/autostart_entry.h"
-#include "idle/idle_command_line.h"
-#include "idle/idle_daemon.h"
-#include "idle/idle_source_choice.h"
-#include "idle/idle_status.h"
-#include "idle/idle_timeout.h"
+#include "idle/daemon/autostart_entry.h"
+#include "idle/daemon/idle_command_line.h"
+#include "idle/daemon/idle_daemon.h"
+#include "idle/sources/idle_source_choice.h"
+#include "idle/daemon/idle_status.h"
+#include "idle/daemon/idle_timeout.h"
 #include "common/printable_text.h"
-#include "idle/saver_location.h"
+#include "idle/daemon/saver_location.h"
+#include "idle/sources/idle_watch.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
 #include "tests/idle/fake_idle.h"
@@ -56,6 +57,36 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
                                  (o.timeoutSeconds ? " " + std::to_string(*requestedTimeoutSeconds(o)) + "s" : "");
         EXPECT_EQ(read, expected) << ::testing::PrintToString(arguments);
     }
+}
+
+// The locking options: a grace time in whole seconds up to a day, a command of one printable line that only
+// makes sense with it; the login entry carries both as they were given.
+TEST(IdleCommandLine, LockingOptionsAndTheLoginEntryThatKeepsThem) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--lock-after", "0"}, "0 \"\""},
+        {{"--lock-after=86400", "--lock-command", "swaylock -f -c 000000"}, "86400 \"swaylock -f -c 000000\""},
+        {{"--lock-after", "86401"}, "from 0 to 86400, not \"86401\""},
+        {{"--lock-after", "-5"}, "not \"-5\""},
+        {{"--lock-command", "i3lock"}, "--lock-command names what locks once --lock-after SECONDS turns locking on"},
+        {{"--lock-after", "5", "--lock-command", " "}, "--lock-command needs a command"},
+        {{"--lock-after", "5", "--lock-command", "lock\nrm -rf ~"}, "one line of at most 4096 bytes"},
+        {{"--lock-after", "5", "--lock-command", std::string(4097, 'x')}, "one line of at most 4096 bytes"},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        const auto parsed = parseIdleCommandLine(arguments);
+        const std::string got = parsed ? std::to_string(parsed->lockAfterSeconds.value_or(-1)) + " \"" +
+                                             parsed->lockCommand + "\""
+                                       : parsed.reason().line;
+        EXPECT_NE(got.find(expected), std::string::npos) << got;
+    }
+    const auto options = parseIdleCommandLine(
+        {"--autostart", "on", "--timeout", "5", "--lock-after", "30", "--lock-command", "swaylock -f -c \"$HOME\""});
+    ASSERT_TRUE(options);
+    const auto entry = autostartEntryText("/usr/bin/mirevo-idle", daemonArguments(*options));
+    EXPECT_NE(entry.value_or("").find("\nExec=/usr/bin/mirevo-idle --timeout 5 --lock-after 30 --lock-command "
+                                      "\"swaylock -f -c \\\\\"\\\\$HOME\\\\\"\"\n"),
+              std::string::npos)
+        << entry.value_or("");
 }
 
 Inhibit heldBy(const std::string& owner) {
@@ -201,17 +232,18 @@ TEST(IdleStatus, ListsTheIdleTimeTheSaverAndEachInhibitWithItsTimeOfDay) {
     test::ScopedEnv utc("TZ", "UTC");
     tzset();
     const std::time_t now = 86400 + 17 * 3600 + 4 * 60 + 50; // 17:04:50
-    IdleStatus status{300, false, 0, {{"mpv", "Playing video", 12}, {"firefox", "audio", 3 * 3600 + 120}}, ""};
+    IdleStatus status{300, false, 0, {{"mpv", "Playing video", 12}, {"firefox", "audio", 3 * 3600 + 120}}, "", {}};
     EXPECT_EQ(statusText(status, now), "idle time: 5 minutes\n"
                                        "screen saver: not active\n"
                                        "held off by 2 inhibits:\n"
                                        "  \"mpv\": \"Playing video\" since 17:04:38 (12 seconds)\n"
                                        "  \"firefox\": \"audio\" since 14:02:50 (3 hours 2 minutes)\n");
-    EXPECT_EQ(statusText({0, true, 61, {}, "the Wayland compositor (ext-idle-notify-v1)"}, now),
+    EXPECT_EQ(statusText({0, true, 61, {}, "the Wayland compositor (ext-idle-notify-v1)", {"locking: off"}}, now),
               "idle time: none (the screen saver never starts by itself)\n"
               "idle from: the Wayland compositor (ext-idle-notify-v1)\n"
               "screen saver: active for 1 minute\n"
-              "held off by: nothing\n");
+              "held off by: nothing\n"
+              "locking: off\n");
     tzset();
 }
 
@@ -255,6 +287,20 @@ TEST(IdleDaemon, ActiveFromTheServersSaverOnUntilTheLastSessionEnds) {
     daemon.serverSaverOn();
     daemon.serverSaverOff();
     EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false}));
+}
+
+// Once the screen is locked, the lock screen is the desktop's screen saver: no session starts until the user's
+// next input.
+TEST(IdleDaemon, NoSessionStartsUnderTheLockUntilTheUserIsBack) {
+    RecordingSource source;
+    CountingStarter starter;
+    IdleDaemon daemon(source, starter, [] { return IdleDaemon::Clock::time_point{}; });
+    daemon.screenLocked();
+    daemon.serverSaverOn();
+    EXPECT_EQ(starter.started, 0);
+    daemon.serverSaverOff(); // input: the user is back
+    daemon.serverSaverOn();
+    EXPECT_EQ(starter.started, 1);
 }
 
 TEST(IdleSaverLocation, TheSaverBesideTheProgramElseTheInstalledOne) {
@@ -339,12 +385,66 @@ TEST(IdleSourceChoice, TheFirstOfferedOpensAFailureEndsTheSearch) {
     EXPECT_NE(noWaylandIdleSourceLine("wayland-1", false).find("without a session bus"), std::string::npos);
 }
 
+// The compositor's timer is held exactly while it should be, and the daemon hears each change once. Steps: S
+// start, i the compositor says idle, r input came, p/u suspend on/off, 0/5 the idle time set, R a new timer
+// from now, L the compositor gone. What follows: A/D the timer asked for/given back, +/- saver on/off, ! lost.
+TEST(IdleWatch, HoldsTheCompositorsTimerWhileItShouldAndTellsEachChangeOnce) {
+    const std::tuple<int, std::string, std::string> cases[] = {
+        {5, "", ""},                // nothing before the start
+        {5, "S", "A"},              // armed at the start
+        {0, "S", ""},               // an idle time of 0 never arms
+        {5, "Sii", "A+"},           // idle once, however often said
+        {5, "Siri", "A+-+"},        // input, then idle again
+        {5, "Sipu", "A+D-A"},       // suspended while idle: off, the timer back, and again on release
+        {5, "Spi", "AD"},           // nothing idles while suspended
+        {5, "SiR", "A+D-A"},        // a new timer from now ends the idleness
+        {5, "Si0", "A+D-"},         // an idle time of 0 takes the timer away
+        {5, "S05", "ADA"},          // and one that is not 0 asks for it again
+        {5, "Spp5u", "ADA"},        // set while suspended: armed only on release
+        {5, "LS", "!"},             // lost before the start: said at the start, never armed
+        {5, "SLLiR", "A!"},         // lost once; nothing more is asked of a compositor that has gone
+        {5, "SiLp", "A+!-"},        // lost while idle: a suspend still turns the saver off
+    };
+    for (const auto& [seconds, steps, expected] : cases) {
+        std::string trace;
+        IdleWatch watch(seconds, {[&] { trace += 'A'; }, [&] { trace += 'D'; }});
+        for (char step : steps) {
+            switch (step) {
+            case 'S':
+                watch.start({[&] { trace += '+'; }, [&] { trace += '-'; }, [&](const std::string&) { trace += '!'; }});
+                break;
+            case 'i': watch.idled(); break;
+            case 'r': watch.resumed(); break;
+            case 'p': watch.suspend(true); break;
+            case 'u': watch.suspend(false); break;
+            case '0': watch.setTimeoutSeconds(0); break;
+            case '5': watch.setTimeoutSeconds(5); break;
+            case 'R': watch.restart(); break;
+            case 'L': watch.lose("gone"); break;
+            }
+        }
+        EXPECT_EQ(trace, expected) << seconds << " " << steps;
+    }
+}
+
 TEST(IdleTimeout, OneLineSaysTheTimeAndWhoseSettingItIs) {
     EXPECT_EQ(timeoutLine(600, TimeoutOrigin::CommandLine),
               "mirevo-idle: the screen saver starts after 10 minutes without input (set "
               "by --timeout)");
     EXPECT_NE(timeoutLine(60, TimeoutOrigin::XServer).find("after 1 minute without"), std::string::npos);
     EXPECT_NE(timeoutLine(0, TimeoutOrigin::XServer).find("never starts by itself"), std::string::npos);
+    // Each option's line names that option; without one, the platform's own.
+    const std::pair<std::vector<std::string>, std::string> whose[] = {
+        {{"--timeout", "5"}, "(set by --timeout)"},
+        {{"--idle-seconds", "3"}, "(set by --idle-seconds)"},
+        {{"--timeout", "5", "--idle-seconds", "3"}, "(set by --idle-seconds)"},
+        {{}, "(the X server's setting;"},
+    };
+    for (const auto& [arguments, words] : whose) {
+        const std::string line = timeoutLine(300, timeoutOrigin(*parseIdleCommandLine(arguments), false));
+        EXPECT_NE(line.find(words), std::string::npos) << line;
+    }
+    EXPECT_EQ(timeoutOrigin(IdleOptions{}, true), TimeoutOrigin::WaylandDefault);
     EXPECT_EQ(timeoutLine(kDefaultWaylandTimeoutMinutes * 60, TimeoutOrigin::WaylandDefault),
               "mirevo-idle: the screen saver starts after 10 minutes without input (mirevo-idle's default in a "
               "Wayland session; change it with mirevo-idle --timeout MINUTES)");

@@ -11,7 +11,7 @@ failed=0
 make_tree() {
     rm -rf "$work/tree"
     mkdir -p "$work/tree/scripts" "$work/tree/common/posix" "$work/tree/common/qt" "$work/tree/shared/settings" \
-        "$work/tree/saver/session" "$work/tree/viewer"
+        "$work/tree/saver/session" "$work/tree/viewer" "$work/tree/idle/daemon" "$work/tree/idle/bus"
     cp "$script" "$work/tree/scripts/check-includes"
     cd "$work/tree"
     git init -q .
@@ -21,6 +21,8 @@ make_tree() {
     printf '#pragma once\n#include "common/result.h"\n' > shared/settings/values.h
     printf '#pragma once\n#include "shared/settings/values.h"\n' > saver/session/window.h
     printf '#include "common/result.h"\n#include <vector>\n#include <X11/Xlib.h>\n' > viewer/main.cpp
+    printf '#pragma once\n#include "common/printable_text.h"\n' > idle/daemon/idle_daemon.h
+    printf '#pragma once\n#include "idle/daemon/idle_daemon.h"\n' > idle/bus/qt_idle_bus.h
     git add -A
     git -c user.name=t -c user.email=t@t commit -qm tree
 }
@@ -55,6 +57,9 @@ check "an include running up" shared/settings/extra.h '#include "viewer/main.cpp
 check "the viewer using the saver" viewer/hack/extra.cpp '#include "saver/session/window.h"\n' 'viewer/hack may not use saver'
 check "the saver using the viewer" saver/session/extra.cpp '#include "viewer/main.cpp"\n' 'saver/session may not use viewer'
 check "the saver using a shared room" saver/session/extra.cpp '#include "shared/settings/values.h"\n' ""
+check "a room using a lower room of its program" idle/bus/extra.cpp '#include "idle/daemon/idle_daemon.h"\n' ""
+check "a room using a higher room of its program" idle/daemon/extra.cpp '#include "idle/bus/qt_idle_bus.h"\n' \
+    'idle/daemon may not use idle/bus'
 check "untracked file" viewer/new.cpp '#include "common/result.h"\n' 'viewer/new.cpp: not added to git'
 check "untracked file including upward" shared/settings/new.h '#include "viewer/main.cpp"\n' \
     'shared/settings may not use viewer'

@@ -9,6 +9,7 @@
 #include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/snapshot_path.h"
+#include "viewer/scene/floor_hold.h"
 #include "viewer/scene/frame_clock.h"
 #include "viewer/scene/frame_pacer.h"
 #include "viewer/scene/gl_scene.h"
@@ -56,7 +57,7 @@ double counterSeconds(uint64_t ticks, uint64_t frequency) {
 // viewer before its first frame.
 class LoadingWindow {
 public:
-    LoadingWindow(KeyState& keys, X11KeyboardFocus& focus) : keys_(keys), focus_(focus) {}
+    LoadingWindow(KeyState& keys, X11KeyboardFocus& focus, FloorHold& hold) : keys_(keys), focus_(focus), hold_(hold) {}
     // Handles what has arrived, waiting up to waitMs for the first event; false once asked to quit.
     bool answer(int waitMs) {
         SDL_Event event;
@@ -66,7 +67,7 @@ public:
             while (!quit_ && SDL_PollEvent(&event));
         }
         focus_.poll(keys_);
-        return !quit_ && !keys_.quitRequested() && !mirevo::stopRequested();
+        return !quit_ && !hold_.ends(keys_.quitRequested()) && !mirevo::stopRequested();
     }
     // Waits for the snapshot; false when asked to quit first.
     bool waitFor(SnapshotPreload& snapshot) {
@@ -78,6 +79,7 @@ public:
 private:
     KeyState& keys_;
     X11KeyboardFocus& focus_;
+    FloorHold& hold_;
     bool quit_ = false;
 };
 
@@ -104,7 +106,8 @@ bool setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& s
 // The message loop: events first, a frame whenever none is waiting (and pacing does not hold it back), until
 // Escape, a close request, SIGTERM or SIGINT. Returns the number of frames drawn.
 unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, FrameClock& clock,
-                        uint64_t frequency, KeyState& keys, X11KeyboardFocus& focus, const Trace& trace) {
+                        uint64_t frequency, KeyState& keys, X11KeyboardFocus& focus, FloorHold& hold,
+                        const Trace& trace) {
     SceneMotion motion;
     FramePacer pacer(viewer.refreshRate());
     unsigned long frames = 0;
@@ -128,13 +131,17 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
 
         uint64_t now = SDL_GetPerformanceCounter();
         FrameTimes times = clock.tick(now);
-        if (keys.quitRequested()) break;
+        if (hold.ends(keys.quitRequested())) break;
+        if (hold.lockComing()) focus.letGo();
         DrawScene(motion.step(times.elapsedSeconds, times.frameSeconds), texture);
         viewer.swap();
         bool wasPacing = pacer.pacing();
         pacer.frameDone(counterSeconds(now, frequency),
                         counterSeconds(SDL_GetPerformanceCounter(), frequency));
-        if (++frames == 1) trace.mark("first-frame");
+        if (++frames == 1) {
+            trace.mark("first-frame");
+            hold.floorShown();
+        }
         if (pacer.pacing() != wasPacing) trace.mark("pacing", pacer.pacing() ? "on" : "off");
     }
     return frames;
@@ -181,11 +188,12 @@ int runStandalone() {
     const uint64_t frequency = SDL_GetPerformanceFrequency();
     FrameClock clock(frequency, SDL_GetPerformanceCounter());
     KeyState keys;
-    LoadingWindow loading(keys, focus);
+    FloorHold hold = FloorHold::fromEnvironment(); // mirevo-idle's word on when the floor ends, if it locks
+    LoadingWindow loading(keys, focus, hold);
     {
         SceneTexture texture;
         if (setUpScene(width, height, texture, snapshot, loading, trace)) {
-            unsigned long frames = runFrames(*viewer, texture, clock, frequency, keys, focus, trace);
+            unsigned long frames = runFrames(*viewer, texture, clock, frequency, keys, focus, hold, trace);
             if (trace.on()) trace.mark("frames", std::to_string(frames));
         } else {
             trace.mark("quit-while-loading");

@@ -9,6 +9,7 @@
 
 #include "common/posix/posix_stop_signals.h"
 #include "common/snapshot_path.h"
+#include "viewer/scene/floor_hold.h"
 #include "viewer/scene/frame_clock.h"
 #include "viewer/scene/frame_pacer.h"
 #include "viewer/scene/gl_scene.h"
@@ -43,16 +44,18 @@ double seconds(uint64_t ns) {
 // Events and the end conditions, while loading and between frames: false once the run is to end.
 class Answer {
 public:
-    Answer(WaylandViewerSurfaces& surfaces, KeyState& keys) : surfaces_(surfaces), keys_(keys) {}
+    Answer(WaylandViewerSurfaces& surfaces, KeyState& keys, FloorHold& hold)
+        : surfaces_(surfaces), keys_(keys), hold_(hold) {}
     bool operator()(std::chrono::milliseconds wait) {
         if (!lost_ && !surfaces_.dispatch(wait)) lost_ = true;
-        return !lost_ && !keys_.quitRequested() && !mirevo::stopRequested();
+        return !lost_ && !hold_.ends(keys_.quitRequested()) && !mirevo::stopRequested();
     }
     bool lost() const { return lost_; }
 
 private:
     WaylandViewerSurfaces& surfaces_;
     KeyState& keys_;
+    FloorHold& hold_;
     bool lost_ = false;
 };
 
@@ -77,7 +80,8 @@ int runWaylandViewer() {
     trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
     trace.mark("egl-config", surfaces->configDescription());
     snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
-    Answer answer(*surfaces, keys);
+    FloorHold hold = FloorHold::fromEnvironment(); // mirevo-idle's word on when the floor ends, if it locks
+    Answer answer(*surfaces, keys, hold);
 
     {
         SceneTexture texture;
@@ -110,6 +114,7 @@ int runWaylandViewer() {
                 if (outputs.shown(o) == 0) return;
             floorShown = true;
             trace.mark("first-frame");
+            hold.floorShown();
         };
         while (running) {
             const auto wait = outputs.wait(pacer.secondsUntilDue(seconds(nanoseconds())), kIdleWait);

@@ -78,7 +78,7 @@ X11KeyboardFocus::~X11KeyboardFocus() {
 
 void X11KeyboardFocus::poll(KeyState& keys) {
     if (!grabbing_) return;
-    if (!grabbed_) tryGrab(CurrentTime);
+    if (!grabbed_ && !lettingGo_) tryGrab(CurrentTime);
     while (XPending(grabbing_) > 0) {
         XEvent event;
         XNextEvent(grabbing_, &event);
@@ -92,6 +92,14 @@ void X11KeyboardFocus::poll(KeyState& keys) {
         if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.mode == NotifyUngrab)
             grabbed_ = false;
     }
+}
+
+void X11KeyboardFocus::letGo() {
+    if (!grabbing_ || lettingGo_) return;
+    lettingGo_ = true;
+    grabbed_ = false;
+    XUngrabKeyboard(grabbing_, CurrentTime);
+    XFlush(grabbing_);
 }
 
 void X11KeyboardFocus::tryGrab(unsigned long time) {

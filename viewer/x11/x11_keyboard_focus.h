@@ -30,6 +30,8 @@ public:
     // Once a frame: takes the keyboard when it is not held, and passes the keys the grab brought on.
     void poll(KeyState& keys);
     bool grabbed() const { return grabbed_; }
+    // Gives the keyboard back for good, so that a screen locker can take it; keys still come through SDL.
+    void letGo();
 
 private:
     void tryGrab(unsigned long time);
@@ -38,7 +40,7 @@ private:
     std::optional<X11Display> grabbingConnection_; // ours, for the grab and its keys
     _XDisplay* grabbing_ = nullptr;                // grabbingConnection_'s
     unsigned long window_ = 0;
-    bool grabbed_ = false;
+    bool grabbed_ = false, lettingGo_ = false;
 };
 
 } // namespace mirevo::viewer
