@@ -26,7 +26,8 @@ using namespace std::chrono_literals;
 // Below the prefix.
 // clang-format off
 const std::vector<std::string> kInstalled{
-    "bin/mirevo", "lib/mirevo/Mirevo.scr", "lib/mirevo/Mirevo.dll",
+    "bin/mirevo", "lib/mirevo/Mirevo.scr", "lib/mirevo/Mirevo.dll", "lib/mirevo/mirevo-hack",
+    "lib/mirevo/mirevo-music.so",
     "share/applications/io.github.mirevo.Mirevo.desktop",
     "share/metainfo/io.github.mirevo.Mirevo.metainfo.xml",
     "share/man/man1/mirevo.1.gz", "share/doc/mirevo/README.md", "share/doc/mirevo/LICENSE",
@@ -86,7 +87,7 @@ TEST(Install, LaysOutACommandAMenuEntryAndAManualThatWork) {
     for (const auto& file : kInstalled)
         EXPECT_TRUE(fs::exists(usr + "/" + file)) << file;
     EXPECT_EQ(fs::read_symlink(usr + "/bin/mirevo"), "../lib/mirevo/Mirevo.scr");
-    EXPECT_EQ(fs::read_symlink(usr + "/libexec/xscreensaver/mirevo-hack"), "../../lib/mirevo/Mirevo.dll");
+    EXPECT_EQ(fs::read_symlink(usr + "/libexec/xscreensaver/mirevo-hack"), "../../lib/mirevo/mirevo-hack");
     for (const char* entry : {"mirevo-hack.desktop", "mirevo-hack-30fps.desktop"}) {
         const Result hackDesktop = run({"/usr/bin/desktop-file-validate", usr + "/share/applications/screensavers/" + entry});
         EXPECT_EQ(hackDesktop.code, 0) << entry << ": " << hackDesktop.output;
@@ -163,7 +164,7 @@ TEST_F(DebianPackage, HoldsTheTreeNamesItsDependenciesAndRunsUnpacked) {
     for (const auto& file : kInstalled)
         EXPECT_NE(contents.output.find(" ./usr/" + file), std::string::npos) << file;
     EXPECT_NE(contents.output.find("./usr/bin/mirevo -> ../lib/mirevo/Mirevo.scr"), std::string::npos);
-    EXPECT_NE(contents.output.find("./usr/libexec/xscreensaver/mirevo-hack -> ../../lib/mirevo/Mirevo.dll"),
+    EXPECT_NE(contents.output.find("./usr/libexec/xscreensaver/mirevo-hack -> ../../lib/mirevo/mirevo-hack"),
               std::string::npos);
 
     const Result unpack = run({"/usr/bin/dpkg", "-x", deb, work() / "root"});

@@ -1,4 +1,4 @@
-// Mirevo.dll as a saver manager's hack, on a private Xvfb with no manager: the test plays the manager's part
+// mirevo-hack, the saver managers' hack, on a private Xvfb with no manager: the test plays the manager's part
 // (a window, xscreensaver's screenshot property, the wallpaper, the user's setting) and checks what the hack
 // draws there and how it ends.
 #include <gtest/gtest.h>
@@ -34,6 +34,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
+const std::string kHack = builtProgram("mirevo-hack");
+// The viewer given a hack's arguments is the same hack.
 const std::string kViewer = builtProgram("Mirevo.dll");
 constexpr int kScreenWidth = 640, kScreenHeight = 480;
 constexpr int kTolerance = 40;
@@ -86,7 +88,7 @@ bool frameMatches(const Image& shot, const Samples& samples, double seconds, int
 // machine's memory, another copy of the program, more of the environment.
 struct HackExtras {
     std::optional<int> dataLimitMiB;
-    std::string program = kViewer;
+    std::string program = kHack;
     std::map<std::string, std::optional<std::string>> env;
 };
 
@@ -268,7 +270,7 @@ TEST_F(Hack, RestartsItselfOnceForLargePagesAsTheSameProcessWithTheSameArguments
             return item.rfind("GLIBC_TUNABLES=", 0) == 0;
         });
         EXPECT_EQ(tunables != environment.end() ? *tunables : "(unset)", "GLIBC_TUNABLES=" + *c.expected);
-        std::vector<std::string> command{kViewer};
+        std::vector<std::string> command{kHack};
         command.insert(command.end(), args.begin(), args.end());
         EXPECT_EQ(nulSeparated(proc + "/cmdline"), command);
         const std::string errors = run.process().errors();
@@ -432,7 +434,7 @@ class HackMusic : public Hack {
 protected:
     void SetUp() override {
         Hack::SetUp();
-        ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.dll"}));
+        ASSERT_TRUE(copyPrograms(programs.path(), {"mirevo-hack", "mirevo-music.so"}));
         ASSERT_TRUE(makeTone(programs / "tone.wav", 440, 1.0));
         ASSERT_TRUE(writeFile(programs / "Mirevo.ini",
                               "[Section]\nBGM区分=2\nBGMﾌｧｲﾙ=" + programs / "tone.wav" + "\n"));
@@ -441,7 +443,7 @@ protected:
     std::unique_ptr<HackRun> start(std::vector<std::string> args, std::optional<unsigned long> window,
                                    const std::string& heard) {
         HackExtras extras;
-        extras.program = programs / "Mirevo.dll";
+        extras.program = programs / "mirevo-hack";
         extras.env = {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", heard}};
         return std::make_unique<HackRun>(server, home, std::move(args), window, extras);
     }
@@ -465,6 +467,16 @@ TEST_F(HackMusic, OfTwoCopiesAtOnceOnlyOnePlays) {
     ASSERT_TRUE(second->waitForTrace("music")) << second->process().errors();
     EXPECT_TRUE(pollUntil(30s, [&] { return heardTheTone(heard[0]) || heardTheTone(heard[1]); }));
     EXPECT_NE(exists(heard[0]), exists(heard[1])) << "both or neither opened the sound output";
+    // The sound output's libraries come with the music module, loaded by the copy that plays alone.
+    for (auto* copy : {first.get(), second.get()}) {
+        const std::string errors = copy->process().errors();
+        const size_t at = errors.find("mirevo-trace music ");
+        const std::string line = at == std::string::npos ? "" : errors.substr(at, errors.find('\n', at) - at);
+        const bool plays = line.size() > 3 && line.compare(line.size() - 3, 3, " on") == 0;
+        const std::string maps = readFile("/proc/" + std::to_string(copy->process().pid()) + "/maps");
+        EXPECT_EQ(maps.find("mirevo-music.so") != std::string::npos, plays) << errors;
+        EXPECT_EQ(maps.find("libSDL2") != std::string::npos, plays);
+    }
     first->process().terminate();
     second->process().terminate();
 }
@@ -618,8 +630,10 @@ TEST_F(Hack, AStoppedHackGoesOnWhereItStopped) {
 }
 
 TEST(HackArguments, AnythingElseGivesOneUsageLineAndCodeOne) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"--bogus"}, {"--root"}, {"--window-id", "x"}}) {
-        args.insert(args.begin(), kViewer);
+    for (std::vector<std::string> args : {std::vector<std::string>{kHack, "--bogus"}, {kHack, "--root"},
+                                          {kHack, "--window-id", "x"}, {kHack}, {kViewer, "--bogus"},
+                                          {kViewer, "--root"}}) {
+        SCOPED_TRACE(args.size() > 1 ? args[0] + " " + args[1] : args[0]);
         ChildProcess viewer(args, {{"XSCREENSAVER_WINDOW", std::nullopt}, {"DISPLAY", std::nullopt}});
         EXPECT_EQ(viewer.waitExit(10s), 1);
         const std::string errors = viewer.errors();

@@ -207,6 +207,7 @@ int runWithArguments(int argc, char** argv) {
     case ViewerMode::Standalone:
         break;
     }
+    std::fprintf(stderr, "mirevo-hack: no window to draw into; %s\n", kHackUsage);
     return 1;
 }
 
