@@ -4,14 +4,12 @@
 #include <cstdio>
 
 #include "common/platform_choice.h"
-#include "common/posix/large_pages.h"
 #include "common/wayland/wayland_connection.h"
 #include "viewer/hack/hack_run.h"
 #include "viewer/standalone/standalone_run.h"
 #include "viewer/wayland/wayland_viewer_run.h"
 
 int main(int argc, char** argv) {
-    mirevo::restartWithLargePagesIfUseful(argv);
     if (argc > 1) return mirevo::viewer::runWithArguments(argc, argv);
     // The saver names the platform it chose; started alone, the viewer chooses the same way.
     const auto platform = mirevo::choosePlatform(
