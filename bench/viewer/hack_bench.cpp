@@ -265,15 +265,16 @@ bool firstFrameTable(const Options& options, const test::TempDir& home, const st
                 if (bare[i].firstFrameMs > 0) ratio.push_back(r.firstFrameMs / bare[i].firstFrameMs);
                 if (!r.picture.empty()) described = r.picture;
             }
-            const auto step = [](const std::vector<double>& values) {
+            // A step the program does not take is shown as "-".
+            const auto step = [](double ms) {
                 char text[16] = "-";
-                if (median(values) > 0) std::snprintf(text, sizeof text, "%.1f", median(values));
+                if (ms > 0) std::snprintf(text, sizeof text, "%.1f", ms);
                 return std::string(text);
             };
             std::printf("%4dx%-5d %-22s %9.1f %7.2f %7.1f %5.0f  %6s %7s %7s %7s  %s\n", monitor.width,
                         monitor.height, program.label.c_str(), median(first), median(ratio), median(cpu),
-                        median(peak), step(main).c_str(), step(context).c_str(), step(picture).c_str(),
-                        step(texture).c_str(), described.c_str());
+                        median(peak), step(median(main)).c_str(), step(median(context)).c_str(),
+                        step(median(picture)).c_str(), step(median(texture)).c_str(), described.c_str());
         }
     }
     return true;

@@ -1,0 +1,68 @@
+// Memory made ready in the heap during a start-up: faulted in ahead on one thread, held, then taken as it is
+// by the next allocation of its size on another; and given back to the system when the start-up ends.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "common/posix/large_heap.h"
+
+namespace mirevo {
+namespace {
+
+constexpr size_t kBytes = size_t{24} << 20;
+
+// The share of the pages of [block, block + bytes) that are in memory.
+double residentShare(const void* block, size_t bytes) {
+    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<uintptr_t>(block) / page * page;
+    const size_t length = reinterpret_cast<uintptr_t>(block) + bytes - start;
+    std::vector<unsigned char> pages((length + page - 1) / page);
+    if (mincore(reinterpret_cast<void*>(start), length, pages.data()) != 0) return -1;
+    size_t resident = 0;
+    for (unsigned char p : pages) resident += p & 1;
+    return double(resident) / double(pages.size());
+}
+
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+// In a process of its own: the heap's rules are the whole process's, and fixed once a second thread allocates.
+int reserveTakenOnAnotherThreadThenGivenBack() {
+    std::optional<HeapStartUp> startUp(std::in_place);
+    HeapReserve reserve;
+    std::thread([&reserve] { reserve = HeapReserve(kBytes); }).join();
+    // A block of the same size allocated afresh has none of its pages in memory yet.
+    void* fresh = std::malloc(kBytes);
+    if (!fresh || residentShare(fresh, kBytes) > 0.05) return 1;
+    reserve.release();
+    void* taken = std::malloc(kBytes - (size_t{1} << 20));
+    if (!taken || residentShare(taken, kBytes - (size_t{1} << 20)) < 0.99) return 2;
+    std::free(taken);
+    std::free(fresh);
+    const long before = residentKiB();
+    startUp.reset();
+    if (before - residentKiB() < long(kBytes / 1024) * 3 / 4) return 3;
+    return 0;
+}
+
+TEST(LargeHeap, MemoryFaultedInAheadOnOneThreadIsTakenAsItIsOnAnotherAndGivenBackAtTheStartUpsEnd) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator is not the C library's";
+#endif
+    // 1: a fresh block was in memory already; 2: the block made ready was not; 3: nothing was given back.
+    EXPECT_EXIT(std::exit(reserveTakenOnAnotherThreadThenGivenBack()), testing::ExitedWithCode(0), "");
+}
+
+} // namespace
+} // namespace mirevo
