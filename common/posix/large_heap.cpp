@@ -42,7 +42,10 @@ HeapReserve::HeapReserve(size_t bytes) {
     const uintptr_t from = (start + kLargePage - 1) / kLargePage * kLargePage;
     const uintptr_t to = (start + bytes) / kLargePage * kLargePage;
     // Only advice: without large pages the faults are taken a small page at a time, here rather than later.
-    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    if (to > from && madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0) {
+        largePages_ = reinterpret_cast<void*>(from);
+        largePagesBytes_ = to - from;
+    }
     const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     // Written, not read: a read of an untouched page maps the shared zero page and leaves the fault for later.
     volatile uint8_t* touch = block;
@@ -50,17 +53,26 @@ HeapReserve::HeapReserve(size_t bytes) {
     touch[bytes - 1] = 0;
 }
 
-HeapReserve::HeapReserve(HeapReserve&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+HeapReserve::HeapReserve(HeapReserve&& other) noexcept
+    : block_(std::exchange(other.block_, nullptr)), largePages_(std::exchange(other.largePages_, nullptr)),
+      largePagesBytes_(std::exchange(other.largePagesBytes_, 0)) {}
 
 HeapReserve& HeapReserve::operator=(HeapReserve&& other) noexcept {
     if (this != &other) {
         release();
         block_ = std::exchange(other.block_, nullptr);
+        largePages_ = std::exchange(other.largePages_, nullptr);
+        largePagesBytes_ = std::exchange(other.largePagesBytes_, 0);
     }
     return *this;
 }
 
 void HeapReserve::release() {
+    // The large pages in place stay; the heap's memory faulted in later there (once the part the allocation
+    // leaves is given back) comes a small page at a time again, as much as is used.
+    if (largePages_) madvise(largePages_, largePagesBytes_, MADV_NOHUGEPAGE);
+    largePages_ = nullptr;
+    largePagesBytes_ = 0;
     std::free(std::exchange(block_, nullptr));
 }
 

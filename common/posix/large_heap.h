@@ -39,6 +39,8 @@ public:
 
 private:
     void* block_ = nullptr;
+    void* largePages_ = nullptr; // the part advised for large pages
+    size_t largePagesBytes_ = 0;
 };
 
 } // namespace mirevo
