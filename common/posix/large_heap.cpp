@@ -1,5 +1,6 @@
 #include "common/posix/large_heap.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -16,10 +17,13 @@ constexpr size_t kLargePage = size_t{2} << 20;
 // The C library's own defaults, restored at the end of the start-up.
 constexpr int kDefaultMmapMax = 65536;
 constexpr int kDefaultTrimThreshold = 128 * 1024;
+// How many start-ups are in force: only the outermost sets the rules and restores them.
+std::atomic<int> startUps{0};
 
 } // namespace
 
 HeapStartUp::HeapStartUp() {
+    if (startUps++ > 0) return;
     // The number of heaps is fixed when a second thread first allocates: this has to come before.
     mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_MAX, 0);
@@ -27,6 +31,7 @@ HeapStartUp::HeapStartUp() {
 }
 
 HeapStartUp::~HeapStartUp() {
+    if (--startUps > 0) return;
     mallopt(M_MMAP_MAX, kDefaultMmapMax);
     mallopt(M_TRIM_THRESHOLD, kDefaultTrimThreshold);
     // The start-up's copies go back to the system, not only to the heap (a hack runs for hours).

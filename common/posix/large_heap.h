@@ -9,9 +9,10 @@
 namespace mirevo {
 
 // While a start-up lasts: every thread allocates from the one heap (so that memory made ready on one thread
-// serves another; it also spares each thread a heap of its own for good), large blocks come from that heap
-// rather than mappings of their own, and memory freed stays in it. Its end restores the C library's rules
-// for large blocks and gives the memory left free back to the system.
+// serves another; it also spares each thread a heap of its own for good, but only where no second thread has
+// allocated yet), large blocks come from that heap rather than mappings of their own, and memory freed stays
+// in it. Its end restores the C library's rules for large blocks and gives the memory left free back to the
+// system. One inside another (on the same thread) leaves that to the outer one.
 class HeapStartUp {
 public:
     HeapStartUp();
