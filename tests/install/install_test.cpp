@@ -26,8 +26,7 @@ using namespace std::chrono_literals;
 // Below the prefix.
 // clang-format off
 const std::vector<std::string> kInstalled{
-    "bin/mirevo", "lib/mirevo/Mirevo.scr", "lib/mirevo/Mirevo.dll", "lib/mirevo/mirevo-hack",
-    "lib/mirevo/mirevo-music.so",
+    "bin/mirevo", "lib/mirevo/Mirevo.scr", "lib/mirevo/Mirevo.dll",
     "share/applications/io.github.mirevo.Mirevo.desktop",
     "share/metainfo/io.github.mirevo.Mirevo.metainfo.xml",
     "share/man/man1/mirevo.1.gz", "share/doc/mirevo/README.md", "share/doc/mirevo/LICENSE",
@@ -37,8 +36,10 @@ const std::vector<std::string> kInstalled{
     "share/icons/hicolor/128x128/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/256x256/apps/io.github.mirevo.Mirevo.png",
     "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz", "share/dbus-1/interfaces/io.github.mirevo.Idle.xml",
-    // the hack and its entries for xscreensaver and for mate- and xfce4-screensaver
-    "libexec/xscreensaver/mirevo-hack", "share/xscreensaver/config/mirevo-hack.xml",
+    // the hack and its music module beside the programs, its link and entries for xscreensaver and for mate-
+    // and xfce4-screensaver
+    "lib/mirevo/mirevo-hack", "lib/mirevo/modules/mirevo-music.so", "libexec/xscreensaver/mirevo-hack",
+    "share/xscreensaver/config/mirevo-hack.xml",
     "share/applications/screensavers/mirevo-hack.desktop",
     "share/applications/screensavers/mirevo-hack-30fps.desktop",
     // the saver's hidden entry, which KWin's screenshot service asks for

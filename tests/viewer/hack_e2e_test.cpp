@@ -6,6 +6,7 @@
 #include <chrono>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <csignal>
 #include <thread>
@@ -435,7 +436,8 @@ class HackMusic : public Hack {
 protected:
     void SetUp() override {
         Hack::SetUp();
-        ASSERT_TRUE(copyPrograms(programs.path(), {"mirevo-hack", "mirevo-music.so"}));
+        ASSERT_TRUE(std::filesystem::create_directory(programs / "modules"));
+        ASSERT_TRUE(copyPrograms(programs.path(), {"mirevo-hack", "modules/mirevo-music.so"}));
         ASSERT_TRUE(makeTone(programs / "tone.wav", 440, 1.0));
         ASSERT_TRUE(writeFile(programs / "Mirevo.ini",
                               "[Section]\nBGM区分=2\nBGMﾌｧｲﾙ=" + programs / "tone.wav" + "\n"));

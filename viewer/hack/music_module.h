@@ -12,7 +12,8 @@
 
 namespace mirevo::viewer {
 
-inline constexpr const char* kMusicModuleFileName = "mirevo-music.so";
+// In the program folder.
+inline constexpr const char* kMusicModuleFileName = "modules/mirevo-music.so";
 // The module's one entry point: makes the music over the settings, as makeMusic does.
 inline constexpr const char* kMusicModuleEntry = "mirevo_make_music";
 using MakeMusicEntry = void (*)(const Settings* settings, int32_t* lastApiResult, std::unique_ptr<Music>* made);
