@@ -42,8 +42,9 @@ namespace {
 // How often a wait in the start-up looks for a stop.
 constexpr int kStopLookMs = 20;
 // Memory faulted in ahead for a large buffer is this much larger, for the small allocations that may take a
-// part of it first.
-constexpr size_t kHeapRoom = size_t{1} << 20;
+// part of it first; for the texture's storage, also more than the upload makes ready itself, so that the
+// upload finds this memory large enough to take.
+constexpr size_t kHeapRoom = size_t{2} << 20;
 
 std::optional<std::string> readText(const std::string& path) {
     auto file = readXscreensaverFile(path, "its settings are not read");
