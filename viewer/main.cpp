@@ -2,14 +2,12 @@
 // With arguments it is a saver manager's hack instead, drawing into the window the manager names.
 #include <cstdio>
 
-#include "common/posix/large_pages.h"
 #include "common/wayland/session_platform.h"
 #include "viewer/hack/hack_run.h"
 #include "viewer/standalone/standalone_run.h"
 #include "viewer/wayland/wayland_viewer_run.h"
 
 int main(int argc, char** argv) {
-    mirevo::restartWithLargePagesIfUseful(argv);
     if (argc > 1) return mirevo::viewer::runWithArguments(argc, argv);
     // The saver names the platform it chose; started alone, the viewer chooses the same way. Its stop signals
     // keep their default action until its loop watches them, so a stop ends a wait at once.

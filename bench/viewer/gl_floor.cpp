@@ -1,6 +1,7 @@
 // The least any GL hack pays on this display before its first textured frame is seen: GLX context on a child
 // of the manager's window (a visual with colour only), a small texture, one textured quad, the swap. Prints
-// one trace line, as the viewer's trace does, when the frame has reached the server.
+// trace lines, as the viewer's trace does: at its start, with its context, and when the frame has reached the
+// server.
 //
 //   gl_floor WINDOW-ID [--hold]    (--hold: then waits for a signal, its memory there to be read)
 #include <GL/gl.h>
@@ -30,6 +31,8 @@ struct InfoFree {
 } // namespace
 
 int main(int argc, char** argv) {
+    const mirevo::viewer::Trace trace;
+    trace.mark("start");
     if (argc < 2 || argc > 3) return 2;
     const bool hold = argc == 3 && std::string(argv[2]) == "--hold";
     const Window target = std::strtoul(argv[1], nullptr, 0);
@@ -49,6 +52,7 @@ int main(int argc, char** argv) {
     XMapWindow(display, child);
     GLXContext context = glXCreateContext(display, visual.get(), nullptr, True);
     if (!context || !glXMakeCurrent(display, child, context)) return 1;
+    trace.mark("context");
 
     std::vector<unsigned> texels(64 * 64, 0xFF4080C0u);
     GLuint texture = 0;
@@ -77,7 +81,7 @@ int main(int argc, char** argv) {
     glXSwapBuffers(display, child);
     glFinish();
     XSync(display, False);
-    mirevo::viewer::Trace().mark("first-frame");
+    trace.mark("first-frame");
     if (hold) pause();
     glXMakeCurrent(display, None, nullptr);
     glXDestroyContext(display, context);

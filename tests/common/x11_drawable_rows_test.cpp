@@ -1,5 +1,6 @@
 // A pixmap's rows read band by band from a real X server: through shared memory on a local Xvfb, which the
-// reader must choose, and through plain image requests, the two giving the same pixels, whatever the size.
+// reader must choose, and through plain image requests, the two giving the same pixels, whatever the size and
+// whichever end the bands are read from.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,19 +14,24 @@
 namespace mirevo::test {
 namespace {
 
-// Every row of the rows, read bottom band first as the pictures are made, as 0x00RRGGBB top row first.
-std::optional<std::vector<uint32_t>> readAll(RowSource& rows) {
+enum class Order { BottomBandFirst, TopBandFirst };
+
+// Every row of the rows as 0x00RRGGBB, top row first, read a band at a time: from the bottom as the pictures are
+// made (a short band is then the top one), or from the top as a screen is read row after row (a short band is
+// then the bottom one, which a whole band read from its top would take past the area's end).
+std::optional<std::vector<uint32_t>> readAll(RowSource& rows, Order order) {
     std::vector<uint32_t> pixels(size_t(rows.width()) * size_t(rows.height()));
     const int band = rows.bandHeight();
     if (band < 1) return std::nullopt;
-    for (int bottom = rows.height(); bottom > 0;) {
-        const int top = std::max(0, bottom - band);
-        const auto view = rows.readRows(top, bottom - top);
-        if (!view || view->width != rows.width() || view->height != bottom - top) return std::nullopt;
+    for (int done = 0; done < rows.height();) {
+        const int count = std::min(band, rows.height() - done);
+        const int top = order == Order::TopBandFirst ? done : rows.height() - done - count;
+        const auto view = rows.readRows(top, count);
+        if (!view || view->width != rows.width() || view->height != count) return std::nullopt;
         for (int y = 0; y < view->height; ++y)
             std::memcpy(&pixels[size_t(top + y) * size_t(rows.width())], view->data + size_t(y) * view->stride,
                         size_t(rows.width()) * 4);
-        bottom = top;
+        done += count;
     }
     return pixels;
 }
@@ -75,16 +81,19 @@ TEST(X11DrawableRows, SharedMemoryIsTakenOnALocalServerAndReadsWhatPlainImagesRe
                 EXPECT_FALSE(rows->readRows(c.area.height - 1, 2)) << "past the bottom";
                 EXPECT_FALSE(rows->readRows(-1, 1));
             }
-            const auto fromShared = readAll(*shared), fromPlain = readAll(*plain);
-            ASSERT_TRUE(fromShared);
-            ASSERT_TRUE(fromPlain);
-            EXPECT_TRUE(*fromShared == *fromPlain);
-            size_t wrong = 0;
-            for (int y = 0; y < c.area.height; ++y)
-                for (int x = 0; x < c.area.width; ++x)
-                    wrong += (*fromShared)[size_t(y) * size_t(c.area.width) + size_t(x)] !=
-                             unpackPixel(f.format, scrambledPixel(c.area.x + x, c.area.y + y, f.depth));
-            EXPECT_EQ(wrong, 0u);
+            for (Order order : {Order::BottomBandFirst, Order::TopBandFirst}) {
+                SCOPED_TRACE(order == Order::TopBandFirst ? "top band first" : "bottom band first");
+                const auto fromShared = readAll(*shared, order), fromPlain = readAll(*plain, order);
+                ASSERT_TRUE(fromShared);
+                ASSERT_TRUE(fromPlain);
+                EXPECT_TRUE(*fromShared == *fromPlain);
+                size_t wrong = 0;
+                for (int y = 0; y < c.area.height; ++y)
+                    for (int x = 0; x < c.area.width; ++x)
+                        wrong += (*fromShared)[size_t(y) * size_t(c.area.width) + size_t(x)] !=
+                                 unpackPixel(f.format, scrambledPixel(c.area.x + x, c.area.y + y, f.depth));
+                EXPECT_EQ(wrong, 0u);
+            }
 
             // Freed meanwhile: the next band cannot be read, and the program goes on.
             XFreePixmap(display, pixmap);

@@ -36,8 +36,10 @@ const std::vector<std::string> kInstalled{
     "share/icons/hicolor/128x128/apps/io.github.mirevo.Mirevo.png",
     "share/icons/hicolor/256x256/apps/io.github.mirevo.Mirevo.png",
     "bin/mirevo-idle", "share/man/man1/mirevo-idle.1.gz", "share/dbus-1/interfaces/io.github.mirevo.Idle.xml",
-    // the hack and its entries for xscreensaver and for mate- and xfce4-screensaver
-    "libexec/xscreensaver/mirevo-hack", "share/xscreensaver/config/mirevo-hack.xml",
+    // the hack and its music module beside the programs, its link and entries for xscreensaver and for mate-
+    // and xfce4-screensaver
+    "lib/mirevo/mirevo-hack", "lib/mirevo/modules/mirevo-music.so", "libexec/xscreensaver/mirevo-hack",
+    "share/xscreensaver/config/mirevo-hack.xml",
     "share/applications/screensavers/mirevo-hack.desktop",
     "share/applications/screensavers/mirevo-hack-30fps.desktop",
     // the saver's hidden entry, which KWin's screenshot service asks for
@@ -86,7 +88,7 @@ TEST(Install, LaysOutACommandAMenuEntryAndAManualThatWork) {
     for (const auto& file : kInstalled)
         EXPECT_TRUE(fs::exists(usr + "/" + file)) << file;
     EXPECT_EQ(fs::read_symlink(usr + "/bin/mirevo"), "../lib/mirevo/Mirevo.scr");
-    EXPECT_EQ(fs::read_symlink(usr + "/libexec/xscreensaver/mirevo-hack"), "../../lib/mirevo/Mirevo.dll");
+    EXPECT_EQ(fs::read_symlink(usr + "/libexec/xscreensaver/mirevo-hack"), "../../lib/mirevo/mirevo-hack");
     for (const char* entry : {"mirevo-hack.desktop", "mirevo-hack-30fps.desktop"}) {
         const Result hackDesktop = run({"/usr/bin/desktop-file-validate", usr + "/share/applications/screensavers/" + entry});
         EXPECT_EQ(hackDesktop.code, 0) << entry << ": " << hackDesktop.output;
@@ -163,7 +165,7 @@ TEST_F(DebianPackage, HoldsTheTreeNamesItsDependenciesAndRunsUnpacked) {
     for (const auto& file : kInstalled)
         EXPECT_NE(contents.output.find(" ./usr/" + file), std::string::npos) << file;
     EXPECT_NE(contents.output.find("./usr/bin/mirevo -> ../lib/mirevo/Mirevo.scr"), std::string::npos);
-    EXPECT_NE(contents.output.find("./usr/libexec/xscreensaver/mirevo-hack -> ../../lib/mirevo/Mirevo.dll"),
+    EXPECT_NE(contents.output.find("./usr/libexec/xscreensaver/mirevo-hack -> ../../lib/mirevo/mirevo-hack"),
               std::string::npos);
 
     const Result unpack = run({"/usr/bin/dpkg", "-x", deb, work() / "root"});

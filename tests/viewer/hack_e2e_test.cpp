@@ -1,4 +1,4 @@
-// Mirevo.dll as a saver manager's hack, on a private Xvfb with no manager: the test plays the manager's part
+// mirevo-hack, the saver managers' hack, on a private Xvfb with no manager: the test plays the manager's part
 // (a window, xscreensaver's screenshot property, the wallpaper, the user's setting) and checks what the hack
 // draws there and how it ends.
 #include <gtest/gtest.h>
@@ -6,6 +6,7 @@
 #include <chrono>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <csignal>
 #include <thread>
@@ -34,6 +35,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
+const std::string kHack = builtProgram("mirevo-hack");
+// The viewer given a hack's arguments is the same hack.
 const std::string kViewer = builtProgram("Mirevo.dll");
 constexpr int kScreenWidth = 640, kScreenHeight = 480;
 constexpr int kTolerance = 40;
@@ -86,7 +89,7 @@ bool frameMatches(const Image& shot, const Samples& samples, double seconds, int
 // machine's memory, another copy of the program, more of the environment.
 struct HackExtras {
     std::optional<int> dataLimitMiB;
-    std::string program = kViewer;
+    std::string program = kHack;
     std::map<std::string, std::optional<std::string>> env;
 };
 
@@ -232,45 +235,46 @@ TEST_F(Hack, ShowsXscreensaversScreenshotMirroredWithoutAWindowOfItsOwnAndEndsOn
     EXPECT_EQ(run.process().waitExit(1s), 0);
 }
 
-// Where the kernel gives large pages only when asked, the hack starts itself again once with the C library's
-// tunable for them: the same process with the same arguments; a choice of the user's about them is kept.
-TEST_F(Hack, RestartsItselfOnceForLargePagesAsTheSameProcessWithTheSameArguments) {
-    std::ifstream modeFile("/sys/kernel/mm/transparent_hugepage/enabled");
-    std::string mode;
-    std::getline(modeFile, mode);
-    if (mode.find("[madvise]") == std::string::npos)
-        GTEST_SKIP() << "this kernel's large pages are not given on request: " << mode;
+// The hack runs as the process it was started as, under the name it was started by (the managers start it
+// through a link in their folder; ps, top, pgrep and killall know it by that name), and with the environment
+// it was given: the C library's tunables of the user's choice included, untouched.
+TEST_F(Hack, RunsAsTheProcessAndUnderTheNameItWasStartedBy) {
     const auto nulSeparated = [](const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         std::vector<std::string> items;
         for (std::string item; std::getline(in, item, '\0');) items.push_back(item);
         return items;
     };
+    TempDir links;
+    const std::string link = links / "mirevo-hack";
+    ASSERT_EQ(::symlink(kHack.c_str(), link.c_str()), 0);
     const struct {
-        std::optional<std::string> given, expected;
+        std::string program, name;
+        std::optional<std::string> tunables;
     } cases[] = {
-        // (A list of several is parsed in place by the C library, which leaves only its first in the process's
-        // environment as the kernel shows it: the unit test holds how one is added to others.)
-        {std::nullopt, "glibc.malloc.hugetlb=1"},
-        {"glibc.malloc.hugetlb=0", "glibc.malloc.hugetlb=0"},
+        {link, "mirevo-hack", std::nullopt},
+        {link, "mirevo-hack", "glibc.malloc.hugetlb=1"},
+        {kViewer, "Mirevo.dll", "glibc.malloc.hugetlb=0"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.given.value_or("(unset)"));
+        SCOPED_TRACE(c.program + " " + c.tunables.value_or("(no tunables)"));
         const Window saver = makeWindow(client.root(), 0, 0, kScreenWidth, kScreenHeight);
         HackExtras extras;
-        extras.env["GLIBC_TUNABLES"] = c.given;
+        extras.program = c.program;
+        extras.env["GLIBC_TUNABLES"] = c.tunables;
         const std::vector<std::string> args{"--window-id", std::to_string(saver), "--max-fps", "30"};
         HackRun run(server, home, args, std::nullopt, extras);
         ASSERT_TRUE(run.waitForTrace("first-frame")) << run.process().errors();
         const std::string proc = "/proc/" + std::to_string(run.process().pid());
+        EXPECT_EQ(readFile(proc + "/comm"), c.name + "\n");
+        std::vector<std::string> command{c.program};
+        command.insert(command.end(), args.begin(), args.end());
+        EXPECT_EQ(nulSeparated(proc + "/cmdline"), command);
         const auto environment = nulSeparated(proc + "/environ");
         const auto tunables = std::find_if(environment.begin(), environment.end(), [](const std::string& item) {
             return item.rfind("GLIBC_TUNABLES=", 0) == 0;
         });
-        EXPECT_EQ(tunables != environment.end() ? *tunables : "(unset)", "GLIBC_TUNABLES=" + *c.expected);
-        std::vector<std::string> command{kViewer};
-        command.insert(command.end(), args.begin(), args.end());
-        EXPECT_EQ(nulSeparated(proc + "/cmdline"), command);
+        EXPECT_EQ(tunables != environment.end() ? tunables->substr(15) : "(unset)", c.tunables.value_or("(unset)"));
         const std::string errors = run.process().errors();
         EXPECT_EQ(errors.find("mirevo-trace start "), errors.rfind("mirevo-trace start ")) << "started twice";
         kill(run.process().pid(), SIGTERM);
@@ -432,7 +436,8 @@ class HackMusic : public Hack {
 protected:
     void SetUp() override {
         Hack::SetUp();
-        ASSERT_TRUE(copyPrograms(programs.path(), {"Mirevo.dll"}));
+        ASSERT_TRUE(std::filesystem::create_directory(programs / "modules"));
+        ASSERT_TRUE(copyPrograms(programs.path(), {"mirevo-hack", "modules/mirevo-music.so"}));
         ASSERT_TRUE(makeTone(programs / "tone.wav", 440, 1.0));
         ASSERT_TRUE(writeFile(programs / "Mirevo.ini",
                               "[Section]\nBGM区分=2\nBGMﾌｧｲﾙ=" + programs / "tone.wav" + "\n"));
@@ -441,7 +446,7 @@ protected:
     std::unique_ptr<HackRun> start(std::vector<std::string> args, std::optional<unsigned long> window,
                                    const std::string& heard) {
         HackExtras extras;
-        extras.program = programs / "Mirevo.dll";
+        extras.program = programs / "mirevo-hack";
         extras.env = {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", heard}};
         return std::make_unique<HackRun>(server, home, std::move(args), window, extras);
     }
@@ -465,6 +470,16 @@ TEST_F(HackMusic, OfTwoCopiesAtOnceOnlyOnePlays) {
     ASSERT_TRUE(second->waitForTrace("music")) << second->process().errors();
     EXPECT_TRUE(pollUntil(30s, [&] { return heardTheTone(heard[0]) || heardTheTone(heard[1]); }));
     EXPECT_NE(exists(heard[0]), exists(heard[1])) << "both or neither opened the sound output";
+    // The sound output's libraries come with the music module, loaded by the copy that plays alone.
+    for (auto* copy : {first.get(), second.get()}) {
+        const std::string errors = copy->process().errors();
+        const size_t at = errors.find("mirevo-trace music ");
+        const std::string line = at == std::string::npos ? "" : errors.substr(at, errors.find('\n', at) - at);
+        const bool plays = line.size() > 3 && line.compare(line.size() - 3, 3, " on") == 0;
+        const std::string maps = readFile("/proc/" + std::to_string(copy->process().pid()) + "/maps");
+        EXPECT_EQ(maps.find("mirevo-music.so") != std::string::npos, plays) << errors;
+        EXPECT_EQ(maps.find("libSDL2") != std::string::npos, plays);
+    }
     first->process().terminate();
     second->process().terminate();
 }
@@ -618,8 +633,10 @@ TEST_F(Hack, AStoppedHackGoesOnWhereItStopped) {
 }
 
 TEST(HackArguments, AnythingElseGivesOneUsageLineAndCodeOne) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"--bogus"}, {"--root"}, {"--window-id", "x"}}) {
-        args.insert(args.begin(), kViewer);
+    for (std::vector<std::string> args : {std::vector<std::string>{kHack, "--bogus"}, {kHack, "--root"},
+                                          {kHack, "--window-id", "x"}, {kHack}, {kViewer, "--bogus"},
+                                          {kViewer, "--root"}}) {
+        SCOPED_TRACE(args.size() > 1 ? args[0] + " " + args[1] : args[0]);
         ChildProcess viewer(args, {{"XSCREENSAVER_WINDOW", std::nullopt}, {"DISPLAY", std::nullopt}});
         EXPECT_EQ(viewer.waitExit(10s), 1);
         const std::string errors = viewer.errors();

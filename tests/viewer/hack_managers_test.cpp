@@ -94,7 +94,7 @@ bool floorOnScreen(XClient& client) {
 // The hack where the manager's user may run it.
 std::string placeHack(const TempDir& home) {
     const std::string hack = home / "mirevo-hack";
-    fs::copy_file(builtProgram("Mirevo.dll"), hack);
+    fs::copy_file(builtProgram("mirevo-hack"), hack);
     fs::permissions(hack, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
     return hack;

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kViewer = builtProgram("Mirevo.dll");
+const std::string kViewer = builtProgram("mirevo-hack");
 
 const std::string kUserFile = "# XScreenSaver Preferences File\n"
                               "timeout:\t\t0:10:00\n"

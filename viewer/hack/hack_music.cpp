@@ -1,7 +1,10 @@
 #include "viewer/hack/hack_music.h"
 
+#include <cstdio>
+
 #include "common/snapshot_path.h"
 #include "shared/settings_file/tovik_b.h"
+#include "viewer/hack/music_module.h"
 
 namespace mirevo::viewer {
 
@@ -12,7 +15,12 @@ std::unique_ptr<HackMusic> HackMusic::startIfFirst(const std::string& programFol
     Settings_Load(self->state_, programFolder);
     self->kind_ = musicKindOf(self->state_.settings);
     if (self->kind_ == MusicKind::None) return nullptr;
-    self->music_ = makeMusic(self->state_.settings, self->state_.LastApiResult);
+    auto music = loadMusic(programFolder, self->state_.settings, self->state_.LastApiResult);
+    if (!music) {
+        std::fprintf(stderr, "mirevo-hack: no music: %s\n", music.reason().c_str());
+        return nullptr;
+    }
+    self->music_ = std::move(*music);
     startMusic(*self->music_, self->kind_);
     self->monitorOn_ = monitorIntervalMs(self->kind_) > 0;
     self->nextLook_ = nowSeconds + monitorIntervalMs(self->kind_) / 1000.0;

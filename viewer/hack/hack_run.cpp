@@ -7,13 +7,13 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <malloc.h>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "common/posix/large_heap.h"
 #include "common/posix/paths.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/x11/x11_display.h"
@@ -26,6 +26,7 @@
 #include "viewer/scene/resuming_clock.h"
 #include "viewer/scene/scene_motion.h"
 #include "viewer/scene/scene_texture.h"
+#include "viewer/picture/rgba_levels.h"
 #include "viewer/picture/snapshot_preload.h"
 #include "viewer/scene/trace.h"
 #include "viewer/x11/x11_desktop_picture.h"
@@ -40,6 +41,10 @@ namespace {
 
 // How often a wait in the start-up looks for a stop.
 constexpr int kStopLookMs = 20;
+// Memory faulted in ahead for a large buffer is this much larger, for the small allocations that may take a
+// part of it first; for the texture's storage, also more than the upload makes ready itself, so that the
+// upload finds this memory large enough to take.
+constexpr size_t kHeapRoom = size_t{2} << 20;
 
 std::optional<std::string> readText(const std::string& path) {
     auto file = readXscreensaverFile(path, "its settings are not read");
@@ -60,13 +65,23 @@ uint64_t monotonicNanoseconds() {
 struct PreparedPicture {
     PreparedSnapshot prepared;
     PictureSource source = PictureSource::BuiltIn;
+    // The texture's storage, which the upload allocates and fills at once, faulted in meanwhile.
+    HeapReserve textureMemory;
 };
 
 PreparedPicture takePicture(unsigned long window) {
     const Trace trace;
-    DesktopPicture picture = takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes);
+    // The picture's rows, allocated as soon as the reading starts.
+    const auto prepareRows = [](int width, int height) {
+        HeapReserve(pictureRowBytes(width) * static_cast<size_t>(std::max(height, 0)) + kHeapRoom).release();
+    };
+    DesktopPicture picture =
+        takeDesktopPictureOnOwnConnection(window, userAllowsDesktopImages(), kSideEveryGlTakes, prepareRows);
     trace.mark("picture-read");
-    PreparedPicture prepared{preparePicture(std::move(picture.image)), picture.source};
+    // With room for the GL's alignment of its levels and what the upload allocates before them.
+    const size_t texture = rgbaLevelsBytes(picture.image.width, picture.image.height);
+    HeapReserve textureMemory(texture + texture / 32 + kHeapRoom);
+    PreparedPicture prepared{preparePicture(std::move(picture.image)), picture.source, std::move(textureMemory)};
     trace.mark("picture-ready");
     return prepared;
 }
@@ -99,6 +114,8 @@ int runHack(const ViewerArguments& arguments) {
     X11HackWindow::endWhenTheServerGoes();
     Trace trace;
     trace.mark("start");
+    // Until the texture is built; before the picture's thread starts.
+    std::optional<HeapStartUp> heapStartUp(std::in_place);
     // Two threads talk to the X server, each on its own connection.
     X11Display::allowThreads();
     auto pictureJob = startPicture(arguments.window);
@@ -120,20 +137,20 @@ int runHack(const ViewerArguments& arguments) {
             trace.mark("primed");
         }
         {
-            const auto waited = waitForPicture(pictureJob);
+            auto waited = waitForPicture(pictureJob);
             if (!waited) return 0;
-            const PreparedPicture& picture = *waited;
+            PreparedPicture& picture = *waited;
             if (trace.on() && picture.prepared.image)
                 trace.mark("picture", std::string(describe(picture.source)) + " " +
                                           std::to_string(picture.prepared.image->width) + "x" +
                                           std::to_string(picture.prepared.image->height));
+            picture.textureMemory.release();
             InitScene(window->width(), window->height(), texture, describe(picture.source), picture.prepared,
                       [] { return !stopRequested(); });
             trace.mark("texture");
         }
-        // The GL holds the picture now: its copies here go back to the system, not only to the heap (a copy
-        // of the hack runs on every monitor for hours).
-        malloc_trim(0);
+        // The GL holds the picture now: its copies here go back to the system.
+        heapStartUp.reset();
         resizeScene(window->width(), window->height());
         drawLean();
 
@@ -207,6 +224,7 @@ int runWithArguments(int argc, char** argv) {
     case ViewerMode::Standalone:
         break;
     }
+    std::fprintf(stderr, "mirevo-hack: no window to draw into; %s\n", kHackUsage);
     return 1;
 }
 

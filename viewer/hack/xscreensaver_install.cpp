@@ -30,7 +30,7 @@ std::string lastComponent(const std::string& path) {
 }
 
 // The command xscreensaver is to run: the bare name where it finds it in its own folder, else the installed
-// link by its full path, else this very program (a build folder, a copy).
+// link by its full path, else the hack beside this program (a build folder, a copy), else this very program.
 std::string hackCommand() {
     const std::string folder = thisProgramFolder();
     const std::string installedFolder = folder + "/../../libexec/xscreensaver";
@@ -42,6 +42,8 @@ std::string hackCommand() {
         // The link itself, not its target, so that the settings find the hack by its name.
         if (realpath(installedFolder.c_str(), linkFolder)) return std::string(linkFolder) + "/" + kHackName;
     }
+    const std::string beside = programFilePath(folder, kHackName);
+    if (isExecutable(beside)) return beside;
     return thisProgramPath();
 }
 

@@ -124,6 +124,16 @@ void bgrRowsToRgba(const Picture& picture, int fromRow, int toRow, uint8_t* out)
     }
 }
 
+size_t rgbaLevelsBytes(int width, int height) {
+    if (width <= 0 || height <= 0) return 0;
+    size_t bytes = static_cast<size_t>(width) * 4 * static_cast<size_t>(height);
+    while (width > 1 || height > 1) {
+        width = halved(width), height = halved(height);
+        bytes += static_cast<size_t>(width) * 4 * static_cast<size_t>(height);
+    }
+    return bytes;
+}
+
 RgbaLevels rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels) {
     RgbaLevels result;
     std::vector<RgbaLevel>& levels = result.levels;

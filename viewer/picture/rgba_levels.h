@@ -26,6 +26,9 @@ struct RgbaLevels {
     std::vector<RgbaLevel> levels;
 };
 
+// The bytes a GL keeps for a texture of this size with every level, four a texel.
+size_t rgbaLevelsBytes(int width, int height);
+
 // Level 1 down to 1 x 1 of the picture: averaged here, or converted from the smaller levels given when they
 // were averaged beforehand. Throws std::bad_alloc when there is no room.
 RgbaLevels rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels = nullptr);

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <new>
 
+#include "common/posix/large_heap.h"
 #include "viewer/picture/rgba_levels.h"
 
 #include <GL/gl.h>
@@ -62,6 +63,9 @@ bool uploadLevel(GLint level, const RgbaLevel& image, const KeepGoing& keepGoing
 
 // Level 0 converted a band at a time into a buffer that stays in the cache, each band copied by the GL.
 constexpr size_t kConvertBandBytes = size_t{256} << 10;
+// Memory made ready for the GL's storage is this much larger than its levels: for the GL's alignment of
+// them (a thirty-second more), and for what is allocated before the storage (the band above).
+constexpr size_t kStorageRoom = size_t{1} << 20;
 
 bool uploadRgbaLevelZero(const Picture& image, const KeepGoing& keepGoing) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
@@ -179,6 +183,12 @@ bool SceneTexture::upload(const Picture& image, std::optional<MipmapPath> forced
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     MipmapPath path = forced.value_or(chooseMipmapPath(currentGlCapabilities(), image.width, image.height));
     if (path == MipmapPath::CpuLevels) {
+        // The GL fills its storage for every level as it allocates it: taken from memory faulted in here on
+        // 2 MiB pages where the kernel gives them on request (or already made ready by another thread), it
+        // costs a fault per 2 MiB rather than one per 4 KiB.
+        const HeapStartUp heap;
+        const size_t storage = rgbaLevelsBytes(image.width, image.height);
+        HeapReserve(storage + storage / 32 + kStorageRoom).release();
         auto smaller = startSmallerLevels(image, smallerLevels);
         if (!uploadRgbaLevelZero(image, keepGoing)) return false; // the helper is waited for on the way out
         const RgbaLevels levels = smaller.get();

@@ -128,9 +128,13 @@ DesktopPicture takeDesktopPicture(Display* display, unsigned long window, bool s
     return {builtInPictureWithin(maxSide), PictureSource::BuiltIn};
 }
 
-DesktopPicture takeDesktopPictureOnOwnConnection(unsigned long window, bool screenshotAllowed, int maxSide) {
+DesktopPicture takeDesktopPictureOnOwnConnection(unsigned long window, bool screenshotAllowed, int maxSide,
+                                                 const BeforeReading& beforeReading) {
     const auto display = X11Display::open();
     if (!display) return {builtInPictureWithin(maxSide), PictureSource::BuiltIn};
+    XWindowAttributes attributes{};
+    if (beforeReading && XGetWindowAttributes(display->get(), window, &attributes))
+        beforeReading(attributes.width, attributes.height);
     return takeDesktopPicture(display->get(), window, screenshotAllowed, maxSide);
 }
 

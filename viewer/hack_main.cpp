@@ -1,0 +1,8 @@
+// mirevo-hack: the viewer for saver managers (xscreensaver, mate-screensaver, xfce4-screensaver), drawing into
+// the window the manager names; the same hack as Mirevo.dll with arguments, in a program that loads only what
+// a hack needs before its first frame (X11 and the GL: no SDL, no Wayland, no sound output until a copy plays).
+#include "viewer/hack/hack_run.h"
+
+int main(int argc, char** argv) {
+    return mirevo::viewer::runWithArguments(argc, argv);
+}
