@@ -32,11 +32,11 @@ QDBusPendingCall QtPeerBus::helloAsync(std::chrono::milliseconds deadline) {
     return callBusAsync(QStringLiteral("Hello"), {}, deadline);
 }
 
-BusStep QtPeerBus::hello(std::chrono::milliseconds deadline) {
+BusStep QtPeerBus::hello(std::chrono::milliseconds deadline, const std::string& bus) {
     if (BusStep open = opened(); !open) return open;
     QDBusPendingCall call = helloAsync(deadline);
     call.waitForFinished();
-    if (call.isError()) return Failure(peerBusError(call.reply(), deadline));
+    if (call.isError()) return Failure(peerBusError(call.reply(), deadline, bus, bus));
     return {};
 }
 
@@ -51,11 +51,11 @@ bool timedOut(const QDBusMessage& reply) {
            name == QLatin1String("org.freedesktop.DBus.Error.TimedOut");
 }
 
-std::string peerBusError(const QDBusMessage& reply, std::chrono::milliseconds deadline) {
+std::string peerBusError(const QDBusMessage& reply, std::chrono::milliseconds deadline, const std::string& peer,
+                         const std::string& bus) {
     const QString name = reply.errorName();
-    if (timedOut(reply)) return "the session bus did not answer within " + deadlineText(deadline);
-    if (name == QLatin1String("org.freedesktop.DBus.Error.Disconnected"))
-        return "the session bus closed the connection";
+    if (timedOut(reply)) return peer + " did not answer within " + deadlineText(deadline);
+    if (name == QLatin1String("org.freedesktop.DBus.Error.Disconnected")) return bus + " closed the connection";
     return reply.errorMessage().toStdString();
 }
 

@@ -33,7 +33,7 @@ public:
     // Registers with the bus, its reply (a unique name) or error due within deadline.
     QDBusPendingCall helloAsync(std::chrono::milliseconds deadline);
     // The same, waited for.
-    BusStep hello(std::chrono::milliseconds deadline);
+    BusStep hello(std::chrono::milliseconds deadline, const std::string& bus = "the session bus");
     // A call of the bus daemon itself (org.freedesktop.DBus), its reply due within deadline.
     QDBusPendingCall callBusAsync(const QString& method, const QList<QVariant>& arguments,
                                   std::chrono::milliseconds deadline);
@@ -45,8 +45,10 @@ private:
 
 // Whether an error reply says the call ran out of time (the bus stuck, rather than gone).
 bool timedOut(const QDBusMessage& reply);
-// An error reply as a reason: "did not answer within N seconds" for a call that ran out of time.
-std::string peerBusError(const QDBusMessage& reply, std::chrono::milliseconds deadline);
+// An error reply as a reason: "<peer> did not answer within N seconds" for a call that ran out of time, "<bus>
+// closed the connection" for one that lost its bus.
+std::string peerBusError(const QDBusMessage& reply, std::chrono::milliseconds deadline,
+                         const std::string& peer = "the session bus", const std::string& bus = "the session bus");
 std::string deadlineText(std::chrono::milliseconds deadline);
 
 } // namespace mirevo

@@ -58,7 +58,7 @@ void QtLogind::open() {
         gone_ = true;
     };
     bus_ = std::make_unique<QtPeerBus>(address_, QStringLiteral("mirevo-idle-logind"));
-    if (BusStep said = bus_->hello(deadline_); !said)
+    if (BusStep said = bus_->hello(deadline_, "the system bus"); !said)
         return fail("no logind (the system bus at " + address_ + ": " + said.reason() + ")");
     const auto ask = [&](const QString& method, const QList<QVariant>& arguments) {
         QDBusPendingCall pending = bus_->callBusAsync(method, arguments, deadline_);
@@ -73,7 +73,7 @@ void QtLogind::open() {
         const QDBusMessage added = ask(QStringLiteral("AddMatch"), {rule});
         if (added.type() == QDBusMessage::ErrorMessage)
             return fail("no logind (the system bus refused to pass its signals on: " +
-                        peerBusError(added, deadline_) + ")");
+                        peerBusError(added, deadline_, "the system bus", "the system bus") + ")");
     }
     QDBusConnection& c = bus_->connection();
     c.connect(QString(), kManagerPath, kManager, QStringLiteral("PrepareForSleep"), this,
@@ -104,7 +104,8 @@ std::string QtLogind::findSession() {
         if (found.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
             found.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
             return kNoLogind;
-        return "logind knows no session of ours (" + peerBusError(found, deadline_) + ")";
+        return "logind knows no session of ours (" + peerBusError(found, deadline_, "logind", "the system bus") +
+               ")";
     }
     const QString path = found.arguments().value(0).value<QDBusObjectPath>().path();
     const QDBusMessage idReply = wait(sessionProperty(path, "Id"));
@@ -137,7 +138,8 @@ void QtLogind::takeInhibitor() {
         w->deleteLater();
         inhibitorAsked_ = false;
         if (w->isError()) {
-            sleepProblem_ = "logind gave no sleep inhibitor (" + peerBusError(w->reply(), deadline_) + ")";
+            sleepProblem_ = "logind gave no sleep inhibitor (" +
+                            peerBusError(w->reply(), deadline_, "logind", "the system bus") + ")";
             return say("mirevo-idle: " + sleepProblem_ +
                        "; the system may sleep before the screen is locked");
         }
@@ -169,7 +171,8 @@ void QtLogind::lockSession(bool ask, Done done) {
                     w->deleteLater();
                     if (generation == generation_ && w->isError())
                         finish(false,
-                               "logind refused to lock the session: " + peerBusError(w->reply(), deadline_));
+                               "logind refused to lock the session: " +
+                                   peerBusError(w->reply(), deadline_, "logind", "the system bus"));
                 });
     }
     pollLockedHint();

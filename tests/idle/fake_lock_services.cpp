@@ -4,7 +4,7 @@
 //                    sees) and PrepareForSleep; session "1" with Lock, SetLockedHint and LockedHint. With
 //                    --locker-ms N a desktop locker answers each Lock by SetLockedHint(true) N ms later. The
 //                    test drives it through io.github.mirevo.test.Logind at /io/github/mirevo/test
-//                    (PrepareForSleep(b), Lock()).
+//                    (PrepareForSleep(b), Lock()). With --slow-ms N it answers Inhibit N ms late.
 //   --gdm            GDM's org.gnome.DisplayManager on the same bus (its Version), which GNOME Shell asks for
 //                    before it offers its lock screen.
 //   --kde[=never|refuse]  KDE's screen locker on the session bus: org.freedesktop.ScreenSaver's Lock, after
@@ -71,7 +71,7 @@ class Manager : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
 
 public:
-    explicit Manager(Session& session) : session_(session) {}
+    Manager(Session& session, int slowMs) : session_(session), slowMs_(slowMs) {}
 
 public slots:
     Q_SCRIPTABLE QDBusObjectPath GetSession(const QString& id) {
@@ -90,6 +90,19 @@ public slots:
     }
     Q_SCRIPTABLE QDBusUnixFileDescriptor Inhibit(const QString& what, const QString&, const QString&,
                                                  const QString& mode) {
+        if (slowMs_ <= 0) return inhibitor(what, mode);
+        setDelayedReply(true);
+        QTimer::singleShot(slowMs_, this, [this, call = message(), bus = connection(), what, mode] {
+            bus.send(call.createReply(QVariant::fromValue(inhibitor(what, mode))));
+        });
+        return {};
+    }
+
+signals:
+    Q_SCRIPTABLE void PrepareForSleep(bool start);
+
+private:
+    QDBusUnixFileDescriptor inhibitor(const QString& what, const QString& mode) {
         int ends[2];
         if (::pipe(ends) != 0) return {};
         std::printf("inhibited %s %s\n", qPrintable(what), qPrintable(mode));
@@ -107,11 +120,8 @@ public slots:
         return given;
     }
 
-signals:
-    Q_SCRIPTABLE void PrepareForSleep(bool start);
-
-private:
     Session& session_;
+    int slowMs_;
 };
 
 class Control : public QObject {
@@ -172,18 +182,19 @@ private:
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     bool logind = false, gdm = false;
-    int lockerMs = -1;
+    int lockerMs = -1, slowMs = 0;
     QString kde;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--logind")) logind = true;
         if (!std::strcmp(argv[i], "--gdm")) gdm = true;
         if (!std::strncmp(argv[i], "--locker-ms=", 12)) lockerMs = std::atoi(argv[i] + 12);
+        if (!std::strncmp(argv[i], "--slow-ms=", 10)) slowMs = std::atoi(argv[i] + 10);
         if (!std::strncmp(argv[i], "--kde", 5))
             kde = argv[i][5] == '=' ? QString(argv[i] + 6) : QStringLiteral("yes");
     }
     const auto exported = QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAllProperties;
     Session session(lockerMs);
-    Manager manager(session);
+    Manager manager(session, slowMs);
     Control control(manager, session);
     DisplayManager displayManager;
     if (logind || gdm) {

@@ -260,6 +260,35 @@ TEST_F(LockOnX11, LogindsSleepWaitsForTheLockAndItsLockSignalLocks) {
     EXPECT_TRUE(idle->running());
 }
 
+// A logind that answers Inhibit only after mirevo-idle's deadline: one line, the rest works (its Lock signal
+// locks), and the inhibitor that came late is given back, not kept.
+TEST_F(LockOnX11, ASlowLogindIsOneLineAndTheRestWorks) {
+    DBusSession system({}, DBusSession::Activation::Off);
+    ASSERT_TRUE(system.ok());
+    ChildProcess logind({MIREVO_FAKE_LOCK_SERVICES, "--logind", "--slow-ms=4000"},
+                        {{"DBUS_SYSTEM_BUS_ADDRESS", system.address()}});
+    ASSERT_TRUE(pollUntil(10s, [&] { return logind.output().find("ready\n") != std::string::npos; }))
+        << logind.errors();
+    const std::string locks = folder / "locks";
+    auto idle = startIdle({"--idle-seconds", "3600", "--lock-after", "0", "--lock-command",
+                           "echo locked >> " + locks},
+                          environment(std::nullopt, system.address()));
+    ASSERT_TRUE(pollUntil(20s, [&] { return idle->errors().find("logind") != std::string::npos; }));
+    EXPECT_NE(idle->errors().find("mirevo-idle: logind gave no sleep inhibitor (logind did not answer within 2 "
+                                  "seconds); the system may sleep before the screen is locked\n"),
+              std::string::npos)
+        << idle->errors();
+    EXPECT_EQ(count(idle->errors(), "logind"), 2u) << "one line: " << idle->errors();
+    ChildProcess signal({"/usr/bin/dbus-send", "--bus=" + system.address(), "--print-reply",
+                         "--dest=org.freedesktop.login1", "/io/github/mirevo/test",
+                         "io.github.mirevo.test.Logind.Lock"});
+    EXPECT_EQ(signal.waitExit(10s), std::optional<int>(0));
+    EXPECT_TRUE(pollUntil(10s, [&] { return readFile(locks) == "locked\n"; })) << idle->errors();
+    EXPECT_TRUE(pollUntil(10s, [&] { return logind.output().find("released") != std::string::npos; }))
+        << "the inhibitor that came late is still held: " << logind.output();
+    EXPECT_TRUE(idle->running());
+}
+
 // Without a locker of its own the desktop has logind's: LockSession, and the session's LockedHint says when
 // its locker has covered the screen. logind's own Lock signal is not answered by another LockSession.
 TEST_F(LockOnX11, LogindsLockSessionWhereTheDesktopHasNoOtherLocker) {
