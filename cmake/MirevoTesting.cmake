@@ -7,6 +7,32 @@ include(GoogleTest)
 set_property(GLOBAL PROPERTY MIREVO_UNIT_TARGETS "")
 set_property(GLOBAL PROPERTY MIREVO_FUZZ_TARGETS "")
 
+# What every test program is compiled with. Position-independent code as Qt asks of its users and the thread
+# macro SDL's flags bring, for all of them alike, so that the one precompiled header below suits them all.
+function(mirevo_test_definitions target)
+  target_compile_definitions(${target} PRIVATE
+    MIREVO_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
+    MIREVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    _REENTRANT)
+  target_compile_options(${target} PRIVATE -fPIC)
+endfunction()
+
+# One precompiled GoogleTest header that every test program reuses: an executable of its own, built with the
+# tests' own flags.
+function(mirevo_test_header_once)
+  if(TARGET mirevo_test_header)
+    return()
+  endif()
+  set(main ${CMAKE_BINARY_DIR}/mirevo_test_header.cpp)
+  if(NOT EXISTS ${main})
+    file(WRITE ${main} "int main() { return 0; }\n")
+  endif()
+  add_executable(mirevo_test_header EXCLUDE_FROM_ALL ${main})
+  target_link_libraries(mirevo_test_header PRIVATE GTest::gtest GTest::gmock)
+  mirevo_test_definitions(mirevo_test_header)
+  target_precompile_headers(mirevo_test_header PRIVATE <gtest/gtest.h> <string> <vector>)
+endfunction()
+
 # mirevo_add_test(NAME name LABEL unit|e2e SOURCES ... LIBS ... [TIMEOUT s] [DEPENDS targets...])
 function(mirevo_add_test)
   if(NOT BUILD_TESTING)
@@ -18,9 +44,10 @@ function(mirevo_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_compile_definitions(${T_NAME} PRIVATE
-    MIREVO_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
-    MIREVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  mirevo_test_definitions(${T_NAME})
+  # GoogleTest's header costs more to read than most test files; read once for all of them.
+  mirevo_test_header_once()
+  target_precompile_headers(${T_NAME} REUSE_FROM mirevo_test_header)
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(T_DEPENDS)
     add_dependencies(${T_NAME} ${T_DEPENDS})

@@ -36,8 +36,12 @@ TEST_P(PlatformChoice, ChoosesOrSaysWhyNot) {
         [&](const std::string& line) { said.push_back(line); }, "Prog", {3s, 60s});
     EXPECT_EQ(limits.size(), c.answers.size());
     // The first look is short; a compositor that took the connection gets the rest of the whole wait.
-    if (!limits.empty()) EXPECT_EQ(limits[0], 3s);
-    if (limits.size() > 1) EXPECT_EQ(limits[1], 57s);
+    if (!limits.empty()) {
+        EXPECT_EQ(limits[0], 3s);
+    }
+    if (limits.size() > 1) {
+        EXPECT_EQ(limits[1], 57s);
+    }
     ASSERT_EQ(said.size(), c.waits ? 1u : 0u);
     if (c.waits) {
         EXPECT_EQ(said[0].rfind("Prog: waiting for the compositor", 0), 0u) << said[0];
@@ -60,7 +64,9 @@ TEST_P(PlatformChoice, ChoosesOrSaysWhyNot) {
     EXPECT_EQ(line.rfind("Prog: ", 0), 0u) << line;
     EXPECT_NE(line.find(c.lineHolds), std::string::npos) << line;
     // A compositor that is there but slow is never taken for a missing X display.
-    if (!c.answers.empty() && c.answers.back() == A::Silent) EXPECT_EQ(line.find("X display"), std::string::npos);
+    if (!c.answers.empty() && c.answers.back() == A::Silent) {
+        EXPECT_EQ(line.find("X display"), std::string::npos);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
