@@ -5,18 +5,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/bitmap_rows.h"
 #include "common/pixel_rows.h"
 #include "common/posix/byte_sink.h"
 #include "common/result.h"
 
 namespace mirevo {
 
-inline constexpr size_t kBitmapHeaderSize = 54; // 14-byte file header + 40-byte information header
-
-// Bytes of one pixel row in the file: three per pixel, padded to a multiple of four.
-constexpr size_t bitmapRowSize(int width) {
-    return (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
-}
+// The rows' rule (bitmapRowSize) and the headers' size are the viewer's reader's too: common/bitmap_rows.h.
 constexpr size_t bitmapFileSize(int width, int height) {
     return kBitmapHeaderSize + bitmapRowSize(width) * static_cast<size_t>(height);
 }

@@ -126,12 +126,12 @@ BmpResult<BmpLayout> parseBmpHeader(const uint8_t* header, size_t headerSize, ui
     if (headerSize > fileSize) headerSize = static_cast<size_t>(fileSize);
     if (headerSize < 14) return Failure(BmpRefusal::ShortHeader);
     if (header[0] != 'B' || header[1] != 'M') return Failure(BmpRefusal::NotBitmap);
-    if (headerSize < kBmpHeadersSize) return Failure(BmpRefusal::ShortHeader);
+    if (headerSize < kBitmapHeaderSize) return Failure(BmpRefusal::ShortHeader);
 
     BmpLayout layout;
     layout.pixelOffset = le32(header + 10);
     // Anything before 54 would overlap the headers; a colour table or a larger info header lies between.
-    if (layout.pixelOffset < kBmpHeadersSize || layout.pixelOffset > fileSize)
+    if (layout.pixelOffset < kBitmapHeaderSize || layout.pixelOffset > fileSize)
         return Failure(BmpRefusal::BadPixelOffset);
     if (le16(header + 28) != 24) return Failure(BmpRefusal::NotTwentyFourBit);
     if (le32(header + 30) != 0) return Failure(BmpRefusal::Compressed);
@@ -177,7 +177,7 @@ BmpResult<Picture> loadBmpFile(const std::string& path, const SideLimit& maxSide
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
 
-    uint8_t header[kBmpHeadersSize];
+    uint8_t header[kBitmapHeaderSize];
     size_t got = readAt(file.get(), header, sizeof header, 0);
     auto layout = parseBmpHeader(header, got, fileSize);
     if (!layout) return Failure(layout.reason());

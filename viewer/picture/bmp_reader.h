@@ -34,7 +34,6 @@ enum class BmpRefusal {
 const char* describe(BmpRefusal refusal);
 
 inline constexpr int32_t kMaxBmpSide = 32768;
-inline constexpr size_t kBmpHeadersSize = 54; // 14-byte file header + 40-byte info header
 
 // Where the pixels are and how they are laid out, once the headers have been found sound.
 struct BmpLayout {

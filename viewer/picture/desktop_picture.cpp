@@ -1,7 +1,6 @@
 #include "viewer/picture/desktop_picture.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -31,15 +30,14 @@ Picture mirroredPicture(RowSource& rows, int factor) {
         if (!view || !view->data || view->width != w || view->height != bottom - top) return {};
         for (int y = bottom - 1; y >= top; --y) {
             const uint8_t* source = view->data + static_cast<size_t>(y - top) * view->stride;
-            uint8_t* out = reducer ? row.data()
-                                   : whole.pixels.data() + pictureRowBytes(w) * static_cast<size_t>(h - 1 - y);
-            for (int x = w - 1; x >= 0; --x, out += 3) {
-                uint32_t rgb;
-                std::memcpy(&rgb, source + static_cast<size_t>(x) * 4, 4);
-                out[0] = static_cast<uint8_t>(rgb), out[1] = static_cast<uint8_t>(rgb >> 8),
-                out[2] = static_cast<uint8_t>(rgb >> 16);
+            if (reducer) {
+                mirrorRowToBgr(source, w, row.data(), row.size());
+                reducer->addRow(row.data());
+            } else {
+                mirrorRowToBgr(source, w,
+                               whole.pixels.data() + pictureRowBytes(w) * static_cast<size_t>(h - 1 - y),
+                               pictureRowBytes(w));
             }
-            if (reducer) reducer->addRow(row.data());
         }
         bottom = top;
     }

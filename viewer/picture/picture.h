@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/bitmap_rows.h"
+
 namespace mirevo::viewer {
 
-// Bytes in one row of a picture width pixels wide, padding included.
-inline size_t pictureRowBytes(int width) {
-    return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+// Bytes in one row of a picture width pixels wide, padding included: a bitmap file's row.
+constexpr size_t pictureRowBytes(int width) {
+    return bitmapRowSize(width);
 }
 
 struct Picture {

@@ -1,7 +1,9 @@
 #pragma once
 // The texture's levels in the layout a software GL stores: red-green-blue-alpha bytes, rows packed, the
 // bottom row first. Given in that layout the GL copies a level instead of converting it pixel by pixel; the
-// conversion here takes a few instructions a pixel. The levels hold the colours halveImage() gives.
+// conversion here takes a few instructions a pixel. The levels hold the colours halveImage() gives: the same
+// halver averages both.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,13 +26,18 @@ struct RgbaLevel {
 struct RgbaLevels {
     LargeBuffer storage; // left unset until written (no zeroing pass)
     std::vector<RgbaLevel> levels;
+
+    size_t size() const { return levels.size(); }
+    bool empty() const { return levels.empty(); }
+    // Level 1 down to 1 x 1 of a picture of this size.
+    bool belongTo(int width, int height) const;
 };
 
 // The bytes a GL keeps for a texture of this size with every level, four a texel.
 size_t rgbaLevelsBytes(int width, int height);
 
-// Level 1 down to 1 x 1 of the picture: averaged here, or converted from the smaller levels given when they
-// were averaged beforehand. Throws std::bad_alloc when there is no room.
-RgbaLevels rgbaSmallerLevels(const Picture& picture, const std::vector<Picture>* smallerLevels = nullptr);
+// Level 1 down to 1 x 1 of the picture, each averaged from the one above it. Throws std::bad_alloc when there
+// is no room; none at all once cancelled is set (it is looked at between two levels).
+RgbaLevels rgbaSmallerLevels(const Picture& picture, const std::atomic<bool>* cancelled = nullptr);
 
 } // namespace mirevo::viewer

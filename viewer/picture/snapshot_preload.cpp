@@ -4,40 +4,32 @@
 #include <new>
 #include <system_error>
 
-#include "viewer/picture/mipmap_levels.h"
-
 namespace mirevo::viewer {
 
 namespace {
 
-// Level 1 down to 1 x 1 beside the picture; refused as OutOfMemory (or Cancelled) instead.
-PreparedSnapshot withSmallerLevels(PreparedSnapshot prepared, const std::atomic<bool>* cancelled) {
+// Level 1 down to 1 x 1 beside the picture where the GL wants them; refused as OutOfMemory (or Cancelled)
+// instead.
+PreparedSnapshot withSmallerLevels(PreparedSnapshot prepared, const std::atomic<bool>* cancelled,
+                                   const LevelsWanted& levelsWanted) {
     if (!prepared.image) return prepared;
+    const Picture& image = *prepared.image;
+    if (levelsWanted && !levelsWanted(image.width, image.height)) return prepared;
+    if (cancelled && cancelled->load()) return {Failure(BmpRefusal::Cancelled), {}};
     try {
-        // Each level halves from the one before it, so the count is known: no reallocation moves them.
-        const Picture* level = &*prepared.image;
-        size_t count = 0;
-        for (int w = level->width, h = level->height; w > 1 || h > 1;
-             w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1)
-            ++count;
-        prepared.smallerLevels.reserve(count);
-        while (level->width > 1 || level->height > 1) {
-            if (cancelled && cancelled->load())
-                return {Failure(BmpRefusal::Cancelled), {}};
-            prepared.smallerLevels.push_back(halveImage(*level));
-            level = &prepared.smallerLevels.back();
-        }
+        prepared.smallerLevels = rgbaSmallerLevels(image, cancelled);
     } catch (const std::bad_alloc&) {
         return {Failure(BmpRefusal::OutOfMemory), {}};
     }
+    if (cancelled && cancelled->load()) return {Failure(BmpRefusal::Cancelled), {}};
     return prepared;
 }
 
 } // namespace
 
 PreparedSnapshot prepareSnapshot(const std::string& path, const SideLimit& maxSide,
-                                 const std::atomic<bool>* cancelled) {
-    return withSmallerLevels({loadBmpFile(path, maxSide, cancelled), {}}, cancelled);
+                                 const std::atomic<bool>* cancelled, const LevelsWanted& levelsWanted) {
+    return withSmallerLevels({loadBmpFile(path, maxSide, cancelled), {}}, cancelled, levelsWanted);
 }
 
 PreparedSnapshot preparePicture(Picture picture) {
@@ -48,7 +40,8 @@ PreparedSnapshot preparePicture(Picture picture) {
 SnapshotPreload::SnapshotPreload(const std::string& path) : path_(path) {
     auto prepare = [this] {
         return prepareSnapshot(
-            path_, [this](const BmpLayout& layout) { return maxSideFor(layout); }, &cancelled_);
+            path_, [this](const BmpLayout& layout) { return maxSideFor(layout); }, &cancelled_,
+            [this](int width, int height) { return levelsWantedFor(width, height); });
     };
     try {
         result_ = std::async(std::launch::async, prepare);
@@ -68,10 +61,11 @@ SnapshotPreload::~SnapshotPreload() {
         result_.wait();
 }
 
-void SnapshotPreload::setMaxTextureSide(int side) {
+void SnapshotPreload::setMaxTextureSide(int side, LevelsWanted levelsWanted) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         maxTextureSide_ = std::max(side, 1);
+        levelsWanted_ = std::move(levelsWanted);
     }
     limitKnown_.notify_all();
 }
@@ -85,12 +79,24 @@ int SnapshotPreload::maxSideFor(const BmpLayout& layout) {
     return maxTextureSide_ != 0 ? maxTextureSide_ : kSideEveryGlTakes;
 }
 
+bool SnapshotPreload::levelsWantedFor(int width, int height) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    limitKnown_.wait(lock, [this] { return maxTextureSide_ != 0 || taken_ || cancelled_; });
+    // Taken before the GL said: the levels are averaged, as they always were for such a caller.
+    return maxTextureSide_ == 0 || !levelsWanted_ || levelsWanted_(width, height);
+}
+
 bool SnapshotPreload::ready(std::chrono::milliseconds timeout) {
     // A deferred read (no helper thread) is ready in the sense that asking for it does the work now.
     return result_.wait_for(timeout) != std::future_status::timeout;
 }
 
 PreparedSnapshot SnapshotPreload::take() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        taken_ = true;
+    }
+    limitKnown_.notify_all();
     return result_.get();
 }
 

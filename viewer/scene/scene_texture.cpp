@@ -87,9 +87,8 @@ bool uploadRgbaLevelZero(const Picture& image, const KeepGoing& keepGoing) {
 }
 
 // The smaller levels (a third of level 0's pixels) are averaged on a second thread meanwhile.
-std::future<RgbaLevels> startSmallerLevels(const Picture& image,
-                                                       const std::vector<Picture>* smallerLevels) {
-    auto build = [&image, smallerLevels] { return rgbaSmallerLevels(image, smallerLevels); };
+std::future<RgbaLevels> startSmallerLevels(const Picture& image) {
+    auto build = [&image] { return rgbaSmallerLevels(image); };
     try {
         return std::async(std::launch::async, build);
     } catch (const std::system_error&) {
@@ -98,6 +97,12 @@ std::future<RgbaLevels> startSmallerLevels(const Picture& image,
 }
 
 } // namespace
+
+LevelsWanted levelsWantedBy(const GlCapabilities& caps) {
+    return [caps](int width, int height) {
+        return chooseMipmapPath(caps, width, height) == MipmapPath::CpuLevels;
+    };
+}
 
 GlCapabilities currentGlCapabilities() {
     GlCapabilities caps;
@@ -156,7 +161,7 @@ bool SceneTexture::loadPrepared(const std::string& fileName, const PreparedSnaps
     return prepared.image && uploadWithin(*prepared.image, &prepared.smallerLevels, keepGoing);
 }
 
-bool SceneTexture::uploadWithin(const Picture& image, const std::vector<Picture>* smallerLevels,
+bool SceneTexture::uploadWithin(const Picture& image, const RgbaLevels* smallerLevels,
                                 const KeepGoing& keepGoing) {
     // Errors left by earlier calls are not ours (a lost context repeats its error, hence the bound).
     for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
@@ -174,7 +179,7 @@ bool SceneTexture::uploadWithin(const Picture& image, const std::vector<Picture>
 }
 
 bool SceneTexture::upload(const Picture& image, std::optional<MipmapPath> forced,
-                          const std::vector<Picture>* smallerLevels, const KeepGoing& keepGoing) {
+                          const RgbaLevels* smallerLevels, const KeepGoing& keepGoing) {
     width_ = image.width;
     height_ = image.height;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -189,9 +194,13 @@ bool SceneTexture::upload(const Picture& image, std::optional<MipmapPath> forced
         const HeapStartUp heap;
         const size_t storage = rgbaLevelsBytes(image.width, image.height);
         HeapReserve(storage + storage / 32 + kStorageRoom).release();
-        auto smaller = startSmallerLevels(image, smallerLevels);
+        // Levels averaged beforehand are taken as they are.
+        const bool given = smallerLevels && smallerLevels->belongTo(image.width, image.height);
+        std::future<RgbaLevels> smaller;
+        if (!given) smaller = startSmallerLevels(image);
         if (!uploadRgbaLevelZero(image, keepGoing)) return false; // the helper is waited for on the way out
-        const RgbaLevels levels = smaller.get();
+        const RgbaLevels averaged = given ? RgbaLevels{} : smaller.get();
+        const RgbaLevels& levels = given ? *smallerLevels : averaged;
         for (size_t i = 0; i < levels.levels.size(); ++i)
             if (!uploadLevel(static_cast<GLint>(i + 1), levels.levels[i], keepGoing)) return false;
     } else if (path == MipmapPath::GlGenerate) {

@@ -29,14 +29,14 @@ public:
     // Creates the texture and gives it the snapshot's image, reduced to what the GL takes. False, with the
     // texture left without an image (the floor then shows white), when the file is refused or finds no room.
     bool LoadBitmapFile(const std::string& fileName);
-    // The same with a snapshot read (and its smaller levels averaged) beforehand.
+    // The same with a snapshot read (and its smaller levels averaged, where they are wanted) beforehand.
     bool loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
                       const KeepGoing& keepGoing = {});
     // Gives the bound texture the image and its mipmap chain, by the path the context allows or the one asked
     // for; smaller levels already averaged are used where the chain is built here.
     // False when keepGoing abandoned it.
     bool upload(const Picture& image, std::optional<MipmapPath> forced = std::nullopt,
-                const std::vector<Picture>* smallerLevels = nullptr, const KeepGoing& keepGoing = {});
+                const RgbaLevels* smallerLevels = nullptr, const KeepGoing& keepGoing = {});
 
     unsigned name() const { return handle_ ? handle_ - 1 : 0; }
     bool empty() const { return handle_ == 0; }
@@ -48,8 +48,7 @@ public:
 
 private:
     // upload() without ever throwing: no room for the image, here or in the GL, refuses it as OutOfMemory.
-    bool uploadWithin(const Picture& image, const std::vector<Picture>* smallerLevels,
-                      const KeepGoing& keepGoing);
+    bool uploadWithin(const Picture& image, const RgbaLevels* smallerLevels, const KeepGoing& keepGoing);
 
     unsigned handle_ = 0; // the GL name plus one; 0 while the holder owns no texture
     int width_ = 0, height_ = 0;
@@ -60,5 +59,8 @@ private:
 
 // What the current context offers for building the mipmap chain.
 GlCapabilities currentGlCapabilities();
+// Whether a context with these capabilities is given the smaller levels of a picture (the path of
+// upload()'s own choice), for the snapshot read ahead: a GL that builds its own needs none.
+LevelsWanted levelsWantedBy(const GlCapabilities& caps);
 
 } // namespace mirevo::viewer

@@ -172,8 +172,10 @@ int runStandalone() {
         return 0;
     }
     std::unique_ptr<SdlViewerWindow> viewer = std::move(*opened);
-    // A picture larger than the GL takes is reduced while it is read.
-    snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
+    // A picture larger than the GL takes is reduced while it is read; its smaller levels are averaged ahead
+    // only for a GL that is given them.
+    const GlCapabilities gl = currentGlCapabilities();
+    snapshot.setMaxTextureSide(gl.maxTextureSize, levelsWantedBy(gl));
     auto visual = x11WindowVisual(viewer->window()).value_or(VisualReport{});
     std::fprintf(stderr, "PixelFormat Selected: %d\nBPP: %d\n", visual.visualId, visual.depth);
 

@@ -79,7 +79,10 @@ int runWaylandViewer() {
     }
     trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
     trace.mark("egl-config", surfaces->configDescription());
-    snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
+    // As on X11: the picture reduced to what the GL takes, its levels averaged ahead only where they are
+    // given.
+    const GlCapabilities gl = currentGlCapabilities();
+    snapshot.setMaxTextureSide(gl.maxTextureSize, levelsWantedBy(gl));
     FloorHold hold = FloorHold::fromEnvironment(); // mirevo-idle's word on when the floor ends, if it locks
     Answer answer(*surfaces, keys, hold);
 
