@@ -62,7 +62,7 @@ Found foundEntry(const std::string& path, std::string& why) {
 }
 
 std::string notOurs(const std::string& path, const std::string& why) {
-    return "mirevo-idle: " + path + " was not written by mirevo-idle" +
+    return path + " was not written by mirevo-idle" +
            (why.empty() ? "" : " (" + why + ")") + "; it is left as it is";
 }
 
@@ -131,22 +131,22 @@ AutostartResult setAutostart(bool on, const std::string& entryPath, const std::s
                                                      : ", and it may still start a program at login")};
     if (!on) {
         if (found == Found::Nothing)
-            return {true, "mirevo-idle: autostart was already off (there is no " + entryPath + ")"};
+            return {true, "autostart was already off (there is no " + entryPath + ")"};
         if (!fs::remove(entryPath, error) || error)
-            return {false, "mirevo-idle: cannot remove " + entryPath + ": " + error.message()};
-        return {true, "mirevo-idle: autostart is off (removed " + entryPath + ")"};
+            return {false, "cannot remove " + entryPath + ": " + error.message()};
+        return {true, "autostart is off (removed " + entryPath + ")"};
     }
     const auto text = autostartEntryText(program, arguments);
     if (!text)
-        return {false, "mirevo-idle: the program's path has a line break or a control character; no login "
+        return {false, "the program's path has a line break or a control character; no login "
                        "entry can start it"};
     fs::create_directories(fs::path(entryPath).parent_path(), error);
     if (error)
-        return {false, "mirevo-idle: cannot make the folder for " + entryPath + ": " + error.message()};
+        return {false, "cannot make the folder for " + entryPath + ": " + error.message()};
     const WriteResult written =
         writeFileAtomically(entryPath, reinterpret_cast<const uint8_t*>(text->data()), text->size());
-    if (!written) return {false, "mirevo-idle: cannot write " + entryPath + ": " + written.reason().why};
-    return {true, "mirevo-idle: starts with your next login (wrote " + entryPath +
+    if (!written) return {false, "cannot write " + entryPath + ": " + written.reason().why};
+    return {true, "starts with your next login (wrote " + entryPath +
                       "); run mirevo-idle now to start it in this session"};
 }
 

@@ -64,7 +64,7 @@ void LockKeeper::runEnded(uint64_t run) {
     // A floor never shown covered nothing; one that ended on the key, or for a lock, was seen to its end.
     if (r.keyed || r.held || !pastGrace(r)) return;
     const auto shownFor = std::chrono::duration_cast<std::chrono::seconds>(now_() - *r.shown).count();
-    effects_.line("mirevo-idle: the screen saver ended without the user's key after " +
+    effects_.line("the screen saver ended without the user's key after " +
                   std::to_string(shownFor) + " s of the floor; locking the screen");
     beginLock(LockReason::SaverEnded);
 }
@@ -108,7 +108,7 @@ void LockKeeper::finish(bool covered, const std::string& why) {
     last_ = LockOutcome{reason_, covered, covered ? std::string() : why, now_()};
     if (covered) effects_.screenLocked();
     if (!covered)
-        effects_.line("mirevo-idle: the screen is not locked (asked for by " +
+        effects_.line("the screen is not locked (asked for by " +
                       std::string(lockReasonText(reason_)) + "): " + why);
     for (auto& [id, run] : runs_)
         if (run.held) effects_.tellFloor(id, FloorMessage::End);

@@ -140,7 +140,7 @@ void QtLogind::takeInhibitor() {
         if (w->isError()) {
             sleepProblem_ = "logind gave no sleep inhibitor (" +
                             peerBusError(w->reply(), deadline_, "logind", "the system bus") + ")";
-            return say("mirevo-idle: " + sleepProblem_ +
+            return say(sleepProblem_ +
                        "; the system may sleep before the screen is locked");
         }
         const QDBusUnixFileDescriptor given = QDBusPendingReply<QDBusUnixFileDescriptor>(*w).value();
@@ -148,7 +148,7 @@ void QtLogind::takeInhibitor() {
         UniqueFd fd(given.isValid() ? ::fcntl(given.fileDescriptor(), F_DUPFD_CLOEXEC, 3) : -1);
         if (!fd.valid()) {
             sleepProblem_ = "logind's sleep inhibitor came without a descriptor";
-            return say("mirevo-idle: " + sleepProblem_);
+            return say(sleepProblem_);
         }
         sleepProblem_.clear();
         if (wantInhibitor_) inhibitor_ = std::move(fd); // else given back at once: sleep was let go meanwhile
@@ -222,7 +222,7 @@ void QtLogind::nameOwnerChanged(const QString& name, const QString&, const QStri
         gone_ = true;
         inhibitor_.reset();
         sessionProblem_ = sleepProblem_ = "logind has left the system bus";
-        say("mirevo-idle: logind has left the system bus; until it is back, the screen is not locked before "
+        say("logind has left the system bus; until it is back, the screen is not locked before "
             "sleep and its lock requests are not heard");
         if (done_) finish(false, "logind has left the system bus");
         return;
@@ -231,8 +231,8 @@ void QtLogind::nameOwnerChanged(const QString& name, const QString&, const QStri
     gone_ = false;
     sleepProblem_.clear();
     sessionProblem_ = findSession();
-    say(sessionProblem_.empty() ? std::string("mirevo-idle: logind is back on the system bus")
-                                : "mirevo-idle: logind is back on the system bus, but " + sessionProblem_);
+    say(sessionProblem_.empty() ? std::string("logind is back on the system bus")
+                                : "logind is back on the system bus, but " + sessionProblem_);
     if (wantInhibitor_) takeInhibitor();
 }
 
@@ -241,7 +241,7 @@ void QtLogind::disconnected() {
     gone_ = true;
     inhibitor_.reset();
     sessionProblem_ = sleepProblem_ = "the system bus has gone, and with it logind";
-    say("mirevo-idle: lost the system bus; the screen is no longer locked before sleep");
+    say("lost the system bus; the screen is no longer locked before sleep");
     if (done_) finish(false, sessionProblem_);
 }
 

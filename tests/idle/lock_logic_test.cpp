@@ -120,7 +120,7 @@ TEST(LockKeeper, AnswersARequestAndKeepsTheLastOutcome) {
               "before sleep: the screen is locked, and sleep waits for the lock\n");
     EXPECT_EQ(
         lockingLine(5s, {LockerKind::GnomeShell, {}, "GNOME Shell (org.gnome.ScreenSaver)"}),
-        "mirevo-idle: locks the screen after 5 seconds of the floor, by GNOME Shell (org.gnome.ScreenSaver)");
+        "locks the screen after 5 seconds of the floor, by GNOME Shell (org.gnome.ScreenSaver)");
 }
 
 // Desktop by desktop: what the user named, GNOME Shell, another screen-saver service (KDE), swaylock where

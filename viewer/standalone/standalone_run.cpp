@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include "common/log.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/snapshot_path.h"
@@ -164,11 +165,11 @@ int runStandalone() {
     if (!opened) {
         const SdlViewerWindow::OpenFailure& failure = opened.reason();
         if (failure.step == SdlViewerWindow::OpenFailure::Step::NoDisplay) {
-            std::fprintf(stderr, "Mirevo.dll: cannot open the X display (%s)\n", failure.why.c_str());
+            logError("cannot open the X display (" + failure.why + ")");
             return 1;
         }
         // The saver sees no "Tovik_VC" window and ends; say why for whoever reads the output.
-        std::fprintf(stderr, "Mirevo.dll: cannot create the OpenGL window (%s)\n", failure.why.c_str());
+        logError("cannot create the OpenGL window (" + failure.why + ")");
         return 0;
     }
     std::unique_ptr<SdlViewerWindow> viewer = std::move(*opened);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/snapshot_path.h"
 #include "viewer/scene/floor_hold.h"
@@ -74,7 +75,7 @@ int runWaylandViewer() {
     auto surfaces = WaylandViewerSurfaces::open(keys, kPlaceLimit, why);
     if (!surfaces) {
         // The saver's watch sees the process end and ends the session; say why for whoever reads the output.
-        std::fprintf(stderr, "Mirevo.dll: cannot cover the outputs of the Wayland session (%s)\n", why.c_str());
+        logError("cannot cover the outputs of the Wayland session (" + why + ")");
         return 0;
     }
     trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
@@ -151,7 +152,7 @@ int runWaylandViewer() {
                 perOutput += " " + std::to_string(outputs.shown(i));
             trace.mark("frames", std::to_string(frames) + perOutput);
         }
-        if (answer.lost()) std::fprintf(stderr, "Mirevo.dll: the Wayland compositor went away or closed the floor\n");
+        if (answer.lost()) logError("the Wayland compositor went away or closed the floor");
         // The texture goes while its context still exists.
     }
     return 0;

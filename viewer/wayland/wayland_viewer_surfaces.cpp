@@ -390,8 +390,12 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
     std::unique_ptr<WaylandViewerSurfaces> viewer(new WaylandViewerSurfaces);
     viewer->state_ = std::make_unique<State>();
     State& state = *viewer->state_;
-    state.connection = WaylandConnection::connect(limit, why);
-    if (!state.connection) return nullptr;
+    auto connected = WaylandConnection::connect(limit);
+    if (!connected) {
+        why = connected.reason().why;
+        return nullptr;
+    }
+    state.connection = std::move(*connected);
     WaylandConnection& connection = *state.connection;
     const auto role = chooseSurfaceRole(connection.globalVersion(zwlr_layer_shell_v1_interface.name),
                                         connection.globalVersion(xdg_wm_base_interface.name));
