@@ -31,23 +31,24 @@ std::string stringValue(const std::string& text) {
 // Far more than an entry of ours ever holds.
 constexpr size_t kMaxEntryBytes = 64 * 1024;
 
-enum class Found { Nothing, Ours, Theirs };
+enum class Entry { Nothing, Ours, Theirs };
+
+struct Found {
+    Entry entry;
+    std::string why = {}; // for an entry taken as theirs because it could not be read
+};
 
 // What is at the entry's place. A link, a FIFO, a folder or a large file is not ours, and reading one never
 // waits for a writer.
-Found foundEntry(const std::string& path, std::string& why) {
+Found foundEntry(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT) return Found::Nothing;
-        why = std::strerror(errno);
-        return Found::Theirs;
+        if (errno == ENOENT) return {Entry::Nothing};
+        return {Entry::Theirs, std::strerror(errno)};
     }
-    if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxEntryBytes) return Found::Theirs;
+    if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxEntryBytes) return {Entry::Theirs};
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
-    if (!fd.valid()) {
-        why = std::strerror(errno);
-        return Found::Theirs;
-    }
+    if (!fd.valid()) return {Entry::Theirs, std::strerror(errno)};
     std::string text(kMaxEntryBytes + 1, '\0');
     size_t total = 0;
     for (ssize_t got; total < text.size(); total += size_t(got)) {
@@ -58,7 +59,7 @@ Found foundEntry(const std::string& path, std::string& why) {
             break;
     }
     text.resize(total);
-    return isOwnAutostartEntry(text) ? Found::Ours : Found::Theirs;
+    return {isOwnAutostartEntry(text) ? Entry::Ours : Entry::Theirs};
 }
 
 std::string notOurs(const std::string& path, const std::string& why) {
@@ -124,13 +125,12 @@ AutostartResult setAutostart(bool on, const std::string& entryPath, const std::s
                              const std::vector<std::string>& arguments) {
     namespace fs = std::filesystem;
     std::error_code error;
-    std::string why;
-    const Found found = foundEntry(entryPath, why);
-    if (found == Found::Theirs)
-        return {false, notOurs(entryPath, why) + (on ? "; remove it to let mirevo-idle write its own"
+    const Found found = foundEntry(entryPath);
+    if (found.entry == Entry::Theirs)
+        return {false, notOurs(entryPath, found.why) + (on ? "; remove it to let mirevo-idle write its own"
                                                      : ", and it may still start a program at login")};
     if (!on) {
-        if (found == Found::Nothing)
+        if (found.entry == Entry::Nothing)
             return {true, "autostart was already off (there is no " + entryPath + ")"};
         if (!fs::remove(entryPath, error) || error)
             return {false, "cannot remove " + entryPath + ": " + error.message()};

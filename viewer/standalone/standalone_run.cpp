@@ -92,13 +92,14 @@ bool setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& s
     if (!window.waitFor(snapshot)) return false;
     double waited = Trace::monotonicSeconds() - start;
     PreparedSnapshot prepared = snapshot.take();
-    InitScene(width, height, texture, snapshot.path(), prepared, [&window] { return window.answer(0); });
+    const auto loaded =
+        InitScene(width, height, texture, snapshot.path(), prepared, [&window] { return window.answer(0); });
     if (trace.on()) {
         char detail[160];
         std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s %dx%d",
                       (Trace::monotonicSeconds() - start) * 1000.0, waited * 1000.0,
                       texture.lastPath() ? describe(*texture.lastPath()) : "none",
-                      describe(texture.lastRefusal()), texture.width(), texture.height());
+                      describe(loaded ? BmpRefusal::None : loaded.reason()), texture.width(), texture.height());
         trace.mark("texture", detail);
     }
     return window.answer(0);

@@ -71,13 +71,13 @@ int runWaylandViewer() {
     trace.mark("start");
     SnapshotPreload snapshot(mirevo::snapshotPath(false));
     KeyState keys;
-    std::string why;
-    auto surfaces = WaylandViewerSurfaces::open(keys, kPlaceLimit, why);
-    if (!surfaces) {
+    auto opened = WaylandViewerSurfaces::open(keys, kPlaceLimit);
+    if (!opened) {
         // The saver's watch sees the process end and ends the session; say why for whoever reads the output.
-        logError("cannot cover the outputs of the Wayland session (" + why + ")");
+        logError("cannot cover the outputs of the Wayland session (" + opened.reason() + ")");
         return 0;
     }
+    std::unique_ptr<WaylandViewerSurfaces> surfaces = std::move(*opened);
     trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
     trace.mark("egl-config", surfaces->configDescription());
     snapshot.setMaxTextureSide(currentGlCapabilities().maxTextureSize);
