@@ -25,43 +25,47 @@ PlatformRefusal refusal(std::string line) {
 
 } // namespace
 
-Result<Platform, PlatformRefusal> choosePlatform(const PlatformEnvironment& environment, const WaylandProbe& probe,
-                                                 const std::function<void(const std::string&)>& say,
-                                                 const std::string& program, CompositorWait wait) {
+Result<PlatformChoice, PlatformRefusal> choosePlatform(const PlatformEnvironment& environment,
+                                                       const WaylandProbe& probe,
+                                                       const std::function<void(const std::string&)>& say,
+                                                       CompositorWait wait) {
     const std::string& forced = environment.forced;
-    if (forced == "x11") return Platform::X11;
+    if (forced == "x11") return PlatformChoice{Platform::X11, "MIREVO_PLATFORM=x11"};
     if (!forced.empty() && forced != "wayland")
-        return Failure(refusal(program + ": MIREVO_PLATFORM=" + quoted(forced) + " names no platform (x11 or wayland)."));
+        return Failure(refusal("MIREVO_PLATFORM=" + quoted(forced) + " names no platform (x11 or wayland)."));
     const bool forcedWayland = forced == "wayland";
     const std::string socket = quoted(environment.waylandDisplay);
     if (environment.waylandDisplay.empty()) {
-        if (forcedWayland) return Failure(refusal(program + ": MIREVO_PLATFORM=wayland, but WAYLAND_DISPLAY is not set."));
-        return Platform::X11;
+        if (forcedWayland) return Failure(refusal("MIREVO_PLATFORM=wayland, but WAYLAND_DISPLAY is not set."));
+        return PlatformChoice{Platform::X11, "WAYLAND_DISPLAY is not set"};
     }
 
     WaylandAnswer answer = probe(wait.first);
     if (answer == WaylandAnswer::Silent) {
         // Its socket took the connection: a compositor is there, only slow. Say so, and give it time.
-        say(program + ": waiting for the compositor: the Wayland compositor at " + socket + " has not answered in " +
+        say("waiting for the compositor: the Wayland compositor at " + socket + " has not answered in " +
             seconds(wait.first) + ".");
         answer = probe(wait.whole - wait.first);
     }
     switch (answer) {
-    case WaylandAnswer::Answers: return Platform::Wayland;
+    case WaylandAnswer::Answers:
+        return PlatformChoice{Platform::Wayland, std::string(forcedWayland ? "MIREVO_PLATFORM=wayland, and " : "") +
+                                                     "the Wayland compositor at " + socket + " answers"};
     case WaylandAnswer::Stopped: return Failure(PlatformRefusal{"", true});
     case WaylandAnswer::Silent:
-        return Failure(refusal(program + ": the Wayland compositor at " + socket + " has not answered in " +
+        return Failure(refusal("the Wayland compositor at " + socket + " has not answered in " +
                                seconds(wait.whole) + "."));
     case WaylandAnswer::Absent: break;
     }
     if (forcedWayland)
-        return Failure(refusal(program + ": MIREVO_PLATFORM=wayland, but no Wayland compositor answers at " + socket + "."));
+        return Failure(refusal("MIREVO_PLATFORM=wayland, but no Wayland compositor answers at " + socket + "."));
     // Nothing listens where WAYLAND_DISPLAY points (a compositor gone, a name from another session): X11 if
     // there is one; without one, both are said.
     if (environment.x11Display.empty())
-        return Failure(refusal(program + ": no Wayland compositor at " + socket +
+        return Failure(refusal("no Wayland compositor at " + socket +
                                " and no X display (DISPLAY is not set); it needs one or the other."));
-    return Platform::X11;
+    return PlatformChoice{Platform::X11, "no Wayland compositor answers at " + socket + ", and DISPLAY is " +
+                                             quoted(environment.x11Display)};
 }
 
 PlatformEnvironment platformEnvironment() {

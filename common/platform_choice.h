@@ -39,7 +39,13 @@ struct CompositorWait {
     std::chrono::milliseconds whole{std::chrono::seconds(60)};
 };
 
-// Why there is no platform: the one line to print before exiting 1, or a stop signal (end quietly, code 0).
+// The platform, and why it was chosen (for the debug line).
+struct PlatformChoice {
+    Platform platform = Platform::X11;
+    std::string why;
+};
+
+// Why there is no platform: the one line to say before exiting 1, or a stop signal (end quietly, code 0).
 struct PlatformRefusal {
     std::string line; // empty when stopped
     bool stopped = false;
@@ -48,10 +54,12 @@ struct PlatformRefusal {
 // The platform, or why not. The compositor is asked only when WAYLAND_DISPLAY is set and no X11 is forced:
 // once for up to wait.first, and again for the rest of wait.whole if it was silent, after say() has been given
 // the line that the program waits. A forced X11 is taken as it is: opening the X display says why when there
-// is none. Every value from the environment is shown as printable text (see printable_text.h).
-Result<Platform, PlatformRefusal> choosePlatform(const PlatformEnvironment& environment, const WaylandProbe& probe,
-                                                 const std::function<void(const std::string&)>& say,
-                                                 const std::string& program, CompositorWait wait = {});
+// is none. Every value from the environment is shown as printable text (see printable_text.h). The lines
+// are said without the program's name; the log adds it.
+Result<PlatformChoice, PlatformRefusal> choosePlatform(const PlatformEnvironment& environment,
+                                                       const WaylandProbe& probe,
+                                                       const std::function<void(const std::string&)>& say,
+                                                       CompositorWait wait = {});
 
 // This process's environment.
 PlatformEnvironment platformEnvironment();

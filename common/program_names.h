@@ -13,6 +13,9 @@ inline constexpr const char* kViewerWindowTitle = "Tovik_VC";
 inline constexpr const char* kSaverFileName = "Mirevo.scr";
 inline constexpr const char* kViewerFileName = "Mirevo.dll";
 inline constexpr const char* kSettingsFileName = "Mirevo.ini";
+// The other two programs, as their lines name them.
+inline constexpr const char* kHackProgramName = "mirevo-hack";
+inline constexpr const char* kIdleProgramName = "mirevo-idle";
 
 // Where an install puts the program folder, below its prefix, beside bin/ (not the multiarch library folder:
 // nothing links against the programs). CMakeLists.txt reads it from here.

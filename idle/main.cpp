@@ -11,8 +11,10 @@
 #include <QEventLoop>
 #include <unistd.h>
 
+#include "common/log.h"
 #include "common/posix/paths.h"
 #include "common/posix/posix_stop_signals.h"
+#include "common/program_names.h"
 #include "common/qt/qt_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/user_folders.h"
@@ -34,9 +36,10 @@ namespace {
 
 using namespace mirevo;
 
-void printLine(FILE* stream, const std::string& line) {
-    std::fprintf(stream, "%s\n", line.c_str());
-    std::fflush(stream);
+// A line of the program's answer on standard output, named as the log names its lines on standard error.
+void printAnswer(const std::string& line) {
+    std::printf("%s: %s\n", logProgram().c_str(), line.c_str());
+    std::fflush(stdout);
 }
 
 // This program's own file, links resolved, so that a link in bin/ still finds ../lib/mirevo/.
@@ -50,19 +53,22 @@ std::string ownProgram(const char* argv0) {
 int autostart(const IdleOptions& options, const std::string& program) {
     const std::string path = autostartEntryPath(environmentText("XDG_CONFIG_HOME"), environmentText("HOME"));
     if (path.empty()) {
-        printLine(stderr, "mirevo-idle: neither XDG_CONFIG_HOME, HOME nor the user database names a home "
+        logError("neither XDG_CONFIG_HOME, HOME nor the user database names a home "
                           "folder for the login entry");
         return 1;
     }
     const AutostartResult result = setAutostart(*options.autostart, path, program, daemonArguments(options));
-    printLine(result.ok ? stdout : stderr, result.line);
+    if (result.ok)
+        printAnswer(result.line);
+    else
+        logError(result.line);
     return result.ok ? 0 : 1;
 }
 
 int status() {
     const auto answer = askIdleStatus(environmentSessionBus(), std::chrono::seconds(5));
     if (!answer) {
-        printLine(stderr, answer.reason());
+        logError(answer.reason());
         return 1;
     }
     std::fputs(statusText(*answer, std::time(nullptr)).c_str(), stdout);
@@ -79,10 +85,11 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
     auto opened = openSessionIdleSource(request);
     if (!opened) {
         if (stopRequested()) return 0; // asked to end while the compositor was waited for
-        printLine(stderr, opened.reason());
+        logError(opened.reason());
         return 1;
     }
-    const auto line = [](const std::string& text) { printLine(stderr, text); };
+    // What happens while it runs (a player holds the saver off, the bus comes and goes): said, not failed.
+    const auto line = [](const std::string& text) { logInfo(text); };
     const auto now = [] { return std::chrono::steady_clock::now(); };
     IdleSource& source = *opened->source;
     const bool locking = options.lockAfterSeconds.has_value();
@@ -120,7 +127,7 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
     int exitCode = 0;
     source.start({[&] { daemon.serverSaverOn(); }, [&] { daemon.serverSaverOff(); },
                   [&](const std::string& text) {
-                      line(text);
+                      logError(text);
                       exitCode = 1;
                       QCoreApplication::exit(1);
                   }});
@@ -136,7 +143,7 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
     forbidSessionBusAutolaunch();
     if (address.empty()) {
         line(std::string(
-                 "mirevo-idle: no D-Bus session bus; players can still hold the screen saver off through "
+                 "no D-Bus session bus; players can still hold the screen saver off through "
                  "the ") +
              (opened->wayland ? "compositor" : "X server") + ", but not over D-Bus");
     } else {
@@ -152,13 +159,16 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
 
     if (locking) {
         if (!logind.sleepProblem().empty())
-            line("mirevo-idle: " + logind.sleepProblem() +
+            line(logind.sleepProblem() +
                  "; the screen is not locked before the system sleeps");
         const LockerChoice& locker = desk.discover();
-        printLine(locker.kind == LockerKind::None ? stderr : stdout, lockingLine(*grace, locker));
+        if (locker.kind == LockerKind::None)
+            logWarning(lockingLine(*grace, locker));
+        else
+            printAnswer(lockingLine(*grace, locker));
     }
     // The last of the start's lines.
-    printLine(stdout, timeoutLine(source.timeoutSeconds(), timeoutOrigin(options, opened->wayland)));
+    printAnswer(timeoutLine(source.timeoutSeconds(), timeoutOrigin(options, opened->wayland)));
 
     const int loopCode = QCoreApplication::exec();
     return exitCode ? exitCode : loopCode;
@@ -167,9 +177,10 @@ int watch(const IdleOptions& options, const std::string& saverProgram) {
 } // namespace
 
 int main(int argc, char** argv) {
+    startLog(kIdleProgramName);
     const auto parsed = parseIdleCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed) {
-        printLine(stderr, parsed.reason().line);
+        logError(parsed.reason().line);
         return 2;
     }
     const auto& options = *parsed;
@@ -190,7 +201,7 @@ int main(int argc, char** argv) {
                          [](const std::string& path) { return ::access(path.c_str(), X_OK) == 0; });
     if (!saver) {
         const auto places = saverCandidates(std::filesystem::path(program).parent_path().string());
-        printLine(stderr, "mirevo-idle: Mirevo.scr is neither at " + places[0] + " nor at " + places[1]);
+        logError("Mirevo.scr is neither at " + places[0] + " nor at " + places[1]);
         return 1;
     }
 

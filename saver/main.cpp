@@ -8,7 +8,9 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "common/log.h"
 #include "common/posix/posix_stop_signals.h"
+#include "common/program_names.h"
 #include "common/session_bus.h"
 #include "common/wayland/session_platform.h"
 #include "common/x11/x11_display.h"
@@ -20,6 +22,7 @@
 #include "saver/x11_saver_desktop.h"
 
 int main(int argc, char** argv) {
+    mirevo::startLog(mirevo::kSaverFileName);
     const std::string arguments = mirevo::argumentText(argc, argv);
     // Before Qt (and the viewer, which inherits it) could ask for a session bus that is not there.
     mirevo::forbidSessionBusAutolaunch();
@@ -28,10 +31,10 @@ int main(int argc, char** argv) {
     mirevo::catchStopSignals();
     mirevo::StartupStopGuard guard;
 
-    auto platform = mirevo::chooseSessionPlatform("Mirevo.scr", mirevo::stopSignalFd());
+    auto platform = mirevo::chooseSessionPlatform(mirevo::stopSignalFd());
     if (!platform) {
         if (platform.reason().stopped) return 0;
-        std::fprintf(stderr, "%s\n", platform.reason().line.c_str());
+        mirevo::logError(platform.reason().line);
         return 1;
     }
     // Each picture source connects when it is asked; nothing is kept open meanwhile.
@@ -52,8 +55,7 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         auto opened = mirevo::X11Display::open();
         if (!opened) {
-            std::fprintf(stderr, "Mirevo.scr: %s; the screen saver needs a Wayland compositor or an X display.\n",
-                         opened.reason().c_str());
+            mirevo::logError(opened.reason() + "; the screen saver needs a Wayland compositor or an X display.");
             return 1;
         }
         display.emplace(std::move(*opened));

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "common/log.h"
 #include "common/posix/paths.h"
 #include "common/posix/posix_program.h"
 #include "common/posix/posix_stop_signals.h"
@@ -145,7 +146,7 @@ std::chrono::steady_clock::time_point SaverDesktop::now() {
 }
 
 void SaverDesktop::report(const std::string& line) {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    logError(line);
 }
 
 bool SaverDesktop::stopRequested() {

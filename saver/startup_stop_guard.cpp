@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include "common/log.h"
 #include "common/posix/posix_stop_signals.h"
 
 namespace mirevo {
@@ -35,8 +36,7 @@ void StartupStopGuard::watch() {
         changed_.wait_for(lock, kLook);
     if (disarmed_) return;
     if (changed_.wait_for(lock, grace_, [this] { return disarmed_; })) return;
-    std::fputs("Mirevo.scr: asked to stop during its start-up, which did not answer; ending now.\n", stderr);
-    std::fflush(stderr);
+    logError("asked to stop during its start-up, which did not answer; ending now.");
     ::_exit(0);
 }
 

@@ -44,13 +44,13 @@ FileLock takeWaylandInstanceLock(const std::function<void(const std::string&)>& 
         if (lock.state() != FileLockState::Unavailable) {
             // Said by the start that runs; another that ends at once has nothing to add.
             if (lock.state() == FileLockState::Taken && !passedOver.empty())
-                say("Mirevo.scr: the lock " + passedOver + "; " + shown(cache + "/" + name) +
+                say("the lock " + passedOver + "; " + shown(cache + "/" + name) +
                     " keeps one screen saver at a time instead.");
             return lock;
         }
         if (passedOver.empty()) passedOver = shown(cache + "/" + name) + " " + whatStandsAt(cache + "/" + name);
     }
-    say("Mirevo.scr: no lock keeps one screen saver at a time on this display (" +
+    say("no lock keeps one screen saver at a time on this display (" +
         (passedOver.empty() ? std::string("no private folder for it") : "the lock " + passedOver) +
         "), so none starts.");
     return FileLock::take("", name.c_str());

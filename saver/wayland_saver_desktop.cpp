@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/built_in_picture.h"
+#include "common/log.h"
 #include "common/program_names.h"
 #include "saver/session/qt_screenshot_services.h"
 #include "saver/session/wayland_screencopy.h"
@@ -44,7 +45,7 @@ std::vector<PictureSource> waylandPictureSources() {
 bool WaylandSaverDesktop::takeInstanceLock() {
     // There is no window search to fall back on: without the lock, no start.
     lock_.emplace(
-        takeWaylandInstanceLock([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }));
+        takeWaylandInstanceLock(logError));
     return lock_->state() == FileLockState::Taken;
 }
 
@@ -53,8 +54,7 @@ bool WaylandSaverDesktop::windowExists(const std::string& title) {
 }
 
 bool WaylandSaverDesktop::showPreview(int32_t) {
-    std::fprintf(stderr,
-                 "Mirevo.scr: the preview (/p) needs an X window handle; this Wayland session has none.\n");
+    logError("the preview (/p) needs an X window handle; this Wayland session has none.");
     return false;
 }
 
@@ -63,11 +63,20 @@ std::unique_ptr<RowSource> WaylandSaverDesktop::grabScreen() {
                                           [this] { return stopRequested(); });
     // Asked to end meanwhile: no picture, and nothing to say about it.
     if (outcome.stopped) return nullptr;
-    if (outcome.picture) return std::make_unique<ComposedPicture>(std::move(*outcome.picture));
+    if (outcome.picture) {
+        std::string before;
+        for (const std::string& line : outcome.failures)
+            before += (before.empty() ? "" : "; ") + line;
+        logDebug("picture source: " + outcome.from +
+                 (before.empty() ? std::string(" (the first way this desktop was asked)")
+                                 : " (the ways asked before it gave none: " + before + ")"));
+        return std::make_unique<ComposedPicture>(std::move(*outcome.picture));
+    }
     for (const std::string& line : outcome.failures)
-        report("Mirevo.scr: no desktop picture from " + line);
+        report("no desktop picture from " + line);
+    logDebug("picture source: Mirevo's own picture (no way of this desktop gave its picture)");
     // Never a black floor, and never yesterday's desktop: Mirevo's own picture is the snapshot.
-    report("Mirevo.scr: the floor shows Mirevo's own picture.");
+    report("the floor shows Mirevo's own picture.");
     return builtInSnapshot();
 }
 

@@ -1,5 +1,6 @@
 #include "saver/x11_saver_desktop.h"
 
+#include "common/log.h"
 #include "common/program_names.h"
 #include "common/x11/x11_error_trap.h"
 #include "common/x11/x11_window_search.h"
@@ -57,7 +58,12 @@ bool X11SaverDesktop::showPreview(int32_t hostHandle) {
 }
 
 std::unique_ptr<RowSource> X11SaverDesktop::grabScreen() {
-    return openScreenRows(display_, primaryScreenArea(display_));
+    const ScreenArea area = primaryScreenArea(display_);
+    if (logShows(LogLevel::Debug))
+        logDebug("picture source: the X11 grab of the screen, " + std::to_string(area.width) + "x" +
+                 std::to_string(area.height) + " at " + std::to_string(area.x) + "," + std::to_string(area.y) +
+                 " (the platform is X11: the X server gives its own pixels)");
+    return openScreenRows(display_, area);
 }
 
 void X11SaverDesktop::markRunningSession() {

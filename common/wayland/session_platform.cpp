@@ -1,29 +1,24 @@
 #include "common/wayland/session_platform.h"
 
-#include <cstdio>
-
+#include "common/log.h"
 #include "common/wayland/wayland_connection.h"
 
 namespace mirevo {
 
-Result<ChosenPlatform, PlatformRefusal> chooseSessionPlatform(const std::string& program, int wakeFd,
-                                                              CompositorWait wait) {
+Result<ChosenPlatform, PlatformRefusal> chooseSessionPlatform(int wakeFd, CompositorWait wait) {
     std::unique_ptr<WaylandConnection> answered;
     const auto probe = [&](std::chrono::milliseconds limit) {
-        std::string why;
-        WaylandAnswer answer = WaylandAnswer::Absent;
-        answered = WaylandConnection::connect(limit, why, wakeFd, &answer);
-        return answer;
+        auto connected = WaylandConnection::connect(limit, wakeFd);
+        if (!connected) return connected.reason().answer;
+        answered = std::move(*connected);
+        return WaylandAnswer::Answers;
     };
-    const auto say = [](const std::string& line) {
-        std::fprintf(stderr, "%s\n", line.c_str());
-        std::fflush(stderr);
-    };
-    auto platform = choosePlatform(platformEnvironment(), probe, say, program, wait);
+    auto platform = choosePlatform(platformEnvironment(), probe, logWarning, wait);
     if (!platform) return Failure(platform.reason());
+    logDebug(std::string("platform: ") + platformName(platform->platform) + " (" + platform->why + ")");
     ChosenPlatform chosen;
-    chosen.platform = *platform;
-    if (*platform == Platform::Wayland) chosen.compositor = std::move(answered);
+    chosen.platform = platform->platform;
+    if (chosen.platform == Platform::Wayland) chosen.compositor = std::move(answered);
     return chosen;
 }
 

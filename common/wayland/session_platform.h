@@ -1,7 +1,7 @@
 #pragma once
 // The platform choice every program of ours makes the same way (the saver, the viewer, mirevo-idle): the
 // environment read, the compositor WAYLAND_DISPLAY names asked and waited for while it is slow, the line
-// that it is slow said on standard error.
+// that it is slow said in the log, and, at the debug level, the platform and why.
 #include <memory>
 #include <string>
 
@@ -17,9 +17,7 @@ struct ChosenPlatform {
     std::unique_ptr<WaylandConnection> compositor;
 };
 
-// program names the lines ("Mirevo.scr"); wakeFd (the stop signals' pipe, or -1) ends a wait at once, the
-// choice then refused as stopped.
-Result<ChosenPlatform, PlatformRefusal> chooseSessionPlatform(const std::string& program, int wakeFd,
-                                                              CompositorWait wait = {});
+// wakeFd (the stop signals' pipe, or -1) ends a wait at once, the choice then refused as stopped.
+Result<ChosenPlatform, PlatformRefusal> chooseSessionPlatform(int wakeFd, CompositorWait wait = {});
 
 } // namespace mirevo

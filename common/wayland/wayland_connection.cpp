@@ -115,28 +115,20 @@ void quietLog(const char*, va_list) {}
 
 } // namespace
 
-std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::chrono::milliseconds limit, std::string& why,
-                                                             int wakeFd, WaylandAnswer* answer) {
-    WaylandAnswer ignored;
-    WaylandAnswer& found = answer ? *answer : ignored;
-    found = WaylandAnswer::Absent;
+Result<std::unique_ptr<WaylandConnection>, WaylandRefusal> WaylandConnection::connect(std::chrono::milliseconds limit,
+                                                                                      int wakeFd) {
+    WaylandAnswer found = WaylandAnswer::Absent;
+    const auto refused = [&found](std::string why) { return Failure(WaylandRefusal{std::move(why), found}); };
     const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (!name || !*name) {
-        why = "WAYLAND_DISPLAY is not set";
-        return nullptr;
-    }
+    if (!name || !*name) return refused("WAYLAND_DISPLAY is not set");
     // libwayland would print its own complaint about a missing runtime folder; one line of ours says it.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (name[0] != '/' && (!runtime || runtime[0] != '/')) {
-        why = std::string("XDG_RUNTIME_DIR is not set, so the Wayland socket \"") + name + "\" cannot be found";
-        return nullptr;
-    }
+    if (name[0] != '/' && (!runtime || runtime[0] != '/'))
+        return refused(std::string("XDG_RUNTIME_DIR is not set, so the Wayland socket \"") + name + "\" cannot be found");
     wl_log_set_handler_client(quietLog);
     wl_display* display = wl_display_connect(nullptr);
-    if (!display) {
-        why = std::string("cannot connect to the Wayland compositor \"") + name + "\" (" + std::strerror(errno) + ")";
-        return nullptr;
-    }
+    if (!display)
+        return refused(std::string("cannot connect to the Wayland compositor \"") + name + "\" (" + std::strerror(errno) + ")");
     std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display));
     const auto deadline = std::chrono::steady_clock::now() + limit;
     connection->registry_ = wl_display_get_registry(display);
@@ -151,24 +143,18 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::chrono::milli
                                     : WaylandAnswer::Silent;
         return false;
     };
-    if (!answered()) {
-        why = std::string("the Wayland compositor \"") + name + "\" does not answer";
-        return nullptr;
-    }
+    if (!answered()) return refused(std::string("the Wayland compositor \"") + name + "\" does not answer");
     connection->xdgOutputs_ = static_cast<zxdg_output_manager_v1*>(connection->bind(&zxdg_output_manager_v1_interface, 3));
     const std::vector<Global> globals = connection->globals_;
     for (const Global& global : globals)
         if (global.interface == wl_output_interface.name) connection->addOutput(global.name, global.version);
-    if (!answered() || !answered()) {
-        why = std::string("the Wayland compositor \"") + name + "\" does not describe its outputs";
-        return nullptr;
-    }
+    if (!answered() || !answered())
+        return refused(std::string("the Wayland compositor \"") + name + "\" does not describe its outputs");
     // Every output as described so far, done or not (a version 1 output sends no done).
     for (auto& output : connection->outputs_)
         output->described = true;
     connection->connected_ = true;
     connection->refreshLayouts();
-    found = WaylandAnswer::Answers;
     return connection;
 }
 

@@ -19,14 +19,22 @@ struct zxdg_output_manager_v1;
 
 namespace mirevo {
 
+class WaylandConnection;
+
+// Why there is no connection: the words for a line, and what asking found (nothing there, a compositor that
+// has not answered yet, a stop).
+struct WaylandRefusal {
+    std::string why;
+    WaylandAnswer answer = WaylandAnswer::Absent;
+};
+
 class WaylandConnection {
 public:
     // The compositor WAYLAND_DISPLAY names (a socket name in XDG_RUNTIME_DIR or a path); its globals and
-    // outputs are known once connect returns. Nothing, and why, when it cannot be reached or does not
-    // answer within limit; the wait also ends as soon as wakeFd (when not -1, the stop signals' pipe) is
-    // readable. answer, when given, says which it was.
-    static std::unique_ptr<WaylandConnection> connect(std::chrono::milliseconds limit, std::string& why,
-                                                      int wakeFd = -1, WaylandAnswer* answer = nullptr);
+    // outputs are known once connect returns. The refusal when it cannot be reached or does not answer within
+    // limit; the wait also ends as soon as wakeFd (when not -1, the stop signals' pipe) is readable.
+    static Result<std::unique_ptr<WaylandConnection>, WaylandRefusal> connect(std::chrono::milliseconds limit,
+                                                                             int wakeFd = -1);
     ~WaylandConnection();
     WaylandConnection(const WaylandConnection&) = delete;
     WaylandConnection& operator=(const WaylandConnection&) = delete;

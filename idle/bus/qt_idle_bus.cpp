@@ -95,10 +95,10 @@ void QtIdleBus::watch() {
         // A closed connection is the Disconnected signal's to report.
         const bool late = w->isError() && timedOut(w->reply());
         if (late && !stalled_)
-            line_("mirevo-idle: the session bus at " + address_ + " did not answer within " +
+            line_("the session bus at " + address_ + " did not answer within " +
                   deadlineText(timing_.deadline) + "; calls to mirevo-idle wait until it answers again");
         if (!w->isError() && stalled_)
-            line_("mirevo-idle: the session bus at " + address_ + " answers again");
+            line_("the session bus at " + address_ + " answers again");
         if (late || !w->isError()) stalled_ = late;
         watch_.start(timing_.retry);
     });
@@ -149,14 +149,14 @@ void QtIdleBus::registered(QDBusPendingCallWatcher* hello) {
         [this](const QDBusPendingCall& reply) {
             servesScreenSaver_ = QDBusPendingReply<uint>(reply).value() == 1;
             if (!servesScreenSaver_)
-                line_(std::string("mirevo-idle: another program serves ") + kScreenSaverService +
+                line_(std::string("another program serves ") + kScreenSaverService +
                       " on the session bus; inhibits sent there are its own, and only the idle timer "
                       "is used");
         });
     ask(QStringLiteral("RequestName"), {QString::fromLatin1(kIdleStatusService), doNotQueue},
         [this](const QDBusPendingCall& reply) {
             if (QDBusPendingReply<uint>(reply).value() != 1)
-                line_(std::string("mirevo-idle: another program serves ") + kIdleStatusService +
+                line_(std::string("another program serves ") + kIdleStatusService +
                       " on the session bus (another mirevo-idle?); mirevo-idle --status asks that one");
         });
 }
@@ -165,7 +165,7 @@ void QtIdleBus::answered() {
     if (--pending_ > 0 || state_ != State::Connecting) return;
     deadline_.stop();
     if (failedSinceServing_)
-        line_("mirevo-idle: the session bus at " + address_ + " answers again" +
+        line_("the session bus at " + address_ + " answers again" +
               (servesScreenSaver_ ? std::string("; serving ") + kScreenSaverService : std::string()));
     failedSinceServing_ = false;
     reported_ = true;
@@ -180,7 +180,7 @@ void QtIdleBus::giveUp(const std::string& why, bool stuck) {
     link_.reset();
     if (const size_t dropped = daemon_.busLost()) line_(busLostLine(dropped));
     if (!reported_)
-        line_("mirevo-idle: cannot use the session bus at " + address_ + ": " + why +
+        line_("cannot use the session bus at " + address_ + ": " + why +
               "; only the idle timer is used, and the bus is tried again after " +
               deadlineText(timing_.retry) + (stuck ? " and then less and less often" : ""));
     reported_ = failedSinceServing_ = true;

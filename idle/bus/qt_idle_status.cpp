@@ -44,11 +44,11 @@ uint QtIdleStatusObject::GetStatus(bool& active, uint& activeSeconds, QList<QtHe
 Result<IdleStatus, std::string> askIdleStatus(const std::string& address,
                                               std::chrono::milliseconds deadline) {
     if (address.empty())
-        return Failure(std::string("mirevo-idle: no D-Bus session bus, so no running mirevo-idle can be asked"));
+        return Failure(std::string("no D-Bus session bus, so no running mirevo-idle can be asked"));
     registerStatusTypes();
     QtPeerBus bus(address, "mirevo-idle-status");
     if (BusStep said = bus.hello(deadline); !said)
-        return Failure("mirevo-idle: cannot ask the running mirevo-idle: " + said.reason());
+        return Failure("cannot ask the running mirevo-idle: " + said.reason());
 
     const QDBusMessage reply = bus.connection().call(
         QDBusMessage::createMethodCall(kIdleStatusService, kIdleStatusPath, kIdleStatusService, "GetStatus"),
@@ -56,15 +56,15 @@ Result<IdleStatus, std::string> askIdleStatus(const std::string& address,
     if (reply.type() == QDBusMessage::ErrorMessage) {
         if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
             reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-            return Failure(std::string("mirevo-idle: no mirevo-idle runs on this session bus (nothing serves ") +
+            return Failure(std::string("no mirevo-idle runs on this session bus (nothing serves ") +
                            kIdleStatusService + ")");
-        return Failure("mirevo-idle: cannot ask the running mirevo-idle: " + peerBusError(reply, deadline));
+        return Failure("cannot ask the running mirevo-idle: " + peerBusError(reply, deadline));
     }
     const QList<QVariant> values = reply.arguments();
     // A mirevo-idle from before the idle source was named answers with four values.
     if (values.size() < 4 || !values[3].canConvert<QDBusArgument>())
         return Failure(
-            std::string("mirevo-idle: the running mirevo-idle answered in a form this one does not know"));
+            std::string("the running mirevo-idle answered in a form this one does not know"));
     IdleStatus status;
     status.timeoutSeconds = int(std::min<uint>(values[0].toUInt(), 32767));
     status.active = values[1].toBool();

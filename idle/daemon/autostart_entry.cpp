@@ -31,23 +31,24 @@ std::string stringValue(const std::string& text) {
 // Far more than an entry of ours ever holds.
 constexpr size_t kMaxEntryBytes = 64 * 1024;
 
-enum class Found { Nothing, Ours, Theirs };
+enum class Entry { Nothing, Ours, Theirs };
+
+struct Found {
+    Entry entry;
+    std::string why = {}; // for an entry taken as theirs because it could not be read
+};
 
 // What is at the entry's place. A link, a FIFO, a folder or a large file is not ours, and reading one never
 // waits for a writer.
-Found foundEntry(const std::string& path, std::string& why) {
+Found foundEntry(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT) return Found::Nothing;
-        why = std::strerror(errno);
-        return Found::Theirs;
+        if (errno == ENOENT) return {Entry::Nothing};
+        return {Entry::Theirs, std::strerror(errno)};
     }
-    if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxEntryBytes) return Found::Theirs;
+    if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxEntryBytes) return {Entry::Theirs};
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
-    if (!fd.valid()) {
-        why = std::strerror(errno);
-        return Found::Theirs;
-    }
+    if (!fd.valid()) return {Entry::Theirs, std::strerror(errno)};
     std::string text(kMaxEntryBytes + 1, '\0');
     size_t total = 0;
     for (ssize_t got; total < text.size(); total += size_t(got)) {
@@ -58,11 +59,11 @@ Found foundEntry(const std::string& path, std::string& why) {
             break;
     }
     text.resize(total);
-    return isOwnAutostartEntry(text) ? Found::Ours : Found::Theirs;
+    return {isOwnAutostartEntry(text) ? Entry::Ours : Entry::Theirs};
 }
 
 std::string notOurs(const std::string& path, const std::string& why) {
-    return "mirevo-idle: " + path + " was not written by mirevo-idle" +
+    return path + " was not written by mirevo-idle" +
            (why.empty() ? "" : " (" + why + ")") + "; it is left as it is";
 }
 
@@ -124,29 +125,28 @@ AutostartResult setAutostart(bool on, const std::string& entryPath, const std::s
                              const std::vector<std::string>& arguments) {
     namespace fs = std::filesystem;
     std::error_code error;
-    std::string why;
-    const Found found = foundEntry(entryPath, why);
-    if (found == Found::Theirs)
-        return {false, notOurs(entryPath, why) + (on ? "; remove it to let mirevo-idle write its own"
+    const Found found = foundEntry(entryPath);
+    if (found.entry == Entry::Theirs)
+        return {false, notOurs(entryPath, found.why) + (on ? "; remove it to let mirevo-idle write its own"
                                                      : ", and it may still start a program at login")};
     if (!on) {
-        if (found == Found::Nothing)
-            return {true, "mirevo-idle: autostart was already off (there is no " + entryPath + ")"};
+        if (found.entry == Entry::Nothing)
+            return {true, "autostart was already off (there is no " + entryPath + ")"};
         if (!fs::remove(entryPath, error) || error)
-            return {false, "mirevo-idle: cannot remove " + entryPath + ": " + error.message()};
-        return {true, "mirevo-idle: autostart is off (removed " + entryPath + ")"};
+            return {false, "cannot remove " + entryPath + ": " + error.message()};
+        return {true, "autostart is off (removed " + entryPath + ")"};
     }
     const auto text = autostartEntryText(program, arguments);
     if (!text)
-        return {false, "mirevo-idle: the program's path has a line break or a control character; no login "
+        return {false, "the program's path has a line break or a control character; no login "
                        "entry can start it"};
     fs::create_directories(fs::path(entryPath).parent_path(), error);
     if (error)
-        return {false, "mirevo-idle: cannot make the folder for " + entryPath + ": " + error.message()};
+        return {false, "cannot make the folder for " + entryPath + ": " + error.message()};
     const WriteResult written =
         writeFileAtomically(entryPath, reinterpret_cast<const uint8_t*>(text->data()), text->size());
-    if (!written) return {false, "mirevo-idle: cannot write " + entryPath + ": " + written.reason().why};
-    return {true, "mirevo-idle: starts with your next login (wrote " + entryPath +
+    if (!written) return {false, "cannot write " + entryPath + ": " + written.reason().why};
+    return {true, "starts with your next login (wrote " + entryPath +
                       "); run mirevo-idle now to start it in this session"};
 }
 

@@ -20,7 +20,7 @@ std::optional<int> wholeNumber(const std::string& text, int most) {
 }
 
 Failure<IdleUsageError> usage(const std::string& why) {
-    return Failure(IdleUsageError{"mirevo-idle: " + why + kSeeHelp});
+    return Failure(IdleUsageError{why + kSeeHelp});
 }
 
 // Quoted for the error line, with control characters shown as '?', so that what a user typed can neither

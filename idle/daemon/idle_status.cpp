@@ -27,16 +27,16 @@ std::string callerText(const std::string& text) {
 }
 
 std::string inhibitTakenLine(const std::string& application, const std::string& reason) {
-    return "mirevo-idle: " + named(application) + " holds the screen saver off: \"" + reason + '"';
+    return named(application) + " holds the screen saver off: \"" + reason + '"';
 }
 
 std::string inhibitReleasedLine(const std::string& application, const std::string& reason) {
-    return "mirevo-idle: " + named(application) + " no longer holds the screen saver off (\"" + reason +
+    return named(application) + " no longer holds the screen saver off (\"" + reason +
            "\")";
 }
 
 std::string inhibitOwnerLeftLine(const std::string& application, const std::string& reason) {
-    return "mirevo-idle: " + named(application) + " left the session bus; its hold on the screen saver (\"" +
+    return named(application) + " left the session bus; its hold on the screen saver (\"" +
            reason + "\") is dropped";
 }
 
@@ -47,7 +47,7 @@ std::string busLostLine(size_t dropped) {
             ? std::string("dropped the inhibit held over it, as its program can no longer release it")
             : "dropped the " + count(uint32_t(dropped), "inhibit") +
                   " held over it, as their programs can no longer release them";
-    return "mirevo-idle: lost the session bus (" + what +
+    return "lost the session bus (" + what +
            "); only the idle timer (the X server's or the compositor's) counts until a bus comes back";
 }
 

@@ -17,9 +17,9 @@ std::string timeoutLine(int seconds, TimeoutOrigin origin) {
             ? "the X server's setting; change it with xset s SECONDS or mirevo-idle --timeout MINUTES"
             : "mirevo-idle's default in a Wayland session; change it with mirevo-idle --timeout MINUTES";
     if (seconds <= 0)
-        return "mirevo-idle: the screen saver never starts by itself: its idle time is 0 (" + whose + ")";
+        return "the screen saver never starts by itself: its idle time is 0 (" + whose + ")";
     const std::string time = seconds % 60 == 0 ? count(seconds / 60, "minute") : count(seconds, "second");
-    return "mirevo-idle: the screen saver starts after " + time + " without input (" + whose + ")";
+    return "the screen saver starts after " + time + " without input (" + whose + ")";
 }
 
 } // namespace mirevo

@@ -64,7 +64,7 @@ void LockKeeper::runEnded(uint64_t run) {
     // A floor never shown covered nothing; one that ended on the key, or for a lock, was seen to its end.
     if (r.keyed || r.held || !pastGrace(r)) return;
     const auto shownFor = std::chrono::duration_cast<std::chrono::seconds>(now_() - *r.shown).count();
-    effects_.line("mirevo-idle: the screen saver ended without the user's key after " +
+    effects_.line("the screen saver ended without the user's key after " +
                   std::to_string(shownFor) + " s of the floor; locking the screen");
     beginLock(LockReason::SaverEnded);
 }
@@ -90,26 +90,27 @@ void LockKeeper::beginLock(LockReason reason) {
     effects_.runLocker(reason);
 }
 
-void LockKeeper::lockerDone(bool covered, const std::string& why) {
+void LockKeeper::lockerDone(const Covered& covered) {
     if (!locking_) return; // an answer after the bound
     effects_.armBound(false);
-    finish(covered, why);
+    finish(covered);
 }
 
 void LockKeeper::boundPassed() {
     if (!locking_) return;
     effects_.stopLocker();
-    finish(false, "the locker did not say within " + std::to_string(kLockBound.count()) +
-                      " s that it covers the screen");
+    finish(Failure("the locker did not say within " + std::to_string(kLockBound.count()) +
+                   " s that it covers the screen"));
 }
 
-void LockKeeper::finish(bool covered, const std::string& why) {
+void LockKeeper::finish(const Covered& covered) {
     locking_ = false;
-    last_ = LockOutcome{reason_, covered, covered ? std::string() : why, now_()};
-    if (covered) effects_.screenLocked();
-    if (!covered)
-        effects_.line("mirevo-idle: the screen is not locked (asked for by " +
-                      std::string(lockReasonText(reason_)) + "): " + why);
+    last_ = LockOutcome{reason_, covered.ok(), covered ? std::string() : covered.reason(), now_()};
+    if (covered)
+        effects_.screenLocked();
+    else
+        effects_.line("the screen is not locked (asked for by " + std::string(lockReasonText(reason_)) +
+                      "): " + covered.reason());
     for (auto& [id, run] : runs_)
         if (run.held) effects_.tellFloor(id, FloorMessage::End);
     // The system may sleep now: the lock is on screen, or will not be.

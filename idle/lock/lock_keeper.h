@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/floor_channel.h"
+#include "idle/lock/covered.h"
 
 namespace mirevo {
 
@@ -80,7 +81,7 @@ public:
     void sleepInhibitorLost() { sleepHeld_ = false; }
 
     // The locker's answer: covered the screen, or why not.
-    void lockerDone(bool covered, const std::string& why);
+    void lockerDone(const Covered& covered);
     void boundPassed();
 
     bool locking() const { return locking_; }
@@ -94,7 +95,7 @@ private:
     };
     bool pastGrace(const Run& run) const;
     void beginLock(LockReason reason);
-    void finish(bool covered, const std::string& why);
+    void finish(const Covered& covered);
 
     std::optional<std::chrono::seconds> grace_;
     LockEffects& effects_;

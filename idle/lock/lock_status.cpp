@@ -15,8 +15,8 @@ std::string afterWhat(std::chrono::seconds grace) {
 
 std::string lockingLine(std::chrono::seconds grace, const LockerChoice& locker) {
     if (locker.kind == LockerKind::None)
-        return "mirevo-idle: locking is on (" + afterWhat(grace) + "), but " + locker.description;
-    return "mirevo-idle: locks the screen " + afterWhat(grace) + ", by " + locker.description;
+        return "locking is on (" + afterWhat(grace) + "), but " + locker.description;
+    return "locks the screen " + afterWhat(grace) + ", by " + locker.description;
 }
 
 std::string lockStatusText(const LockStatusFacts& facts) {

@@ -102,7 +102,7 @@ void PosixLockCommands::start(const std::vector<std::string>& argv, const std::s
     auto command = std::make_unique<Command>();
     command->name = name;
     const auto failed = [&](const std::string& why) {
-        QTimer::singleShot(0, [done, why] { done(false, why); });
+        QTimer::singleShot(0, [done, why] { done(Failure(why)); });
     };
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
@@ -157,11 +157,11 @@ void PosixLockCommands::exited(Command* command) {
     if (last_ == command) last_ = nullptr;
     commands_.remove_if([command](const std::unique_ptr<Command>& c) { return c.get() == command; });
     if (!done) return;
-    if (reaped < 0) return done(false, name + " could not be followed");
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return done(true, std::string());
+    if (reaped < 0) return done(Failure(name + " could not be followed"));
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return done({});
     const std::string how = WIFEXITED(status) ? "exited with code " + std::to_string(WEXITSTATUS(status))
                                               : "was killed by signal " + std::to_string(WTERMSIG(status));
-    done(false, name + " " + how + (head.empty() ? std::string() : ": " + head));
+    done(Failure(name + " " + how + (head.empty() ? std::string() : ": " + head)));
 }
 
 void PosixLockCommands::drain(Drain* drain) {

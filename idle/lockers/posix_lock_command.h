@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/posix/unique_fd.h"
+#include "idle/lock/covered.h"
 
 class QSocketNotifier;
 class QTimer;
@@ -22,8 +23,7 @@ namespace mirevo {
 
 class PosixLockCommands {
 public:
-    // covered, and the line that says why not.
-    using Done = std::function<void(bool covered, const std::string& why)>;
+    using Done = std::function<void(const Covered& covered)>;
 
     PosixLockCommands();
     ~PosixLockCommands();

@@ -69,7 +69,7 @@ QtLockDesk::QtLockDesk(LockDeskSettings settings, QtLogind& logind)
     QObject::connect(&coverPoll_, &QTimer::timeout, [this] {
         if (!x11_ || !x11ScreenCoveredBy(x11_->get(), "XScreenSaver")) return;
         coverPoll_.stop();
-        done(true, {});
+        done({});
     });
 }
 
@@ -127,14 +127,14 @@ std::string QtLockDesk::statusText() {
 
 void QtLockDesk::runLocker(LockReason reason) {
     discover();
-    const auto answer = [this](bool covered, const std::string& why) { done(covered, why); };
+    const auto answer = [this](const Covered& covered) { done(covered); };
     switch (choice_.kind) {
     case LockerKind::XScreenSaver:
-        return commands_.start(choice_.argv, choice_.description, [this](bool covered, const std::string& why) {
+        return commands_.start(choice_.argv, choice_.description, [this](const Covered& covered) {
             if (covered)
                 awaitXScreenSaverWindow();
             else
-                done(false, why);
+                done(covered);
         });
     case LockerKind::Command:
     case LockerKind::Swaylock:
@@ -152,18 +152,18 @@ void QtLockDesk::runLocker(LockReason reason) {
         break;
     }
     const std::string why = choice_.description;
-    QTimer::singleShot(0, [this, why] { done(false, why); });
+    QTimer::singleShot(0, [this, why] { done(Failure(why)); });
 }
 
-void QtLockDesk::done(bool covered, const std::string& why) {
-    if (keeper_) keeper_->lockerDone(covered, why);
+void QtLockDesk::done(const Covered& covered) {
+    if (keeper_) keeper_->lockerDone(covered);
 }
 
 void QtLockDesk::awaitXScreenSaverWindow() {
     if (!x11_) {
         auto opened = X11Display::open();
         // Without a connection of our own there is nothing to look at: its word stands.
-        if (!opened) return done(true, {});
+        if (!opened) return done({});
         x11_.emplace(std::move(*opened));
     }
     coverPoll_.start(20);

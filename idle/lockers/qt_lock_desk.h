@@ -54,7 +54,7 @@ public:
 
 private:
     LockerFacts facts();
-    void done(bool covered, const std::string& why);
+    void done(const Covered& covered);
     // xscreensaver says it has locked a moment before its window covers the screen: done once it does.
     void awaitXScreenSaverWindow();
 

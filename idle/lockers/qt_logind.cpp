@@ -140,7 +140,7 @@ void QtLogind::takeInhibitor() {
         if (w->isError()) {
             sleepProblem_ = "logind gave no sleep inhibitor (" +
                             peerBusError(w->reply(), deadline_, "logind", "the system bus") + ")";
-            return say("mirevo-idle: " + sleepProblem_ +
+            return say(sleepProblem_ +
                        "; the system may sleep before the screen is locked");
         }
         const QDBusUnixFileDescriptor given = QDBusPendingReply<QDBusUnixFileDescriptor>(*w).value();
@@ -148,7 +148,7 @@ void QtLogind::takeInhibitor() {
         UniqueFd fd(given.isValid() ? ::fcntl(given.fileDescriptor(), F_DUPFD_CLOEXEC, 3) : -1);
         if (!fd.valid()) {
             sleepProblem_ = "logind's sleep inhibitor came without a descriptor";
-            return say("mirevo-idle: " + sleepProblem_);
+            return say(sleepProblem_);
         }
         sleepProblem_.clear();
         if (wantInhibitor_) inhibitor_ = std::move(fd); // else given back at once: sleep was let go meanwhile
@@ -159,7 +159,7 @@ void QtLogind::lockSession(bool ask, Done done) {
     cancel();
     done_ = std::move(done);
     const int generation = ++generation_;
-    if (!bus_ || gone_ || !hasSession()) return finish(false, "logind is not there to lock the session");
+    if (!bus_ || gone_ || !hasSession()) return finish(Failure("logind is not there to lock the session"));
     if (ask) {
         auto* watcher = new QDBusPendingCallWatcher(
             bus_->connection().asyncCall(
@@ -170,9 +170,8 @@ void QtLogind::lockSession(bool ask, Done done) {
                 [this, generation](QDBusPendingCallWatcher* w) {
                     w->deleteLater();
                     if (generation == generation_ && w->isError())
-                        finish(false,
-                               "logind refused to lock the session: " +
-                                   peerBusError(w->reply(), deadline_, "logind", "the system bus"));
+                        finish(Failure("logind refused to lock the session: " +
+                                       peerBusError(w->reply(), deadline_, "logind", "the system bus")));
                 });
     }
     pollLockedHint();
@@ -190,7 +189,7 @@ void QtLogind::pollLockedHint() {
                 w->deleteLater();
                 if (generation != generation_ || w->isError()) return;
                 if (w->reply().arguments().value(0).value<QDBusVariant>().variant().toBool())
-                    finish(true, {});
+                    finish({});
             });
 }
 
@@ -200,12 +199,12 @@ void QtLogind::cancel() {
     done_ = nullptr;
 }
 
-void QtLogind::finish(bool covered, const std::string& why) {
+void QtLogind::finish(const Covered& covered) {
     lockedHintPoll_.stop();
     ++generation_;
     Done done = std::move(done_);
     done_ = nullptr;
-    if (done) done(covered, why);
+    if (done) done(covered);
 }
 
 void QtLogind::preparingForSleep(bool sleeping) {
@@ -222,17 +221,17 @@ void QtLogind::nameOwnerChanged(const QString& name, const QString&, const QStri
         gone_ = true;
         inhibitor_.reset();
         sessionProblem_ = sleepProblem_ = "logind has left the system bus";
-        say("mirevo-idle: logind has left the system bus; until it is back, the screen is not locked before "
+        say("logind has left the system bus; until it is back, the screen is not locked before "
             "sleep and its lock requests are not heard");
-        if (done_) finish(false, "logind has left the system bus");
+        if (done_) finish(Failure("logind has left the system bus"));
         return;
     }
     // Back: the session and the inhibitor are asked for again.
     gone_ = false;
     sleepProblem_.clear();
     sessionProblem_ = findSession();
-    say(sessionProblem_.empty() ? std::string("mirevo-idle: logind is back on the system bus")
-                                : "mirevo-idle: logind is back on the system bus, but " + sessionProblem_);
+    say(sessionProblem_.empty() ? std::string("logind is back on the system bus")
+                                : "logind is back on the system bus, but " + sessionProblem_);
     if (wantInhibitor_) takeInhibitor();
 }
 
@@ -241,8 +240,8 @@ void QtLogind::disconnected() {
     gone_ = true;
     inhibitor_.reset();
     sessionProblem_ = sleepProblem_ = "the system bus has gone, and with it logind";
-    say("mirevo-idle: lost the system bus; the screen is no longer locked before sleep");
-    if (done_) finish(false, sessionProblem_);
+    say("lost the system bus; the screen is no longer locked before sleep");
+    if (done_) finish(Failure(sessionProblem_));
 }
 
 } // namespace mirevo

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "common/posix/unique_fd.h"
+#include "idle/lock/covered.h"
 
 namespace mirevo {
 
@@ -27,8 +28,7 @@ public:
         std::function<void()> lock;
         std::function<void(const std::string&)> line;
     };
-    // covered, and why not.
-    using Done = std::function<void(bool covered, const std::string& why)>;
+    using Done = std::function<void(const Covered& covered)>;
 
     // DBUS_SYSTEM_BUS_ADDRESS, else the system bus's usual socket.
     static std::string systemBusAddress();
@@ -62,7 +62,7 @@ private:
     std::string findSession();
     void takeInhibitor();
     void pollLockedHint();
-    void finish(bool covered, const std::string& why);
+    void finish(const Covered& covered);
     void say(const std::string& line);
 
     std::string address_;

@@ -12,7 +12,7 @@ QtServiceLocker::QtServiceLocker(std::string address, std::chrono::milliseconds 
     poll_.setInterval(100);
     connect(&poll_, &QTimer::timeout, this, [this] {
         ask(QStringLiteral("GetActive"), [this](const QDBusMessage& reply) {
-            if (reply.arguments().value(0).toBool()) finish(true, {});
+            if (reply.arguments().value(0).toBool()) finish({});
         });
     });
 }
@@ -40,21 +40,21 @@ void QtServiceLocker::lock(const ScreenSaverServiceName& name, Done done) {
     bus_.reset();
     bus_ = std::make_unique<QtPeerBus>(address_, QStringLiteral("mirevo-idle-locker-%1").arg(++tries_));
     if (BusStep open = bus_->opened(); !open)
-        return finish(false,
-                      "cannot reach " + std::string(name_.shown) + " on the session bus: " + open.reason());
+        return finish(
+            Failure("cannot reach " + std::string(name_.shown) + " on the session bus: " + open.reason()));
     const int generation = generation_;
     auto* hello = new QDBusPendingCallWatcher(bus_->helloAsync(deadline_), this);
     connect(hello, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         if (generation != generation_) return;
         if (w->isError())
-            return finish(false, "cannot reach " + std::string(name_.shown) +
-                                     " on the session bus: " + peerBusError(w->reply(), deadline_));
+            return finish(Failure("cannot reach " + std::string(name_.shown) +
+                                  " on the session bus: " + peerBusError(w->reply(), deadline_)));
         // A locker may answer Lock at once, or only once its lock screen is up: GetActive says when it is.
         ask(QStringLiteral("Lock"), [this](const QDBusMessage& reply) {
             if (reply.type() == QDBusMessage::ErrorMessage && !timedOut(reply))
-                finish(false,
-                       std::string(name_.shown) + " refused to lock: " + peerBusError(reply, deadline_));
+                finish(Failure(std::string(name_.shown) + " refused to lock: " +
+                               peerBusError(reply, deadline_)));
         });
         poll_.start();
     });
@@ -66,10 +66,10 @@ void QtServiceLocker::cancel() {
     done_ = nullptr; // answers still on their way are dropped; the connection goes at the next lock
 }
 
-void QtServiceLocker::finish(bool covered, const std::string& why) {
+void QtServiceLocker::finish(const Covered& covered) {
     Done done = std::move(done_);
     cancel();
-    if (done) done(covered, why);
+    if (done) done(covered);
 }
 
 } // namespace mirevo

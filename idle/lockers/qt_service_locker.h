@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include "idle/lock/covered.h"
+
 class QDBusMessage;
 
 namespace mirevo {
@@ -39,7 +41,7 @@ class QtServiceLocker : public QObject {
     Q_OBJECT
 
 public:
-    using Done = std::function<void(bool covered, const std::string& why)>;
+    using Done = std::function<void(const Covered& covered)>;
 
     QtServiceLocker(std::string address, std::chrono::milliseconds deadline);
     ~QtServiceLocker() override;
@@ -49,7 +51,7 @@ public:
 
 private:
     void ask(const QString& method, std::function<void(const QDBusMessage&)> then);
-    void finish(bool covered, const std::string& why);
+    void finish(const Covered& covered);
 
     std::string address_;
     std::chrono::milliseconds deadline_;

@@ -9,6 +9,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "common/log.h"
 #include "common/posix/floor_channel_end.h"
 
 namespace mirevo {
@@ -45,13 +46,12 @@ bool PosixSessionStarter::startSession() {
             extras.environment.push_back(std::string(kFloorChannelVariable) + "=" +
                                          std::to_string(theirs.get()));
         } else {
-            std::fprintf(stderr,
-                         "mirevo-idle: no channel to the screen saver (%s); a key ends its floor at once\n",
-                         std::strerror(errno));
+            logWarning(std::string("no channel to the screen saver (") + std::strerror(errno) +
+                       "); a key ends its floor at once");
         }
     }
     if (!run->program.start(program_, {"/s"}, extras)) {
-        std::fprintf(stderr, "mirevo-idle: cannot start %s: %s\n", program_.c_str(), std::strerror(errno));
+        logError("cannot start " + program_ + ": " + std::strerror(errno));
         return false;
     }
     theirs.reset();

@@ -13,7 +13,7 @@ Result<OpenedIdleSource, std::string> openFirstIdleSource(const std::vector<Idle
 }
 
 std::string noWaylandIdleSourceLine(const std::string& socketName, bool sessionBus) {
-    return "mirevo-idle: the Wayland compositor at \"" + socketName +
+    return "the Wayland compositor at \"" + socketName +
            "\" tells no program when the user is idle (it offers neither ext-idle-notify-v1 nor KDE's "
            "org_kde_kwin_idle" +
            (sessionBus ? ", and no GNOME idle monitor serves the session bus"

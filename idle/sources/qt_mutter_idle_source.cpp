@@ -28,7 +28,7 @@ QtMutterIdleSource::open(const std::string& address, int timeoutSeconds, std::ch
     if (address.empty()) return Failure(std::string());
     auto bus = std::make_unique<QtPeerBus>(address, QStringLiteral("mirevo-idle-mutter"));
     if (BusStep said = bus->hello(deadline); !said)
-        return Failure("mirevo-idle: cannot ask the session bus for GNOME's idle monitor: " + said.reason());
+        return Failure("cannot ask the session bus for GNOME's idle monitor: " + said.reason());
     const auto ask = [&](const QString& method, const QList<QVariant>& arguments) {
         QDBusPendingCall call = bus->callBusAsync(method, arguments, deadline);
         call.waitForFinished();
@@ -36,7 +36,7 @@ QtMutterIdleSource::open(const std::string& address, int timeoutSeconds, std::ch
     };
     const QDBusMessage owned = ask(QStringLiteral("NameHasOwner"), {QString::fromLatin1(kMutterIdleService)});
     if (owned.type() == QDBusMessage::ErrorMessage)
-        return Failure("mirevo-idle: cannot ask the session bus for GNOME's idle monitor: " +
+        return Failure("cannot ask the session bus for GNOME's idle monitor: " +
                        peerBusError(owned, deadline));
     if (owned.arguments().value(0).toBool() == false) return Failure(std::string());
     // A connection opened as a peer hears a signal only once it has asked the bus for it.
@@ -46,7 +46,7 @@ QtMutterIdleSource::open(const std::string& address, int timeoutSeconds, std::ch
               .arg(QString::fromLatin1(kMutterIdleService))}) {
         const QDBusMessage added = ask(QStringLiteral("AddMatch"), {rule});
         if (added.type() == QDBusMessage::ErrorMessage)
-            return Failure("mirevo-idle: cannot listen to GNOME's idle monitor: " +
+            return Failure("cannot listen to GNOME's idle monitor: " +
                            peerBusError(added, deadline));
     }
     std::unique_ptr<QtMutterIdleSource> source(
@@ -61,7 +61,7 @@ QtMutterIdleSource::open(const std::string& address, int timeoutSeconds, std::ch
         c.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                   QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), source.get(),
                   SLOT(disconnected()));
-    if (!listening) return Failure(std::string("mirevo-idle: cannot listen to GNOME's idle monitor"));
+    if (!listening) return Failure(std::string("cannot listen to GNOME's idle monitor"));
     return source;
 }
 
@@ -95,7 +95,7 @@ void QtMutterIdleSource::addWatch(const char* method, const QList<QVariant>& arg
                 w->deleteLater();
                 if (watch_.lost()) return;
                 if (w->isError())
-                    return fail("mirevo-idle: GNOME's idle monitor refused a watch: " +
+                    return fail("GNOME's idle monitor refused a watch: " +
                                 peerBusError(w->reply(), deadline_));
                 uint32_t given = QDBusPendingReply<uint>(*w).value();
                 if (generation != generation_) return remove(given); // asked for before a change of mind
@@ -131,11 +131,11 @@ void QtMutterIdleSource::watchFired(uint id) {
 
 void QtMutterIdleSource::nameOwnerChanged(const QString& name, const QString&, const QString& newOwner) {
     if (name == QLatin1String(kMutterIdleService) && newOwner.isEmpty())
-        fail("mirevo-idle: GNOME's idle monitor left the session bus (the compositor has gone)");
+        fail("GNOME's idle monitor left the session bus (the compositor has gone)");
 }
 
 void QtMutterIdleSource::disconnected() {
-    fail("mirevo-idle: lost the session bus, and with it GNOME's idle monitor");
+    fail("lost the session bus, and with it GNOME's idle monitor");
 }
 
 } // namespace mirevo

@@ -50,7 +50,7 @@ WaylandIdleSource::open(std::unique_ptr<WaylandConnection>& connection, int time
         source->notifier_ = static_cast<ext_idle_notifier_v1*>(c.bind(&ext_idle_notifier_v1_interface, 1));
     else
         source->kde_ = static_cast<org_kde_kwin_idle*>(c.bind(&org_kde_kwin_idle_interface, 1));
-    if (!c.roundtrip(5s)) return Failure("mirevo-idle: the Wayland compositor does not answer");
+    if (!c.roundtrip(5s)) return Failure("the Wayland compositor does not answer");
     return source;
 }
 
@@ -117,7 +117,7 @@ void WaylandIdleSource::readEvents() {
 void WaylandIdleSource::connectionLost() {
     if (watch_.lost()) return;
     socket_->setEnabled(false); // the socket stays readable at its end
-    watch_.lose("mirevo-idle: lost the connection to the Wayland compositor");
+    watch_.lose("lost the connection to the Wayland compositor");
 }
 
 } // namespace mirevo

@@ -18,7 +18,7 @@ Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open() {
     auto connection = X11Display::open();
     if (!connection) {
         const bool unset = !std::getenv("DISPLAY") || !*std::getenv("DISPLAY");
-        return Failure("mirevo-idle: " + connection.reason() +
+        return Failure(connection.reason() +
                        (unset ? "; it watches an X11 or XWayland session" : ""));
     }
     Display* display = connection->get();
@@ -28,7 +28,7 @@ Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open() {
     // Suspending the timer came with version 1.1.
     if (!XScreenSaverQueryExtension(display, &eventBase, &errorBase) ||
         !XScreenSaverQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 1))
-        return Failure("mirevo-idle: the X server of \"" + name +
+        return Failure("the X server of \"" + name +
                        "\" has no XScreenSaver extension (MIT-SCREEN-SAVER 1.1), which mirevo-idle needs");
     const Window root = DefaultRootWindow(display);
     bool refused = false;
@@ -39,7 +39,7 @@ Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open() {
         refused = trap.failed();
     }
     if (refused)
-        return Failure("mirevo-idle: another program already runs the screen saver of \"" + name +
+        return Failure("another program already runs the screen saver of \"" + name +
                        "\" (is mirevo-idle running already?)");
     XScreenSaverSelectInput(display, root, ScreenSaverNotifyMask);
     XFlush(display);
@@ -47,7 +47,7 @@ Result<std::unique_ptr<X11IdleSource>, std::string> X11IdleSource::open() {
 }
 
 namespace {
-constexpr const char* kLostLine = "mirevo-idle: lost the connection to the X server";
+constexpr const char* kLostLine = "lost the connection to the X server";
 
 // Xlib's own handler prints its message and exits; this one leaves both to connectionLost.
 int quietIOError(Display*) {

@@ -127,10 +127,9 @@ bool readAll(int fd, size_t expected, QByteArray& bytes, Deadline deadline) {
 
 // The outputs' own sizes, which bound what a screenshot service is believed.
 Result<PictureSize, std::string> desktopBound(Deadline deadline) {
-    std::string why;
-    auto connection = WaylandConnection::connect(std::chrono::milliseconds(millisecondsLeft(deadline)), why, stopSignalFd());
-    if (!connection) return Failure("no outputs to measure it by: " + why);
-    const PictureSize bound = nativeDesktopSize(connection->outputs());
+    auto connection = WaylandConnection::connect(std::chrono::milliseconds(millisecondsLeft(deadline)), stopSignalFd());
+    if (!connection) return Failure("no outputs to measure it by: " + connection.reason().why);
+    const PictureSize bound = nativeDesktopSize((*connection)->outputs());
     if (bound.width <= 0 || bound.height <= 0) return Failure(std::string("the compositor names no output"));
     return bound;
 }
@@ -395,11 +394,10 @@ PictureSource portalScreenshotSource() {
 }
 
 bool desktopPictureNeedsConsent(Deadline deadline) {
-    std::string why;
-    auto connection =
-        WaylandConnection::connect(std::chrono::milliseconds(millisecondsLeft(deadline)), why, stopSignalFd());
-    if (!connection || connection->globalVersion("zwlr_screencopy_manager_v1") > 0) return false;
-    connection.reset();
+    {
+        auto connection = WaylandConnection::connect(std::chrono::milliseconds(millisecondsLeft(deadline)), stopSignalFd());
+        if (!connection || (*connection)->globalVersion("zwlr_screencopy_manager_v1") > 0) return false;
+    }
     const auto asks = onOwnThread(askingDesktop, deadline);
     return asks && *asks;
 }

@@ -35,9 +35,9 @@ void TovikS::takeSnapshot() {
                                   ? "the viewer shows the previous snapshot."
                                   : "there is no snapshot; the viewer shows a plain floor.";
     if (!screen || (mirrored && !*mirrored && mirrored->reason() != MirrorFailure::SinkFailed))
-        platform_.report("Mirevo.scr: the screen cannot be read; " + shown);
+        platform_.report("the screen cannot be read; " + shown);
     else
-        platform_.report("Mirevo.scr: the snapshot cannot be written (" + written.reason().why + "); " + shown);
+        platform_.report("the snapshot cannot be written (" + written.reason().why + "); " + shown);
 }
 
 void TovikS::load() {

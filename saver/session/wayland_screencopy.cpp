@@ -178,12 +178,11 @@ Result<std::vector<OutputCopy>, std::string> copyOutputs(WaylandConnection& conn
 
 PictureSource wlrScreenCopySource() {
     return {"the wlroots screen copy", [](Deadline deadline) -> Result<ComposedPicture, std::string> {
-                std::string why;
                 const auto left =
                     std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-                auto connection = WaylandConnection::connect(left, why, stopSignalFd());
-                if (!connection) return Failure(why);
-                auto copies = copyOutputs(*connection, deadline, stopSignalFd());
+                auto connection = WaylandConnection::connect(left, stopSignalFd());
+                if (!connection) return Failure(connection.reason().why);
+                auto copies = copyOutputs(**connection, deadline, stopSignalFd());
                 if (!copies) return Failure(copies.reason());
                 return composeOutputs(*copies);
             }};

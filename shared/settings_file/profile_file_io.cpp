@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 
+#include "common/log.h"
 #include "common/posix/atomic_file.h"
 #include "common/posix/user_file.h"
 #include "shared/settings_file/profile_file.h"
@@ -25,8 +26,8 @@ void reportTooLarge(const std::string& path) {
     static std::set<std::string> named;
     const std::lock_guard<std::mutex> lock(guard);
     if (!named.insert(path).second) return;
-    std::fprintf(stderr, "Mirevo.scr: %s is larger than %zu MiB; its settings are not read or changed.\n",
-                 path.c_str(), kMaxProfileFileBytes >> 20);
+    logWarning(path + " is larger than " + std::to_string(kMaxProfileFileBytes >> 20) +
+               " MiB; its settings are not read or changed.");
 }
 
 // The file a write must replace: a symbolic link's target, so the link itself stays.

@@ -42,15 +42,6 @@ std::string Ini_Read(const std::string& section, const std::string& key, const s
     return value ? cutText(*value, kIniValueBuffer - 1) : std::string();
 }
 
-void Ini_Write(const std::string& section, const std::string& key, const std::string& value,
-               const std::string& path, int32_t& lastApiResult) {
-    // The user's own settings folder may not exist yet: the first write makes it.
-    makeUserSettingsFolder(path);
-    const bool written =
-        writeProfileString(path, cutText(section, kIniNameLimit), cutText(key, kIniNameLimit), value);
-    lastApiResult = written ? 1 : 0;
-}
-
 void Settings_Load(ProgramState& state, const std::string& programFolder) {
     Settings& settings = state.settings;
     const std::string path = settingsPaths(programFolder).read;

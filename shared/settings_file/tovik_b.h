@@ -13,18 +13,10 @@ namespace mirevo {
 // Room for one ini value, like a path buffer of the platform (PATH_MAX): values read back hold at most
 // kIniValueBuffer - 1 bytes, so any path the platform accepts survives a write and a read.
 inline constexpr std::size_t kIniValueBuffer = 4096;
-// Section and key names reach the file cut to this many bytes.
-inline constexpr std::size_t kIniNameLimit = 128;
 
 // One value of the ini file; empty when the file, section or key is missing. A longer value comes back cut
 // to kIniValueBuffer - 1 bytes (at a character boundary).
 std::string Ini_Read(const std::string& section, const std::string& key, const std::string& path);
-
-// Writes one value; section and key are cut to kIniNameLimit bytes. Writing the user's own settings file
-// makes its folder first when it is missing. lastApiResult gets 1 on success, 0 on
-// failure, and nothing else looks at the outcome.
-void Ini_Write(const std::string& section, const std::string& key, const std::string& value,
-               const std::string& path, int32_t& lastApiResult);
 
 // Fills the settings from the settings file settingsPaths(programFolder) reads.
 void Settings_Load(ProgramState& state, const std::string& programFolder);

@@ -317,9 +317,9 @@ TEST_F(IdleBus, ABusThatStallsWhileServedIsSaidOnceAndItsReturnOnce) {
     ASSERT_TRUE(waitFor([&] { return lines.size() >= 2; })) << ::testing::PrintToString(lines);
     EXPECT_EQ(lines,
               (std::vector<std::string>{
-                  "mirevo-idle: the session bus at " + bus.address() +
+                  "the session bus at " + bus.address() +
                       " did not answer within 1 second; calls to mirevo-idle wait until it answers again",
-                  "mirevo-idle: the session bus at " + bus.address() + " answers again"}));
+                  "the session bus at " + bus.address() + " answers again"}));
     EXPECT_EQ(service->state(), QtIdleBus::State::Serving);
     EXPECT_TRUE(daemon.inhibited());
     EXPECT_EQ(inhibit(peer(bus.address(), "b"), "firefox", "audio").type(), QDBusMessage::ReplyMessage);

@@ -46,7 +46,7 @@ TEST(IdleCommandLine, ReadsEachOptionAndRefusesAnythingElseInOneLine) {
         const auto parsed = parseIdleCommandLine(arguments);
         if (!parsed) {
             const IdleUsageError* error = &parsed.reason();
-            EXPECT_EQ(error->line.rfind("mirevo-idle: ", 0), 0u);
+            EXPECT_EQ(error->line.find('\n'), std::string::npos);
             EXPECT_NE(error->line.find(expected), std::string::npos) << error->line;
             continue;
         }
@@ -163,12 +163,12 @@ TEST(IdleDaemon, LogsEachInhibitAndDropsThemAllWithTheBus) {
     daemon.uninhibit(":1.7", *daemon.inhibit(":1.7", "firefox", "audio"));
     daemon.ownerLeft(":1.6");
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "mirevo-idle: \"mpv?\" holds the screen saver off: \"Playing?video?[2J?2J\"",
-                         "mirevo-idle: a program without a name holds the screen saver off: \"" +
+                         "\"mpv?\" holds the screen saver off: \"Playing?video?[2J?2J\"",
+                         "a program without a name holds the screen saver off: \"" +
                              std::string(kMaxCallerText, 'r') + "\"",
-                         "mirevo-idle: \"firefox\" holds the screen saver off: \"audio\"",
-                         "mirevo-idle: \"firefox\" no longer holds the screen saver off (\"audio\")",
-                         "mirevo-idle: a program without a name left the session bus; its hold on the screen "
+                         "\"firefox\" holds the screen saver off: \"audio\"",
+                         "\"firefox\" no longer holds the screen saver off (\"audio\")",
+                         "a program without a name left the session bus; its hold on the screen "
                          "saver (\"" +
                              std::string(kMaxCallerText, 'r') + "\") is dropped",
                      }));
@@ -429,7 +429,7 @@ TEST(IdleWatch, HoldsTheCompositorsTimerWhileItShouldAndTellsEachChangeOnce) {
 
 TEST(IdleTimeout, OneLineSaysTheTimeAndWhoseSettingItIs) {
     EXPECT_EQ(timeoutLine(600, TimeoutOrigin::CommandLine),
-              "mirevo-idle: the screen saver starts after 10 minutes without input (set "
+              "the screen saver starts after 10 minutes without input (set "
               "by --timeout)");
     EXPECT_NE(timeoutLine(60, TimeoutOrigin::XServer).find("after 1 minute without"), std::string::npos);
     EXPECT_NE(timeoutLine(0, TimeoutOrigin::XServer).find("never starts by itself"), std::string::npos);
@@ -446,7 +446,7 @@ TEST(IdleTimeout, OneLineSaysTheTimeAndWhoseSettingItIs) {
     }
     EXPECT_EQ(timeoutOrigin(IdleOptions{}, true), TimeoutOrigin::WaylandDefault);
     EXPECT_EQ(timeoutLine(kDefaultWaylandTimeoutMinutes * 60, TimeoutOrigin::WaylandDefault),
-              "mirevo-idle: the screen saver starts after 10 minutes without input (mirevo-idle's default in a "
+              "the screen saver starts after 10 minutes without input (mirevo-idle's default in a "
               "Wayland session; change it with mirevo-idle --timeout MINUTES)");
 }
 

@@ -80,7 +80,7 @@ TEST(LockKeeper, EachRunKeyDeathRequestAndSleepEndsAsItShould) {
             else if (w == "P" || w == "p")
                 keeper.prepareForSleep(w == "P");
             else if (w == "ok" || w == "no")
-                keeper.lockerDone(w == "ok", "it refused");
+                keeper.lockerDone(w == "ok" ? Covered() : Failure(std::string("it refused")));
             else if (w == "bd")
                 keeper.boundPassed();
         }
@@ -97,7 +97,7 @@ TEST(LockKeeper, AnswersARequestAndKeepsTheLastOutcome) {
     EXPECT_EQ(keeper.lockRequested(LockReason::Asked), LockAnswer::Started);
     EXPECT_EQ(keeper.lockRequested(LockReason::SessionLock), LockAnswer::Joined);
     now += 2s;
-    keeper.lockerDone(false, "swaylock -f exited with code 2: no seat");
+    keeper.lockerDone(Failure(std::string("swaylock -f exited with code 2: no seat")));
     ASSERT_TRUE(keeper.lastOutcome());
     EXPECT_FALSE(keeper.lastOutcome()->covered);
     EXPECT_EQ(keeper.lastOutcome()->why, "swaylock -f exited with code 2: no seat");
@@ -120,7 +120,7 @@ TEST(LockKeeper, AnswersARequestAndKeepsTheLastOutcome) {
               "before sleep: the screen is locked, and sleep waits for the lock\n");
     EXPECT_EQ(
         lockingLine(5s, {LockerKind::GnomeShell, {}, "GNOME Shell (org.gnome.ScreenSaver)"}),
-        "mirevo-idle: locks the screen after 5 seconds of the floor, by GNOME Shell (org.gnome.ScreenSaver)");
+        "locks the screen after 5 seconds of the floor, by GNOME Shell (org.gnome.ScreenSaver)");
 }
 
 // Desktop by desktop: what the user named, GNOME Shell, another screen-saver service (KDE), swaylock where

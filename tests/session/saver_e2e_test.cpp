@@ -191,6 +191,30 @@ TEST_F(SaverSession, DiskWithRoomForOneSnapshotGetsAFreshOneEachRun) {
     }
 }
 
+// MIREVO_DEBUG=1 makes the saver and its viewer say which platform they chose and where the picture came from,
+// and why; without it, not one debug line.
+TEST_F(SaverSession, DebugLinesSayThePlatformAndThePictureSourceOnlyWhenAsked) {
+    for (const bool debug : {true, false}) {
+        auto env = environment();
+        env["WAYLAND_DISPLAY"] = std::nullopt;
+        env["MIREVO_DEBUG"] = debug ? std::optional<std::string>("1") : std::nullopt;
+        ChildProcess saver({kSaver, "/s"}, env);
+        ASSERT_NE(client.waitForWindow("Tovik_VC", 30s), 0u) << saver.errors();
+        kill(saver.pid(), SIGTERM);
+        ASSERT_EQ(saver.waitExit(10s), std::optional<int>(0)) << saver.errors();
+        const std::string errors = saver.errors();
+        const std::string lines[] = {
+            "Mirevo.scr: debug: platform: x11 (WAYLAND_DISPLAY is not set)\n",
+            "Mirevo.scr: debug: picture source: the X11 grab of the screen, 1023x767 at 0,0 (the platform is X11",
+            // The saver names its choice to the viewer, which says so.
+            "Mirevo.dll: debug: platform: x11 (MIREVO_PLATFORM=x11)\n",
+        };
+        for (const std::string& line : lines)
+            EXPECT_EQ(errors.find(line) != std::string::npos, debug) << "debug " << debug << ": " << errors;
+        if (!debug) EXPECT_EQ(errors.find("debug:"), std::string::npos) << errors;
+    }
+}
+
 // An empty command line runs a session too, here from a folder whose name a shell would mangle.
 TEST_F(SaverSession, ViewerInAFolderWithBlanksAndQuotesStarts) {
     TempDir parent;

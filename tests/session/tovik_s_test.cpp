@@ -91,7 +91,7 @@ TEST(TovikS, FailuresAreReportedNeverLeaveAStalePictureAndTheViewerStillStarts) 
         if (c.twice) expected.insert(expected.begin() + 2, {"removeSnapshot", "writeSnapshot"});
         EXPECT_EQ(s.take(), expected);
         EXPECT_EQ(s.platform.snapshot.size() == bitmapFileSize(3, 2), c.fresh);
-        EXPECT_EQ(s.platform.reports, c.report.empty() ? Log{} : Log{"Mirevo.scr: " + c.report});
+        EXPECT_EQ(s.platform.reports, c.report.empty() ? Log{} : Log{c.report});
     }
 }
 

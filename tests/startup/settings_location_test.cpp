@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shared/settings_file/settings_location.h"
+#include "shared/settings_file/settings_store.h"
 #include "shared/settings_file/tovik_b.h"
 #include "tests/harness/scoped_env.h"
 #include "tests/harness/temp_dir.h"
@@ -95,9 +96,9 @@ TEST(SettingsLocation, LoadReadsAndWritesGoWhereTheUserCanKeepThem) {
         EXPECT_EQ(state.settings.BgmRepeat, c.loadedRepeat);
         EXPECT_EQ(state.settings.BgmFolder, program); // the file chooser still starts beside the programs
 
-        int32_t result = 0;
-        Ini_Write(kIniSection, kIniKeyBgmRepeat, "7", settingsPaths(program).write, result);
-        EXPECT_EQ(result, 1);
+        Settings changed = state.settings;
+        changed.BgmRepeat = 7;
+        EXPECT_TRUE(storeSettings(settingsPaths(program).write, changed));
         EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmRepeat, c.readOnly ? userIni : programIni), "7");
         if (c.readOnly && !c.userIni) { // made by the first write, for the user alone
             EXPECT_EQ(std::filesystem::status(config + "/mirevo").permissions(),

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shared/settings_file/profile_file.h"
+#include "shared/settings_file/settings_store.h"
 #include "shared/settings_file/tovik_b.h"
 #include "tests/harness/as_nobody.h"
 #include "tests/harness/temp_dir.h"
@@ -107,13 +109,11 @@ TEST(SettingsLoad, LongJapanesePathsSurviveWriteReadAndLoad) {
     test::writeFile(music, "music");
 
     const std::string ini = settingsFilePath(programFolder);
-    int32_t result = -1;
-    Ini_Write(kIniSection, kIniKeyBgmKind, "2", ini, result);
-    EXPECT_EQ(result, 1);
-    Ini_Write(kIniSection, kIniKeyBgmRepeat, "0", ini, result);
-    EXPECT_EQ(result, 1);
-    Ini_Write(kIniSection, kIniKeyBgmFile, music, ini, result);
-    EXPECT_EQ(result, 1);
+    Settings chosen;
+    chosen.BgmKind = 2;
+    chosen.BgmRepeat = 0;
+    chosen.BgmFile = music;
+    ASSERT_TRUE(storeSettings(ini, chosen));
     EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmFile, ini), music);
 
     ProgramState state;
@@ -128,24 +128,10 @@ TEST(IniRead, LongValuesAreCutAtACharacterBoundary) {
     std::string value;
     while (value.size() < kIniValueBuffer + 10)
         value += "曲";
-    int32_t result = 0;
-    Ini_Write(kIniSection, "long", value, dir / "Mirevo.ini", result);
-    ASSERT_EQ(result, 1);
+    ASSERT_TRUE(writeProfileString(dir / "Mirevo.ini", kIniSection, "long", value));
     const std::string read = Ini_Read(kIniSection, "long", dir / "Mirevo.ini");
     // The largest whole number of 3-byte characters in 4095 bytes.
     EXPECT_EQ(read, value.substr(0, (kIniValueBuffer - 1) / 3 * 3));
-}
-
-TEST(IniWrite, ReportsFailureInTheResultSlot) {
-    TempDir dir;
-    int32_t result = 7;
-    Ini_Write(kIniSection, kIniKeyBgmKind, "1", dir / "no-such-folder/Mirevo.ini", result);
-    EXPECT_EQ(result, 0);
-    Ini_Write(kIniSection, kIniKeyBgmKind, "1", dir / "Mirevo.ini", result);
-    EXPECT_EQ(result, 1);
-    Ini_Write(kIniSection, kIniKeyBgmKind, "two\nlines", dir / "Mirevo.ini", result);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(Ini_Read(kIniSection, kIniKeyBgmKind, dir / "Mirevo.ini"), "1");
 }
 
 TEST(FileExists, OnlyThingsThatOpenForReadingAndAreNoFolder) {

@@ -39,6 +39,10 @@ protected:
         EXPECT_TRUE(writeFile(path, bytes));
         return path;
     }
+    // The file read as the viewer reads it ahead, then given to the texture.
+    static mirevo::Result<void, BmpRefusal> load(SceneTexture& texture, const std::string& path) {
+        return texture.loadPrepared(path, prepareSnapshot(path));
+    }
 
     static inline std::unique_ptr<Xvfb> server_;
     static inline std::unique_ptr<GlTestContext> context_;
@@ -119,7 +123,7 @@ TEST_F(SceneGl, EveryPathUploadsTheWholePictureAsAFullRepeatingMipmappedTexture)
 TEST_F(SceneGl, LoadingSkipsAColourTableAndRefusedFilesLeaveNoImage) {
     SceneTexture texture;
     std::string good = write("good.bmp", makeBmp(6, 4, gradient, 1024));
-    ASSERT_TRUE(texture.LoadBitmapFile(good));
+    ASSERT_TRUE(load(texture, good));
     EXPECT_EQ(texture.fileName(), good);
     EXPECT_EQ(levelWidth(0), 6);
     auto expected = parseBmp(makeBmp(6, 4, gradient).data(), bmpRowBytes(6) * 4 + 54);
@@ -130,12 +134,13 @@ TEST_F(SceneGl, LoadingSkipsAColourTableAndRefusedFilesLeaveNoImage) {
     truncated.pop_back();
     for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
              {"truncated.bmp", truncated}, {"text.bmp", {'h', 'e', 'l', 'l', 'o'}}}) {
-        EXPECT_FALSE(texture.LoadBitmapFile(write(name, bytes))) << name;
+        EXPECT_FALSE(load(texture, write(name, bytes))) << name;
         EXPECT_FALSE(texture.empty()) << "a texture name exists even without an image";
         EXPECT_EQ(levelWidth(0), 0) << name;
     }
-    EXPECT_FALSE(texture.LoadBitmapFile(folder_ / "missing.bmp"));
-    EXPECT_EQ(texture.lastRefusal(), BmpRefusal::CannotOpen);
+    const auto missing = load(texture, folder_ / "missing.bmp");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.reason(), BmpRefusal::CannotOpen);
 }
 
 TEST_F(SceneGl, ASecondLoadDeletesTheFirstTextureName) {
@@ -143,12 +148,12 @@ TEST_F(SceneGl, ASecondLoadDeletesTheFirstTextureName) {
     GLuint first = 0;
     {
         SceneTexture texture;
-        ASSERT_TRUE(texture.LoadBitmapFile(path));
+        ASSERT_TRUE(load(texture, path));
         first = texture.name();
         ASSERT_TRUE(glIsTexture(first));
         // The second load may be given the freed name again, but never the old texture object: a refused file
         // leaves the new one without an image.
-        EXPECT_FALSE(texture.LoadBitmapFile(folder_ / "missing.bmp"));
+        EXPECT_FALSE(load(texture, folder_ / "missing.bmp"));
         if (texture.name() != first) {
             EXPECT_FALSE(glIsTexture(first));
         }
@@ -165,7 +170,8 @@ TEST_F(SceneGl, ASecondLoadDeletesTheFirstTextureName) {
 
 TEST_F(SceneGl, TheFloorTransformIsTiltDriftSpinLoweringOverTheEyeTranslation) {
     SceneTexture texture;
-    ASSERT_TRUE(InitScene(1024, 768, texture, ""));
+    // No snapshot: the scene is set up all the same, with a white floor.
+    EXPECT_FALSE(InitScene(1024, 768, texture, "", prepareSnapshot("")));
     GLfloat projection[16];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     Mat4 expectedProjection = perspective(55, 1024.0 / 768.0, 1, 20);
@@ -226,7 +232,8 @@ TEST_F(SceneGl, ASnapshotReadAheadGivesTheSameTextureAsReadingItAtSetUp) {
     };
     SceneTexture ahead, atSetUp;
     ASSERT_TRUE(ahead.loadPrepared(path, prepared));
-    ASSERT_TRUE(atSetUp.LoadBitmapFile(path));
+    // Read at set-up: the image alone, its levels built by the upload.
+    ASSERT_TRUE(atSetUp.loadPrepared(path, {prepareSnapshot(path).image, {}}));
     ASSERT_EQ(ahead.lastPath(), atSetUp.lastPath());
     auto aheadLevels = levels(ahead);
     EXPECT_EQ(aheadLevels.size(), atSetUp.lastPath() == MipmapPath::Glu ? 7u : 6u);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/log.h"
 #include "common/snapshot_path.h"
 #include "shared/settings_file/tovik_b.h"
 #include "viewer/hack/music_module.h"
@@ -17,7 +18,7 @@ std::unique_ptr<HackMusic> HackMusic::startIfFirst(const std::string& programFol
     if (self->kind_ == MusicKind::None) return nullptr;
     auto music = loadMusic(programFolder, self->state_.settings, self->state_.LastApiResult);
     if (!music) {
-        std::fprintf(stderr, "mirevo-hack: no music: %s\n", music.reason().c_str());
+        logWarning("no music: " + music.reason());
         return nullptr;
     }
     self->music_ = std::move(*music);

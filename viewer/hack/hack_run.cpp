@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/log.h"
 #include "common/posix/large_heap.h"
 #include "common/posix/paths.h"
 #include "common/posix/posix_stop_signals.h"
@@ -122,7 +123,7 @@ int runHack(const ViewerArguments& arguments) {
     auto opened = X11HackWindow::open(arguments.window);
     if (!opened && opened.reason().step == X11HackWindow::OpenFailure::Step::WindowGone) return 0;
     if (!opened) {
-        std::fprintf(stderr, "mirevo-hack: %s\n", opened.reason().why.c_str());
+        logError(opened.reason().why);
         return 1;
     }
     std::unique_ptr<X11HackWindow> window = std::move(*opened);
@@ -206,7 +207,7 @@ int runWithArguments(int argc, char** argv) {
     const auto arguments = parseViewerArguments(
         args, environmentWindow ? std::optional<std::string>(environmentWindow) : std::nullopt);
     if (!arguments) {
-        std::fprintf(stderr, "mirevo-hack: %s; %s\n", arguments.reason().c_str(), kHackUsage);
+        logError(arguments.reason() + "; " + kHackUsage);
         return 1;
     }
     switch (arguments->mode) {
@@ -224,7 +225,7 @@ int runWithArguments(int argc, char** argv) {
     case ViewerMode::Standalone:
         break;
     }
-    std::fprintf(stderr, "mirevo-hack: no window to draw into; %s\n", kHackUsage);
+    logError(std::string("no window to draw into; ") + kHackUsage);
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/log.h"
 #include "common/posix/atomic_file.h"
 #include "common/posix/paths.h"
 #include "viewer/hack/xscreensaver_file.h"
@@ -52,7 +53,7 @@ std::string hackCommand() {
 int editXscreensaverPrograms(bool add) {
     std::string path = userXscreensaverFile();
     if (path.empty()) {
-        std::fprintf(stderr, "mirevo-hack: no home folder to find .xscreensaver in\n");
+        logError("no home folder to find .xscreensaver in");
         return 1;
     }
     // A link (a managed dotfile) is edited where it points.
@@ -66,10 +67,8 @@ int editXscreensaverPrograms(bool add) {
             std::printf("%s: no such file, so Mirevo is not in xscreensaver's list\n", path.c_str());
             return 0;
         }
-        std::fprintf(stderr,
-                     "mirevo-hack: %s not found; xscreensaver makes it when its settings are first saved "
-                     "(run xscreensaver-settings once), then run this again\n",
-                     path.c_str());
+        logError(path + " not found; xscreensaver makes it when its settings are first saved "
+                        "(run xscreensaver-settings once), then run this again");
         return 1;
     }
     const std::string& text = file->bytes;
@@ -93,14 +92,14 @@ int editXscreensaverPrograms(bool add) {
         std::printf("%s: Mirevo is not in the programs list\n", path.c_str());
         return 0;
     case ProgramsEdit::NoList:
-        std::fprintf(stderr, "mirevo-hack: %s has no programs list this command can edit\n", path.c_str());
+        logError(path + " has no programs list this command can edit");
         return 1;
     case ProgramsEdit::Changed:
         break;
     }
     // As the settings dialog treats a read-only Mirevo.ini: its owner wants it left as it is.
     if (madeReadOnly(file->info, path)) {
-        std::fprintf(stderr, "mirevo-hack: %s is read-only; it is left as it is\n", path.c_str());
+        logError(path + " is read-only; it is left as it is");
         return 1;
     }
     ReplaceOptions options;
@@ -109,7 +108,7 @@ int editXscreensaverPrograms(bool add) {
     const WriteResult written = writeFileAtomically(
         path, reinterpret_cast<const uint8_t*>(edit.text.data()), edit.text.size(), options);
     if (!written) {
-        std::fprintf(stderr, "mirevo-hack: cannot write %s: %s\n", path.c_str(), written.reason().why.c_str());
+        logError("cannot write " + path + ": " + written.reason().why);
         return 1;
     }
     std::printf("%s: Mirevo %s the programs list\n", path.c_str(), add ? "added to" : "taken out of");

@@ -1,7 +1,6 @@
 #include "viewer/hack/xscreensaver_read.h"
 
-#include <cstdio>
-
+#include "common/log.h"
 #include "common/user_folders.h"
 
 namespace mirevo::viewer {
@@ -14,7 +13,7 @@ Result<FileBytes, FileReadRefusal> readXscreensaverFile(const std::string& path,
     if (path.empty()) return Failure(FileReadRefusal::Missing);
     auto file = readBoundedFile(path, kMaxXscreensaverFileBytes);
     if (!file && file.reason() != FileReadRefusal::Missing)
-        std::fprintf(stderr, "mirevo-hack: %s %s; %s\n", path.c_str(), describe(file.reason()), consequence);
+        logWarning(path + " " + describe(file.reason()) + "; " + consequence);
     return file;
 }
 

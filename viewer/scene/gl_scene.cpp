@@ -47,17 +47,11 @@ void setUpScene(int clientWidth, int clientHeight) {
 
 } // namespace
 
-bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath) {
+Result<void, BmpRefusal> InitScene(int clientWidth, int clientHeight, SceneTexture& texture,
+                                   const std::string& snapshotPath, const PreparedSnapshot& prepared,
+                                   const KeepGoing& keepGoing) {
     setUpScene(clientWidth, clientHeight);
-    texture.LoadBitmapFile(snapshotPath);
-    return true;
-}
-
-bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath,
-               const PreparedSnapshot& prepared, const KeepGoing& keepGoing) {
-    setUpScene(clientWidth, clientHeight);
-    texture.loadPrepared(snapshotPath, prepared, keepGoing);
-    return true;
+    return texture.loadPrepared(snapshotPath, prepared, keepGoing);
 }
 
 void primeScene(int width, int height) {

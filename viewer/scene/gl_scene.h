@@ -11,11 +11,11 @@
 namespace mirevo::viewer {
 
 // Viewport, the projection (fixed from this size for the whole run), the eye translation, black clear colour,
-// depth test, and the snapshot as texture (a refused snapshot leaves a white floor). Always true.
-bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath);
-// The same with the snapshot read beforehand (see SnapshotPreload); keepGoing is asked during a long upload.
-bool InitScene(int clientWidth, int clientHeight, SceneTexture& texture, const std::string& snapshotPath,
-               const PreparedSnapshot& prepared, const KeepGoing& keepGoing = {});
+// depth test, and the snapshot read beforehand (see SnapshotPreload) as texture; keepGoing is asked during a
+// long upload. The scene is set up either way: a refused snapshot (the reason returned) leaves a white floor.
+Result<void, BmpRefusal> InitScene(int clientWidth, int clientHeight, SceneTexture& texture,
+                                   const std::string& snapshotPath, const PreparedSnapshot& prepared,
+                                   const KeepGoing& keepGoing = {});
 // Black, before the first frame.
 void clearScreen();
 // On every size notification; the projection keeps its aspect.

@@ -126,7 +126,7 @@ void SceneTexture::Release() {
     handle_ = 0;
 }
 
-bool SceneTexture::Create(const std::string& fileName) {
+void SceneTexture::Create(const std::string& fileName) {
     Release();
     fileName_ = fileName;
     GLuint texture = 0;
@@ -137,45 +137,36 @@ bool SceneTexture::Create(const std::string& fileName) {
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    return true;
 }
 
 void SceneTexture::Bind() const {
     glBindTexture(GL_TEXTURE_2D, name());
 }
 
-bool SceneTexture::LoadBitmapFile(const std::string& fileName) {
+Result<void, BmpRefusal> SceneTexture::loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
+                                                    const KeepGoing& keepGoing) {
     Create(fileName);
     lastPath_.reset();
-    auto image =
-        loadBmpFile(fileName, [](const BmpLayout&) { return currentGlCapabilities().maxTextureSize; });
-    lastRefusal_ = refusalOf(image);
-    return image && uploadWithin(*image, nullptr, {});
+    if (!prepared.image) return Failure(refusalOf(prepared.image));
+    return uploadWithin(*prepared.image, &prepared.smallerLevels, keepGoing);
 }
 
-bool SceneTexture::loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
-                                const KeepGoing& keepGoing) {
-    Create(fileName);
-    lastPath_.reset();
-    lastRefusal_ = refusalOf(prepared.image);
-    return prepared.image && uploadWithin(*prepared.image, &prepared.smallerLevels, keepGoing);
-}
-
-bool SceneTexture::uploadWithin(const Picture& image, const RgbaLevels* smallerLevels,
-                                const KeepGoing& keepGoing) {
+Result<void, BmpRefusal> SceneTexture::uploadWithin(const Picture& image, const RgbaLevels* smallerLevels,
+                                                    const KeepGoing& keepGoing) {
     // Errors left by earlier calls are not ours (a lost context repeats its error, hence the bound).
     for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
     }
+    BmpRefusal refusal = BmpRefusal::None;
     try {
-        if (!upload(image, std::nullopt, smallerLevels, keepGoing)) lastRefusal_ = BmpRefusal::Cancelled;
+        if (!upload(image, std::nullopt, smallerLevels, keepGoing)) refusal = BmpRefusal::Cancelled;
     } catch (const std::bad_alloc&) {
-        lastRefusal_ = BmpRefusal::OutOfMemory;
-        return false;
+        return Failure(BmpRefusal::OutOfMemory);
     }
     // A level the GL found no room for leaves the texture incomplete: the floor shows white.
     for (GLenum error = glGetError(), i = 0; error != GL_NO_ERROR && i < 16; error = glGetError(), ++i)
-        if (error == GL_OUT_OF_MEMORY) lastRefusal_ = BmpRefusal::OutOfMemory;
-    return lastRefusal_ == BmpRefusal::None;
+        if (error == GL_OUT_OF_MEMORY) refusal = BmpRefusal::OutOfMemory;
+    if (refusal != BmpRefusal::None) return Failure(refusal);
+    return {};
 }
 
 bool SceneTexture::upload(const Picture& image, std::optional<MipmapPath> forced,

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "common/result.h"
 #include "viewer/picture/bmp_reader.h"
 #include "viewer/scene/mipmap_path.h"
 #include "viewer/picture/snapshot_preload.h"
@@ -24,14 +25,13 @@ public:
     // Deletes the texture name, if any.
     void Release();
     // A fresh, bound texture name with repeat wrapping and linear mipmap filtering, no image yet.
-    bool Create(const std::string& fileName);
+    void Create(const std::string& fileName);
     void Bind() const;
-    // Creates the texture and gives it the snapshot's image, reduced to what the GL takes. False, with the
-    // texture left without an image (the floor then shows white), when the file is refused or finds no room.
-    bool LoadBitmapFile(const std::string& fileName);
-    // The same with a snapshot read (and its smaller levels averaged, where they are wanted) beforehand.
-    bool loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
-                      const KeepGoing& keepGoing = {});
+    // Creates the texture and gives it the snapshot read (and its smaller levels averaged, where they are wanted)
+    // beforehand. Why not, with the texture left without an image (the floor then shows white), when the file
+    // was refused, finds no room, or keepGoing abandoned the upload (Cancelled).
+    Result<void, BmpRefusal> loadPrepared(const std::string& fileName, const PreparedSnapshot& prepared,
+                                          const KeepGoing& keepGoing = {});
     // Gives the bound texture the image and its mipmap chain, by the path the context allows or the one asked
     // for; smaller levels already averaged are used where the chain is built here.
     // False when keepGoing abandoned it.
@@ -43,17 +43,16 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     const std::string& fileName() const { return fileName_; }
-    BmpRefusal lastRefusal() const { return lastRefusal_; }
     std::optional<MipmapPath> lastPath() const { return lastPath_; }
 
 private:
     // upload() without ever throwing: no room for the image, here or in the GL, refuses it as OutOfMemory.
-    bool uploadWithin(const Picture& image, const RgbaLevels* smallerLevels, const KeepGoing& keepGoing);
+    Result<void, BmpRefusal> uploadWithin(const Picture& image, const RgbaLevels* smallerLevels,
+                                          const KeepGoing& keepGoing);
 
     unsigned handle_ = 0; // the GL name plus one; 0 while the holder owns no texture
     int width_ = 0, height_ = 0;
     std::string fileName_;
-    BmpRefusal lastRefusal_ = BmpRefusal::None;
     std::optional<MipmapPath> lastPath_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include "common/log.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/session_bus.h"
 #include "common/snapshot_path.h"
@@ -91,13 +92,14 @@ bool setUpScene(int width, int height, SceneTexture& texture, SnapshotPreload& s
     if (!window.waitFor(snapshot)) return false;
     double waited = Trace::monotonicSeconds() - start;
     PreparedSnapshot prepared = snapshot.take();
-    InitScene(width, height, texture, snapshot.path(), prepared, [&window] { return window.answer(0); });
+    const auto loaded =
+        InitScene(width, height, texture, snapshot.path(), prepared, [&window] { return window.answer(0); });
     if (trace.on()) {
         char detail[160];
         std::snprintf(detail, sizeof detail, "%.3fms (waited %.3fms for the file) %s %s %dx%d",
                       (Trace::monotonicSeconds() - start) * 1000.0, waited * 1000.0,
                       texture.lastPath() ? describe(*texture.lastPath()) : "none",
-                      describe(texture.lastRefusal()), texture.width(), texture.height());
+                      describe(loaded ? BmpRefusal::None : loaded.reason()), texture.width(), texture.height());
         trace.mark("texture", detail);
     }
     return window.answer(0);
@@ -164,11 +166,11 @@ int runStandalone() {
     if (!opened) {
         const SdlViewerWindow::OpenFailure& failure = opened.reason();
         if (failure.step == SdlViewerWindow::OpenFailure::Step::NoDisplay) {
-            std::fprintf(stderr, "Mirevo.dll: cannot open the X display (%s)\n", failure.why.c_str());
+            logError("cannot open the X display (" + failure.why + ")");
             return 1;
         }
         // The saver sees no "Tovik_VC" window and ends; say why for whoever reads the output.
-        std::fprintf(stderr, "Mirevo.dll: cannot create the OpenGL window (%s)\n", failure.why.c_str());
+        logError("cannot create the OpenGL window (" + failure.why + ")");
         return 0;
     }
     std::unique_ptr<SdlViewerWindow> viewer = std::move(*opened);

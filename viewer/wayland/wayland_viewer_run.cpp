@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log.h"
 #include "common/posix/posix_stop_signals.h"
 #include "common/snapshot_path.h"
 #include "viewer/scene/floor_hold.h"
@@ -70,13 +71,13 @@ int runWaylandViewer() {
     trace.mark("start");
     SnapshotPreload snapshot(mirevo::snapshotPath(false));
     KeyState keys;
-    std::string why;
-    auto surfaces = WaylandViewerSurfaces::open(keys, kPlaceLimit, why);
-    if (!surfaces) {
+    auto opened = WaylandViewerSurfaces::open(keys, kPlaceLimit);
+    if (!opened) {
         // The saver's watch sees the process end and ends the session; say why for whoever reads the output.
-        std::fprintf(stderr, "Mirevo.dll: cannot cover the outputs of the Wayland session (%s)\n", why.c_str());
+        logError("cannot cover the outputs of the Wayland session (" + opened.reason() + ")");
         return 0;
     }
+    std::unique_ptr<WaylandViewerSurfaces> surfaces = std::move(*opened);
     trace.mark("surfaces", std::to_string(surfaces->count()) + " " + describe(surfaces->role()));
     trace.mark("egl-config", surfaces->configDescription());
     // As on X11: the picture reduced to what the GL takes, its levels averaged ahead only where they are
@@ -154,7 +155,7 @@ int runWaylandViewer() {
                 perOutput += " " + std::to_string(outputs.shown(i));
             trace.mark("frames", std::to_string(frames) + perOutput);
         }
-        if (answer.lost()) std::fprintf(stderr, "Mirevo.dll: the Wayland compositor went away or closed the floor\n");
+        if (answer.lost()) logError("the Wayland compositor went away or closed the floor");
         // The texture goes while its context still exists.
     }
     return 0;

@@ -324,15 +324,13 @@ bool hasExtension(const char* extensions, const char* name) {
     return false;
 }
 
-bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
+Result<void, std::string> setUpEgl(WaylandViewerSurfaces::State& state) {
     state.eglDisplay = eglGetPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, state.connection->display(), nullptr);
     if (state.eglDisplay == EGL_NO_DISPLAY || !eglInitialize(state.eglDisplay, nullptr, nullptr)) {
-        why = "no EGL for this Wayland display";
-        return false;
+        return Failure(std::string("no EGL for this Wayland display"));
     }
     if (!eglBindAPI(EGL_OPENGL_API)) {
-        why = "EGL offers no desktop OpenGL";
-        return false;
+        return Failure(std::string("EGL offers no desktop OpenGL"));
     }
     const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                  EGL_RED_SIZE,     8,              EGL_GREEN_SIZE,      8,
@@ -340,8 +338,7 @@ bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
                                  EGL_NONE};
     EGLint found = 0;
     if (!eglChooseConfig(state.eglDisplay, attributes, nullptr, 0, &found) || found < 1) {
-        why = "no OpenGL configuration with a depth buffer";
-        return false;
+        return Failure(std::string("no OpenGL configuration with a depth buffer"));
     }
     std::vector<EGLConfig> configs(size_t(found), nullptr);
     eglChooseConfig(state.eglDisplay, attributes, configs.data(), found, &found);
@@ -359,8 +356,7 @@ bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
     }
     const auto chosen = chooseEglConfig(sizes);
     if (!chosen) {
-        why = "no OpenGL configuration with 8-bit colours and a depth buffer";
-        return false;
+        return Failure(std::string("no OpenGL configuration with 8-bit colours and a depth buffer"));
     }
     state.eglConfig = configs[*chosen];
     const EglConfigSizes& c = sizes[*chosen];
@@ -369,8 +365,7 @@ bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
     // No profile asked for: Mesa then gives a compatibility context, where the fixed-function calls live.
     state.context = eglCreateContext(state.eglDisplay, state.eglConfig, EGL_NO_CONTEXT, nullptr);
     if (state.context == EGL_NO_CONTEXT) {
-        why = "cannot create the OpenGL context";
-        return false;
+        return Failure(std::string("cannot create the OpenGL context"));
     }
     // A frame's damage goes with its buffer where the driver takes it; the whole surface otherwise.
     const char* extensions = eglQueryString(state.eglDisplay, EGL_EXTENSIONS);
@@ -379,35 +374,33 @@ bool setUpEgl(WaylandViewerSurfaces::State& state, std::string& why) {
     else if (hasExtension(extensions, "EGL_EXT_swap_buffers_with_damage"))
         state.swapWithDamage = reinterpret_cast<SwapWithDamage>(eglGetProcAddress("eglSwapBuffersWithDamageEXT"));
     state.configDescription += state.swapWithDamage ? ", damage by frame" : ", damage whole";
-    return true;
+    return {};
 }
 
 } // namespace
 
-std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& keys, std::chrono::milliseconds limit,
-                                                                   std::string& why) {
+Result<std::unique_ptr<WaylandViewerSurfaces>, std::string> WaylandViewerSurfaces::open(KeyState& keys,
+                                                                                       std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::unique_ptr<WaylandViewerSurfaces> viewer(new WaylandViewerSurfaces);
     viewer->state_ = std::make_unique<State>();
     State& state = *viewer->state_;
-    state.connection = WaylandConnection::connect(limit, why);
-    if (!state.connection) return nullptr;
+    auto connected = WaylandConnection::connect(limit);
+    if (!connected) return Failure(connected.reason().why);
+    state.connection = std::move(*connected);
     WaylandConnection& connection = *state.connection;
     const auto role = chooseSurfaceRole(connection.globalVersion(zwlr_layer_shell_v1_interface.name),
                                         connection.globalVersion(xdg_wm_base_interface.name));
     if (!role) {
-        why = "the compositor offers neither the layer shell nor xdg-shell";
-        return nullptr;
+        return Failure(std::string("the compositor offers neither the layer shell nor xdg-shell"));
     }
     viewer->role_ = *role;
     if (connection.outputs().empty()) {
-        why = "the compositor names no output";
-        return nullptr;
+        return Failure(std::string("the compositor names no output"));
     }
     state.compositor = static_cast<wl_compositor*>(connection.bind(&wl_compositor_interface, 4));
     if (!state.compositor) {
-        why = "the compositor offers no wl_compositor";
-        return nullptr;
+        return Failure(std::string("the compositor offers no wl_compositor"));
     }
     if (*role == SurfaceRole::Overlay) {
         state.layerShell = static_cast<zwlr_layer_shell_v1*>(connection.bind(&zwlr_layer_shell_v1_interface, 3));
@@ -428,14 +421,14 @@ std::unique_ptr<WaylandViewerSurfaces> WaylandViewerSurfaces::open(KeyState& key
         return std::all_of(state.surfaces.begin(), state.surfaces.end(), [](const auto& s) { return s->configured; });
     });
     if (!placed || state.closed || state.surfaces.empty()) {
-        why = connection.lost() ? "the compositor went away" : "the compositor did not place the surfaces in time";
-        return nullptr;
+        return Failure(std::string(connection.lost() ? "the compositor went away"
+                                                     : "the compositor did not place the surfaces in time"));
     }
-    if (!setUpEgl(state, why)) return nullptr;
+    const auto egl = setUpEgl(state);
+    if (!egl) return Failure(egl.reason());
     for (size_t i = 0; i < state.surfaces.size(); ++i) {
         if (!state.makeDrawable(*state.surfaces[i])) {
-            why = "cannot draw on a surface";
-            return nullptr;
+            return Failure(std::string("cannot draw on a surface"));
         }
         state.frames.setReady(i);
         state.showBlack(i);

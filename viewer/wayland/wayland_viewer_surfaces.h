@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "viewer/scene/scene_motion.h"
 #include "viewer/wayland/output_frames.h"
 #include "viewer/wayland/surface_role.h"
@@ -27,9 +28,9 @@ class KeyState;
 class WaylandViewerSurfaces {
 public:
     // Connects to the compositor WAYLAND_DISPLAY names, makes a surface on every output and waits (up to
-    // limit) until each is placed and sized, with the GL context current. Nothing, and why, otherwise.
-    static std::unique_ptr<WaylandViewerSurfaces> open(KeyState& keys, std::chrono::milliseconds limit,
-                                                       std::string& why);
+    // limit) until each is placed and sized, with the GL context current. Why not, otherwise.
+    static Result<std::unique_ptr<WaylandViewerSurfaces>, std::string> open(KeyState& keys,
+                                                                           std::chrono::milliseconds limit);
     ~WaylandViewerSurfaces();
     WaylandViewerSurfaces(const WaylandViewerSurfaces&) = delete;
     WaylandViewerSurfaces& operator=(const WaylandViewerSurfaces&) = delete;

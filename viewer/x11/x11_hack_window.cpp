@@ -16,6 +16,8 @@ namespace mirevo::viewer {
 
 namespace {
 
+// Written with write(), not the log: Xlib calls this from whichever thread found the server gone, and stdio's
+// lock may be held by the other when it ends the process.
 constexpr char kServerLost[] = "mirevo-hack: lost the X server\n";
 std::atomic<bool> ending{false};
 // The window's connection, on which the GL library talks to the server too.
