@@ -5,9 +5,15 @@
 // from that moment the frames a second and the CPU of each program's whole process tree (the peer reads the
 // screenshot through a child of its own), and the ratio of the two. The peer is a yardstick: it is run as
 // installed, its frames counted by a preloaded swap counter, as ours are.
+//
+//   peer_bench [--runs N] [--also LABEL=PATH]... [--also-env LABEL=VAR=VALUE]...
+//     --runs       rounds of turns (3 unless told)
+//     --also       another build's hack in the same turns
+//     --also-env   the hack measured again with VAR=VALUE in its environment
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +45,7 @@ using test::median;
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
-constexpr int kRuns = 3;
+constexpr int kDefaultRuns = 3;
 constexpr auto kMeasured = 5000ms;
 // MIREVO_BENCH_VIEWER names another build's hack, to compare before and after a change in one run.
 const std::string kHack = std::getenv("MIREVO_BENCH_VIEWER") ? std::getenv("MIREVO_BENCH_VIEWER")
@@ -130,21 +136,26 @@ struct Run {
     double visibleMs = 0, fps = 0, cpuPercent = 0, cpuPerFrameMs = 0;
 };
 
-Run runOnce(const std::vector<std::string>& argv, test::XClient& client, Window window, const std::string& display,
-            const test::TempDir& home) {
+using Environment = std::map<std::string, std::optional<std::string>>;
+
+Run runOnce(const std::vector<std::string>& argv, const Environment& extra, test::XClient& client, Window window,
+            const std::string& display, const test::TempDir& home) {
     Run run;
     const std::string countPath = home / "swaps";
     std::remove(countPath.c_str());
     XClearWindow(client.display(), window);
     client.sync();
     const double spawned = viewer::Trace::monotonicSeconds();
-    test::ChildProcess process(argv, {{"DISPLAY", display},
-                                      {"HOME", home.path()},
-                                      {"XDG_RUNTIME_DIR", home.path()},
-                                      {"XSCREENSAVER_WINDOW", std::to_string(window)},
-                                      {"LIBGL_ALWAYS_SOFTWARE", "1"},
-                                      {"LD_PRELOAD", MIREVO_SWAP_COUNTER},
-                                      {"MIREVO_SWAP_COUNT", countPath}});
+    Environment env = {{"DISPLAY", display},
+                       {"HOME", home.path()},
+                       {"XDG_RUNTIME_DIR", home.path()},
+                       {"XSCREENSAVER_WINDOW", std::to_string(window)},
+                       {"LIBGL_ALWAYS_SOFTWARE", "1"},
+                       {"LD_PRELOAD", MIREVO_SWAP_COUNTER},
+                       {"MIREVO_SWAP_COUNT", countPath}};
+    for (const auto& [name, value] : extra)
+        env[name] = value;
+    test::ChildProcess process(argv, env);
     if (!test::pollUntil(30s, [&] { return somethingShows(client.display(), window) || !process.running(); }) ||
         !process.running())
         return run;
@@ -173,12 +184,64 @@ Run runOnce(const std::vector<std::string>& argv, test::XClient& client, Window 
 struct Row {
     std::string name;
     std::vector<std::string> argv;
+    Environment extra = {};
     double visibleMs = 0, fps = 0, cpuPercent = 0, cpuPerFrameMs = 0;
 };
 
+struct Options {
+    int runs = kDefaultRuns;
+    std::vector<Row> also;
+};
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--runs" && hasValue) {
+            options.runs = std::max(1, std::atoi(argv[++i]));
+        } else if ((arg == "--also" || arg == "--also-env") && hasValue) {
+            const std::string value = argv[++i];
+            const auto equals = value.find('=');
+            if (equals == std::string::npos) return std::nullopt;
+            Row row{value.substr(0, equals), {kHack, "--root"}};
+            const std::string rest = value.substr(equals + 1);
+            if (arg == "--also") {
+                row.argv[0] = rest;
+            } else {
+                const auto second = rest.find('=');
+                if (second == std::string::npos) return std::nullopt;
+                row.extra[rest.substr(0, second)] = rest.substr(second + 1);
+            }
+            // The same label again adds to that row's environment.
+            bool merged = false;
+            for (Row& known : options.also)
+                if (known.name == row.name && arg == "--also-env")
+                    known.extra.insert(row.extra.begin(), row.extra.end()), merged = true;
+            if (!merged) options.also.push_back(std::move(row));
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const auto options = parse(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: peer_bench [--runs N] [--also LABEL=PATH]... [--also-env LABEL=VAR=VALUE]...\n");
+        return 2;
+    }
+    const int runs = options->runs;
     test::TempDir home;
     test::writeFile(home / ".xscreensaver", std::string("grabDesktopImages:\tTrue\n"));
     test::Xvfb server(kWidth, kHeight);
@@ -188,19 +251,22 @@ int main() {
 
     std::vector<Row> rows = {{"mirevo-hack", {kHack, "--root"}},
                              {"mirevo-hack --max-fps 30", {kHack, "--root", "--max-fps", "30"}}};
+    rows.insert(rows.end(), options->also.begin(), options->also.end());
     if (access(kPeer.c_str(), X_OK) == 0)
         rows.push_back({"flipscreen3d", {kPeer, "--root"}});
     else
         std::printf("%s is not installed (Debian's xscreensaver-gl): no peer to measure against\n", kPeer.c_str());
 
     // Runs alternate between the programs, so that a change in the machine's load falls on each alike.
-    std::map<std::string, std::vector<Run>> runs;
-    for (int round = 0; round < kRuns; ++round)
-        for (const Row& row : rows)
-            runs[row.name].push_back(runOnce(row.argv, client, window, server.display(), home));
-    for (Row& row : rows) {
+    const std::string loadBefore = loadAverage();
+    std::vector<std::vector<Run>> taken(rows.size());
+    for (int round = 0; round < runs; ++round)
+        for (size_t i = 0; i < rows.size(); ++i)
+            taken[i].push_back(runOnce(rows[i].argv, rows[i].extra, client, window, server.display(), home));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        Row& row = rows[i];
         std::vector<double> visible, fps, cpu, perFrame;
-        for (const Run& r : runs[row.name])
+        for (const Run& r : taken[i])
             visible.push_back(r.visibleMs), fps.push_back(r.fps), cpu.push_back(r.cpuPercent),
                 perFrame.push_back(r.cpuPerFrameMs);
         row.visibleMs = median(visible), row.fps = median(fps), row.cpuPercent = median(cpu),
@@ -210,7 +276,7 @@ int main() {
     std::printf("In the same %dx%d manager window with the same screenshot, llvmpipe under Xvfb, median of %d runs\n"
                 "taken in turns (frames and CPU over %lld s from the desktop visible; CPU is the process tree's, all\n"
                 "threads and children, %% of one core; CPU vs peer: the CPU %% over the peer's, and per frame drawn)\n",
-                kWidth, kHeight, kRuns, static_cast<long long>(kMeasured.count() / 1000));
+                kWidth, kHeight, runs, static_cast<long long>(kMeasured.count() / 1000));
     std::printf("%-26s %18s %10s %8s %14s %12s\n", "program", "desktop visible ms", "frames/s", "CPU %",
                 "CPU ms/frame", "CPU vs peer");
     const Row* peer = rows.back().name == "flipscreen3d" ? &rows.back() : nullptr;
@@ -222,6 +288,24 @@ int main() {
         std::printf("%-26s %18.1f %10.1f %8.1f %14.2f %12s\n", row.name.c_str(), row.visibleMs, row.fps,
                     row.cpuPercent, row.cpuPerFrameMs, ratio);
     }
+    // Each round's ratio, taken minutes apart at most: the load that changes between rounds falls on both.
+    if (peer) {
+        std::printf("\nCPU %% over the peer's in the same round (median, then each round)\n");
+        const std::vector<Run>& peerRuns = taken.back();
+        for (size_t i = 0; i + 1 < rows.size(); ++i) {
+            std::vector<double> ratios;
+            std::string each;
+            for (int round = 0; round < runs; ++round) {
+                if (peerRuns[round].cpuPercent <= 0) continue;
+                ratios.push_back(taken[i][round].cpuPercent / peerRuns[round].cpuPercent);
+                char text[16];
+                std::snprintf(text, sizeof text, " %.2f", ratios.back());
+                each += text;
+            }
+            std::printf("%-26s %5.2fx  (%s )\n", rows[i].name.c_str(), median(ratios), each.c_str());
+        }
+    }
+    std::printf("load average: %s before, %s after\n", loadBefore.c_str(), loadAverage().c_str());
     std::printf("targets: CPU <= 0.85x the peer's at default settings, <= 0.70x per frame drawn\n");
     return 0;
 }
