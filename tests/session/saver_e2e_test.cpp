@@ -209,9 +209,12 @@ TEST_F(SaverSession, DebugLinesSayThePlatformAndThePictureSourceOnlyWhenAsked) {
             // The saver names its choice to the viewer, which says so.
             "Mirevo.dll: debug: platform: x11 (MIREVO_PLATFORM=x11)\n",
         };
-        for (const std::string& line : lines)
+        for (const std::string& line : lines) {
             EXPECT_EQ(errors.find(line) != std::string::npos, debug) << "debug " << debug << ": " << errors;
-        if (!debug) EXPECT_EQ(errors.find("debug:"), std::string::npos) << errors;
+        }
+        if (!debug) {
+            EXPECT_EQ(errors.find("debug:"), std::string::npos) << errors;
+        }
     }
 }
 
