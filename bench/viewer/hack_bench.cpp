@@ -28,6 +28,7 @@
 
 #include "bench/viewer/saver_window.h"
 #include "bench/viewer/trace_lines.h"
+#include "bench/harness/also_rows.h"
 #include "bench/harness/bench_numbers.h"
 #include "bench/harness/process_use.h"
 #include "tests/harness/child_process.h"
@@ -159,7 +160,7 @@ struct Options {
     int runs = 5;
     bool firstFrameOnly = false, memoryOnly = false;
     int onlyWidth = 0; // --size: one monitor of the first table
-    std::vector<Program> also;
+    std::vector<test::AlsoRow> also;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -176,24 +177,7 @@ std::optional<Options> parse(int argc, char** argv) {
         } else if (arg == "--memory") {
             options.memoryOnly = true;
         } else if ((arg == "--also" || arg == "--also-env") && hasValue) {
-            const std::string value = argv[++i];
-            const auto equals = value.find('=');
-            if (equals == std::string::npos) return std::nullopt;
-            Program program{value.substr(0, equals), Kind::Hack, defaultHack(), {}, {}};
-            const std::string rest = value.substr(equals + 1);
-            if (arg == "--also") {
-                program.path = rest;
-            } else {
-                const auto second = rest.find('=');
-                if (second == std::string::npos) return std::nullopt;
-                program.extra[rest.substr(0, second)] = rest.substr(second + 1);
-            }
-            // The same label again adds to that row's environment.
-            bool merged = false;
-            for (Program& known : options.also)
-                if (known.label == program.label && arg == "--also-env")
-                    known.extra.insert(program.extra.begin(), program.extra.end()), merged = true;
-            if (!merged) options.also.push_back(std::move(program));
+            if (!test::addAlsoRow(options.also, arg, argv[++i])) return std::nullopt;
         } else {
             return std::nullopt;
         }
@@ -228,8 +212,8 @@ bool firstFrameTable(const Options& options, const test::TempDir& home, const st
                             return test::Rgb{uint8_t(x), uint8_t(y), uint8_t(x ^ y)};
                         }));
         std::vector<Program> programs = {{"mirevo-hack", Kind::Hack, hack, {}, {}}};
-        for (const Program& also : options.also)
-            programs.push_back(also);
+        for (const test::AlsoRow& also : options.also)
+            programs.push_back(Program{also.label, Kind::Hack, also.path.empty() ? defaultHack() : also.path, also.extra, {}});
         programs.push_back({"Mirevo.dll (1024x768)", Kind::Viewer, kViewer, {}, {}});
         programs.push_back({"bare GL", Kind::BareGl, MIREVO_GL_FLOOR, {}, {}});
         for (int run = 0; run < options.runs; ++run)
@@ -320,8 +304,8 @@ bool memoryTable(const Options& options, const test::TempDir& home, const std::s
         if (!server.ok() || !client.ok()) return false;
         const Window window = makeSaverWindow(client, 1920, 1080);
         std::vector<Program> programs = {{"mirevo-hack", Kind::Hack, hack, {}, {}}};
-        for (const Program& also : options.also)
-            programs.push_back(also);
+        for (const test::AlsoRow& also : options.also)
+            programs.push_back(Program{also.label, Kind::Hack, also.path.empty() ? defaultHack() : also.path, also.extra, {}});
         programs.push_back({"bare GL", Kind::BareGl, MIREVO_GL_FLOOR, {}, {}});
         for (int run = 0; run < kMemoryRuns; ++run)
             for (Program& program : programs) {

@@ -28,6 +28,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include "bench/harness/also_rows.h"
 #include "bench/harness/bench_numbers.h"
 #include "bench/viewer/saver_window.h"
 #include "tests/harness/child_process.h"
@@ -190,7 +191,7 @@ struct Row {
 
 struct Options {
     int runs = kDefaultRuns;
-    std::vector<Row> also;
+    std::vector<test::AlsoRow> also;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -201,36 +202,12 @@ std::optional<Options> parse(int argc, char** argv) {
         if (arg == "--runs" && hasValue) {
             options.runs = std::max(1, std::atoi(argv[++i]));
         } else if ((arg == "--also" || arg == "--also-env") && hasValue) {
-            const std::string value = argv[++i];
-            const auto equals = value.find('=');
-            if (equals == std::string::npos) return std::nullopt;
-            Row row{value.substr(0, equals), {kHack, "--root"}};
-            const std::string rest = value.substr(equals + 1);
-            if (arg == "--also") {
-                row.argv[0] = rest;
-            } else {
-                const auto second = rest.find('=');
-                if (second == std::string::npos) return std::nullopt;
-                row.extra[rest.substr(0, second)] = rest.substr(second + 1);
-            }
-            // The same label again adds to that row's environment.
-            bool merged = false;
-            for (Row& known : options.also)
-                if (known.name == row.name && arg == "--also-env")
-                    known.extra.insert(row.extra.begin(), row.extra.end()), merged = true;
-            if (!merged) options.also.push_back(std::move(row));
+            if (!test::addAlsoRow(options.also, arg, argv[++i])) return std::nullopt;
         } else {
             return std::nullopt;
         }
     }
     return options;
-}
-
-std::string loadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string one, five, fifteen;
-    in >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
 }
 
 } // namespace
@@ -251,14 +228,15 @@ int main(int argc, char** argv) {
 
     std::vector<Row> rows = {{"mirevo-hack", {kHack, "--root"}},
                              {"mirevo-hack --max-fps 30", {kHack, "--root", "--max-fps", "30"}}};
-    rows.insert(rows.end(), options->also.begin(), options->also.end());
+    for (const test::AlsoRow& also : options->also)
+        rows.push_back(Row{also.label, {also.path.empty() ? kHack : also.path, "--root"}, also.extra});
     if (access(kPeer.c_str(), X_OK) == 0)
         rows.push_back({"flipscreen3d", {kPeer, "--root"}});
     else
         std::printf("%s is not installed (Debian's xscreensaver-gl): no peer to measure against\n", kPeer.c_str());
 
     // Runs alternate between the programs, so that a change in the machine's load falls on each alike.
-    const std::string loadBefore = loadAverage();
+    const std::string loadBefore = test::loadAverage();
     std::vector<std::vector<Run>> taken(rows.size());
     for (int round = 0; round < runs; ++round)
         for (size_t i = 0; i < rows.size(); ++i)
@@ -305,7 +283,7 @@ int main(int argc, char** argv) {
             std::printf("%-26s %5.2fx  (%s )\n", rows[i].name.c_str(), median(ratios), each.c_str());
         }
     }
-    std::printf("load average: %s before, %s after\n", loadBefore.c_str(), loadAverage().c_str());
+    std::printf("load average: %s before, %s after\n", loadBefore.c_str(), test::loadAverage().c_str());
     std::printf("targets: CPU <= 0.85x the peer's at default settings, <= 0.70x per frame drawn\n");
     return 0;
 }
