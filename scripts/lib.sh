@@ -4,12 +4,13 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # ensure_packages [--to-build] [PACKAGE...]: those of packages.txt (with --to-build, only what a build needs:
 # the lines above the one that starts "# tests"), and any named.
 ensure_packages() {
-    local wanted missing=() list="$top/scripts/packages.txt"
+    local wanted missing=() listed
+    listed=$(cat "$top/scripts/packages.txt")
     if [ "${1:-}" = --to-build ]; then
         shift
-        list=<(sed -n '/^# tests/q;p' "$top/scripts/packages.txt")
+        listed=$(sed -n '/^# tests/q;p' "$top/scripts/packages.txt")
     fi
-    wanted="$(grep -v -E '^\s*(#|$)' "$list") $*"
+    wanted="$(printf '%s\n' "$listed" | grep -v -E '^\s*(#|$)') $*"
     for p in $wanted; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
