@@ -10,7 +10,8 @@
 // Commands, one a line, on the FIFO named by the second argument: "scale <output> <s>" (the output's scale
 // changes; its surfaces are sized again), "add" (an output is plugged in), "remove <output>" (it is unplugged:
 // its layer surfaces are closed, then its global goes). Each is answered on standard output with "did
-// <command>". Listens at the socket of the first argument's name in XDG_RUNTIME_DIR; ends on SIGTERM.
+// <command>". A buffer committed on a surface after it was closed (a frame already on its way) is not shown:
+// it gives the line "late <output>". Listens at the socket of the first argument's name in XDG_RUNTIME_DIR; ends on SIGTERM.
 //   recording_compositor NAME FIFO [OUTPUTS [WITHHELD]]
 #include <algorithm>
 #include <csignal>
@@ -71,6 +72,7 @@ struct Surface {
     std::vector<wl_resource*> pendingFrames;
     std::vector<uint32_t> shown; // the last buffer's pixels
     int shownWidth = 0, shownHeight = 0;
+    bool closed = false; // its layer surface was closed: nothing it commits is shown
 };
 std::map<wl_resource*, std::unique_ptr<Surface>> surfaces;
 std::map<wl_resource*, int> committedFrames; // frame callbacks waiting for the next refresh
@@ -177,6 +179,15 @@ bool inside(const std::vector<Rect>& rects, int x, int y) {
 
 void commit(wl_client*, wl_resource* resource) {
     Surface& surface = surfaceOf(resource);
+    if (surface.closed) {
+        if (surface.attachPending && surface.attached && buffers.count(surface.attached)) {
+            std::printf("late %d\n", surface.output);
+            std::fflush(stdout);
+            wl_buffer_send_release(surface.attached);
+        }
+        surface.attached = nullptr, surface.attachPending = false;
+        return;
+    }
     for (wl_resource* callback : surface.pendingFrames)
         committedFrames[callback] = surface.output;
     surface.pendingFrames.clear();
@@ -338,7 +349,10 @@ void runCommand(const std::string& line) {
             if (surface->output == index && surface->layer) configureLayer(*surface);
     } else if (verb == "remove" && known) {
         for (auto& [key, surface] : surfaces)
-            if (surface->output == index && surface->layer) zwlr_layer_surface_v1_send_closed(surface->layer);
+            if (surface->output == index && surface->layer) {
+                zwlr_layer_surface_v1_send_closed(surface->layer);
+                surface->closed = true;
+            }
         wl_global_destroy(outputs[size_t(index)]->global);
         outputs[size_t(index)].reset();
     } else {
