@@ -123,3 +123,33 @@ TEST(FramePacer, ACeilingHoldsFramesBelowItWhereverTheMeasuredPaceWouldNot) {
         EXPECT_LE(run.framesPerSecond, c.ceiling * 1.01) << c.what;
     }
 }
+
+// A GL that draws on the processor is held to the refresh rate from its first frame, even where its frames
+// take most of the period (a busy machine), where measuring could not tell its swap from one that waits.
+// Any other GL keeps the measured pace, so a display with vertical sync still sets its own.
+TEST(FramePacer, ASoftwareRendererIsHeldToTheRefreshRateFromItsFirstFrame) {
+    struct Case {
+        const char* what;
+        bool software;
+        double reportedHz;
+        Display display;
+        double busy;
+        double expectedRate;
+    };
+    const Case cases[] = {
+        {"software, frames 85% of the period", true, 0, {60, false}, 0.85 / 60, 60},
+        {"software, frames quick", true, 60, {60, false}, 0.003, 60},
+        {"software, 75 Hz reported", true, 75, {75, false}, 0.003, 75},
+        {"software, slower than the display", true, 60, {60, false}, 0.030, 1 / 0.0302},
+        {"hardware, vsync at 75 Hz reported as unknown", false, 0, {75, true}, 0.003, 75},
+        {"hardware, vsync at 60 Hz, frames 85% of the period", false, 60, {60, true}, 0.85 / 60, 60},
+    };
+    for (const Case& c : cases) {
+        FramePacer pacer = FramePacer::forRenderer(c.reportedHz, c.software);
+        SimulatedRun run = simulate(pacer, c.display, c.busy, 10);
+        EXPECT_NEAR(run.framesPerSecond, c.expectedRate, c.expectedRate * 0.03) << c.what;
+        if (c.software) {
+            EXPECT_GT(run.shortestGap, 0.9 / c.expectedRate) << c.what << ": frames bunched up";
+        }
+    }
+}

@@ -157,8 +157,9 @@ int runHack(const ViewerArguments& arguments) {
 
         ResumingClock clock(1000000000u, monotonicNanoseconds());
         SceneMotion motion;
-        // A ceiling asked for holds whatever the display does; otherwise the display's pace, measured.
-        FramePacer pacer = arguments.maxFps ? FramePacer::ceiling(*arguments.maxFps) : FramePacer(0);
+        // A ceiling asked for holds whatever the display does; otherwise the display's pace.
+        FramePacer pacer = arguments.maxFps ? FramePacer::ceiling(*arguments.maxFps)
+                                            : FramePacer::forRenderer(0, drawsOnTheProcessor());
         FrameRateCounter rate;
         std::unique_ptr<HackMusic> music;
         unsigned long frames = 0;

@@ -14,6 +14,11 @@ FramePacer FramePacer::ceiling(double framesPerSecond) {
     return pacer;
 }
 
+FramePacer FramePacer::forRenderer(double refreshHz, bool softwareRenderer) {
+    if (!softwareRenderer) return FramePacer(refreshHz);
+    return ceiling(refreshHz > 0 ? refreshHz : kDefaultRefreshHz);
+}
+
 void FramePacer::frameDone(double frameStart, double swapReturned) {
     if (fixed_) {
         if (frameStart - due_ > period_) due_ = frameStart;

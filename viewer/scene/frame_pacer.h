@@ -23,6 +23,11 @@ public:
     explicit FramePacer(double refreshHz);
     // Frames held to at most framesPerSecond from the first on, whether or not the swap waits.
     static FramePacer ceiling(double framesPerSecond);
+    // The pacer for a GL that draws on the processor or not. A software renderer's swap never waits for the
+    // display, so its frames are held to the refresh rate from the first on: measured, a frame that takes
+    // three quarters of the period or more (a busy machine) could not be told from a swap that waits, and would
+    // run unpaced above the refresh rate, drawing frames nobody sees.
+    static FramePacer forRenderer(double refreshHz, bool softwareRenderer);
 
     double period() const { return period_; }
     bool pacing() const { return pacing_; }

@@ -1,5 +1,7 @@
 #include "viewer/scene/gl_scene.h"
 
+#include "viewer/scene/mipmap_path.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -76,6 +78,10 @@ void drawLean() {
     glDisable(GL_DEPTH_TEST);
     // The floor's colour is white: the texel as it is, without a colour to interpolate and multiply by.
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+}
+
+bool drawsOnTheProcessor() {
+    return isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 }
 
 void DrawScene(const FramePose& pose, const SceneTexture& texture) {

@@ -24,6 +24,8 @@ void setViewport(int width, int height);
 // is left out: the depth test (one flat quad hides nothing of itself), and the floor's white colour that every
 // texel was multiplied by. The picture stays the same.
 void drawLean();
+// Whether the current context's GL draws on the processor (its swap then never waits for the display).
+bool drawsOnTheProcessor();
 // A black frame drawn the way the floor is drawn, into the back buffer, before the picture has come: a
 // software GL's one-time costs of its first frame (its buffers' memory, the code that samples a mipmapped
 // texture) are paid while the picture is still being read. The caller swaps it in: black on black.

@@ -111,7 +111,7 @@ unsigned long runFrames(SdlViewerWindow& viewer, const SceneTexture& texture, Fr
                         uint64_t frequency, KeyState& keys, X11KeyboardFocus& focus, FloorHold& hold,
                         const Trace& trace) {
     SceneMotion motion;
-    FramePacer pacer(viewer.refreshRate());
+    FramePacer pacer = FramePacer::forRenderer(viewer.refreshRate(), drawsOnTheProcessor());
     unsigned long frames = 0;
     while (!mirevo::stopRequested()) {
         SDL_Event event;
