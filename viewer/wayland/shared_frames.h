@@ -24,7 +24,7 @@ public:
     explicit BufferPool(size_t most) : most_(most) {}
 
     // A buffer to read the next frame into: the free one made first, else a new number while fewer than
-    // `most` exist; nothing when every buffer is held. The caller holds it for a surface before it asks again.
+    // `most` exist; nothing when every buffer is held. Asked again before it is held, it gives the same one.
     std::optional<uint32_t> take();
     // The buffer goes to the surface (to be committed, or committed): held until released by it.
     void hold(uint32_t buffer, uint32_t surface);

@@ -154,6 +154,8 @@ struct WaylandViewerSurfaces::State {
     void reconcile();
     void swap(size_t i);
     void commitShared(Surface& surface);
+    // The buffer of the frame the surface waits to commit; nullptr when none.
+    ShmFrameBuffer* sharedBufferOf(const Surface& surface);
     size_t surfaceIndexOf(uint32_t key) const {
         for (size_t i = 0; i < surfaces.size(); ++i)
             if (surfaces[i]->key == key) return i;
@@ -640,7 +642,11 @@ void WaylandViewerSurfaces::endFrame(size_t t, const FramePose& pose) {
 void WaylandViewerSurfaces::State::swap(size_t i) {
     State& state = *this;
     Surface& surface = *state.surfaces[i];
-    if (shared && !groups.waiting(surface.key)) return;
+    if (shared && !sharedBufferOf(surface)) {
+        // Nothing to commit after all (a buffer that could not be made): drawn again.
+        frames.discard(i);
+        return;
+    }
     if (surface.buffer != surface.committedBuffer) {
         // With the first buffer of the new size, in the same commit: how it is shown and what of it is opaque
         // (all of it: the compositor need draw nothing under it, nor blend it).
@@ -683,15 +689,20 @@ void WaylandViewerSurfaces::State::swap(size_t i) {
 
 // The frame the surface waits for, committed through its own wl_buffer over the group's pixels, with the
 // damage of what differs from the frame it showed before (rows from the top, as buffers count them).
-void WaylandViewerSurfaces::State::commitShared(Surface& surface) {
+ShmFrameBuffer* WaylandViewerSurfaces::State::sharedBufferOf(const Surface& surface) {
     const FrameGroup* group = groups.groupOf(surface.key);
     const auto number = groups.waiting(surface.key);
     auto parts = group ? groupParts.find(group->id) : groupParts.end();
-    if (!number || parts == groupParts.end()) return;
+    if (!number || parts == groupParts.end()) return nullptr;
     auto buffer = parts->second.buffers.find(*number);
-    if (buffer == parts->second.buffers.end() || !buffer->second) return;
+    return buffer == parts->second.buffers.end() ? nullptr : buffer->second.get();
+}
+
+void WaylandViewerSurfaces::State::commitShared(Surface& surface) {
+    ShmFrameBuffer* buffer = sharedBufferOf(surface);
+    if (!buffer) return;
     const int width = surface.buffer.width, height = surface.buffer.height;
-    wl_surface_attach(surface.surface, buffer->second->bufferFor(surface.key), 0, 0);
+    wl_surface_attach(surface.surface, buffer->bufferFor(surface.key), 0, 0);
     if (wl_surface_get_version(surface.surface) >= 4) {
         for (const PixelRect& r : frameDamage(surface.heldFloor, surface.shownFloor, width, height))
             wl_surface_damage_buffer(surface.surface, r.x, height - r.y - r.height, r.width, r.height);
