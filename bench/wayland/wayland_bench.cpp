@@ -3,8 +3,10 @@
 // frame of the viewer and of the display server over 5 s of frames. Rows: Mirevo.scr /s on Xvfb (the
 // viewer's fixed 1024x768 window), the hack full screen at 1920x1080 on an Xvfb of that size (the floor at
 // the same pixels as one Wayland output), and Mirevo.scr /s on headless sway (pixman) with one and with two
-// outputs, a frame being one committed on each output. The rows' runs take turns, so that a machine whose
-// load changes weighs on each alike. Prints one table and the ratios the Wayland floor is held to.
+// outputs, a frame being one committed on each output: as the viewer draws (the floor drawn once for outputs
+// of one size and read into its own shared memory), and as it drew before, into an EGL window surface per
+// output (MIREVO_WAYLAND_FRAMES=window). The rows' runs take turns, so that a machine whose load changes
+// weighs on each alike. Prints one table and the ratios the Wayland floor is held to.
 //   wayland_bench [--runs N]
 #include <chrono>
 #include <cstdio>
@@ -152,11 +154,17 @@ int main(int argc, char** argv) {
                                            {"XSCREENSAVER_WINDOW", std::to_string(window)}},
                                           large.pid());
                     }});
-    for (size_t i = 0; i < sways.size(); ++i)
-        rows.push_back({i == 0 ? "Wayland (sway, 1 output)" : "Wayland (sway, 2 outputs)", [&, i] {
-                            return runProgram({kSaver, "/s"}, sways[i]->clientEnvironment(swayRuntime.path()),
-                                              sways[i]->pid());
-                        }});
+    for (const bool window : {false, true})
+        for (size_t i = 0; i < sways.size(); ++i) {
+            std::string path = i == 0 ? "Wayland (sway, 1 output" : "Wayland (sway, 2 outputs";
+            path += window ? ", window)" : ")";
+            rows.push_back({path, [&, i, window] {
+                                auto env = sways[i]->clientEnvironment(swayRuntime.path());
+                                env["MIREVO_WAYLAND_FRAMES"] = window ? std::optional<std::string>("window")
+                                                                      : std::nullopt;
+                                return runProgram({kSaver, "/s"}, env, sways[i]->pid());
+                            }});
+        }
 
     const std::string loadBefore = load();
     for (int run = 0; run < runs; ++run)
@@ -170,12 +178,16 @@ int main(int argc, char** argv) {
     for (const Row& row : rows)
         std::printf("%-36s %12.1f %10.1f %15.2f %15.2f\n", row.path.c_str(), row.first(), row.fps(), row.viewerCpu(),
                     row.serverCpu());
-    const Row &hack = rows[1], &one = rows[2], &two = rows[3];
+    const Row &hack = rows[1], &one = rows[2], &two = rows[3], &oneWindow = rows[4], &twoWindow = rows[5];
     const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     std::printf("\nWayland, one output, against the X11 hack at the same size:\n");
     std::printf("  frames/s %.2fx (target >= 0.9x)\n", ratio(one.fps(), hack.fps()));
     std::printf("  viewer CPU per frame %.2fx (target <= 1x)\n", ratio(one.viewerCpu(), hack.viewerCpu()));
     std::printf("  compositor CPU per frame %.2f ms (target <= 8 ms)\n", one.serverCpu());
-    std::printf("Wayland, two outputs against one: frames/s %.2fx (target >= 0.9x)\n", ratio(two.fps(), one.fps()));
+    std::printf("Wayland, two outputs against one: frames/s %.2fx (target >= 0.9x); window surfaces: %.2fx\n",
+                ratio(two.fps(), one.fps()), ratio(twoWindow.fps(), oneWindow.fps()));
+    std::printf("Wayland, one output, shared memory against a window surface: viewer CPU per frame %.2fx, "
+                "compositor %.2fx\n",
+                ratio(one.viewerCpu(), oneWindow.viewerCpu()), ratio(one.serverCpu(), oneWindow.serverCpu()));
     return 0;
 }

@@ -74,6 +74,24 @@ public:
         return pollUntil(60s, [&] { return lastBuffer(output) == buffer || !process->running(); }) &&
                process->running();
     }
+    // The trace's last word on an event ("frame-groups"): its detail; empty when none.
+    std::string lastTrace(const std::string& event) const {
+        std::istringstream said(process->errors());
+        std::string line, last;
+        const std::string prefix = "mirevo-trace " + event + " ";
+        while (std::getline(said, line))
+            if (line.rfind(prefix, 0) == 0) {
+                const auto cpu = line.find(" cpu=");
+                const auto detail = cpu == std::string::npos ? cpu : line.find(' ', cpu + 1);
+                last = detail == std::string::npos ? "" : line.substr(detail + 1);
+            }
+        return last;
+    }
+    // Until the trace's last word on the event is this.
+    bool traced(const std::string& event, const std::string& detail) {
+        return pollUntil(60s, [&] { return lastTrace(event) == detail || !process->running(); }) &&
+               process->running();
+    }
     // The last buffer the trace gave the output.
     std::string lastBuffer(const std::string& output) const {
         std::istringstream said(process->errors());
@@ -154,6 +172,34 @@ TEST_F(ViewerOnSway, AnOutputAddedIsCoveredAtOnce) {
     EXPECT_TRUE(viewer.covers(sway(), sway().outputName(2), {0x33, 0x33, 0x33})) << viewer.process->errors();
     EXPECT_TRUE(viewer.moves(sway(), sway().outputName(2)));
     EXPECT_TRUE(viewer.covers(sway(), sway().outputName(0), colourOf(0)));
+    viewer.process->terminate();
+}
+
+// Outputs of one size share one frame, drawn once and read into the viewer's own buffers: both show the
+// floor, and a third plugged in and set to that size joins them and is covered. (That the rows are the
+// right way up, the recording compositor's damage test says: the damage comes from the scene's geometry.)
+TEST(ViewerOnSwayOfEqualOutputs, OutputsOfOneSizeShareAFrameAndOnePluggedInJoinsThem) {
+    if (const std::string why = HeadlessSway::unavailableReason(); !why.empty()) GTEST_SKIP() << why;
+    HeadlessSway sway({{800, 600, 0, 0, {255, 0, 0}}, {800, 600, 800, 0, {0, 255, 0}}});
+    ASSERT_TRUE(sway.ok()) << sway.log();
+    Viewer viewer(sway);
+    ASSERT_TRUE(viewer.traced("frame-groups", "800x600 scale 1: HEADLESS-1 HEADLESS-2")) << viewer.process->errors();
+    EXPECT_NE(viewer.lastTrace("egl-config").find("one frame per group of outputs"), std::string::npos);
+    for (size_t i = 0; i < 2; ++i) {
+        const std::string output = sway.outputName(i);
+        ASSERT_TRUE(viewer.covers(sway, output, sway.outputs()[i].colour)) << viewer.process->errors();
+        EXPECT_TRUE(viewer.moves(sway, output)) << output;
+    }
+
+    ASSERT_TRUE(sway.command("create_output"));
+    const std::string added = sway.outputName(2);
+    ASSERT_TRUE(sway.command("output " + added + " mode 800x600 position 1600 0"));
+    EXPECT_TRUE(viewer.traced("frame-groups", "800x600 scale 1: HEADLESS-1 HEADLESS-2 " + added))
+        << viewer.process->errors();
+    EXPECT_TRUE(viewer.covers(sway, added, {0x33, 0x33, 0x33})) << viewer.process->errors();
+    EXPECT_TRUE(viewer.moves(sway, added));
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_TRUE(viewer.moves(sway, sway.outputName(i)));
     viewer.process->terminate();
 }
 

@@ -126,23 +126,32 @@ int runWaylandViewer() {
             if (wait.count() > 0) continue;
             // Held frames the compositor may now be given.
             for (size_t i = 0; i < outputs.count(); ++i)
-                if (outputs.showable(i)) {
-                    surfaces->makeCurrent(i, width, height);
-                    commit(i);
-                }
+                if (outputs.showable(i)) commit(i);
             const uint64_t start = nanoseconds();
             if (!outputs.drawNow(pacer.secondsUntilDue(seconds(start)))) continue;
-            const FrameTimes times = clock.tick(start);
-            const FramePose pose = motion.step(times.elapsedSeconds, times.frameSeconds);
-            // One pose for every output that may have a frame, each drawn at its own aspect; committed at once
-            // where the compositor may be given it, else held until it may.
-            for (size_t i = 0; i < outputs.count(); ++i) {
-                if (!outputs.drawable(i)) continue;
-                surfaces->makeCurrent(i, width, height);
+            // One pose for every output that may have a frame, drawn once for all that share a buffer size
+            // and scale, each such frame at its own aspect; committed at once where the compositor may be
+            // given it, else held until it may. A frame is drawn as soon as one output of its group may
+            // have it: the fastest sets the pace, the others show the newest frame when they may.
+            FramePose pose;
+            bool drew = false;
+            for (size_t t = 0; t < surfaces->targets(); ++t) {
+                if (!surfaces->beginFrame(t, width, height)) continue;
+                if (!drew) {
+                    const FrameTimes times = clock.tick(start);
+                    pose = motion.step(times.elapsedSeconds, times.frameSeconds);
+                    drew = true;
+                }
                 resizeScene(width, height);
                 DrawScene(pose, texture);
-                surfaces->drawn(i, pose);
+                surfaces->endFrame(t, pose);
+            }
+            for (size_t i = 0; i < outputs.count(); ++i)
                 if (outputs.showable(i)) commit(i);
+            // Every buffer still on the compositor's screens: the next frame waits for one to come back.
+            if (!drew) {
+                running = answer(kIdleWait);
+                continue;
             }
             const bool wasPacing = pacer.pacing();
             pacer.frameDone(seconds(start), seconds(nanoseconds()));

@@ -1,7 +1,9 @@
 #include "viewer/wayland/wayland_viewer_surfaces.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -15,7 +17,9 @@
 #include "viewer/scene/trace.h"
 #include "viewer/wayland/egl_config_choice.h"
 #include "viewer/wayland/floor_damage.h"
+#include "viewer/wayland/shared_frames.h"
 #include "viewer/wayland/surface_buffer.h"
+#include "viewer/wayland/wayland_frame_buffers.h"
 #include "viewer/wayland/wayland_viewer_input.h"
 #include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -33,6 +37,7 @@ constexpr auto kCloseSettles = 2000ms;
 
 struct Surface {
     WaylandViewerSurfaces::State* state = nullptr;
+    uint32_t key = 0; // its number in the frame groups
     uint32_t outputId = 0;
     OutputLayout output;
     wl_surface* surface = nullptr;
@@ -95,6 +100,12 @@ const wl_callback_listener kFrameListener = {frameDone};
 
 using SwapWithDamage = EGLBoolean (*)(EGLDisplay, EGLSurface, const EGLint*, EGLint);
 
+// A shared frame group's framebuffer and shared-memory buffers, by the pool's numbers.
+struct GroupParts {
+    std::unique_ptr<GlFrameTarget> target;
+    std::map<uint32_t, std::unique_ptr<ShmFrameBuffer>> buffers;
+};
+
 } // namespace
 
 struct WaylandViewerSurfaces::State {
@@ -114,6 +125,14 @@ struct WaylandViewerSurfaces::State {
     std::vector<std::unique_ptr<Surface>> surfaces; // in frames' order
     OutputFrames frames;
     bool closed = false; // the compositor closed the floor: the run ends
+    uint32_t nextKey = 1;
+    // Shared frames: drawn off screen once per group, read into buffers of the viewer's own.
+    bool shared = false;
+    wl_shm* shm = nullptr;
+    std::shared_ptr<const GlFramebufferCalls> framebufferCalls;
+    FrameGroups groups;
+    std::map<uint32_t, GroupParts> groupParts; // by group id
+    std::string groupsTraced;
 
     ~State();
     size_t indexOf(const Surface* surface) const {
@@ -134,6 +153,17 @@ struct WaylandViewerSurfaces::State {
     void showBlack(size_t i);
     void reconcile();
     void swap(size_t i);
+    void commitShared(Surface& surface);
+    // The buffer of the frame the surface waits to commit; nullptr when none.
+    ShmFrameBuffer* sharedBufferOf(const Surface& surface);
+    size_t surfaceIndexOf(uint32_t key) const {
+        for (size_t i = 0; i < surfaces.size(); ++i)
+            if (surfaces[i]->key == key) return i;
+        return surfaces.size();
+    }
+    GlFrameTarget* targetOf(const FrameGroup& group);
+    ShmFrameBuffer* bufferOf(const FrameGroup& group, uint32_t buffer);
+    void syncGroups();
 };
 
 namespace {
@@ -150,6 +180,8 @@ void frameDone(void* data, wl_callback* callback, uint32_t) {
 } // namespace
 
 WaylandViewerSurfaces::State::~State() {
+    // The framebuffers while their context is current, the buffers while the connection is there.
+    groupParts.clear();
     if (eglDisplay != EGL_NO_DISPLAY) eglMakeCurrent(eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     for (auto& s : surfaces)
         destroySurface(*s);
@@ -159,6 +191,7 @@ WaylandViewerSurfaces::State::~State() {
         eglTerminate(eglDisplay);
     }
     input.reset();
+    if (shm) wl_shm_destroy(shm);
     if (seat) wl_seat_destroy(seat);
     if (viewporter) wp_viewporter_destroy(viewporter);
     if (layerShell) zwlr_layer_shell_v1_destroy(layerShell);
@@ -172,6 +205,7 @@ WaylandViewerSurfaces::State::~State() {
 void WaylandViewerSurfaces::State::makeSurface(size_t outputIndex) {
     auto surface = std::make_unique<Surface>();
     surface->state = this;
+    surface->key = nextKey++;
     surface->outputId = connection->outputId(outputIndex);
     surface->output = connection->outputs()[outputIndex];
     wl_output* output = connection->output(outputIndex);
@@ -227,6 +261,11 @@ void WaylandViewerSurfaces::State::destroySurface(Surface& s) {
 
 void WaylandViewerSurfaces::State::removeSurface(size_t i) {
     trace.mark("output-gone", surfaces[i]->output.name);
+    const uint32_t key = surfaces[i]->key;
+    groups.remove(key);
+    for (auto& [id, parts] : groupParts)
+        for (auto& [number, buffer] : parts.buffers)
+            buffer->forget(key);
     destroySurface(*surfaces[i]);
     surfaces.erase(surfaces.begin() + long(i));
     frames.remove(i);
@@ -236,6 +275,10 @@ void WaylandViewerSurfaces::State::removeSurface(size_t i) {
 bool WaylandViewerSurfaces::State::makeDrawable(Surface& s) {
     s.buffer = planSurfaceBuffer(s.width, s.height, s.output, wl_compositor_get_version(compositor) >= 3,
                                  s.viewport != nullptr);
+    if (shared) {
+        groups.place(s.key, s.buffer);
+        return true;
+    }
     s.window = wl_egl_window_create(s.surface, s.buffer.width, s.buffer.height);
     s.egl = s.window ? eglCreatePlatformWindowSurface(eglDisplay, eglConfig, s.window, nullptr) : EGL_NO_SURFACE;
     if (s.egl == EGL_NO_SURFACE || !eglMakeCurrent(eglDisplay, s.egl, s.egl, context)) return false;
@@ -254,7 +297,10 @@ void WaylandViewerSurfaces::State::followOutput(size_t i) {
                                                    wl_compositor_get_version(compositor) >= 3, s.viewport != nullptr);
     if (wanted == s.buffer) return;
     s.buffer = wanted;
-    wl_egl_window_resize(s.window, wanted.width, wanted.height, 0, 0);
+    if (shared)
+        groups.place(s.key, wanted);
+    else
+        wl_egl_window_resize(s.window, wanted.width, wanted.height, 0, 0);
     frames.discard(i);
     s.shownFloor.reset();
 }
@@ -262,6 +308,21 @@ void WaylandViewerSurfaces::State::followOutput(size_t i) {
 // Black at once on a surface just made drawable, so that its output is covered before its first floor.
 void WaylandViewerSurfaces::State::showBlack(size_t i) {
     Surface& s = *surfaces[i];
+    if (shared) {
+        const FrameGroup* group = groups.groupOf(s.key);
+        if (!group) return;
+        const auto number = groups.group(group->id)->pool.take();
+        ShmFrameBuffer* buffer = number ? bufferOf(*group, *number) : nullptr;
+        // None free: its first floor covers it instead.
+        if (!buffer) return;
+        if (!buffer->floor || !buffer->floor->empty())
+            std::memset(buffer->rows(), 0, size_t(buffer->stride()) * size_t(group->buffer.height));
+        buffer->floor = PixelRect{};
+        groups.frameFor(s.key, *number);
+        s.heldFloor = {};
+        swap(i);
+        return;
+    }
     eglMakeCurrent(eglDisplay, s.egl, s.egl, context);
     setViewport(s.buffer.width, s.buffer.height);
     clearScreen();
@@ -301,7 +362,7 @@ void WaylandViewerSurfaces::State::reconcile() {
     for (size_t i = 0; i < surfaces.size(); ++i) {
         Surface& s = *surfaces[i];
         if (!s.configured) continue;
-        if (s.window) {
+        if (s.window || (shared && groups.groupOf(s.key))) {
             followOutput(i);
         } else if (makeDrawable(s)) {
             frames.setReady(i);
@@ -312,6 +373,54 @@ void WaylandViewerSurfaces::State::reconcile() {
             s.configured = false;
         }
     }
+    syncGroups();
+}
+
+GlFrameTarget* WaylandViewerSurfaces::State::targetOf(const FrameGroup& group) {
+    GroupParts& parts = groupParts[group.id];
+    if (!parts.target)
+        parts.target = std::make_unique<GlFrameTarget>(framebufferCalls, group.buffer.width, group.buffer.height);
+    return parts.target->valid() ? parts.target.get() : nullptr;
+}
+
+ShmFrameBuffer* WaylandViewerSurfaces::State::bufferOf(const FrameGroup& group, uint32_t number) {
+    auto& buffer = groupParts[group.id].buffers[number];
+    if (!buffer) {
+        const uint32_t id = group.id;
+        buffer = ShmFrameBuffer::make(shm, group.buffer.width, group.buffer.height,
+                                      [this, id, number](uint32_t key) { groups.released(id, number, key); });
+    }
+    return buffer.get();
+}
+
+// The parts of groups gone, and of buffers retired, go; the groups are traced as they change.
+void WaylandViewerSurfaces::State::syncGroups() {
+    if (!shared) return;
+    for (auto it = groupParts.begin(); it != groupParts.end();) {
+        FrameGroup* group = groups.group(it->first);
+        if (!group) {
+            it = groupParts.erase(it);
+            continue;
+        }
+        auto& buffers = it->second.buffers;
+        for (auto b = buffers.begin(); b != buffers.end();)
+            b = group->pool.has(b->first) && b->second ? std::next(b) : buffers.erase(b);
+        ++it;
+    }
+    if (!trace.on()) return;
+    std::string text;
+    for (const FrameGroup& g : groups.groups()) {
+        text += text.empty() ? "" : "; ";
+        text += std::to_string(g.buffer.width) + "x" + std::to_string(g.buffer.height) + " scale " +
+                std::to_string(g.buffer.scale) + (g.buffer.viewport ? " viewport" : "") + ":";
+        for (uint32_t key : g.surfaces) {
+            const size_t i = surfaceIndexOf(key);
+            if (i < surfaces.size()) text += " " + surfaces[i]->output.name;
+        }
+    }
+    if (text == groupsTraced) return;
+    groupsTraced = text;
+    trace.mark("frame-groups", text);
 }
 
 namespace {
@@ -373,7 +482,19 @@ Result<void, std::string> setUpEgl(WaylandViewerSurfaces::State& state) {
         state.swapWithDamage = reinterpret_cast<SwapWithDamage>(eglGetProcAddress("eglSwapBuffersWithDamageKHR"));
     else if (hasExtension(extensions, "EGL_EXT_swap_buffers_with_damage"))
         state.swapWithDamage = reinterpret_cast<SwapWithDamage>(eglGetProcAddress("eglSwapBuffersWithDamageEXT"));
-    state.configDescription += state.swapWithDamage ? ", damage by frame" : ", damage whole";
+    // Shared frames need a context current without a surface, framebuffer objects and shared memory.
+    const char* frames = std::getenv("MIREVO_WAYLAND_FRAMES");
+    if ((!frames || std::string(frames) != "window") && state.shm &&
+        hasExtension(extensions, "EGL_KHR_surfaceless_context") &&
+        eglMakeCurrent(state.eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, state.context)) {
+        state.framebufferCalls = lookUpFramebufferCalls();
+        state.shared = state.framebufferCalls != nullptr;
+    }
+    const bool damageByFrame =
+        state.shared ? wl_compositor_get_version(state.compositor) >= 4 : state.swapWithDamage != nullptr;
+    state.configDescription += damageByFrame ? ", damage by frame" : ", damage whole";
+    state.configDescription += state.shared ? ", one frame per group of outputs into shared memory"
+                                            : ", a window surface per output";
     return {};
 }
 
@@ -410,6 +531,7 @@ Result<std::unique_ptr<WaylandViewerSurfaces>, std::string> WaylandViewerSurface
     }
     state.viewporter = static_cast<wp_viewporter*>(connection.bind(&wp_viewporter_interface, 1));
     state.seat = static_cast<wl_seat*>(connection.bind(&wl_seat_interface, 5));
+    state.shm = static_cast<wl_shm*>(connection.bind(&wl_shm_interface, 1));
     state.input = std::make_unique<WaylandViewerInput>(state.seat, keys);
 
     for (size_t i = 0; i < connection.outputs().size(); ++i)
@@ -433,6 +555,7 @@ Result<std::unique_ptr<WaylandViewerSurfaces>, std::string> WaylandViewerSurface
         state.frames.setReady(i);
         state.showBlack(i);
     }
+    state.syncGroups();
     return viewer;
 }
 
@@ -447,20 +570,83 @@ size_t WaylandViewerSurfaces::count() const {
 }
 
 void WaylandViewerSurfaces::makeCurrent(size_t i, int& width, int& height) {
-    Surface& surface = *state_->surfaces[i];
-    eglMakeCurrent(state_->eglDisplay, surface.egl, surface.egl, state_->context);
+    State& state = *state_;
+    Surface& surface = *state.surfaces[i];
     width = surface.buffer.width, height = surface.buffer.height;
+    if (!state.shared) {
+        eglMakeCurrent(state.eglDisplay, surface.egl, surface.egl, state.context);
+        return;
+    }
+    const FrameGroup* group = state.groups.groupOf(surface.key);
+    if (GlFrameTarget* target = group ? state.targetOf(*group) : nullptr) target->bind();
 }
 
-void WaylandViewerSurfaces::drawn(size_t i, const FramePose& pose) {
-    Surface& surface = *state_->surfaces[i];
-    surface.heldFloor = floorBounds(pose, surface.buffer.width, surface.buffer.height);
-    state_->frames.drawn(i);
+size_t WaylandViewerSurfaces::targets() const {
+    return state_->shared ? state_->groups.groups().size() : state_->surfaces.size();
+}
+
+bool WaylandViewerSurfaces::beginFrame(size_t t, int& width, int& height) {
+    State& state = *state_;
+    if (!state.shared) {
+        if (!state.frames.drawable(t)) return false;
+        makeCurrent(t, width, height);
+        return true;
+    }
+    const FrameGroup& group = state.groups.groups()[t];
+    const bool wanted = std::any_of(group.surfaces.begin(), group.surfaces.end(), [&](uint32_t key) {
+        const size_t i = state.surfaceIndexOf(key);
+        return i < state.surfaces.size() && state.frames.drawable(i);
+    });
+    if (!wanted) return false;
+    // Only looked at, not yet taken: it is taken when the frame is read into it.
+    const auto number = state.groups.group(group.id)->pool.take();
+    GlFrameTarget* target = number && state.bufferOf(group, *number) ? state.targetOf(group) : nullptr;
+    if (!target) return false;
+    target->bind();
+    width = group.buffer.width, height = group.buffer.height;
+    return true;
+}
+
+void WaylandViewerSurfaces::endFrame(size_t t, const FramePose& pose) {
+    State& state = *state_;
+    if (!state.shared) {
+        Surface& surface = *state.surfaces[t];
+        surface.heldFloor = floorBounds(pose, surface.buffer.width, surface.buffer.height);
+        state.frames.drawn(t);
+        return;
+    }
+    const FrameGroup& group = state.groups.groups()[t];
+    const int width = group.buffer.width, height = group.buffer.height;
+    const auto number = state.groups.group(group.id)->pool.take();
+    ShmFrameBuffer* buffer = number ? state.bufferOf(group, *number) : nullptr;
+    GlFrameTarget* target = state.targetOf(group);
+    if (!buffer || !target) return;
+    // Read once: only where the floor is now or was in the frame this buffer held, black around both.
+    const PixelRect floor = floorBounds(pose, width, height);
+    for (const PixelRect& r : frameDamage(floor, buffer->floor, width, height))
+        target->read(r, buffer->rows(), buffer->stride());
+    buffer->floor = floor;
+    const std::vector<uint32_t> members = group.surfaces; // frameFor leaves the groups as they are
+    for (uint32_t key : members) {
+        const size_t i = state.surfaceIndexOf(key);
+        if (i >= state.surfaces.size()) continue;
+        const bool drawable = state.frames.drawable(i);
+        // One still waiting to commit an older frame commits this one instead.
+        if (!drawable && !state.groups.waiting(key)) continue;
+        state.groups.frameFor(key, *number);
+        state.surfaces[i]->heldFloor = floor;
+        if (drawable) state.frames.drawn(i);
+    }
 }
 
 void WaylandViewerSurfaces::State::swap(size_t i) {
     State& state = *this;
     Surface& surface = *state.surfaces[i];
+    if (shared && !sharedBufferOf(surface)) {
+        // Nothing to commit after all (a buffer that could not be made): drawn again.
+        frames.discard(i);
+        return;
+    }
     if (surface.buffer != surface.committedBuffer) {
         // With the first buffer of the new size, in the same commit: how it is shown and what of it is opaque
         // (all of it: the compositor need draw nothing under it, nor blend it).
@@ -484,7 +670,10 @@ void WaylandViewerSurfaces::State::swap(size_t i) {
     surface.frameCallbacks.push_back(wl_surface_frame(surface.surface));
     wl_callback_add_listener(surface.frameCallbacks.back(), &kFrameListener, &surface);
     state.frames.committed(i);
-    if (state.swapWithDamage) {
+    if (shared) {
+        commitShared(surface);
+    } else if (state.swapWithDamage) {
+        eglMakeCurrent(state.eglDisplay, surface.egl, surface.egl, state.context);
         const auto damage = frameDamage(surface.heldFloor, surface.shownFloor, surface.buffer.width,
                                         surface.buffer.height);
         std::vector<EGLint> rects;
@@ -492,9 +681,36 @@ void WaylandViewerSurfaces::State::swap(size_t i) {
             rects.insert(rects.end(), {r.x, r.y, r.width, r.height});
         state.swapWithDamage(state.eglDisplay, surface.egl, rects.data(), EGLint(damage.size()));
     } else {
+        eglMakeCurrent(state.eglDisplay, surface.egl, surface.egl, state.context);
         eglSwapBuffers(state.eglDisplay, surface.egl);
     }
     surface.shownFloor = surface.heldFloor;
+}
+
+// The frame the surface waits for, committed through its own wl_buffer over the group's pixels, with the
+// damage of what differs from the frame it showed before (rows from the top, as buffers count them).
+ShmFrameBuffer* WaylandViewerSurfaces::State::sharedBufferOf(const Surface& surface) {
+    const FrameGroup* group = groups.groupOf(surface.key);
+    const auto number = groups.waiting(surface.key);
+    auto parts = group ? groupParts.find(group->id) : groupParts.end();
+    if (!number || parts == groupParts.end()) return nullptr;
+    auto buffer = parts->second.buffers.find(*number);
+    return buffer == parts->second.buffers.end() ? nullptr : buffer->second.get();
+}
+
+void WaylandViewerSurfaces::State::commitShared(Surface& surface) {
+    ShmFrameBuffer* buffer = sharedBufferOf(surface);
+    if (!buffer) return;
+    const int width = surface.buffer.width, height = surface.buffer.height;
+    wl_surface_attach(surface.surface, buffer->bufferFor(surface.key), 0, 0);
+    if (wl_surface_get_version(surface.surface) >= 4) {
+        for (const PixelRect& r : frameDamage(surface.heldFloor, surface.shownFloor, width, height))
+            wl_surface_damage_buffer(surface.surface, r.x, height - r.y - r.height, r.width, r.height);
+    } else {
+        wl_surface_damage(surface.surface, 0, 0, INT32_MAX, INT32_MAX);
+    }
+    wl_surface_commit(surface.surface);
+    groups.committed(surface.key);
 }
 
 void WaylandViewerSurfaces::swap(size_t i) {

@@ -1,7 +1,10 @@
 #pragma once
 // The viewer's surfaces in a Wayland session: one per output, full screen on it and above the desktop's
 // panels (the layer shell's overlay layer where the compositor offers it, a full-screen toplevel on that
-// output otherwise), all drawn with one OpenGL compatibility context through EGL. The surfaces follow the
+// output otherwise), all drawn with one OpenGL compatibility context through EGL. The floor is drawn once for
+// all outputs of one buffer size and scale, off screen, and read once into a shared-memory buffer of the
+// viewer's own that each of their surfaces commits (MIREVO_WAYLAND_FRAMES=window, for the benchmark, draws
+// each into an EGL window surface of its own instead, as where the driver lacks what that needs). The surfaces follow the
 // outputs: one plugged in gets a surface at once (black until its first floor), one unplugged takes its own
 // away while the others go on, and a buffer follows its output's scale and size. Each surface is opaque, its
 // buffers without alpha, and a frame's damage is what the floor covers now or did in the frame before, where
@@ -42,10 +45,19 @@ public:
     size_t count() const;
     // Makes surface i's drawable current; its size in pixels.
     void makeCurrent(size_t i, int& width, int& height);
-    // The floor was drawn on surface i in this pose: the frame is held until swap(i).
-    void drawn(size_t i, const FramePose& pose);
-    // Shows what was drawn on surface i and asks the compositor to say when it has shown it;
-    // does not wait for the display.
+    // What a frame is drawn for: a group of surfaces that share one (outputs of one size and scale show the
+    // same floor), or, where each is drawn into an EGL window surface of its own, one surface. Change only
+    // within dispatch().
+    size_t targets() const;
+    // Whether target t takes a frame now: one of its surfaces may have one, and there is a buffer to read it
+    // into (one the compositor still holds is never written). If so, its drawable is current and its size
+    // in pixels given.
+    bool beginFrame(size_t t, int& width, int& height);
+    // The floor was drawn for target t in this pose: each of its surfaces that may have it holds it until
+    // swap(i); one that waits to commit an older frame commits this one instead.
+    void endFrame(size_t t, const FramePose& pose);
+    // Shows what was drawn for surface i and asks the compositor to say when it has shown it; does not wait
+    // for the display.
     void swap(size_t i);
     // Each surface's frames: which are held, which may be committed now. swap(), drawn() and the callbacks
     // keep it.
