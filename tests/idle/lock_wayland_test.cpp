@@ -221,6 +221,49 @@ TEST_F(LockOnSway, TheScreenSaverServicesLockLocksWithNoFloor) {
               std::string::npos);
 }
 
+// A locker that dies while the screen is locked: with swaylock's layer-shell fallback (sway 1.7) the desktop
+// shows again, as that protocol has it. Mirevo does not start the locker again on its own, and the next
+// request locks as the first did (nothing is left thinking the screen is still locked).
+TEST_F(LockOnSway, ALockerKilledWhileLockedIsNotRestartedAndTheNextRequestLocksAgain) {
+    auto idle = startIdle({"--idle-seconds", "3600", "--lock-after", "60"});
+    const auto requestLock = [&] {
+        ChildProcess lock({"/usr/bin/dbus-send", "--bus=" + bus.address(), "--print-reply",
+                           "--dest=org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+                           "org.freedesktop.ScreenSaver.Lock"});
+        EXPECT_EQ(lock.waitExit(10s), std::optional<int>(0)) << lock.errors();
+    };
+    const auto showing = [&](Shown what) {
+        return pollUntil(15s, [&] {
+            const auto shot = sway->screenshot();
+            return shot && shown(*shot) == what;
+        });
+    };
+    requestLock();
+    ASSERT_TRUE(showing(Shown::Lock)) << idle->errors();
+    for (pid_t pid : swaylocks())
+        kill(pid, SIGKILL);
+    ASSERT_TRUE(showing(Shown::Desktop)) << idle->errors();
+    EXPECT_TRUE(swaylocks().empty());
+    EXPECT_TRUE(idle->running()) << idle->errors();
+    requestLock();
+    EXPECT_TRUE(showing(Shown::Lock)) << idle->errors();
+    // One locker: one swaylock in a session of its own (beside it, in the command's group, its password
+    // checker).
+    const auto lockers = [&] {
+        size_t n = 0;
+        for (pid_t pid : swaylocks()) {
+            const std::string stat = procFile("/proc/" + std::to_string(pid) + "/stat");
+            int session = 0;
+            const size_t afterName = stat.rfind(')');
+            if (afterName != std::string::npos &&
+                std::sscanf(stat.c_str() + afterName + 1, " %*c %*d %*d %d", &session) == 1)
+                n += session == pid;
+        }
+        return n;
+    };
+    EXPECT_EQ(lockers(), 1u);
+}
+
 // A real GNOME Shell 43, headless, as the user nobody: its own session bus (no activation: no portal asks a
 // question), a private system bus with stand-ins for logind and GDM (the shell offers its lock screen only
 // where both are), /run hidden in a mount namespace of its own with the sign of systemd the shell looks for.
