@@ -121,17 +121,25 @@ TEST(BufferPool, ABufferIsHandedOutOnlyWhenNoSurfaceHoldsIt) {
     EXPECT_EQ(pool.buffers(), (std::vector<uint32_t>{1, 4}));
 }
 
+// Two surfaces of one buffer in one group, and a first frame taken from its pool and handed to both.
+class TwoSurfacesOneGroup : public ::testing::Test {
+protected:
+    TwoSurfacesOneGroup() {
+        groups.place(1, kWide);
+        groups.place(2, kWide);
+        id = groups.groupOf(1)->id;
+        a = *pool().take();
+        groups.frameFor(1, a), groups.frameFor(2, a);
+    }
+    BufferPool& pool() { return groups.group(id)->pool; }
+
+    FrameGroups groups;
+    uint32_t id = 0, a = 0;
+};
+
 // A surface slower than its group's others waits to commit only the newest frame; its older one is let go,
 // and so is the one it waits for when it moves to another group.
-TEST(FrameGroups, ASurfaceWaitsForTheNewestFrameOnly) {
-    FrameGroups groups;
-    groups.place(1, kWide);
-    groups.place(2, kWide);
-    const uint32_t id = groups.groupOf(1)->id;
-    const auto pool = [&]() -> BufferPool& { return groups.group(id)->pool; };
-
-    const uint32_t a = *pool().take();
-    groups.frameFor(1, a), groups.frameFor(2, a);
+TEST_F(TwoSurfacesOneGroup, ASurfaceWaitsForTheNewestFrameOnly) {
     groups.committed(1);                 // 1 commits it at once; 2 is behind and waits
     EXPECT_EQ(groups.waiting(1), std::nullopt);
     EXPECT_EQ(groups.waiting(2), a);
@@ -153,14 +161,7 @@ TEST(FrameGroups, ASurfaceWaitsForTheNewestFrameOnly) {
 
 // A buffer committed to a surface that then moves to another group stays held in the old one until the
 // compositor releases it there; one committed to a surface that goes is never written again.
-TEST(FrameGroups, ABufferStaysHeldAfterItsSurfaceMovesUntilReleased) {
-    FrameGroups groups;
-    groups.place(1, kWide);
-    groups.place(2, kWide);
-    const uint32_t id = groups.groupOf(1)->id;
-    const auto pool = [&]() -> BufferPool& { return groups.group(id)->pool; };
-    const uint32_t a = *pool().take();
-    groups.frameFor(1, a), groups.frameFor(2, a);
+TEST_F(TwoSurfacesOneGroup, ABufferStaysHeldAfterItsSurfaceMovesUntilReleased) {
     groups.committed(1), groups.committed(2);
     groups.released(id, a, 1);
 
@@ -177,19 +178,12 @@ TEST(FrameGroups, ABufferStaysHeldAfterItsSurfaceMovesUntilReleased) {
     EXPECT_EQ(groups.group(id), nullptr) << "its last surface gone, the group goes";
 }
 
-TEST(FrameGroups, ASurfaceGoneRetiresTheBuffersItHeld) {
-    FrameGroups groups;
-    groups.place(1, kWide);
-    groups.place(2, kWide);
-    const uint32_t id = groups.groupOf(1)->id;
-    BufferPool& pool = groups.group(id)->pool;
-    const uint32_t a = *pool.take();
-    groups.frameFor(1, a), groups.frameFor(2, a);
+TEST_F(TwoSurfacesOneGroup, ASurfaceGoneRetiresTheBuffersItHeld) {
     groups.committed(1), groups.committed(2);
     groups.remove(2);
     groups.released(id, a, 1);
-    EXPECT_FALSE(pool.has(a)) << "surface 2's compositor may still read it";
-    EXPECT_NE(pool.take(), a);
+    EXPECT_FALSE(pool().has(a)) << "surface 2's compositor may still read it";
+    EXPECT_NE(pool().take(), a);
 }
 
 } // namespace
