@@ -2,6 +2,8 @@
 // What two benchmarks of the hack share on their command line: --also LABEL=PATH puts another build's program
 // beside ours, --also-env LABEL=VAR=VALUE gives a row a variable of its own (the same label again adds to that
 // row's environment); and the load average printed beside their tables.
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -37,6 +39,19 @@ inline bool addAlsoRow(std::vector<AlsoRow>& rows, const std::string& option, co
     }
     rows.push_back(std::move(row));
     return true;
+}
+
+// The options both benchmarks take at argv[i]: --runs N and the rows above. Nothing when argv[i] is another
+// option; otherwise whether it was well formed (i is then past its value).
+inline std::optional<bool> takeSharedOption(int argc, char** argv, int& i, int& runs, std::vector<AlsoRow>& also) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) return std::nullopt;
+    if (arg == "--runs") {
+        runs = std::max(1, std::atoi(argv[++i]));
+        return true;
+    }
+    if (arg == "--also" || arg == "--also-env") return addAlsoRow(also, arg, argv[++i]);
+    return std::nullopt;
 }
 
 inline std::string loadAverage() {

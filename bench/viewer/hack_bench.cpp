@@ -166,18 +166,18 @@ struct Options {
 std::optional<Options> parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
+        if (const auto taken = test::takeSharedOption(argc, argv, i, options.runs, options.also)) {
+            if (!*taken) return std::nullopt;
+            continue;
+        }
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--runs" && hasValue) {
-            options.runs = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--first-frame") {
+        if (arg == "--first-frame") {
             options.firstFrameOnly = true;
         } else if (arg == "--size" && hasValue) {
             options.onlyWidth = std::atoi(argv[++i]);
         } else if (arg == "--memory") {
             options.memoryOnly = true;
-        } else if ((arg == "--also" || arg == "--also-env") && hasValue) {
-            if (!test::addAlsoRow(options.also, arg, argv[++i])) return std::nullopt;
         } else {
             return std::nullopt;
         }

@@ -197,15 +197,8 @@ struct Options {
 std::optional<Options> parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--runs" && hasValue) {
-            options.runs = std::max(1, std::atoi(argv[++i]));
-        } else if ((arg == "--also" || arg == "--also-env") && hasValue) {
-            if (!test::addAlsoRow(options.also, arg, argv[++i])) return std::nullopt;
-        } else {
-            return std::nullopt;
-        }
+        const auto taken = test::takeSharedOption(argc, argv, i, options.runs, options.also);
+        if (!taken || !*taken) return std::nullopt;
     }
     return options;
 }
