@@ -17,11 +17,6 @@ struct GlFramebufferCalls {
     PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
     PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
     PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D = nullptr;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
-    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
     PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
     bool packInvert = false;
 };
@@ -56,11 +51,6 @@ std::shared_ptr<const GlFramebufferCalls> lookUpFramebufferCalls() {
                      lookUp(c.deleteFramebuffers, "glDeleteFramebuffers") &&
                      lookUp(c.bindFramebuffer, "glBindFramebuffer") &&
                      lookUp(c.framebufferTexture2D, "glFramebufferTexture2D") &&
-                     lookUp(c.genRenderbuffers, "glGenRenderbuffers") &&
-                     lookUp(c.deleteRenderbuffers, "glDeleteRenderbuffers") &&
-                     lookUp(c.bindRenderbuffer, "glBindRenderbuffer") &&
-                     lookUp(c.renderbufferStorage, "glRenderbufferStorage") &&
-                     lookUp(c.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
                      lookUp(c.checkFramebufferStatus, "glCheckFramebufferStatus");
     if (!all) return nullptr;
     c.packInvert = hasGlExtension("GL_MESA_pack_invert");
@@ -80,13 +70,9 @@ GlFrameTarget::GlFrameTarget(std::shared_ptr<const GlFramebufferCalls> calls, in
     // compositor's XRGB8888 is a copy, not a swizzle.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, GLuint(boundTexture));
-    c.genRenderbuffers(1, &depth_);
-    c.bindRenderbuffer(GL_RENDERBUFFER, depth_);
-    c.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
     c.genFramebuffers(1, &framebuffer_);
     c.bindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     c.framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
-    c.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
     valid_ = c.checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     invertOnRead_ = c.packInvert;
 }
@@ -97,7 +83,6 @@ GlFrameTarget::~GlFrameTarget() {
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
     if (GLuint(bound) == framebuffer_) c.bindFramebuffer(GL_FRAMEBUFFER, 0);
     c.deleteFramebuffers(1, &framebuffer_);
-    c.deleteRenderbuffers(1, &depth_);
     glDeleteTextures(1, &colour_);
 }
 

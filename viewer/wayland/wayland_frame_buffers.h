@@ -23,7 +23,9 @@ struct GlFramebufferCalls;
 // Nothing when the context has no framebuffer objects.
 std::shared_ptr<const GlFramebufferCalls> lookUpFramebufferCalls();
 
-// A colour buffer the size of a frame, with a depth buffer, to draw the floor into off screen.
+// A colour buffer the size of a frame to draw the floor into off screen, and nothing else: the floor is drawn
+// without the depth test (one flat quad), as the hack draws it, and a software GL skips clearing what the floor
+// covers whole only where no depth buffer is bound.
 class GlFrameTarget {
 public:
     // Made on the current context; valid() says whether the driver took it.
@@ -42,7 +44,7 @@ public:
 private:
     std::shared_ptr<const GlFramebufferCalls> calls_;
     int width_, height_;
-    unsigned framebuffer_ = 0, colour_ = 0, depth_ = 0;
+    unsigned framebuffer_ = 0, colour_ = 0;
     bool valid_ = false;
     bool invertOnRead_ = false; // the driver turns rows over as it reads (MESA_pack_invert)
 };
