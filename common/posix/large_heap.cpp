@@ -14,9 +14,12 @@ namespace mirevo {
 namespace {
 
 constexpr size_t kLargePage = size_t{2} << 20;
-// The C library's own defaults, restored at the end of the start-up.
+// The C library's own default, restored at the end of the start-up.
 constexpr int kDefaultMmapMax = 65536;
-constexpr int kDefaultTrimThreshold = 128 * 1024;
+// Free memory kept at the heap's top after the start-up. Once set, the C library no longer raises its own
+// 128 KiB as large blocks come and go, and a software GL's command blocks of each frame (a few 64 KiB) would go
+// back to the system and be faulted in again every frame.
+constexpr int kRunningTrimThreshold = 4 << 20;
 // How many start-ups are in force: only the outermost sets the rules and restores them.
 std::atomic<int> startUps{0};
 
@@ -33,7 +36,7 @@ HeapStartUp::HeapStartUp() {
 HeapStartUp::~HeapStartUp() {
     if (--startUps > 0) return;
     mallopt(M_MMAP_MAX, kDefaultMmapMax);
-    mallopt(M_TRIM_THRESHOLD, kDefaultTrimThreshold);
+    mallopt(M_TRIM_THRESHOLD, kRunningTrimThreshold);
     // The start-up's copies go back to the system, not only to the heap (a hack runs for hours).
     malloc_trim(0);
 }
