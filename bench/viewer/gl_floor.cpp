@@ -20,9 +20,9 @@
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <string>
