@@ -264,36 +264,20 @@ int main(int argc, char** argv) {
                     row.cpuPercent, row.cpuPerFrameMs, ratio);
     }
     // Each round's ratio, taken minutes apart at most: the load that changes between rounds falls on both.
-    if (peer) {
-        std::printf("\nCPU %% over the peer's in the same round (median, then each round)\n");
-        const std::vector<Run>& peerRuns = taken.back();
-        for (size_t i = 0; i + 1 < rows.size(); ++i) {
-            std::vector<double> ratios;
-            std::string each;
-            for (int round = 0; round < runs; ++round) {
-                if (peerRuns[round].cpuPercent <= 0) continue;
-                ratios.push_back(taken[i][round].cpuPercent / peerRuns[round].cpuPercent);
-                char text[16];
-                std::snprintf(text, sizeof text, " %.2f", ratios.back());
-                each += text;
-            }
-            std::printf("%-26s %5.2fx  (%s )\n", rows[i].name.c_str(), median(ratios), each.c_str());
+    std::vector<std::vector<double>> cpu(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        for (const Run& r : taken[i])
+            cpu[i].push_back(r.cpuPercent);
+    const auto overRounds = [&](const char* title, size_t against) {
+        std::printf("\nCPU %% over the %s in the same round (median, then each round)\n", title);
+        for (size_t i = 0; i < against; ++i) {
+            const test::RoundRatios r = test::roundRatios(cpu[i], cpu[against]);
+            std::printf("%-26s %5.2fx  (%s )\n", rows[i].name.c_str(), r.median, r.each.c_str());
         }
-    }
-    // The same in each round against the bare floor: how far above the least this picture costs the hack is.
-    std::printf("\nCPU %% over the bare GL floor's in the same round (median, then each round)\n");
-    for (size_t i = 0; i < bare; ++i) {
-        std::vector<double> ratios;
-        std::string each;
-        for (int round = 0; round < runs; ++round) {
-            if (taken[bare][round].cpuPercent <= 0) continue;
-            ratios.push_back(taken[i][round].cpuPercent / taken[bare][round].cpuPercent);
-            char text[16];
-            std::snprintf(text, sizeof text, " %.2f", ratios.back());
-            each += text;
-        }
-        std::printf("%-26s %5.2fx  (%s )\n", rows[i].name.c_str(), median(ratios), each.c_str());
-    }
+    };
+    if (peer) overRounds("peer's", rows.size() - 1);
+    // Against the bare floor: how far above the least this picture costs the hack is.
+    overRounds("bare GL floor's", bare);
     std::printf("load average: %s before, %s after\n", loadBefore.c_str(), test::loadAverage().c_str());
     std::printf("targets: CPU <= 0.85x the peer's at default settings, <= 0.70x per frame drawn\n");
     return 0;

@@ -184,15 +184,13 @@ int main(int argc, char** argv) {
     std::printf("  frames/s %.2fx (target >= 0.9x)\n", ratio(one.fps(), hack.fps()));
     std::printf("  viewer CPU per frame %.2fx (target <= 1x)\n", ratio(one.viewerCpu(), hack.viewerCpu()));
     // The two run one after the other in each round: a load that changes between rounds falls on both alike.
-    std::vector<double> rounds;
-    std::string each;
-    for (size_t r = 0; r < one.runs.size() && r < hack.runs.size(); ++r) {
-        rounds.push_back(ratio(one.runs[r].viewerCpuPerFrameMs, hack.runs[r].viewerCpuPerFrameMs));
-        char text[16];
-        std::snprintf(text, sizeof text, " %.2f", rounds.back());
-        each += text;
-    }
-    std::printf("    the same in each round: median %.2fx (%s )\n", median(rounds), each.c_str());
+    std::vector<double> oneCpu, hackCpu;
+    for (const Run& r : one.runs)
+        oneCpu.push_back(r.viewerCpuPerFrameMs);
+    for (const Run& r : hack.runs)
+        hackCpu.push_back(r.viewerCpuPerFrameMs);
+    const test::RoundRatios rounds = test::roundRatios(oneCpu, hackCpu);
+    std::printf("    the same in each round: median %.2fx (%s )\n", rounds.median, rounds.each.c_str());
     std::printf("  compositor CPU per frame %.2f ms (target <= 8 ms)\n", one.serverCpu());
     std::printf("Wayland, two outputs against one: frames/s %.2fx (target >= 0.9x); window surfaces: %.2fx\n",
                 ratio(two.fps(), one.fps()), ratio(twoWindow.fps(), oneWindow.fps()));
